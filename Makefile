@@ -1,0 +1,48 @@
+# Corvanel: the two set-up commands are `make run` and `make test`.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+BUILD_TEST := build
+BUILD_RELEASE := build-release
+BUILD_BENCH := build-bench
+BUILD_FUZZ := build-fuzz
+DEMO := $(BUILD_RELEASE)/demo-ipod
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps release run demo test bench fuzz clean
+
+deps:
+	@./scripts/install-deps.sh
+
+release: deps
+	cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANEL_TESTS=OFF
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+demo: release
+	@if [ ! -f $(DEMO)/iPod_Control/iTunes/iTunesDB ]; then \
+	  $(BUILD_RELEASE)/bin/mkipod demo $(DEMO); fi
+
+run: demo
+	$(BUILD_RELEASE)/bin/corvanel $(abspath $(DEMO))
+
+test: deps
+	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANEL_SANITIZE=ON
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+	cd $(BUILD_TEST) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \
+	  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: deps
+	cmake -S . -B $(BUILD_BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANEL_TESTS=OFF -DCORVANEL_BENCH=ON
+	cmake --build $(BUILD_BENCH) -j $(JOBS)
+	@for b in $(BUILD_BENCH)/bin/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANEL_FUZZ=ON -DCORVANEL_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@for f in $(BUILD_FUZZ)/bin/fuzz_*; do echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=5 -rss_limit_mb=2048 $(BUILD_FUZZ)/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f) || exit 1; done
+
+clean:
+	rm -rf $(BUILD_TEST) $(BUILD_RELEASE) $(BUILD_BENCH) $(BUILD_FUZZ)

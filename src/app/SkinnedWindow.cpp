@@ -1,0 +1,69 @@
+#include "SkinnedWindow.h"
+
+#include "SkinFrame.h"
+#include "frmBack.h"
+#include "mdl.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_back(std::make_unique<frmBack>())
+{
+    setWindowTitle(title);
+    setWindowIcon(m_back->appIcon());
+    setFixedSize(440, 170);
+    setStyleSheet(QStringLiteral(
+        "QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; }"
+        "QLabel#lblCaption { font-size: 14pt; font-weight: bold; color: #ffffff; }"
+        "QLabel { font-size: 9pt; }"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 24, 28, 24);
+    layout->setSpacing(8);
+    auto *icon = new QLabel(this);
+    icon->setPixmap(m_back->appIcon().pixmap(40, 40));
+    lblCaption = new QLabel(this);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    auto *top = new QHBoxLayout;
+    top->setSpacing(12);
+    top->addWidget(icon);
+    top->addWidget(lblCaption, 1);
+    layout->addLayout(top);
+}
+
+SkinnedWindow::~SkinnedWindow() = default;
+
+QLabel *SkinnedWindow::addLine(const QString &name, const QString &text)
+{
+    auto *label = new QLabel(text, this);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    static_cast<QVBoxLayout *>(layout())->addWidget(label);
+    return label;
+}
+
+void SkinnedWindow::PaintBack()
+{
+    update();
+}
+
+void SkinnedWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    ::PaintBack(painter, rect(), m_back->backgroundTile());
+    paintFrameEdges(painter, rect(), *m_back);
+}
+
+void SkinnedWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    mdl::RoundWindow(this, 12);
+}
+
+void SkinnedWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        mdl::DragWindow(this);
+}

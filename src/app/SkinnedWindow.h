@@ -1,0 +1,26 @@
+#pragma once
+// A small frameless window with the program's skin: the start-up and loading windows.
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class frmBack;
+
+class SkinnedWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SkinnedWindow(const QString &title, QWidget *parent = nullptr);
+    ~SkinnedWindow() override;
+
+    QLabel *lblCaption = nullptr;
+
+protected:
+    QLabel *addLine(const QString &name, const QString &text);
+    void PaintBack();
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+    std::unique_ptr<frmBack> m_back;
+};

@@ -1,0 +1,103 @@
+#include "SongTableModel.h"
+
+#include <algorithm>
+#include <numeric>
+
+SongTableModel::SongTableModel(const SongCatalog &catalog, QObject *parent)
+    : QAbstractTableModel(parent), m_catalog(catalog)
+{
+}
+
+int SongTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_songs.size());
+}
+
+int SongTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : SongCatalog::ColumnCount;
+}
+
+QVariant SongTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_catalog.text(songAt(index.row()), index.column());
+    return {};
+}
+
+QVariant SongTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < SongCatalog::ColumnCount)
+        return SongCatalog::heading(section);
+    return {};
+}
+
+void SongTableModel::setSongs(std::vector<int32_t> songs)
+{
+    beginResetModel();
+    m_songs = std::move(songs);
+    endResetModel();
+}
+
+int SongTableModel::keepRows(const std::function<bool(int32_t song)> &keep)
+{
+    std::vector<int32_t> kept;
+    kept.reserve(m_songs.size());
+    for (int32_t song : m_songs)
+        if (keep(song))
+            kept.push_back(song);
+    if (kept.size() != m_songs.size())
+        setSongs(std::move(kept));
+    return rowCount();
+}
+
+void SongTableModel::reorder(const std::function<bool(int32_t, int32_t)> &less)
+{
+    // Rows move with their persistent indexes, so the selection follows its songs.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> order(m_songs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return less(m_songs[static_cast<std::size_t>(a)], m_songs[static_cast<std::size_t>(b)]); });
+    std::vector<int> newRowOf(order.size());
+    std::vector<int32_t> sorted(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted[i] = m_songs[static_cast<std::size_t>(order[i])];
+        newRowOf[static_cast<std::size_t>(order[i])] = static_cast<int>(i);
+    }
+    m_songs = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(this->index(newRowOf[static_cast<std::size_t>(index.row())], index.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void SongTableModel::sortByColumn(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= SongCatalog::ColumnCount)
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    const std::vector<uint32_t> &ranks = m_catalog.columnRanks(column);
+    if (order == Qt::AscendingOrder)
+        reorder([&ranks](int32_t a, int32_t b) { return ranks[static_cast<std::size_t>(a)] < ranks[static_cast<std::size_t>(b)]; });
+    else
+        reorder([&ranks](int32_t a, int32_t b) { return ranks[static_cast<std::size_t>(a)] > ranks[static_cast<std::size_t>(b)]; });
+}
+
+void SongTableModel::sortForBrowsing()
+{
+    // Ascending by track, then album, then artist, each stable: artist, album, track in the end.
+    m_sortColumn = SongCatalog::ColArtist;
+    m_sortOrder = Qt::AscendingOrder;
+    std::vector<int32_t> songs = m_songs;
+    std::stable_sort(songs.begin(), songs.end(),
+                     [this](int32_t a, int32_t b) { return m_catalog.browseRank(a) < m_catalog.browseRank(b); });
+    setSongs(std::move(songs));
+}

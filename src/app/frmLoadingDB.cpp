@@ -1,0 +1,70 @@
+#include "frmLoadingDB.h"
+
+#include "Dialogs.h"
+#include "MusicLibrary.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+
+frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
+    : SkinnedWindow(QStringLiteral("Loading database from iPod..."), parent), m_library(library)
+{
+    setObjectName(QStringLiteral("frmLoadingDB"));
+    lblCaption->setText(QStringLiteral("Loading Database from iPod"));
+    lbl = addLine(QStringLiteral("lbl"), QStringLiteral("Please wait while the database from your iPod is read..."));
+}
+
+frmLoadingDB::~frmLoadingDB()
+{
+    if (m_worker) {
+        m_worker->wait();
+        delete m_worker;
+    }
+}
+
+void frmLoadingDB::LoadDB(const QString &DBFile)
+{
+    show();
+    PaintBack();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QPointer<QLabel> status(lbl);
+    m_worker = QThread::create([this, DBFile, status] {
+        m_report = ParseiTunesDB(DBFile, m_library, [status](const QString &text) {
+            QMetaObject::invokeMethod(qApp, [status, text] {
+                if (status)
+                    status->setText(text);
+            });
+        });
+        m_catalog = std::make_unique<SongCatalog>(m_library);
+    });
+    connect(m_worker, &QThread::finished, this, &frmLoadingDB::loadFinished);
+    m_worker->start();
+}
+
+void frmLoadingDB::loadFinished()
+{
+    m_worker->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    QGuiApplication::restoreOverrideCursor();
+    reportLoadProblems(m_report, this);
+    if (m_onLoaded) {
+        m_onLoaded();
+    } else {
+        auto *main = new frmMain(m_library, std::move(m_catalog));
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        main->show();
+    }
+    emit loaded();
+    close();
+}
+
+void reportLoadProblems(const LoadReport &report, QWidget *parent)
+{
+    for (std::size_t i = 0; i < report.problems.size(); ++i)
+        corvanel::dialogs().inform(QStringLiteral("Error!"), QStringLiteral("Error, continuing!"), parent);
+    if (report.unknownTags > 0)
+        corvanel::dialogs().critical(QStringLiteral("Error with iTunesDB"), unknownTagWarningText(), parent);
+}

@@ -1,0 +1,685 @@
+#include "frmMain.h"
+
+#include "AboutText.h"
+#include "Dialogs.h"
+#include "NativePath.h"
+#include "Options.h"
+#include "ScreenJump.h"
+#include "Shell.h"
+#include "SkinFrame.h"
+#include "TrayIcon.h"
+#include "frmBack.h"
+#include "frmMenus.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QSizeGrip>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+namespace {
+const QString kAll = QStringLiteral("[All]");
+
+// The hourglass for the whole screen while a level works.
+class WaitCursor
+{
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+QLabel *caption(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("fieldCaption"));
+    return label;
+}
+
+QListWidget *filterList(const QString &name, QWidget *parent)
+{
+    auto *list = new QListWidget(parent);
+    list->setObjectName(name);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return list;
+}
+
+QPushButton *button(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setCursor(Qt::PointingHandCursor);
+    return b;
+}
+
+const char *kStyle = R"(
+QWidget { font-family: Verdana, "DejaVu Sans", sans-serif; font-size: 9pt; color: #e8ecf2; }
+QLabel#fieldCaption { color: #9fb4cc; font-weight: bold; font-size: 8pt; letter-spacing: 1px; }
+QListWidget, QTreeView, QLineEdit {
+  background: rgba(12, 16, 22, 200); border: 1px solid rgba(255,255,255,28); border-radius: 6px;
+  selection-background-color: #e8892b; selection-color: #ffffff; outline: 0; }
+QListWidget::item { padding: 2px 6px; }
+QListWidget::item:selected, QTreeView::item:selected { background: #e8892b; color: white; }
+QListWidget::item:hover:!selected, QTreeView::item:hover:!selected { background: rgba(255,255,255,18); }
+QTreeView { alternate-background-color: rgba(255,255,255,9); }
+QTreeView::item { padding: 2px 4px; border: 0; }
+QHeaderView::section { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #3a4452, stop:1 #2a313b);
+  color: #cfd8e3; border: 0; border-right: 1px solid #1b2027; padding: 4px 6px; font-weight: bold; }
+QLineEdit { padding: 4px 8px; }
+QLineEdit:focus, QListWidget:focus, QTreeView:focus { border: 1px solid #e8892b; }
+QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #4a5563, stop:1 #323a45);
+  border: 1px solid #1b2027; border-radius: 5px; padding: 5px 12px; color: #f1f4f8; }
+QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #f19a3e, stop:1 #d0731c); }
+QPushButton:pressed { background: #b9621a; }
+QPushButton:disabled { color: #7d8793; background: #2b3139; }
+QGroupBox { border: 1px solid rgba(255,255,255,28); border-radius: 8px; margin-top: 14px;
+  background: rgba(12, 16, 22, 150); padding: 8px; }
+QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #f0a458; font-weight: bold; }
+QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
+QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 4px; min-height: 24px; }
+QScrollBar:horizontal { background: transparent; height: 10px; margin: 2px; }
+QScrollBar::handle:horizontal { background: rgba(255,255,255,60); border-radius: 4px; min-width: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
+QLabel#lblTitle { font-size: 11pt; font-weight: bold; color: #ffffff; }
+QLabel#lblArtist, QLabel#lblAlbum, QLabel#lblGenre, QLabel#lblTime { color: #b8c4d2; }
+)";
+} // namespace
+
+frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_library(library), m_catalog(std::move(catalog))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Corvanel"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_back = std::make_unique<frmBack>();
+    setWindowIcon(m_back->appIcon());
+    if (!m_catalog)
+        m_catalog = std::make_unique<SongCatalog>(library);
+    buildWindow();
+
+    // The list part of the load.
+    fraNow->setTitle(fraNow->title() + library.iPodName);
+    m_menus = std::make_unique<frmMenus>();
+    connectMenus();
+    fillSources();
+    SelectOneVal(lstSource, 0);
+
+    // Then the settings, then the tray icon.
+    auto store = openOptionsStore();
+    LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
+    m_tray = new TrayIcon(m_back->appIcon(), this);
+    connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
+    connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
+    m_tray->show();
+}
+
+frmMain::~frmMain()
+{
+    Shutdown();
+}
+
+void frmMain::buildWindow()
+{
+    setStyleSheet(QString::fromLatin1(kStyle));
+    resize(1180, 760);
+    setMinimumSize(900, 560);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    m_frame = new SkinFrame(*m_back, this);
+    root->addWidget(m_frame);
+    connect(m_frame, &SkinFrame::closeRequested, this, &QWidget::close);
+    connect(m_frame, &SkinFrame::minimizeRequested, this, &QWidget::showMinimized);
+    connect(m_frame, &SkinFrame::iconDoubleClicked, this, &QWidget::close);
+    connect(m_frame, &SkinFrame::iconClicked, this,
+            [this](QPoint at) { m_menus->popup(QStringLiteral("mnuIcon"), at); });
+    connect(m_frame, &SkinFrame::menuLabelClicked, this,
+            [this](const QString &menu, QPoint at) { m_menus->popup(menu, at); });
+
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(14, 10, 14, 8);
+    body->setSpacing(12);
+    root->addLayout(body, 1);
+
+    auto *filters = new QVBoxLayout;
+    filters->setSpacing(4);
+    lstSource = filterList(QStringLiteral("lstSource"), this);
+    lstGenre = filterList(QStringLiteral("lstGenre"), this);
+    lstArtist = filterList(QStringLiteral("lstArtist"), this);
+    lstAlbum = filterList(QStringLiteral("lstAlbum"), this);
+    const std::pair<const char *, QListWidget *> levels[] = {
+        {"Source:", lstSource}, {"Genre:", lstGenre}, {"Artist:", lstArtist}, {"Album:", lstAlbum}};
+    for (const auto &[text, list] : levels) {
+        filters->addWidget(caption(QString::fromLatin1(text), this));
+        filters->addWidget(list, 1);
+    }
+    auto *filterPane = new QWidget(this);
+    filterPane->setLayout(filters);
+    filters->setContentsMargins(0, 0, 0, 0);
+    filterPane->setFixedWidth(250);
+    body->addWidget(filterPane);
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(6);
+    body->addLayout(right, 1);
+
+    auto *searchRow = new QHBoxLayout;
+    m_songsLabel = caption(QStringLiteral("Songs:"), this);
+    searchRow->addWidget(m_songsLabel);
+    searchRow->addStretch(1);
+    searchRow->addWidget(caption(QStringLiteral("Search:"), this));
+    txtSearch = new QLineEdit(this);
+    txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    txtSearch->setFixedWidth(280);
+    txtSearch->setPlaceholderText(QStringLiteral("Words in title, artist, album, path..."));
+    searchRow->addWidget(txtSearch);
+    imgClearSearch = new QLabel(this);
+    imgClearSearch->setObjectName(QStringLiteral("imgClearSearch"));
+    imgClearSearch->setPixmap(m_back->clearSearchPicture());
+    imgClearSearch->setCursor(Qt::PointingHandCursor);
+    imgClearSearch->setToolTip(QStringLiteral("Clear the search"));
+    imgClearSearch->installEventFilter(this);
+    searchRow->addWidget(imgClearSearch);
+    right->addLayout(searchRow);
+
+    m_model = new SongTableModel(*m_catalog, this);
+    lstSong = new QTreeView(this);
+    lstSong->setObjectName(QStringLiteral("lstSong"));
+    lstSong->setModel(m_model);
+    lstSong->setRootIsDecorated(false);
+    lstSong->setUniformRowHeights(true);
+    lstSong->setAlternatingRowColors(true);
+    lstSong->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSong->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstSong->setAllColumnsShowFocus(true);
+    lstSong->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstSong->header()->setSectionsClickable(true);
+    lstSong->header()->setSortIndicatorShown(true);
+    lstSong->header()->setSortIndicator(SongCatalog::ColArtist, Qt::AscendingOrder);
+    lstSong->header()->setStretchLastSection(false);
+    const int widths[SongCatalog::ColumnCount] = {52, 220, 150, 170, 100, 230, 120, 0, 0, 80, 110};
+    for (int c = 0; c < SongCatalog::ColumnCount; ++c)
+        lstSong->setColumnWidth(c, widths[c]);
+    lstSong->setColumnHidden(SongCatalog::ColSongId, true);
+    lstSong->setColumnHidden(SongCatalog::ColLengthMs, true);
+    lstSong->viewport()->installEventFilter(this);
+    right->addWidget(lstSong, 1);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(12);
+    fraNow = new QGroupBox(QStringLiteral("Currently Playing from "), this);
+    fraNow->setObjectName(QStringLiteral("fraNow"));
+    auto *now = new QGridLayout(fraNow);
+    now->setContentsMargins(10, 12, 10, 8);
+    now->setHorizontalSpacing(10);
+    now->setVerticalSpacing(2);
+    auto nowLabel = [this](const char *name) {
+        auto *label = new QLabel(fraNow);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    };
+    lblTitle = nowLabel("lblTitle");
+    lblArtist = nowLabel("lblArtist");
+    lblAlbum = nowLabel("lblAlbum");
+    lblGenre = nowLabel("lblGenre");
+    lblTime = nowLabel("lblTime");
+    now->addWidget(lblTitle, 0, 0, 1, 2);
+    now->addWidget(lblArtist, 1, 0);
+    now->addWidget(lblAlbum, 2, 0);
+    now->addWidget(lblGenre, 1, 1);
+    now->addWidget(lblTime, 2, 1);
+    cmdJump = button(QStringLiteral("cmdJump"), QStringLiteral("Jump"), fraNow);
+    now->addWidget(cmdJump, 0, 2, 3, 1, Qt::AlignVCenter);
+    now->setColumnStretch(0, 3);
+    now->setColumnStretch(1, 2);
+    fraNow->setMinimumHeight(96);
+    bottom->addWidget(fraNow, 1);
+
+    auto *buttons = new QGridLayout;
+    buttons->setSpacing(6);
+    cmdDefault = button(QStringLiteral("cmdDefault"), QStringLiteral("Open In Embedded Player"), this);
+    cmdOpen = button(QStringLiteral("cmdOpen"), QStringLiteral("Open In External Player"), this);
+    cmdMakeM3u = button(QStringLiteral("cmdMakeM3u"), QStringLiteral("Open as Playlist in External Player"), this);
+    cmdExtract = button(QStringLiteral("cmdExtract"), QStringLiteral("Extract Songs"), this);
+    cmdEQ = button(QStringLiteral("cmdEQ"), QStringLiteral("EQ"), this);
+    buttons->addWidget(cmdDefault, 0, 0);
+    buttons->addWidget(cmdOpen, 0, 1);
+    buttons->addWidget(cmdMakeM3u, 1, 0, 1, 2);
+    buttons->addWidget(cmdExtract, 2, 0);
+    buttons->addWidget(cmdEQ, 2, 1);
+    // These hand songs to parts of the program that are not built yet.
+    for (QPushButton *b : {cmdDefault, cmdOpen, cmdMakeM3u, cmdExtract, cmdEQ})
+        b->setEnabled(false);
+    bottom->addLayout(buttons);
+    right->addLayout(bottom);
+
+    auto *grip = new QSizeGrip(this);
+    auto *gripRow = new QHBoxLayout;
+    gripRow->setContentsMargins(0, 0, 4, 4);
+    gripRow->addStretch(1);
+    gripRow->addWidget(grip);
+    root->addLayout(gripRow);
+
+    connect(lstSource, &QListWidget::itemSelectionChanged, this, &frmMain::lstSource_Click);
+    connect(lstGenre, &QListWidget::itemSelectionChanged, this, &frmMain::lstGenre_Click);
+    connect(lstArtist, &QListWidget::itemSelectionChanged, this, &frmMain::lstArtist_Click);
+    connect(lstAlbum, &QListWidget::itemSelectionChanged, this, &frmMain::lstAlbum_Click);
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
+    connect(cmdJump, &QPushButton::clicked, this, &frmMain::cmdJump_Click);
+    connect(lstSong->header(), &QHeaderView::sectionClicked, this, &frmMain::lstSong_ColumnClick);
+}
+
+void frmMain::connectMenus()
+{
+    auto on = [this](const char *name, auto slot) {
+        if (QAction *action = m_menus->item(QLatin1String(name)))
+            connect(action, &QAction::triggered, this, slot);
+    };
+    on("mnuMinimize", &QWidget::showMinimized);
+    on("mnuClose", &QWidget::close);
+    on("mnuExit", &QWidget::close);
+    on("mnuShow", &frmMain::mnuShow_Click);
+    on("mnuInfo", &frmMain::mnuInfo_Click);
+    on("mnuShowFile", &frmMain::mnuShowFile_Click);
+    on("mnuWebsite", &frmMain::mnuWebsite_Click);
+    on("mnuAbout", &frmMain::mnuAbout_Click);
+}
+
+void frmMain::fillSources()
+{
+    PlaylistNames.Clear();
+    for (int32_t i = 1; i < m_library.PlaylistCount; ++i)
+        PlaylistNames.AddItem(m_library.Playlists[static_cast<std::size_t>(i)]->Name);
+    PlaylistNames.BuBBleSort();
+    const QSignalBlocker blocker(lstSource);
+    lstSource->clear();
+    if (m_library.PlaylistCount > 0)
+        lstSource->addItem(m_library.Playlists[0]->Name);
+    lstSource->addItems(QStringList(PlaylistNames.items().begin(), PlaylistNames.items().end()));
+}
+
+bool frmMain::IsSelectedInList(const QListWidget *list, const QString &Text)
+{
+    for (const QListWidgetItem *item : list->selectedItems())
+        if (item->text().size() == Text.size() && item->text().compare(Text, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void frmMain::SelectOneVal(QListWidget *InList, int Val)
+{
+    {
+        const QSignalBlocker blocker(InList);
+        InList->clearSelection();
+        if (Val >= 0 && Val < InList->count())
+            InList->setCurrentRow(Val, QItemSelectionModel::ClearAndSelect);
+    }
+    if (InList == lstSource)
+        lstSource_Click();
+    else if (InList == lstGenre)
+        lstGenre_Click();
+    else if (InList == lstArtist)
+        lstArtist_Click();
+    else if (InList == lstAlbum)
+        lstAlbum_Click();
+}
+
+bool frmMain::showsAll(const QListWidget *list)
+{
+    const QListWidgetItem *current = list->currentItem();
+    return current && current->text() == kAll;
+}
+
+std::vector<char> frmMain::selectedKeys(const QListWidget *list) const
+{
+    // Keys are case-folded, so a selected "rock" passes "Rock" and "ROCK" alike.
+    std::vector<char> selected(static_cast<std::size_t>(m_catalog->keyCount()), 0);
+    for (const QListWidgetItem *item : list->selectedItems())
+        if (const int32_t key = m_catalog->keyOf(item->text()); key >= 0)
+            selected[static_cast<std::size_t>(key)] = 1;
+    return selected;
+}
+
+void frmMain::fillList(QListWidget *list, const clsList &names)
+{
+    const QSignalBlocker blocker(list);
+    list->clear();
+    QStringList rows;
+    rows.reserve(names.ListCount() + 1);
+    rows.append(kAll);
+    for (const QString &name : names.items())
+        rows.append(name);
+    list->addItems(rows);
+}
+
+void frmMain::lstSource_Click()
+{
+    const WaitCursor wait;
+    GenreNames.Clear();
+    SourceSongs.clear();
+    QSet<QString> chosen;
+    for (const QListWidgetItem *item : lstSource->selectedItems())
+        chosen.insert(item->text().toLower());
+    std::vector<char> listed(static_cast<std::size_t>(m_catalog->keyCount()), 0);
+    for (int32_t p = 0; p < m_library.PlaylistCount; ++p) {
+        const clsPlayList &playlist = *m_library.Playlists[static_cast<std::size_t>(p)];
+        if (!chosen.contains(playlist.Name.toLower()))
+            continue;
+        for (const QString &id : playlist.SongIDs.items()) {
+            // A track id the library does not hold is skipped; the rest of the playlist is listed.
+            const auto index = m_library.indexOf(id);
+            if (!index)
+                continue;
+            SourceSongs.push_back(*index);
+            const int32_t key = m_catalog->genreKey(*index);
+            if (!listed[static_cast<std::size_t>(key)]) {
+                listed[static_cast<std::size_t>(key)] = 1;
+                GenreNames.AddItem(m_library.Songs[static_cast<std::size_t>(*index)].Genre);
+            }
+        }
+    }
+    GenreNames.BuBBleSort();
+    fillList(lstGenre, GenreNames);
+    SelectOneVal(lstGenre, 0);
+}
+
+void frmMain::runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
+                             int32_t (SongCatalog::*filterKey)(int32_t) const,
+                             int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn,
+                             bool skipEmpty, clsList &names, QListWidget *next)
+{
+    const WaitCursor wait;
+    names.Clear();
+    passing.clear();
+    passing.reserve(walked.size());
+    const bool all = showsAll(list);
+    const std::vector<char> selected = all ? std::vector<char>() : selectedKeys(list);
+    std::vector<char> listed(static_cast<std::size_t>(m_catalog->keyCount()), 0);
+    const SongCatalog &catalog = *m_catalog;
+    for (const int32_t song : walked) {
+        if (!all && !selected[static_cast<std::size_t>((catalog.*filterKey)(song))])
+            continue;
+        passing.push_back(song);
+        const int32_t key = (catalog.*collectKey)(song);
+        if (listed[static_cast<std::size_t>(key)])
+            continue;
+        const QString &value = catalog.text(song, collectColumn);
+        if (skipEmpty && value.isEmpty())
+            continue;
+        listed[static_cast<std::size_t>(key)] = 1;
+        names.AddItem(value);
+    }
+    names.BuBBleSort();
+    fillList(next, names);
+}
+
+void frmMain::lstGenre_Click()
+{
+    runFilterLevel(lstGenre, SourceSongs, GenreSongs, &SongCatalog::genreKey, &SongCatalog::artistKey,
+                   SongCatalog::ColArtist, false, ArtistNames, lstArtist);
+    SelectOneVal(lstArtist, 0);
+}
+
+void frmMain::lstArtist_Click()
+{
+    runFilterLevel(lstArtist, GenreSongs, ArtistSongs, &SongCatalog::artistKey, &SongCatalog::albumKey,
+                   SongCatalog::ColAlbum, true, AlbumNames, lstAlbum);
+    SelectOneVal(lstAlbum, 0);
+}
+
+void frmMain::lstAlbum_Click()
+{
+    const WaitCursor wait;
+    if (!m_searchRebuild && !txtSearch->text().isEmpty()) {
+        const QSignalBlocker blocker(txtSearch);
+        txtSearch->clear();
+        SearchLength = 0;
+    }
+    const bool all = showsAll(lstAlbum);
+    const std::vector<char> selected = all ? std::vector<char>() : selectedKeys(lstAlbum);
+    std::vector<int32_t> rows;
+    rows.reserve(ArtistSongs.size());
+    for (const int32_t song : ArtistSongs)
+        if (all || selected[static_cast<std::size_t>(m_catalog->albumKey(song))])
+            rows.push_back(song);
+    m_model->setSongs(std::move(rows));
+    m_model->sortForBrowsing();
+    lstSong->header()->setSortIndicator(SongCatalog::ColArtist, Qt::AscendingOrder);
+    selectFirstSongRowIfMany();
+}
+
+void frmMain::selectFirstSongRowIfMany()
+{
+    lstSong->selectionModel()->clear();
+    if (m_model->rowCount() > 1)
+        lstSong->selectionModel()->setCurrentIndex(m_model->index(0, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int frmMain::selectedSongRow() const
+{
+    const QModelIndexList rows = lstSong->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void frmMain::txtSearch_Change()
+{
+    const QString text = txtSearch->text();
+    if (text.toLower() == QLatin1String("screenjump")) {
+        const auto answer = corvanel::dialogs().input(
+            QStringLiteral("Screen Jump!"), QStringLiteral("What amount would you like to modify the screen jump to?"),
+            QString(), this);
+        if (answer) {
+            bool ok = false;
+            const int value = answer->trimmed().toInt(&ok);
+            if (ok && value >= -32768 && value <= 32767)
+                ScreenJump = static_cast<int16_t>(value);
+            else
+                corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
+                                           QStringLiteral("Please enter a whole number from -32768 to 32767."), this);
+        }
+        txtSearch->clear();
+        return;
+    }
+    if (text.size() < SearchLength) {
+        // Characters were removed: start again from the whole selection, then filter.
+        m_searchRebuild = true;
+        lstAlbum_Click();
+        m_searchRebuild = false;
+    }
+    SearchLength = static_cast<int>(text.size());
+    if (text.isEmpty())
+        return;
+    std::vector<QString> words;
+    for (const QString &word : text.split(QLatin1Char(' ')))
+        words.push_back(word.toLower());
+
+    const int selectedRow = selectedSongRow();
+    int newSelectedRow = -1;
+    int row = 0, kept = 0;
+    const int left = m_model->keepRows([&](int32_t song) {
+        const bool keep = m_catalog->matchesAllWords(song, words);
+        if (row == selectedRow && keep)
+            newSelectedRow = kept;
+        kept += keep ? 1 : 0;
+        ++row;
+        return keep;
+    });
+    if (newSelectedRow >= 0 && newSelectedRow < left && selectedSongRow() != newSelectedRow)
+        lstSong->selectionModel()->setCurrentIndex(m_model->index(newSelectedRow, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void frmMain::imgClearSearch_Click()
+{
+    txtSearch->clear();
+}
+
+void frmMain::cmdJump_Click()
+{
+    const QString length = m_nowPlayingLength;
+    txtSearch->setText(length);
+    if (m_model->rowCount() == 0) {
+        SelectOneVal(lstSource, 0);
+        txtSearch->setText(length);
+    }
+    lstSong->setFocus();
+}
+
+void frmMain::lstSong_ColumnClick(int column)
+{
+    if (selectedSongRow() < 0) {
+        lstSong->header()->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
+        return;
+    }
+    Qt::SortOrder order = m_model->sortOrder();
+    if (column == m_model->sortColumn())
+        order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_model->sortByColumn(column, order);
+    lstSong->header()->setSortIndicator(column, order);
+    if (const int row = selectedSongRow(); row >= 0)
+        lstSong->scrollTo(m_model->index(row, 0));
+}
+
+void frmMain::setVolume(int32_t volume)
+{
+    m_volume = std::clamp<int32_t>(volume, 0, 255);
+}
+
+void frmMain::mnuInfo_Click()
+{
+    const int row = selectedSongRow();
+    if (row < 0)
+        return;
+    const Song &song = m_library.Songs[static_cast<std::size_t>(m_model->songAt(row))];
+    corvanel::dialogs().message({QStringLiteral("Song Information"), songInformationText(song),
+                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok},
+                                this);
+}
+
+void frmMain::mnuShowFile_Click()
+{
+    const int row = selectedSongRow();
+    if (row < 0)
+        return;
+    corvanel::shell().showInFileManager(
+        nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath)));
+}
+
+void frmMain::mnuWebsite_Click()
+{
+    const WaitCursor wait;
+    corvanel::shell().openDocument(QStringLiteral(CORVANEL_WEBSITE));
+}
+
+void frmMain::mnuAbout_Click()
+{
+    corvanel::dialogs().message({aboutTitle(m_frame->captionText()), aboutText(),
+                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok},
+                                this);
+}
+
+void frmMain::mnuShow_Click()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void frmMain::ShowPopup()
+{
+    QCoreApplication::processEvents();
+    m_menus->popup(QStringLiteral("mnuPopup"), QCursor::pos());
+}
+
+bool frmMain::trayAvailable() const
+{
+    return m_tray && m_tray->available();
+}
+
+void frmMain::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    PaintBack(painter, rect(), m_back->backgroundTile());
+    paintFrameEdges(painter, rect(), *m_back);
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!isMaximized() && !isFullScreen())
+        setMask(roundedMask(size(), 12));
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    const QAction *trayYes = m_menus ? m_menus->item(QStringLiteral("mnuTrayMinYes")) : nullptr;
+    // Without a tray there would be no way back to a hidden window.
+    if (trayYes && trayYes->isChecked() && trayAvailable())
+        QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == imgClearSearch && event->type() == QEvent::MouseButtonRelease) {
+        imgClearSearch_Click();
+        return true;
+    }
+    if (watched == lstSong->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::RightButton && selectedSongRow() >= 0) {
+            m_menus->popup(QStringLiteral("mnuAFile"), mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Shutdown();
+    event->accept();
+}
+
+void frmMain::Shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    {
+        auto store = openOptionsStore();
+        SaveOptions(*m_menus, *store, m_volume);
+    }
+    m_shutdownSteps.push_back(QStringLiteral("SaveOptions"));
+    hide();
+    m_menus.reset();
+    m_shutdownSteps.push_back(QStringLiteral("UnloadMenus"));
+    if (m_tray) {
+        m_tray->hide();
+        delete m_tray;
+        m_tray = nullptr;
+    }
+    m_shutdownSteps.push_back(QStringLiteral("DeleteTrayIcon"));
+}

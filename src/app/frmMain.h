@@ -1,0 +1,124 @@
+#pragma once
+#include "MusicLibrary.h"
+#include "SongCatalog.h"
+#include "SongTableModel.h"
+#include "clsList.h"
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QGroupBox;
+class QTreeView;
+class frmBack;
+class frmMenus;
+class SkinFrame;
+class TrayIcon;
+
+// The main window: the browser cascade, the song list, the search, the frame and the menus.
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // The catalog may be worked out beforehand, off the UI thread.
+    explicit frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog = nullptr,
+                     QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The cascade; each also runs when code changes its list's selection.
+    void lstSource_Click();
+    void lstGenre_Click();
+    void lstArtist_Click();
+    void lstAlbum_Click();
+    void SelectOneVal(QListWidget *InList, int Val);
+    static bool IsSelectedInList(const QListWidget *list, const QString &Text);
+
+    void txtSearch_Change();
+    void imgClearSearch_Click();
+    void cmdJump_Click();
+    void lstSong_ColumnClick(int column);
+
+    // Menu actions that belong to the window.
+    void mnuInfo_Click();
+    void mnuShowFile_Click();
+    void mnuWebsite_Click();
+    void mnuAbout_Click();
+    void mnuShow_Click();
+    void ShowPopup();
+
+    // State the other parts of the program and the tests look at.
+    SongTableModel &songModel() { return *m_model; }
+    const SongCatalog &catalog() const { return *m_catalog; }
+    frmMenus &menus() { return *m_menus; }
+    int selectedSongRow() const;
+    int32_t volume() const { return m_volume; }
+    void setVolume(int32_t volume);
+    const QString &nowPlayingLength() const { return m_nowPlayingLength; }
+    void setNowPlayingLength(const QString &milliseconds) { m_nowPlayingLength = milliseconds; }
+    const std::vector<QString> &shutdownSteps() const { return m_shutdownSteps; }
+    bool trayAvailable() const;
+
+    std::vector<int32_t> SourceSongs, GenreSongs, ArtistSongs;
+    clsList PlaylistNames, GenreNames, ArtistNames, AlbumNames;
+    int SearchLength = 0;
+    bool ExtractSelectedOnly = false;
+
+    QListWidget *lstSource = nullptr;
+    QListWidget *lstGenre = nullptr;
+    QListWidget *lstArtist = nullptr;
+    QListWidget *lstAlbum = nullptr;
+    QTreeView *lstSong = nullptr;
+    QLineEdit *txtSearch = nullptr;
+    QLabel *imgClearSearch = nullptr;
+    QGroupBox *fraNow = nullptr;
+    QPushButton *cmdJump = nullptr;
+    QPushButton *cmdDefault = nullptr;
+    QPushButton *cmdOpen = nullptr;
+    QPushButton *cmdMakeM3u = nullptr;
+    QPushButton *cmdExtract = nullptr;
+    QPushButton *cmdEQ = nullptr;
+    QLabel *lblTitle = nullptr;
+    QLabel *lblArtist = nullptr;
+    QLabel *lblAlbum = nullptr;
+    QLabel *lblGenre = nullptr;
+    QLabel *lblTime = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    void connectMenus();
+    void fillSources();
+    void runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
+                        int32_t (SongCatalog::*filterKey)(int32_t) const,
+                        int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn, bool skipEmpty,
+                        clsList &names, QListWidget *next);
+    std::vector<char> selectedKeys(const QListWidget *list) const;
+    static bool showsAll(const QListWidget *list);
+    static void fillList(QListWidget *list, const clsList &names);
+    void selectFirstSongRowIfMany();
+    void Shutdown();
+
+    MusicLibrary &m_library;
+    std::unique_ptr<SongCatalog> m_catalog;
+    SongTableModel *m_model = nullptr;
+    std::unique_ptr<frmBack> m_back;
+    std::unique_ptr<frmMenus> m_menus;
+    SkinFrame *m_frame = nullptr;
+    TrayIcon *m_tray = nullptr;
+    QLabel *m_songsLabel = nullptr;
+    bool m_searchRebuild = false;   // the song level was started by the search itself
+    bool m_shutDown = false;
+    int32_t m_volume = 200;
+    QString m_nowPlayingLength;     // the playing song's length in milliseconds, as text
+    std::vector<QString> m_shutdownSteps;
+};

@@ -1,0 +1,96 @@
+#include "MusicLibrary.h"
+#include "QtDialogs.h"
+#include "Shell.h"
+#include "frmInit.h"
+#include "mdliPodDetect.h"
+
+#include "LibraryJson.h"
+#include "ParseiTunesDB.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+const char *kUsage =
+    "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
+    "       corvanel --print-library PATH\n"
+    "\n"
+    "Browse and play the music on an iPod that is mounted as a disk.\n"
+    "\n"
+    "  FOLDER                the folder the iPod is mounted on, e.g. /media/you/IPOD\n"
+    "  ITUNESDB              the full path of an iTunesDB file\n"
+    "  (nothing)             find a mounted iPod by itself\n"
+    "  --print-library PATH  read the library of PATH (an iPod folder or an iTunesDB file),\n"
+    "                        print it as JSON and exit\n"
+    "  --version             print the version and exit\n"
+    "  --help                print this text and exit\n";
+
+int printLibrary(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        std::fprintf(stderr, "corvanel: %s: no such file or folder\n", qPrintable(path));
+        return 2;
+    }
+    MusicLibrary &library = theLibrary();
+    QString database;
+    if (info.isDir()) {
+        library.iPodDrive = info.absoluteFilePath();
+        database = corvanel::resolvePathIgnoringCase(library.iPodDrive, QStringLiteral("iPod_Control/iTunes/iTunesDB"))
+                       .value_or(library.iPodDrive + QStringLiteral("/iPod_Control/iTunes/iTunesDB"));
+    } else {
+        database = info.absoluteFilePath();
+        library.iPodDrive = corvanel::iPodDriveFromDatabasePath(database);
+    }
+    const LoadReport report = ParseiTunesDB(database, library);
+    const QByteArray json = libraryToJson(library, report);
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    std::fputc('\n', stdout);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList words;
+    for (int i = 1; i < argc; ++i)
+        words << QString::fromLocal8Bit(argv[i]);
+    if (words.contains(QLatin1String("--help")) || words.contains(QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (words.contains(QLatin1String("--version"))) {
+        std::printf("corvanel %s\n", CORVANEL_VERSION_TEXT);
+        return 0;
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--print-library")) {
+        if (words.size() != 2) {
+            std::fputs("corvanel: --print-library needs one PATH\n", stderr);
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return printLibrary(words.at(1));
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Corvanel"));
+    QApplication::setApplicationName(QStringLiteral("Corvanel"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANEL_VERSION_TEXT));
+    corvanel::QtDialogs dialogs;
+    corvanel::setDialogs(&dialogs);
+    corvanel::DesktopShell desktop;
+    corvanel::setShell(&desktop);
+
+    // The command line is the whole text after the program's name.
+    auto *init = new frmInit(theLibrary(), words.join(QLatin1Char(' ')));
+    init->setAttribute(Qt::WA_DeleteOnClose);
+    if (!init->start())
+        return 0;
+    const auto instance = init->takeInstanceLock();
+    init->show();
+    const int code = QApplication::exec();
+    corvanel::setDialogs(nullptr);
+    corvanel::setShell(nullptr);
+    return code;
+}

@@ -1,0 +1,101 @@
+#include "LibraryJson.h"
+#include "ParseiTunesDB.h"
+
+namespace {
+
+void appendString(QByteArray &out, const QString &text)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    out += QByteArray::number(static_cast<qint64>(value));
+}
+
+} // namespace
+
+QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
+{
+    QByteArray out;
+    out.reserve(256 + static_cast<qsizetype>(library.SongCount) * 320);
+    out += "{\"ipod_name\": ";
+    appendString(out, library.iPodName);
+    out += ",\n\"songs\": [";
+    for (int32_t i = 0; i < library.SongCount; ++i) {
+        const Song &song = library.Songs[static_cast<std::size_t>(i)];
+        out += i ? ",\n  " : "\n  ";
+        out += "{\"index\": ";
+        appendNumber(out, i);
+        out += ", \"id\": ";
+        appendNumber(out, song.SongID);
+        out += ", \"title\": ";
+        appendString(out, song.Title);
+        out += ", \"artist\": ";
+        appendString(out, song.Artist);
+        out += ", \"album\": ";
+        appendString(out, song.Album);
+        out += ", \"genre\": ";
+        appendString(out, song.Genre);
+        out += ", \"path\": ";
+        appendString(out, song.Path);
+        out += ", \"filetype\": ";
+        appendString(out, song.FileType);
+        out += ", \"track\": ";
+        appendNumber(out, song.TrackNumber);
+        out += ", \"length\": ";
+        appendNumber(out, song.Length);
+        out += ", \"size\": ";
+        appendNumber(out, song.FileSize);
+        out += '}';
+    }
+    out += "],\n\"playlists\": [";
+    for (int32_t p = 0; p < library.PlaylistCount; ++p) {
+        const clsPlayList &playlist = *library.Playlists[static_cast<std::size_t>(p)];
+        out += p ? ",\n  " : "\n  ";
+        out += "{\"name\": ";
+        appendString(out, playlist.Name);
+        out += ", \"ids\": [";
+        bool first = true;
+        for (const QString &id : playlist.SongIDs.items()) {
+            if (!first)
+                out += ", ";
+            first = false;
+            appendString(out, id);
+        }
+        out += "]}";
+    }
+    out += "],\n\"warnings\": {\"unknown_tags\": ";
+    appendNumber(out, report.unknownTags);
+    out += ", \"errors\": [";
+    for (std::size_t k = 0; k < report.problems.size(); ++k) {
+        if (k)
+            out += ", ";
+        appendString(out, QString::fromUtf16(LoadErrorText));
+    }
+    out += "]}}\n";
+    return out;
+}

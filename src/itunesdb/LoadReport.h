@@ -1,0 +1,37 @@
+#pragma once
+#include <QString>
+#include <vector>
+
+// One kind of failure met while loading, with how often it happened. The load shows one
+// "Error, continuing!" box per kind, never one per occurrence.
+struct LoadProblem
+{
+    enum class Kind {
+        CopyFailed,                  // the database file could not be read
+        SongFileUnreadable,          // a song's file is missing, so its size stays 0
+        DuplicateTrackId,            // a later track with an id already taken; the first keeps it
+        PlaylistItemWithoutPlaylist, // a playlist item or name before any playlist record
+        OnTheGoBadEntry,             // an On-The-Go entry that names no song, or a count past the file
+        OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
+        PlaylistIdMissing,           // a playlist names a track id the library does not hold
+    };
+    Kind kind;
+    int count = 0;
+    QString detail;   // the first occurrence: a path, an id or an offset
+};
+
+struct LoadReport
+{
+    bool isDatabase = false;           // the file started with "mhbd"
+    int unknownTags = 0;               // bytes slid over looking for a known record
+    std::vector<LoadProblem> problems; // one entry per kind, in the order first met
+
+    // Counts one occurrence; the first one's detail is kept.
+    void add(LoadProblem::Kind kind, const QString &detail);
+    // The entry of that kind, or null when it never happened.
+    const LoadProblem *find(LoadProblem::Kind kind) const;
+    int count(LoadProblem::Kind kind) const;
+};
+
+// A short English name of the kind, for logs and the command line.
+QString problemKindName(LoadProblem::Kind kind);

@@ -1,0 +1,64 @@
+#include "ParseiTunesDB.h"
+#include "OnTheGo.h"
+
+#include <QFile>
+
+#ifndef CORVANEL_CONTACT
+#define CORVANEL_CONTACT "support@halvetra.net"
+#endif
+
+QString unknownTagWarningText()
+{
+    return QStringLiteral("For some reason, extra information unknown in the iTunesDB file was found. This may be "
+                          "due to a newer version of iTunesDB or because your iTunesDB is corrupted. Please contact ")
+        + QStringLiteral(CORVANEL_CONTACT)
+        + QStringLiteral(", and we will try to fix the program accordingly, or make sure your iTunesDB is not "
+                         "corrupted.");
+}
+
+void buildSongIndex(MusicLibrary &library, LoadReport &report)
+{
+    library.SongIndex.clear();
+    library.SongIndex.reserve(library.SongCount);
+    for (int32_t i = 0; i < library.SongCount; ++i) {
+        QString key = songIdText(library.Songs[static_cast<std::size_t>(i)].SongID);
+        auto it = library.SongIndex.find(key);
+        if (it != library.SongIndex.end())
+            report.add(LoadProblem::Kind::DuplicateTrackId, key);
+        else
+            library.SongIndex.insert(std::move(key), i);
+    }
+}
+
+LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
+                         const std::function<void(const QString &status)> &status, const LoadProgress &progress)
+{
+    LoadReport report;
+    // The whole file is read into memory at once, so the iPod's copy is closed straight away.
+    QByteArray bytes;
+    {
+        QFile file(DBFile);
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            report.add(LoadProblem::Kind::CopyFailed, DBFile);
+            bytes.clear();
+        }
+    }
+
+    NativePathResolver sizes(library.iPodDrive);
+    walkITunesDb(bytes, library, &sizes, report, progress);
+    if (!report.isDatabase)
+        return report;
+    bytes = QByteArray();
+
+    LoadOnTheGo(library, report);
+    if (status)
+        status(QString::fromUtf16(LoadingIntoProgramStatus));
+    buildSongIndex(library, report);
+
+    library.Library = std::make_unique<clsLibrary>(library);
+    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
+        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+    return report;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include "LoadReport.h"
+#include "iTunesDBReader.h"
+
+#include <MusicLibrary.h>
+
+#include <QString>
+#include <functional>
+
+// Texts of the boxes the load shows.
+inline constexpr auto UnknownTagWarningTitle = u"Error with iTunesDB";   // stop icon
+inline constexpr auto LoadErrorTitle = u"Error!";                         // information icon
+inline constexpr auto LoadErrorText = u"Error, continuing!";              // one box per problem kind
+inline constexpr auto LoadingIntoProgramStatus = u"Loading database into program...";
+
+// The text of the "Error with iTunesDB" box, shown once when unknown records were met.
+QString unknownTagWarningText();
+
+// Loads the iPod's database: reads DBFile into memory once (the iPod's file is not held
+// open), walks it into `library` (whose iPodDrive must be set: song sizes and the
+// On-The-Go file come from there), adds the On-The-Go playlist, builds SongIndex and
+// Library. A file that does not start with "mhbd" leaves the library empty, quietly.
+// `status` and `progress` may be empty; both may be called from the thread that loads.
+LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
+                         const std::function<void(const QString &status)> &status = {},
+                         const LoadProgress &progress = {});
+
+// Fills SongIndex from Songs in order; a later track with an id already taken is reported
+// and the first keeps the key.
+void buildSongIndex(MusicLibrary &library, LoadReport &report);

@@ -1,0 +1,315 @@
+#include "iTunesDBReader.h"
+#include "ByteReader.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint32_t tagOf(const char (&text)[5])
+{
+    return static_cast<uint32_t>(static_cast<uint8_t>(text[0]))
+        | static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8
+        | static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16
+        | static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
+}
+
+constexpr uint32_t TagDatabase = tagOf("mhbd");
+constexpr uint32_t TagDataSet = tagOf("mhsd");
+constexpr uint32_t TagTrackList = tagOf("mhlt");
+constexpr uint32_t TagTrack = tagOf("mhit");
+constexpr uint32_t TagDataObject = tagOf("mhod");
+constexpr uint32_t TagPlaylistList = tagOf("mhlp");
+constexpr uint32_t TagPlaylist = tagOf("mhyp");
+constexpr uint32_t TagPlaylistItem = tagOf("mhip");
+
+// Data-set types: only these two are walked.
+constexpr int32_t DataSetTracks = 1;
+constexpr int32_t DataSetPlaylists = 2;
+
+// Data-object types of the track section.
+enum : int32_t { ObjectTitle = 1, ObjectLocation = 2, ObjectAlbum = 3, ObjectArtist = 4, ObjectGenre = 5,
+                 ObjectFileType = 6 };
+
+// Fixed offsets of the fields read.
+constexpr qsizetype HeaderLengthAt = 4;
+constexpr qsizetype TotalLengthAt = 8;
+constexpr qsizetype DataSetTypeAt = 12;
+constexpr qsizetype TrackCountAt = 8;       // of "mhlt"; only a hint for reserving
+constexpr qsizetype TrackIdAt = 16;
+constexpr qsizetype TrackLengthAt = 40;
+constexpr qsizetype TrackNumberAt = 44;
+constexpr qsizetype ObjectTypeAt = 12;
+constexpr qsizetype StringLengthAt = 28;
+constexpr qsizetype StringDataAt = 40;
+constexpr qsizetype PlaylistItemCountAt = 16; // of "mhyp"; only a hint for reserving
+constexpr qsizetype ItemTrackIdAt = 24;
+
+// The smallest records a well-formed file holds; they bound the reserve hints.
+constexpr qsizetype MinTrackRecord = 48;
+constexpr qsizetype MinItemRecord = 28;
+
+constexpr int ProgressEvery = 4096;   // records between progress calls
+
+class Walker
+{
+public:
+    Walker(QByteArrayView bytes, MusicLibrary &library, LoadReport &report)
+        : m_in(bytes), m_library(library), m_report(report)
+    {
+    }
+
+    void run(const LoadProgress &progress)
+    {
+        qsizetype pos = 0;
+        int records = 0;
+        while (pos < m_in.size()) {
+            const qsizetype step = stepAt(pos);
+            if (step < 1) {
+                // Unknown tag or a record whose lengths do not hold: slide one byte.
+                ++m_report.unknownTags;
+                ++pos;
+            } else {
+                pos += step;
+            }
+            if (progress && ++records % ProgressEvery == 0)
+                progress(std::min(pos, m_in.size()), m_in.size());
+        }
+    }
+
+private:
+    // The header length of the record at pos when the header lies inside the file, else 0.
+    qsizetype headerStep(qsizetype pos) const
+    {
+        const int32_t length = m_in.int32At(pos + HeaderLengthAt);
+        return length >= 1 && m_in.fits(pos, length) ? length : 0;
+    }
+
+    // Handles the record at pos; returns its step, or 0 when it is to be slid over.
+    qsizetype stepAt(qsizetype pos)
+    {
+        if (!m_in.fits(pos, 8))
+            return 0;
+        switch (m_in.uint32At(pos)) {
+        case TagDatabase:
+            return headerStep(pos);
+        case TagDataSet:
+            return dataSet(pos);
+        case TagTrackList:
+            return trackList(pos);
+        case TagTrack:
+            return track(pos);
+        case TagDataObject:
+            return dataObject(pos);
+        case TagPlaylistList: {
+            const qsizetype step = headerStep(pos);
+            if (step)
+                m_inPlaylists = true;
+            return step;
+        }
+        case TagPlaylist:
+            return playlist(pos);
+        case TagPlaylistItem:
+            return playlistItem(pos);
+        default:
+            return 0;
+        }
+    }
+
+    qsizetype dataSet(qsizetype pos)
+    {
+        if (!m_in.fits(pos, DataSetTypeAt + 4))
+            return 0;
+        const int32_t type = m_in.int32At(pos + DataSetTypeAt);
+        if (type == DataSetTracks || type == DataSetPlaylists) {
+            const qsizetype step = headerStep(pos);
+            // A track data set holds tracks whatever came before it.
+            if (step && type == DataSetTracks)
+                m_inPlaylists = false;
+            return step;
+        }
+        // Album lists, podcast and smart playlist copies and newer sets: stepped over whole.
+        const int32_t total = m_in.int32At(pos + TotalLengthAt);
+        return total >= 1 && m_in.fits(pos, total) ? total : 0;
+    }
+
+    qsizetype trackList(qsizetype pos)
+    {
+        const qsizetype step = headerStep(pos);
+        if (step && m_in.fits(pos, TrackCountAt + 4)) {
+            const qsizetype hint = m_in.int32At(pos + TrackCountAt);
+            const qsizetype most = (m_in.size() - pos) / MinTrackRecord;
+            if (hint > 0)
+                m_library.Songs.reserve(m_library.Songs.size() + static_cast<std::size_t>(std::min(hint, most)));
+        }
+        return step;
+    }
+
+    qsizetype track(qsizetype pos)
+    {
+        const qsizetype step = headerStep(pos);
+        if (!step || !m_in.fits(pos, TrackNumberAt + 4))
+            return 0;
+        Song &song = m_library.addSong();
+        song.SongID = m_in.int32At(pos + TrackIdAt);
+        song.Length = m_in.int32At(pos + TrackLengthAt);
+        song.TrackNumber = m_in.int32At(pos + TrackNumberAt);
+        return step;
+    }
+
+    // The string of the data object at pos, when it lies inside the record of `total` bytes.
+    bool stringOf(qsizetype pos, qsizetype total, QString &text) const
+    {
+        if (total < StringDataAt)
+            return false;
+        const int32_t length = m_in.int32At(pos + StringLengthAt);
+        if (length < 0 || length > total - StringDataAt)
+            return false;
+        text = decodeITunesString(m_in.data() + pos + StringDataAt, length);
+        return true;
+    }
+
+    qsizetype dataObject(qsizetype pos)
+    {
+        if (!m_in.fits(pos, ObjectTypeAt + 4))
+            return 0;
+        const int32_t total = m_in.int32At(pos + TotalLengthAt);
+        if (total < 1 || !m_in.fits(pos, total))
+            return 0;
+        const int32_t type = m_in.int32At(pos + ObjectTypeAt);
+        if (m_inPlaylists) {
+            if (type == ObjectTitle && !playlistName(pos, total))
+                return 0;
+            return total;
+        }
+        if (type < ObjectTitle || type > ObjectFileType)
+            return total;
+        QString text;
+        if (!stringOf(pos, total, text))
+            return 0;
+        // A string before the first track belongs to no song.
+        if (m_library.Songs.empty())
+            return total;
+        Song &song = m_library.Songs.back();
+        switch (type) {
+        case ObjectTitle:
+            song.Title = std::move(text);
+            break;
+        case ObjectLocation:
+            text.replace(QLatin1Char(':'), QLatin1Char('\\'));
+            song.Path = std::move(text);
+            break;
+        case ObjectAlbum:
+            song.Album = std::move(text);
+            break;
+        case ObjectArtist:
+            song.Artist = text.isEmpty() ? QStringLiteral("No Artist") : std::move(text);
+            break;
+        case ObjectGenre:
+            song.Genre = text.isEmpty() ? QStringLiteral("No Genre") : std::move(text);
+            break;
+        case ObjectFileType:
+            song.FileType = std::move(text);
+            break;
+        default:
+            break;
+        }
+        return total;
+    }
+
+    bool playlistName(qsizetype pos, qsizetype total)
+    {
+        QString name;
+        if (!stringOf(pos, total, name))
+            return false;
+        if (m_library.Playlists.empty()) {
+            m_report.add(LoadProblem::Kind::PlaylistItemWithoutPlaylist,
+                         QStringLiteral("playlist name at byte %1").arg(pos));
+            return true;
+        }
+        if (!m_masterNamed) {
+            // The first playlist is the master; its name is the iPod's name.
+            m_masterNamed = true;
+            m_library.iPodName = name;
+            name = QStringLiteral(":: ") + name + QStringLiteral(" ::");
+        }
+        m_library.Playlists.back()->Name = std::move(name);
+        return true;
+    }
+
+    qsizetype playlist(qsizetype pos)
+    {
+        const qsizetype step = headerStep(pos);
+        if (!step)
+            return 0;
+        clsPlayList &list = m_library.addPlaylist();
+        if (m_in.fits(pos, PlaylistItemCountAt + 4)) {
+            const qsizetype hint = m_in.int32At(pos + PlaylistItemCountAt);
+            const qsizetype most = (m_in.size() - pos) / MinItemRecord;
+            if (hint > 0)
+                list.SongIDs.reserve(static_cast<std::size_t>(std::min(hint, most)));
+        }
+        return step;
+    }
+
+    qsizetype playlistItem(qsizetype pos)
+    {
+        const qsizetype step = headerStep(pos);
+        if (!step || !m_in.fits(pos, ItemTrackIdAt + 4))
+            return 0;
+        const int32_t id = m_in.int32At(pos + ItemTrackIdAt);
+        if (m_library.Playlists.empty())
+            m_report.add(LoadProblem::Kind::PlaylistItemWithoutPlaylist, QString::number(id));
+        else
+            m_library.Playlists.back()->SongIDs.AddItem(QString::number(id));
+        return step;
+    }
+
+    ByteReader m_in;
+    MusicLibrary &m_library;
+    LoadReport &m_report;
+    bool m_inPlaylists = false;
+    bool m_masterNamed = false;
+};
+
+} // namespace
+
+QString decodeITunesString(const char *data, qsizetype bytes)
+{
+    const qsizetype units = bytes / 2;
+    QString text(units, Qt::Uninitialized);
+    auto *out = reinterpret_cast<quint16 *>(text.data());
+    qFromLittleEndian<quint16>(data, units, out);
+    // NUL characters never belong to a name.
+    if (text.contains(QChar(u'\0')))
+        text.remove(QChar(u'\0'));
+    return text;
+}
+
+void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolver *sizes, LoadReport &report,
+                  const LoadProgress &progress)
+{
+    if (bytes.size() < 4 || std::memcmp(bytes.data(), "mhbd", 4) != 0)
+        return;
+    report.isDatabase = true;
+    const int32_t first = library.SongCount;
+    Walker(bytes, library, report).run(progress);
+    if (sizes)
+        measureFileSizes(library, first, *sizes, report, progress);
+}
+
+void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &sizes, LoadReport &report,
+                      const LoadProgress &progress)
+{
+    const int32_t count = library.SongCount;
+    for (int32_t i = std::max(first, 0); i < count; ++i) {
+        Song &song = library.Songs[static_cast<std::size_t>(i)];
+        if (song.Path.isEmpty())
+            continue;
+        if (const auto size = sizes.fileSize(song.Path))
+            song.FileSize = static_cast<double>(*size);
+        else
+            report.add(LoadProblem::Kind::SongFileUnreadable, song.Path);
+        if (progress && (i + 1) % ProgressEvery == 0)
+            progress(i + 1, count);
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include "LoadReport.h"
+
+#include <MusicLibrary.h>
+#include <NativePath.h>
+
+#include <QByteArrayView>
+#include <functional>
+
+// Called now and then during long steps with the work done so far and the whole.
+using LoadProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Walks the bytes of an iTunesDB into `library`: songs in file order, then the playlists,
+// the first (the master) decorated as ":: name ::" with its plain name in iPodName.
+// Only the track (type 1) and playlist (type 2) data sets are walked; every other data set
+// is stepped over whole. No length in the file is trusted: a record that is too short,
+// or runs past the end, is slid over byte by byte like an unknown tag and counted.
+// When `sizes` is given, each song's file is measured afterwards (FileSize).
+void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolver *sizes, LoadReport &report,
+                  const LoadProgress &progress = {});
+
+// Measures the files of songs [first, SongCount) that have a location; a missing file
+// leaves FileSize 0 and is counted as SongFileUnreadable.
+void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &sizes, LoadReport &report,
+                      const LoadProgress &progress = {});
+
+// A string object's text: UTF-16LE (surrogate pairs kept) without NUL characters.
+QString decodeITunesString(const char *data, qsizetype bytes);

@@ -1,0 +1,32 @@
+#pragma once
+#include "LibraryError.h"
+#include <QString>
+#include <expected>
+#include <vector>
+
+class MusicLibrary;
+
+// A per-playlist summary, built once after loading.
+class clsLibrary
+{
+public:
+    struct PlaylistSummary
+    {
+        QString name;
+        int songs = 0;
+        int distinctArtists = 0;
+        int distinctAlbums = 0;
+        int distinctGenres = 0;
+    };
+
+    explicit clsLibrary(const MusicLibrary &library) : m_library(library) {}
+
+    // Visits playlists 1 .. last. Stops at the first track id that the library does not hold.
+    std::expected<void, LibraryError> FillMiniDatabase();
+
+    const std::vector<PlaylistSummary> &summaries() const { return m_summaries; }
+
+private:
+    const MusicLibrary &m_library;
+    std::vector<PlaylistSummary> m_summaries;
+};

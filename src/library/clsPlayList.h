@@ -1,0 +1,11 @@
+#pragma once
+#include "clsList.h"
+#include <QString>
+
+// A playlist: its name and its songs as track-id texts, in playlist order.
+class clsPlayList
+{
+public:
+    QString Name;
+    clsList SongIDs;
+};

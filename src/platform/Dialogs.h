@@ -1,0 +1,86 @@
+#pragma once
+// The one service through which every message, question and dialog of the program goes,
+// so that tests can see and answer them.
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace corvanel {
+
+enum class MessageIcon { None, Information, Warning, Critical, Question };
+
+enum class MessageButtons { Ok, YesNo, OkCancel, YesNoCancel };
+
+enum class MessageResult { Ok, Cancel, Yes, No };
+
+struct Message
+{
+    QString title;
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box; for long texts the implementation shows a scrolling box with the same
+    // title and text and a Copy button.
+    virtual MessageResult message(const Message &message, QWidget *parent = nullptr) = 0;
+    // An input box; std::nullopt when the user cancels.
+    virtual std::optional<QString> input(const QString &title, const QString &prompt,
+                                         const QString &defaultText = QString(),
+                                         QWidget *parent = nullptr) = 0;
+    virtual std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) = 0;
+    // Choosing a program to run: filter "Programs (*)", executable files only.
+    virtual std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
+                                                 QWidget *parent = nullptr) = 0;
+    virtual std::optional<QString> chooseFolder(const QString &title, const QString &startFolder,
+                                                QWidget *parent = nullptr) = 0;
+
+    // Shorthands.
+    MessageResult inform(const QString &title, const QString &text, QWidget *parent = nullptr)
+    {
+        return message({title, text, MessageIcon::Information, MessageButtons::Ok}, parent);
+    }
+    MessageResult critical(const QString &title, const QString &text, QWidget *parent = nullptr)
+    {
+        return message({title, text, MessageIcon::Critical, MessageButtons::Ok}, parent);
+    }
+    bool askYesNo(const QString &title, const QString &text, QWidget *parent = nullptr)
+    {
+        return message({title, text, MessageIcon::Question, MessageButtons::YesNo}, parent)
+            == MessageResult::Yes;
+    }
+};
+
+// The program-wide service. The program installs the Qt implementation at start;
+// tests install a recording fake.
+// Before anything is installed (or after installing nullptr) the Qt implementation answers.
+Dialogs &dialogs();
+void setDialogs(Dialogs *service);
+// The service installed with setDialogs, or nullptr when the built-in Qt one is in use.
+Dialogs *installedDialogs();
+
+// Installs a service for the lifetime of the object and puts the previous one back.
+class ScopedDialogs
+{
+public:
+    explicit ScopedDialogs(Dialogs &service) : m_previous(installedDialogs())
+    {
+        setDialogs(&service);
+    }
+    ~ScopedDialogs() { setDialogs(m_previous); }
+    ScopedDialogs(const ScopedDialogs &) = delete;
+    ScopedDialogs &operator=(const ScopedDialogs &) = delete;
+
+private:
+    Dialogs *m_previous;
+};
+
+} // namespace corvanel

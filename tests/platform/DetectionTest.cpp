@@ -1,0 +1,270 @@
+#include "DiskInventory.h"
+#include "mdliPodDetect.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace corvanel;
+
+namespace {
+
+struct FakePartition
+{
+    QString name;
+    int number;
+    QString dev;
+};
+
+// A fake /sys and mountinfo, with mount folders, in a temporary folder.
+class FakeSystem
+{
+public:
+    QString sysRoot() const { return m_dir.path() + "/sys"; }
+    QString mountInfoPath() const { return m_dir.path() + "/mountinfo"; }
+    DiskInventory inventory() const { return DiskInventory(sysRoot(), mountInfoPath()); }
+
+    void addDisk(const QString &name, bool removable, const QString &vendor, const QString &model,
+                 const QString &dev, const std::vector<FakePartition> &partitions = {})
+    {
+        const QString disk = sysRoot() + "/block/" + name;
+        write(disk + "/removable", removable ? "1\n" : "0\n");
+        // sysfs pads vendor and model with blanks.
+        write(disk + "/device/vendor", (vendor + "   \n").toUtf8());
+        write(disk + "/device/model", (model + "  \n").toUtf8());
+        write(disk + "/dev", (dev + "\n").toUtf8());
+        for (const FakePartition &p : partitions) {
+            write(disk + "/" + p.name + "/partition", QByteArray::number(p.number) + "\n");
+            write(disk + "/" + p.name + "/dev", (p.dev + "\n").toUtf8());
+        }
+    }
+
+    // Creates a mount folder for dev and lists it in mountinfo; returns its path.
+    QString mount(const QString &dev, const QString &folderName)
+    {
+        const QString folder = m_dir.path() + "/mnt/" + folderName;
+        QDir().mkpath(folder);
+        QByteArray escaped = QFile::encodeName(folder);
+        escaped.replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
+        appendMountInfo(QByteArray::number(++m_mountId) + " 1 " + dev.toLatin1() + " / " + escaped
+                        + " rw,relatime shared:1 - vfat /dev/x rw\n");
+        return folder;
+    }
+
+    void appendMountInfo(const QByteArray &line)
+    {
+        QFile file(mountInfoPath());
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(line);
+    }
+
+    static void addDatabase(const QString &folder,
+                            const QString &relative = "iPod_Control/iTunes/iTunesDB")
+    {
+        write(folder + "/" + relative, "mhbd");
+    }
+
+    static void write(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    int m_mountId = 20;
+};
+
+QString diskName(int number)
+{
+    return QStringLiteral("sd") + QChar('a' + number);
+}
+
+} // namespace
+
+TEST(DiskInventory, ReadsDisksPartitionsAndMounts)
+{
+    FakeSystem fake;
+    fake.addDisk("sda", false, "ATA", "Samsung SSD", "8:0", {{"sda1", 1, "8:1"}});
+    fake.addDisk("sdb", true, "Apple", "iPod", "8:16",
+                 {{"sdb2", 2, "8:18"}, {"sdb1", 1, "8:17"}});
+    const QString mounted = fake.mount("8:18", "My IPOD");
+
+    const DiskInventory inventory = fake.inventory();
+    ASSERT_EQ(inventory.disks().size(), 2u);
+    const DiskInfo &ipod = inventory.disks()[1];
+    EXPECT_EQ(ipod.name, "sdb");
+    EXPECT_EQ(ipod.number, 1);
+    EXPECT_TRUE(ipod.removable);
+    EXPECT_EQ(ipod.caption, "Apple iPod");
+    EXPECT_EQ(ipod.dev, "8:16");
+    ASSERT_EQ(ipod.partitions.size(), 2u);
+    EXPECT_EQ(ipod.partitions[0].name, "sdb1");
+    EXPECT_EQ(ipod.partitions[1].dev, "8:18");
+    EXPECT_FALSE(inventory.disks()[0].removable);
+    EXPECT_EQ(inventory.mountPoints("8:18"), QStringList{mounted});
+    EXPECT_TRUE(inventory.mountPoints("8:17").isEmpty());
+
+    const std::vector<DiskAssociation> associations = diskAssociations(inventory);
+    ASSERT_EQ(associations.size(), 1u);
+    EXPECT_EQ(associations[0].antecedent, "Disk #1, Partition #1");
+    EXPECT_EQ(associations[0].mountPoint, mounted);
+}
+
+TEST(DiskInventory, MountInfoEscapesAndGarbage)
+{
+    EXPECT_EQ(DiskInventory::decodeMountPath("/media/a\\040b\\011c\\012d\\134e"),
+              "/media/a b\tc\nd\\e");
+    // A backslash that does not start an octal escape stays.
+    EXPECT_EQ(DiskInventory::decodeMountPath("/x\\9y\\"), "/x\\9y\\");
+
+    const QHash<QString, QStringList> mounts = DiskInventory::parseMountInfo(
+        "garbage\n"
+        "\n"
+        "1 2 notadev / /mnt/a rw - vfat x rw\n"
+        "3 4 8:1\n"
+        "5 6 8:2 /sub /mnt/bind rw - vfat x rw\n"
+        "7 8 8:2 / /media/IPOD\\040X rw - vfat x rw\n"
+        "\xff\xfe 9 8:3 / relative rw\n");
+    EXPECT_EQ(mounts.size(), 1);
+    // The whole filesystem comes before a bind mount of a folder in it.
+    EXPECT_EQ(mounts.value("8:2"), (QStringList{"/media/IPOD X", "/mnt/bind"}));
+}
+
+TEST(FindiPod, FindsTheRemovableAppleDiskWithADatabase)
+{
+    FakeSystem fake;
+    // A fixed Apple disk and a USB stick, both with databases: neither is an iPod.
+    fake.addDisk("sda", false, "Apple", "iPod", "8:0", {{"sda1", 1, "8:1"}});
+    FakeSystem::addDatabase(fake.mount("8:1", "fixed"));
+    fake.addDisk("sdb", true, "SanDisk", "Cruzer", "8:16", {{"sdb1", 1, "8:17"}});
+    FakeSystem::addDatabase(fake.mount("8:17", "stick"));
+    EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
+
+    fake.addDisk("sdc", true, "Apple", "iPod", "8:32",
+                 {{"sdc1", 1, "8:33"}, {"sdc2", 2, "8:34"}});
+    fake.mount("8:33", "firmware");
+    const QString ipod = fake.mount("8:34", "Bob's IPOD");
+    EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
+    FakeSystem::addDatabase(ipod);
+    EXPECT_EQ(FindiPod(fake.inventory()), ipod);
+}
+
+TEST(FindiPod, CaptionMatchIgnoresCase)
+{
+    FakeSystem fake;
+    fake.addDisk("sda", true, "apple", "ipod", "8:0", {{"sda1", 1, "8:1"}});
+    const QString ipod = fake.mount("8:1", "ipod");
+    FakeSystem::addDatabase(ipod);
+    EXPECT_EQ(FindiPod(fake.inventory()), ipod);
+
+    FakeSystem older;
+    older.addDisk("sda", true, "APPLE COMPUTER_ INC.", "IPOD", "8:0", {{"sda1", 1, "8:1"}});
+    const QString olderIpod = older.mount("8:1", "old");
+    FakeSystem::addDatabase(olderIpod);
+    EXPECT_EQ(FindiPod(older.inventory()), olderIpod);
+}
+
+TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
+{
+    for (bool databaseOnDiskTwo : {false, true}) {
+        SCOPED_TRACE(databaseOnDiskTwo);
+        FakeSystem fake;
+        QString diskTwo;
+        QString diskTwentyOne;
+        for (int n = 0; n < 23; ++n) {
+            const QString dev = QString("8:%1").arg(n * 16);
+            const QString part = QString("8:%1").arg(n * 16 + 1);
+            const QString name = diskName(n);
+            const bool isIpod = n == 2;
+            fake.addDisk(name, isIpod || n == 21, isIpod ? "Apple" : "Generic",
+                         isIpod ? "iPod" : "Disk", dev, {{name + "1", 1, part}});
+            if (n == 2)
+                diskTwo = fake.mount(part, "two");
+            if (n == 21)
+                diskTwentyOne = fake.mount(part, "twentyone");
+        }
+        FakeSystem::addDatabase(diskTwentyOne);
+        if (databaseOnDiskTwo)
+            FakeSystem::addDatabase(diskTwo);
+
+        const DiskInventory inventory = fake.inventory();
+        ASSERT_EQ(inventory.disks()[21].name, "sdv");
+        EXPECT_EQ(FindiPod(inventory), databaseOnDiskTwo ? diskTwo : diskTwentyOne);
+    }
+}
+
+TEST(FindiPod, FirstIpodWithADatabaseWins)
+{
+    FakeSystem fake;
+    fake.addDisk("sdb", true, "Apple", "iPod", "8:16", {{"sdb1", 1, "8:17"}});
+    fake.addDisk("sdc", true, "Apple", "iPod", "8:32", {{"sdc1", 1, "8:33"}});
+    fake.addDisk("sdd", true, "Apple", "iPod", "8:48", {{"sdd1", 1, "8:49"}});
+    fake.mount("8:17", "empty");
+    const QString second = fake.mount("8:33", "second");
+    const QString third = fake.mount("8:49", "third");
+    FakeSystem::addDatabase(second);
+    FakeSystem::addDatabase(third);
+    EXPECT_EQ(FindiPod(fake.inventory()), second);
+}
+
+TEST(FindiPod, WholeDiskMountedIpod)
+{
+    FakeSystem fake;
+    fake.addDisk("sdb", true, "Apple", "iPod", "8:16");
+    const QString ipod = fake.mount("8:16", "whole");
+    FakeSystem::addDatabase(ipod, "IPOD_CONTROL/ITUNES/ITUNESDB");
+    EXPECT_EQ(FindiPod(fake.inventory()), ipod);
+}
+
+TEST(FindiPod, MissingSourcesFindNothing)
+{
+    const DiskInventory nothing("/nonexistent/sys", "/nonexistent/mountinfo");
+    EXPECT_TRUE(nothing.disks().empty());
+    EXPECT_EQ(FindiPod(nothing), "No iPod Found");
+
+    // An iPod that is not mounted.
+    FakeSystem fake;
+    fake.addDisk("sdb", true, "Apple", "iPod", "8:16", {{"sdb1", 1, "8:17"}});
+    fake.appendMountInfo("this is not mountinfo\n");
+    EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
+}
+
+TEST(IsIpod, MatchesEachPartIgnoringCase)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    EXPECT_FALSE(IsIpod(folder));
+    EXPECT_FALSE(IsIpod(QString()));
+    EXPECT_FALSE(IsIpod(folder + "/missing"));
+
+    // A folder named like the database is not one.
+    QDir().mkpath(folder + "/iPod_Control/iTunes/iTunesDB");
+    EXPECT_FALSE(IsIpod(folder));
+    QDir(folder + "/iPod_Control").removeRecursively();
+
+    FakeSystem::addDatabase(folder, "ipod_control/itunes/itunesdb");
+    EXPECT_TRUE(IsIpod(folder));
+    EXPECT_TRUE(IsIpod(folder + "/"));
+    EXPECT_EQ(resolvePathIgnoringCase(folder, "iPod_Control/iTunes/iTunesDB"),
+              folder + "/ipod_control/itunes/itunesdb");
+    EXPECT_EQ(resolvePathIgnoringCase(folder, "iPod_Control/../x"), std::nullopt);
+}
+
+TEST(IsIpod, DatabasePathGivesTheIpodFolder)
+{
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/iPod_Control/iTunes/iTunesDB"),
+              "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/ipod_control/itunes/itunesdb"),
+              "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a//IPOD/./iPod_Control/iTunes/iTunesDB"),
+              "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/home/me/backup/iTunesDB"), "/home/me/backup");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/iPod_Control/iTunes/iTunesDB"), "/");
+    // A relative path is taken from the working folder.
+    EXPECT_EQ(iPodDriveFromDatabasePath("x/iPod_Control/iTunes/iTunesDB"),
+              QDir::currentPath() + "/x");
+}

@@ -1,0 +1,71 @@
+#include "SettingsStore.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace corvanel;
+
+TEST(SettingsStore, BooleanTexts)
+{
+    for (const char *text : {"True", "true", "TRUE", " True ", "-1", "1", "2.5", "&H1", "1e3"})
+        EXPECT_EQ(toBoolean(text), true) << text;
+    for (const char *text : {"False", "false", "0", "0.0", "-0", " 0 "})
+        EXPECT_EQ(toBoolean(text), false) << text;
+    for (const char *text : {"", "yes", "Tru", "1x", "--1", "nan", "inf", "&Hxyz", "1,0"})
+        EXPECT_EQ(toBoolean(text), std::nullopt) << text;
+
+    EXPECT_EQ(fromBoolean(true), "True");
+    EXPECT_EQ(fromBoolean(false), "False");
+    EXPECT_EQ(toBoolean(fromBoolean(false)), false);
+}
+
+TEST(SettingsStore, Int32Texts)
+{
+    EXPECT_EQ(toInt32("200"), 200);
+    EXPECT_EQ(toInt32(" -17 "), -17);
+    EXPECT_EQ(toInt32("+5"), 5);
+    EXPECT_EQ(toInt32("16711680"), 16711680);
+    // Fractions round half to even.
+    EXPECT_EQ(toInt32("2.5"), 2);
+    EXPECT_EQ(toInt32("3.5"), 4);
+    EXPECT_EQ(toInt32("-2.5"), -2);
+    EXPECT_EQ(toInt32("2.51"), 3);
+    EXPECT_EQ(toInt32(".5"), 0);
+    EXPECT_EQ(toInt32("1e2"), 100);
+    EXPECT_EQ(toInt32("&HFF"), 255);
+    EXPECT_EQ(toInt32("&hFFFFFFFF"), -1);
+    EXPECT_EQ(toInt32("&O17"), 15);
+
+    EXPECT_EQ(toInt32("2147483647"), 2147483647);
+    EXPECT_EQ(toInt32("-2147483648"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(toInt32("2147483648"), std::nullopt);
+    EXPECT_EQ(toInt32("2147483647.6"), std::nullopt);
+    EXPECT_EQ(toInt32("1e300"), std::nullopt);
+    EXPECT_EQ(toInt32("&H100000000"), std::nullopt);
+    for (const char *text : {"", " ", "abc", "12abc", "True", "1 2", "0x10", "."})
+        EXPECT_EQ(toInt32(text), std::nullopt) << text;
+}
+
+TEST(SettingsStore, StoresTextUnderSectionAndKey)
+{
+    QSettings store = settingsStore();
+    EXPECT_EQ(store.format(), QSettings::IniFormat);
+    EXPECT_TRUE(store.fileName().endsWith("/Corvanel/Corvanel.ini")) << qPrintable(store.fileName());
+    // The test runner points the config folder at a temporary one.
+    EXPECT_TRUE(store.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+
+    EXPECT_EQ(getSetting("Options", "Volume", "200"), "200");
+    saveSetting("Options", "Volume", "123");
+    saveSetting("Options", "mnuEmbedded", fromBoolean(true));
+    saveSetting("Player", "List", "a, b");
+    EXPECT_EQ(getSetting("Options", "Volume", "200"), "123");
+    EXPECT_EQ(toBoolean(getSetting("Options", "mnuEmbedded")), true);
+    EXPECT_EQ(getSetting("Player", "List"), "a, b");
+
+    settingsStore().sync();
+    QFile file(settingsStore().fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray ini = file.readAll();
+    EXPECT_TRUE(ini.contains("[Options]")) << ini.constData();
+    EXPECT_TRUE(ini.contains("mnuEmbedded=True")) << ini.constData();
+}

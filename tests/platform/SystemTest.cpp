@@ -1,0 +1,274 @@
+// Single instance lock, temporary files and the shell service.
+#include "Shell.h"
+#include "SingleInstance.h"
+#include "TempFiles.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace corvanel;
+
+namespace {
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(SingleInstance, SecondCopyIsRefusedUntilTheFirstEnds)
+{
+    const QString path = SingleInstance::defaultLockPath();
+    EXPECT_TRUE(path.endsWith("/corvanel.lock"));
+    EXPECT_TRUE(path.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR"))) << qPrintable(path);
+
+    auto first = std::make_unique<SingleInstance>();
+    ASSERT_TRUE(first->tryAcquire());
+    EXPECT_TRUE(first->tryAcquire());
+    SingleInstance second;
+    EXPECT_FALSE(second.tryAcquire());
+    EXPECT_FALSE(second.isHeld());
+
+    first->release();
+    EXPECT_TRUE(second.tryAcquire());
+    EXPECT_FALSE(first->tryAcquire());
+    second.release();
+
+    ASSERT_TRUE(first->tryAcquire());
+    first.reset();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(second.tryAcquire());
+}
+
+TEST(SingleInstance, StaleLocksAreTakenOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("corvanel.lock");
+
+    // A lock left by a process that has ended.
+    QProcess ended;
+    ended.start("true");
+    ASSERT_TRUE(ended.waitForFinished());
+    const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::number(deadPid > 0 ? deadPid : 999999) + "\n"
+                   + QCoreApplication::applicationName().toUtf8() + "\n"
+                   + QSysInfo::machineHostName().toUtf8() + "\n");
+    }
+    {
+        SingleInstance instance(path);
+        EXPECT_TRUE(instance.tryAcquire());
+    }
+
+    // An empty lock file: another copy may be writing it, unless it is old.
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    SingleInstance instance(path);
+    EXPECT_FALSE(instance.tryAcquire());
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+    }
+    EXPECT_TRUE(instance.tryAcquire());
+}
+
+TEST(TempFiles, CreatesDistinctPrivateFiles)
+{
+    QSet<QString> seen;
+    std::vector<QString> created;
+    for (int i = 0; i < 20; ++i) {
+        const std::expected<QString, QString> file = GetTempFile(i % 2 ? ".m3u" : QString());
+        ASSERT_TRUE(file.has_value()) << qPrintable(file.error());
+        created.push_back(*file);
+        const QFileInfo info(*file);
+        EXPECT_TRUE(info.isFile());
+        EXPECT_EQ(info.size(), 0);
+        EXPECT_EQ(info.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+        EXPECT_TRUE(info.fileName().startsWith("iTunesDBTemp"));
+        EXPECT_EQ(info.fileName().endsWith(".m3u"), i % 2 == 1);
+        EXPECT_EQ(info.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup),
+                  QFile::Permissions());
+        seen.insert(*file);
+    }
+    EXPECT_EQ(seen.size(), 20);
+    for (const QString &file : created)
+        QFile::remove(file);
+
+    EXPECT_FALSE(createTempFileIn("/nonexistent/folder", "x").has_value());
+    EXPECT_FALSE(GetTempFile("/etc/passwd").has_value());
+}
+
+TEST(Shell, DocumentUrlsAndOpenDocument)
+{
+    EXPECT_EQ(documentUrl("/music/a b#1.mp3"), QUrl::fromLocalFile("/music/a b#1.mp3"));
+    EXPECT_EQ(documentUrl("https://www.halvetra.net/corvanel").scheme(), "https");
+    EXPECT_EQ(documentUrl("mailto:support@halvetra.net").scheme(), "mailto");
+    EXPECT_TRUE(documentUrl("odd:name.mp3").isLocalFile());
+
+    RecordingShell fake;
+    ScopedShell scope(fake);
+    EXPECT_EQ(&shell(), &fake);
+
+    QTemporaryDir dir;
+    const QString program = dir.filePath("player");
+    {
+        QFile file(program);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    EXPECT_TRUE(OpenDocument(dir.filePath("song.mp3")));
+    EXPECT_EQ(fake.last().kind, RecordingShell::Call::Kind::OpenDocument);
+
+    EXPECT_TRUE(OpenDocument(program, "\"/media/IPOD/a b.mp3\" 1234"));
+    EXPECT_EQ(fake.last().kind, RecordingShell::Call::Kind::StartProgram);
+    EXPECT_EQ(fake.last().target, program);
+    EXPECT_EQ(fake.last().arguments, (QStringList{"/media/IPOD/a b.mp3", "1234"}));
+
+    // A document takes no parameters.
+    EXPECT_TRUE(OpenDocument(dir.filePath("list.m3u"), "ignored"));
+    EXPECT_EQ(fake.last().kind, RecordingShell::Call::Kind::OpenDocument);
+    EXPECT_EQ(fake.count(), 3u);
+}
+
+TEST(Shell, StartProgramPassesArgumentsWithoutAShell)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath("a b; touch injected $(echo x)");
+    DesktopShell desktop(QDBusConnection(QStringLiteral("not connected")));
+    ASSERT_TRUE(desktop.startProgram("touch", {name}));
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(name); }));
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath("injected")));
+    EXPECT_FALSE(desktop.startProgram(QString(), {}));
+}
+
+namespace {
+
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    QStringList uris;
+    QString startupId;
+    int calls = 0;
+
+public slots:
+    void ShowItems(const QStringList &itemUris, const QString &id)
+    {
+        uris = itemUris;
+        startupId = id;
+        ++calls;
+    }
+};
+
+// Records the folder opened when no file manager answers.
+class FallbackShell : public DesktopShell
+{
+public:
+    using DesktopShell::DesktopShell;
+    QStringList opened;
+    bool openDocument(const QString &pathOrUrl) override
+    {
+        opened << pathOrUrl;
+        return true;
+    }
+};
+
+// A private session bus for one test.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!m_daemon.waitForStarted(5000))
+            return;
+        waitFor([this] { return m_daemon.canReadLine(); }, 5000);
+        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        QDBusConnection::disconnectFromBus("fm-client");
+        QDBusConnection::disconnectFromBus("fm-server");
+        if (m_daemon.state() != QProcess::NotRunning) {
+            m_daemon.terminate();
+            m_daemon.waitForFinished(3000);
+        }
+    }
+    QString address;
+
+private:
+    QProcess m_daemon;
+};
+
+} // namespace
+
+TEST(Shell, ShowInFileManagerOverDBus)
+{
+    PrivateBus bus;
+    if (bus.address.isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not available";
+    QDBusConnection client = QDBusConnection::connectToBus(bus.address, "fm-client");
+    QDBusConnection server = QDBusConnection::connectToBus(bus.address, "fm-server");
+    ASSERT_TRUE(client.isConnected());
+    ASSERT_TRUE(server.isConnected());
+
+    QTemporaryDir dir;
+    const QString song = dir.filePath("My Song.mp3");
+    QFile(song).open(QIODevice::WriteOnly);
+
+    // Nobody owns the name: the folder is opened instead.
+    FallbackShell withoutManager(client);
+    EXPECT_TRUE(withoutManager.showInFileManager(song));
+    EXPECT_TRUE(waitFor([&] { return !withoutManager.opened.isEmpty(); }));
+    EXPECT_EQ(withoutManager.opened, QStringList{QFileInfo(dir.path()).absoluteFilePath()});
+
+    FakeFileManager manager;
+    ASSERT_TRUE(server.registerObject("/org/freedesktop/FileManager1", &manager,
+                                      QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(server.registerService("org.freedesktop.FileManager1"));
+    FallbackShell withManager(client);
+    EXPECT_TRUE(withManager.showInFileManager(song));
+    EXPECT_TRUE(waitFor([&] { return manager.calls == 1; }));
+    EXPECT_EQ(manager.uris, QStringList{QUrl::fromLocalFile(song).toString()});
+    EXPECT_EQ(manager.startupId, "");
+    // Let the reply arrive; it must not open the folder as well.
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(withManager.opened.isEmpty());
+
+    // Without a bus at all the folder is opened at once.
+    FallbackShell noBus(QDBusConnection(QStringLiteral("not connected")));
+    EXPECT_TRUE(noBus.showInFileManager(song));
+    EXPECT_EQ(noBus.opened.size(), 1);
+}
+
+#include "SystemTest.moc"
