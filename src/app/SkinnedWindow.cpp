@@ -53,13 +53,13 @@ void SkinnedWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     ::PaintBack(painter, rect(), m_back->backgroundTile());
-    paintFrameEdges(painter, rect(), *m_back);
+    paintOuterBorder(painter, QRectF(rect()));
 }
 
 void SkinnedWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    mdl::RoundWindow(this, 12);
+    mdl::RoundWindow(this, skin::kCornerRadius);
 }
 
 void SkinnedWindow::mousePressEvent(QMouseEvent *event)

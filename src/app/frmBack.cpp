@@ -519,7 +519,11 @@ void PaintBack(QPainter &painter, const QRect &area, const QPixmap &tile)
     const QSizeF step = tile.deviceIndependentSize();
     const int stepX = std::max(1, qRound(step.width()));
     const int stepY = std::max(1, qRound(step.height()));
+    // The last column and row of tiles reach past the area; the clip keeps them inside.
+    painter.save();
+    painter.setClipRect(area, Qt::IntersectClip);
     for (int x = 0; x < area.width(); x += stepX)
         for (int y = 0; y < area.height(); y += stepY)
             painter.drawPixmap(area.left() + x, area.top() + y, tile);
+    painter.restore();
 }

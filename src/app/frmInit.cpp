@@ -83,7 +83,7 @@ bool frmInit::start()
             QStringLiteral("Update to latest?"),
             QStringLiteral("An update for Corvanel has been downloaded. Would you like to update to the latest version?"),
             this)) {
-        mdl::RunUpdater(true);
+        mdl::RunUpdater(true, nullptr, m_updateFolder);
         close();
         return false;
     }

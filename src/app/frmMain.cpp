@@ -68,6 +68,24 @@ QPushButton *button(const QString &name, const QString &text, QWidget *parent)
     return b;
 }
 
+// A small cross in a circle, drawn at the screen's pixel ratio.
+QPixmap clearSearchPicture()
+{
+    const qreal ratio = frmBack::screenRatio();
+    QPixmap picture(QSize(18, 18) * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 46));
+    painter.drawEllipse(QRectF(1, 1, 16, 16));
+    painter.setPen(QPen(QColor(230, 236, 242), 1.6, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(6, 6), QPointF(12, 12));
+    painter.drawLine(QPointF(12, 6), QPointF(6, 12));
+    return picture;
+}
+
 const char *kStyle = R"(
 QWidget { font-family: Verdana, "DejaVu Sans", sans-serif; font-size: 9pt; color: #e8ecf2; }
 QLabel#fieldCaption { color: #9fb4cc; font-weight: bold; font-size: 8pt; letter-spacing: 1px; }
@@ -123,7 +141,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     // Then the settings, then the tray icon.
     auto store = openOptionsStore();
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
-    m_tray = new TrayIcon(m_back->appIcon(), this);
+    m_tray = new TrayIcon(this);
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
     m_tray->show();
@@ -143,7 +161,7 @@ void frmMain::buildWindow()
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
-    m_frame = new SkinFrame(*m_back, this);
+    m_frame = new SkinFrame(this);
     root->addWidget(m_frame);
     connect(m_frame, &SkinFrame::closeRequested, this, &QWidget::close);
     connect(m_frame, &SkinFrame::minimizeRequested, this, &QWidget::showMinimized);
@@ -192,7 +210,7 @@ void frmMain::buildWindow()
     searchRow->addWidget(txtSearch);
     imgClearSearch = new QLabel(this);
     imgClearSearch->setObjectName(QStringLiteral("imgClearSearch"));
-    imgClearSearch->setPixmap(m_back->clearSearchPicture());
+    imgClearSearch->setPixmap(clearSearchPicture());
     imgClearSearch->setCursor(Qt::PointingHandCursor);
     imgClearSearch->setToolTip(QStringLiteral("Clear the search"));
     imgClearSearch->installEventFilter(this);
@@ -592,7 +610,7 @@ void frmMain::mnuWebsite_Click()
 
 void frmMain::mnuAbout_Click()
 {
-    corvanel::dialogs().message({aboutTitle(m_frame->captionText()), aboutText(),
+    corvanel::dialogs().message({aboutTitle(m_frame->lblCaption->text()), aboutText(),
                                  corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok},
                                 this);
 }
@@ -613,21 +631,21 @@ void frmMain::ShowPopup()
 
 bool frmMain::trayAvailable() const
 {
-    return m_tray && m_tray->available();
+    return m_tray && TrayIcon::available();
 }
 
 void frmMain::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     PaintBack(painter, rect(), m_back->backgroundTile());
-    paintFrameEdges(painter, rect(), *m_back);
+    paintFrameEdges(painter, rect());
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (!isMaximized() && !isFullScreen())
-        setMask(roundedMask(size(), 12));
+        setMask(roundedMask(size()));
 }
 
 void frmMain::changeEvent(QEvent *event)

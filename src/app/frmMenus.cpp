@@ -1,8 +1,9 @@
 #include "frmMenus.h"
 
+#include "SettingsStore.h"
+
 #include <QAction>
 #include <QMenu>
-#include <QSettings>
 
 namespace {
 
@@ -33,18 +34,6 @@ const QStringList kUnbuiltItems = {
 };
 
 const QString kPlayerName = QStringLiteral("mnuPlayer");
-
-// Writes one Boolean of the "Options" section the moment it changes, so that it survives a
-// run that does not end through the main window.
-void storeOption(const QString &key, bool value)
-{
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Corvanel"),
-                       QStringLiteral("Corvanel"));
-    settings.beginGroup(QStringLiteral("Options"));
-    settings.setValue(key, value ? QStringLiteral("True") : QStringLiteral("False"));
-    settings.endGroup();
-    settings.sync();
-}
 
 } // namespace
 
@@ -221,7 +210,10 @@ void frmMenus::connectBuiltIns()
 
 void frmMenus::onForceUnsupported()
 {
-    storeOption(QStringLiteral("ForceUnsupported"), mnuUnsupportedFiles->isChecked());
+    // Stored the moment it changes, so that it survives a run that does not end through
+    // the main window.
+    corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("ForceUnsupported"),
+                          corvanel::fromBoolean(mnuUnsupportedFiles->isChecked()));
 }
 
 void frmMenus::onPlay()

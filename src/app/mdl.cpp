@@ -39,9 +39,8 @@ bool updatePending(const QString &folder)
     return !QDir(folder).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden).isEmpty();
 }
 
-bool RunUpdater(bool FromStartup, QWidget *mainWindow)
+bool RunUpdater(bool FromStartup, QWidget *mainWindow, const QString &folder)
 {
-    const QString folder = programFolder();
     const QString updater = folder + QStringLiteral("/updater");
     if (!QFileInfo(updater).isFile()) {
         corvanel::dialogs().inform(

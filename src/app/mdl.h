@@ -15,7 +15,7 @@ void RoundWindow(QWidget *window, int cornerSize);
 QString programFolder();
 // Hands over to the Updater. Without it, says so and removes the downloaded ".new" files.
 // Returns true when the Updater was started.
-bool RunUpdater(bool FromStartup, QWidget *mainWindow = nullptr);
+bool RunUpdater(bool FromStartup, QWidget *mainWindow = nullptr, const QString &folder = programFolder());
 // True when a downloaded update waits in the program folder.
 bool updatePending(const QString &folder = programFolder());
 } // namespace mdl

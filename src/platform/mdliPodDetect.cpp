@@ -63,6 +63,11 @@ QString FindiPod(const DiskInventory &inventory)
     return noIpodFound;
 }
 
+QString FindiPod()
+{
+    return FindiPod(DiskInventory());
+}
+
 std::optional<QString> resolvePathIgnoringCase(const QString &folder, const QString &relative)
 {
     if (folder.isEmpty())

@@ -26,6 +26,8 @@ std::vector<DiskAssociation> diskAssociations(const DiskInventory &inventory);
 // The mount folder (absolute, no trailing "/") of the first attached iPod that holds a
 // database, or noIpodFound.
 QString FindiPod(const DiskInventory &inventory);
+// The same over this computer's own disks.
+QString FindiPod();
 
 // True when folder/iPod_Control/iTunes/iTunesDB is an existing file, each part of the path
 // matched without regard to case; false on any failure.

@@ -7,10 +7,12 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 namespace mkipod {
 namespace {
@@ -104,6 +106,12 @@ bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
 
 bool encodeAacFile(const std::vector<int16_t> &pcm, const QString &path, QString *error)
 {
+    // The AAC encoder reports its average quantiser at the info level for every file.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] {
+        if (av_log_get_level() == AV_LOG_INFO)
+            av_log_set_level(AV_LOG_WARNING);
+    });
     const QByteArray file = path.toUtf8();
     AVFormatContext *rawOutput = nullptr;
     int rc = avformat_alloc_output_context2(&rawOutput, nullptr, "ipod", file.constData());

@@ -1,0 +1,223 @@
+// Start-up: where the database comes from, the single copy, the pending update, the search.
+#include "LibraryBuilder.h"
+
+#include "RecordingDialogs.h"
+#include "ScreenJump.h"
+#include "Shell.h"
+#include "SingleInstance.h"
+#include "frmInit.h"
+#include "frmLoadingDB.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+void touch(const QString &path, const QByteArray &content = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// A fake sysfs with one removable Apple disk whose partition is mounted on `mount`.
+QString fakeSys(const QTemporaryDir &dir, const QString &mount)
+{
+    const QString sys = dir.filePath("sys");
+    touch(sys + "/block/sda/removable", "0\n");
+    touch(sys + "/block/sda/dev", "8:0\n");
+    touch(sys + "/block/sdb/removable", "1\n");
+    touch(sys + "/block/sdb/dev", "8:16\n");
+    touch(sys + "/block/sdb/device/vendor", "Apple   \n");
+    touch(sys + "/block/sdb/device/model", "iPod            \n");
+    touch(sys + "/block/sdb/sdb2/partition", "2\n");
+    touch(sys + "/block/sdb/sdb2/dev", "8:18\n");
+    QString escaped = mount;
+    escaped.replace(" ", "\\040");
+    touch(dir.filePath("mountinfo"),
+          ("36 25 8:18 / " + escaped + " rw,nosuid - vfat /dev/sdb2 rw\n").toUtf8());
+    return sys;
+}
+
+class StartupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { corvanel::setDialogs(&dialogs); }
+    void TearDown() override { corvanel::setDialogs(nullptr); }
+
+    std::unique_ptr<frmInit> makeInit(const QString &commandLine)
+    {
+        auto init = std::make_unique<frmInit>(library, commandLine);
+        init->setInstanceLock(dir.filePath("corvanel.lock"));
+        init->setUpdateFolder(dir.filePath("program"));
+        QDir().mkpath(dir.filePath("program"));
+        init->setOnLoad([this](const QString &file) { loaded = file; });
+        return init;
+    }
+
+    QTemporaryDir dir;
+    MusicLibrary library;
+    corvanel::RecordingDialogs dialogs;
+    QString loaded;
+};
+
+TEST_F(StartupTest, CommandLineForms)
+{
+    const QString ipod = dir.filePath("My iPod");
+    touch(ipod + "/iPod_Control/iTunes/iTunesDB", "mhbd");
+
+    DatabaseSource folder = decideDatabaseSource(ipod + "/");
+    EXPECT_EQ(folder.kind, DatabaseSource::Kind::IpodFolder);
+    EXPECT_EQ(folder.iPodDrive, ipod);
+    EXPECT_EQ(folder.DBFile, ipod + "/iPod_Control/iTunes/iTunesDB");
+
+    DatabaseSource file = decideDatabaseSource(ipod + "/iPod_Control/iTunes/iTunesDB");
+    EXPECT_EQ(file.kind, DatabaseSource::Kind::DatabaseFile);
+    EXPECT_EQ(file.iPodDrive, ipod);
+
+    // A database copied somewhere else: its folder stands for the iPod.
+    touch(dir.filePath("copies/iTunesDB"), "mhbd");
+    DatabaseSource copy = decideDatabaseSource(dir.filePath("copies/iTunesDB"));
+    EXPECT_EQ(copy.kind, DatabaseSource::Kind::DatabaseFile);
+    EXPECT_EQ(copy.iPodDrive, dir.filePath("copies"));
+
+    EXPECT_EQ(decideDatabaseSource(dir.path()).kind, DatabaseSource::Kind::Scan) << "no database there";
+    EXPECT_EQ(decideDatabaseSource("SCREENJUMP").kind, DatabaseSource::Kind::Scan);
+    EXPECT_EQ(decideDatabaseSource("").kind, DatabaseSource::Kind::Scan);
+    EXPECT_TRUE(wantsScreenJump("ScreenJump"));
+    EXPECT_FALSE(wantsScreenJump(ipod));
+}
+
+TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
+{
+    const QString ipod = dir.filePath("IPOD");
+    touch(ipod + "/ipod_control/itunes/itunesdb", "mhbd");
+    auto init = makeInit(ipod + " screenjump");
+    // The whole command line is not a folder, so the search runs; it finds nothing here.
+    init->setInventory([] { return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo"); });
+    ASSERT_TRUE(init->start());
+    EXPECT_EQ(ScreenJump, 500);
+    ScreenJump = 0;
+
+    auto direct = makeInit(ipod);
+    direct->setInventory([]() -> corvanel::DiskInventory { ADD_FAILURE() << "no search wanted"; return {}; });
+    direct->setInstanceLock(dir.filePath("second.lock"));
+    ASSERT_TRUE(direct->start());
+    direct->StartFindiPod();
+    EXPECT_EQ(library.iPodDrive, ipod);
+    EXPECT_EQ(loaded, ipod + "/ipod_control/itunes/itunesdb");
+}
+
+TEST_F(StartupTest, DeviceSearchFindsTheMountedIpod)
+{
+    const QString mount = dir.filePath("media/JOHN S IPOD");
+    touch(mount + "/iPod_Control/iTunes/iTunesDB", "mhbd");
+    const QString sys = fakeSys(dir, mount);
+    auto init = makeInit("");
+    init->setInventory([&] { return corvanel::DiskInventory(sys, dir.filePath("mountinfo")); });
+    ASSERT_TRUE(init->start());
+    init->StartFindiPod();
+    EXPECT_EQ(library.iPodDrive, mount);
+    EXPECT_EQ(loaded, mount + "/iPod_Control/iTunes/iTunesDB");
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(StartupTest, NoIpodTellsTheUserAndEnds)
+{
+    auto init = makeInit("");
+    init->setInventory([&] { return corvanel::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
+    ASSERT_TRUE(init->start());
+    init->StartFindiPod();
+    EXPECT_TRUE(loaded.isEmpty());
+    EXPECT_EQ(init->lblScanDrive->text(), "Scanning Drive : None!");
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "No iPod Found!");
+    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(dialogs.last().text,
+              "No iPod was found on your computer. This program cannot be run as your iPod has not been "
+              "recognised. Make sure that your iPod is mounted as a drive before running this application!\n"
+              "If you do have an iPod connected, and it is mounted, then you can run Corvanel using the command "
+              "line argument 'folder' (without the apostrophes) where folder is the folder your iPod is mounted "
+              "on, for example /media/you/IPOD.");
+}
+
+TEST_F(StartupTest, SecondCopyEndsSilently)
+{
+    corvanel::SingleInstance first(dir.filePath("corvanel.lock"));
+    ASSERT_TRUE(first.tryAcquire());
+    auto init = makeInit("");
+    EXPECT_FALSE(init->start());
+    EXPECT_EQ(dialogs.count(), 0u);
+    first.release();
+    auto again = makeInit("");
+    EXPECT_TRUE(again->start());
+}
+
+TEST_F(StartupTest, PendingUpdateAnsweredNoKeepsTheFiles)
+{
+    touch(dir.filePath("program/corvanel.new"));
+    dialogs.answers.push_back(corvanel::MessageResult::No);
+    auto init = makeInit("");
+    init->setInventory([&] { return corvanel::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
+    EXPECT_TRUE(init->start());
+    ASSERT_GE(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.calls[0].title, "Update to latest?");
+    EXPECT_EQ(dialogs.calls[0].text,
+              "An update for Corvanel has been downloaded. Would you like to update to the latest version?");
+    EXPECT_EQ(dialogs.calls[0].buttons, corvanel::MessageButtons::YesNo);
+    EXPECT_TRUE(QFile::exists(dir.filePath("program/corvanel.new")));
+}
+
+TEST_F(StartupTest, PendingUpdateAnsweredYesWithoutUpdaterRemovesTheFiles)
+{
+    touch(dir.filePath("program/corvanel.new"));
+    touch(dir.filePath("program/data.new"));
+    dialogs.answers.push_back(corvanel::MessageResult::Yes);
+    auto init = makeInit("");
+    EXPECT_FALSE(init->start()) << "no search after the update question is answered Yes";
+    ASSERT_EQ(dialogs.count(), 2u);
+    EXPECT_EQ(dialogs.last().title, "Updater Missing!");
+    EXPECT_EQ(dialogs.last().text, "The Corvanel Updater feature has been deleted! Please go to the website and "
+                                   "download the latest version of Corvanel...");
+    EXPECT_FALSE(QFile::exists(dir.filePath("program/corvanel.new")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("program/data.new")));
+    EXPECT_TRUE(loaded.isEmpty());
+}
+
+TEST_F(StartupTest, PendingUpdateAnsweredYesStartsTheUpdaterWithOurProcessId)
+{
+    touch(dir.filePath("program/corvanel.new"));
+    touch(dir.filePath("program/updater"));
+    corvanel::RecordingShell shell;
+    corvanel::ScopedShell scoped(shell);
+    dialogs.answers.push_back(corvanel::MessageResult::Yes);
+    auto init = makeInit("");
+    EXPECT_FALSE(init->start());
+    ASSERT_EQ(shell.count(), 1u);
+    EXPECT_EQ(shell.last().target, dir.filePath("program/updater"));
+    EXPECT_EQ(shell.last().arguments, QStringList{QString::number(QCoreApplication::applicationPid())});
+    EXPECT_TRUE(QFile::exists(dir.filePath("program/corvanel.new")));
+}
+
+TEST_F(StartupTest, LoadProblemsShowOneBoxPerKind)
+{
+    LoadReport report;
+    report.unknownTags = 1236;
+    report.problems.push_back({LoadProblem::Kind::SongFileUnreadable, 5000, "x"});
+    report.problems.push_back({LoadProblem::Kind::DuplicateTrackId, 2, "7"});
+    reportLoadProblems(report);
+    ASSERT_EQ(dialogs.count(), 3u);
+    EXPECT_EQ(dialogs.calls[0].title, "Error!");
+    EXPECT_EQ(dialogs.calls[0].text, "Error, continuing!");
+    EXPECT_EQ(dialogs.calls[0].icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(dialogs.calls[2].title, "Error with iTunesDB");
+    EXPECT_EQ(dialogs.calls[2].icon, corvanel::MessageIcon::Critical);
+    EXPECT_TRUE(dialogs.calls[2].text.startsWith(
+        "For some reason, extra information unknown in the iTunesDB file was found."));
+}
+
+} // namespace

@@ -1,0 +1,514 @@
+// mkipod's files checked against an independent reader (libgpod) and a decoder (FFmpeg).
+#include "IpodBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+
+extern "C" {
+#include <gpod/itdb.h>
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+using namespace mkipod;
+
+namespace {
+
+uint32_t u32(const QByteArray &b, qsizetype at)
+{
+    uint32_t v = 0;
+    std::memcpy(&v, b.constData() + at, 4);
+    return v;
+}
+
+QString tag(const QByteArray &b, qsizetype at) { return QString::fromLatin1(b.mid(at, 4)); }
+
+struct ItdbFree
+{
+    void operator()(Itdb_iTunesDB *db) const { itdb_free(db); }
+};
+using Itdb = std::unique_ptr<Itdb_iTunesDB, ItdbFree>;
+
+Itdb parseWithLibgpod(const QString &file)
+{
+    GError *error = nullptr;
+    Itdb db(itdb_parse_file(QFile::encodeName(file).constData(), &error));
+    if (error) {
+        ADD_FAILURE() << "libgpod: " << error->message;
+        g_error_free(error);
+    }
+    return db;
+}
+
+QString str(const gchar *s) { return s ? QString::fromUtf8(s) : QString(); }
+
+std::vector<Itdb_Track *> tracksOf(Itdb_iTunesDB *db)
+{
+    std::vector<Itdb_Track *> out;
+    for (GList *l = db->tracks; l; l = l->next)
+        out.push_back(static_cast<Itdb_Track *>(l->data));
+    return out;
+}
+
+std::vector<Itdb_Playlist *> playlistsOf(Itdb_iTunesDB *db)
+{
+    std::vector<Itdb_Playlist *> out;
+    for (GList *l = db->playlists; l; l = l->next)
+        out.push_back(static_cast<Itdb_Playlist *>(l->data));
+    return out;
+}
+
+std::vector<int32_t> memberIds(Itdb_Playlist *pl)
+{
+    std::vector<int32_t> out;
+    for (GList *l = pl->members; l; l = l->next)
+        out.push_back(int32_t(static_cast<Itdb_Track *>(l->data)->id));
+    return out;
+}
+
+// A library with every kind of record the writer knows.
+Database sampleDatabase(Layout layout)
+{
+    Database db;
+    db.layout = layout;
+    auto track = [](int32_t id, const char *title, const char *artist, const char *album, const char *genre, const char *path,
+                    const char *type) {
+        Track t;
+        t.id = id;
+        t.title = QString::fromUtf8(title);
+        if (artist)
+            t.artist = QString::fromUtf8(artist);
+        if (album)
+            t.album = QString::fromUtf8(album);
+        if (genre)
+            t.genre = QString::fromUtf8(genre);
+        t.location = QString::fromUtf8(path);
+        t.fileType = QString::fromUtf8(type);
+        t.trackNumber = id % 10;
+        t.lengthMs = 1000 * id + 17;
+        t.sizeBytes = 4096 + id;
+        t.bitrate = 128;
+        return t;
+    };
+    db.tracks.push_back(track(11, "Café au lait", "Élodie", "Nuit", "Jazz", ":iPod_Control:Music:F00:ABCD.mp3", "MPEG audio file"));
+    db.tracks.push_back(track(12, "東京の夜", "佐藤", "夜", "J-Pop", ":iPod_Control:Music:F01:EFGH.m4a", "AAC audio file"));
+    db.tracks.push_back(track(13, "No artist object", nullptr, nullptr, nullptr, ":iPod_Control:Music:F02:IJKL.wav", "WAV audio file"));
+    db.tracks.push_back(track(14, "Empty artist", "", "Nuit", "", ":iPod_Control:Music:F03:MNOP.mp3", "MPEG audio file"));
+    db.tracks[0].comment = QStringLiteral("A comment object");
+    Track pod = track(15, "Episode 1", "Radio", "Show", "Podcast", ":iPod_Control:Music:F04:QRST.mp3", "MPEG audio file");
+    pod.podcast = true;
+    pod.podcastUrl = QStringLiteral("http://example.com/e1.mp3");
+    pod.podcastRss = QStringLiteral("http://example.com/feed.xml");
+    db.tracks.push_back(pod);
+
+    Playlist master{QStringLiteral("Test iPod"), {11, 12, 13, 14, 15}, true};
+    Playlist mixed{QStringLiteral("Mixed ça 夜"), {14, 12, 11}};
+    Playlist smart{QStringLiteral("Smart"), {12}};
+    smart.smart = true;
+    Playlist podcasts{QStringLiteral("Podcasts"), {15}};
+    podcasts.podcastFlag = true;
+    db.playlists = {master, mixed, smart, podcasts};
+    Playlist builtin{QStringLiteral("Music"), {}};
+    builtin.smart = true;
+    db.smartPlaylists = {builtin};
+    return db;
+}
+
+// Walks the record tree by header and total lengths; every child must end exactly where its
+// parent does. Returns the data-set types in file order.
+std::vector<uint32_t> checkStructure(const QByteArray &b)
+{
+    std::vector<uint32_t> types;
+    EXPECT_EQ(tag(b, 0), "mhbd");
+    EXPECT_EQ(u32(b, 8), uint32_t(b.size()));
+    qsizetype pos = u32(b, 4);
+    while (pos < b.size()) {
+        EXPECT_EQ(tag(b, pos), "mhsd") << pos;
+        types.push_back(u32(b, pos + 12));
+        pos += u32(b, pos + 8);
+    }
+    EXPECT_EQ(pos, b.size());
+    EXPECT_EQ(u32(b, 20), types.size());
+    return types;
+}
+
+} // namespace
+
+class LibgpodCrossCheck : public ::testing::TestWithParam<Layout>
+{
+};
+
+TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const Database db = sampleDatabase(GetParam());
+    QString error;
+    ASSERT_TRUE(writeIpod(dir.path(), db, std::vector<int32_t>{1, 0}, &error)) << error.toStdString();
+
+    Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
+    ASSERT_TRUE(itdb);
+    const auto tracks = tracksOf(itdb.get());
+    ASSERT_EQ(tracks.size(), db.tracks.size());
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const Track &t = db.tracks[i];
+        SCOPED_TRACE(t.title->toStdString());
+        EXPECT_EQ(int32_t(tracks[i]->id), t.id);
+        EXPECT_EQ(str(tracks[i]->title), t.title.value_or(QString()));
+        EXPECT_EQ(str(tracks[i]->artist), t.artist.value_or(QString()));
+        EXPECT_EQ(str(tracks[i]->album), t.album.value_or(QString()));
+        EXPECT_EQ(str(tracks[i]->genre), t.genre.value_or(QString()));
+        EXPECT_EQ(str(tracks[i]->ipod_path), *t.location);
+        EXPECT_EQ(str(tracks[i]->filetype), *t.fileType);
+        EXPECT_EQ(str(tracks[i]->comment), t.comment.value_or(QString()));
+        EXPECT_EQ(tracks[i]->tracklen, t.lengthMs);
+        EXPECT_EQ(tracks[i]->track_nr, t.trackNumber);
+        EXPECT_EQ(tracks[i]->size, uint32_t(t.sizeBytes));
+        EXPECT_EQ(tracks[i]->samplerate, 44100);
+    }
+    if (GetParam() != Layout::Legacy) {
+        EXPECT_EQ(str(tracks[4]->podcasturl), *db.tracks[4].podcastUrl);
+        EXPECT_EQ(str(tracks[4]->podcastrss), *db.tracks[4].podcastRss);
+    }
+    EXPECT_EQ(tracks[0]->filetype_marker, 0x4D503320u); // "MP3 "
+    EXPECT_EQ(tracks[1]->filetype_marker, 0x4D344120u); // "M4A "
+
+    // The user playlists, then libgpod's own On-The-Go list from OTGPlaylistInfo.
+    const auto lists = playlistsOf(itdb.get());
+    ASSERT_EQ(lists.size(), db.playlists.size() + 1);
+    for (size_t i = 0; i < db.playlists.size(); ++i) {
+        EXPECT_EQ(str(lists[i]->name), db.playlists[i].name);
+        EXPECT_EQ(memberIds(lists[i]), db.playlists[i].trackIds) << i;
+    }
+    EXPECT_TRUE(itdb_playlist_is_mpl(lists[0]));
+    EXPECT_TRUE(lists[2]->is_spl);
+    EXPECT_TRUE(itdb_playlist_is_podcasts(lists[3]));
+    EXPECT_EQ(memberIds(lists.back()), (std::vector<int32_t>{12, 11}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LibgpodCrossCheck, ::testing::Values(Layout::ITunes7, Layout::Libgpod, Layout::Legacy),
+                         [](const auto &param) {
+                             switch (param.param) {
+                             case Layout::ITunes7: return std::string("ITunes7");
+                             case Layout::Libgpod: return std::string("Libgpod");
+                             case Layout::Legacy: return std::string("Legacy");
+                             }
+                             return std::string();
+                         });
+
+TEST(ITunesDbLayout, DataSetsHeadersAndNonStringObjects)
+{
+    const std::map<Layout, std::vector<uint32_t>> order = {
+        {Layout::ITunes7, {4, 1, 3, 2, 5}}, {Layout::Legacy, {1, 2}}, {Layout::Libgpod, {1, 3, 2}}};
+    const std::map<Layout, std::pair<uint32_t, uint32_t>> headers = {
+        {Layout::ITunes7, {0xBC, 0x248}}, {Layout::Legacy, {0x68, 0x9C}}, {Layout::Libgpod, {0xBC, 0xF4}}};
+    for (const auto &[layout, types] : order) {
+        const Database db = sampleDatabase(layout);
+        const QByteArray b = buildITunesDb(db);
+        EXPECT_EQ(checkStructure(b), types);
+        EXPECT_EQ(u32(b, 4), headers.at(layout).first);
+        const qsizetype mhit = b.indexOf("mhit");
+        ASSERT_GT(mhit, 0);
+        EXPECT_EQ(u32(b, mhit + 4), headers.at(layout).second);
+        EXPECT_EQ(QString::fromLatin1(b.mid(mhit + 24, 4)), " 3PM");
+
+        // Every object: string ones are exactly 40 + L long; the others keep their own lengths.
+        std::map<uint32_t, int> nonString;
+        int strings = 0;
+        for (qsizetype at = b.indexOf("mhod"); at >= 0; at = b.indexOf("mhod", at + 4)) {
+            ASSERT_EQ(u32(b, at + 4), 0x18u);
+            const uint32_t type = u32(b, at + 12);
+            const uint32_t total = u32(b, at + 8);
+            if (type <= 8 || (type >= 200 && type <= 202)) {
+                EXPECT_EQ(total, 40 + u32(b, at + 28)) << type;
+                ++strings;
+            } else {
+                ++nonString[type];
+                if (type == 100) {
+                    EXPECT_TRUE(total == 0x2C || total == 0x288) << total;
+                } else if (type == 50) {
+                    EXPECT_EQ(total, 0x60u);
+                } else if (type == 51) {
+                    EXPECT_EQ(tag(b, at + 24), "SLst");
+                } else if (type == 52) {
+                    EXPECT_EQ(u32(b, at + 28), db.tracks.size());
+                    EXPECT_EQ(total, 72 + 4 * db.tracks.size());
+                } else if (type == 15 || type == 16) {
+                    EXPECT_NE(total, 40 + u32(b, at + 28));
+                }
+            }
+        }
+        EXPECT_GT(strings, 20);
+        EXPECT_EQ(nonString.count(52) + nonString.count(53), layout == Layout::ITunes7 ? 2u : 0u);
+        EXPECT_GT(nonString[100], 0);
+        EXPECT_GT(nonString[51], 0);
+        if (layout == Layout::ITunes7) {
+            EXPECT_GT(b.indexOf("mhia"), 0);
+            // One album item per distinct album and artist: Nuit/Élodie, 夜/佐藤, Nuit/"", Show/Radio.
+            EXPECT_EQ(u32(b, b.indexOf("mhla") + 8), 4u);
+        }
+    }
+}
+
+TEST(DeviceFiles, PreferencesOnTheGoAndSysInfo)
+{
+    const QByteArray prefs = buildPreferences(4);
+    ASSERT_EQ(prefs.size(), 2960);
+    for (int off : {20, 24, 137, 2272, 2282, 2838})
+        EXPECT_EQ(prefs[off], 0) << off;
+    EXPECT_EQ(uint8_t(prefs[2796]), 63);
+    EXPECT_EQ(uint8_t(prefs[2800]), 4);
+    EXPECT_EQ(uint8_t(buildPreferences()[2800]), 3);
+
+    const QByteArray otg = buildOnTheGo({5, 0, 7});
+    ASSERT_EQ(otg.size(), 32);
+    EXPECT_EQ(tag(otg, 0), "mhpo");
+    EXPECT_EQ(u32(otg, 4), 0x14u);
+    EXPECT_EQ(u32(otg, 8), 4u);
+    EXPECT_EQ(u32(otg, 12), 3u);
+    EXPECT_EQ(u32(otg, 20), 5u);
+    EXPECT_EQ(u32(otg, 28), 7u);
+
+    const QString sysInfo = QString::fromUtf8(buildSysInfo(QStringLiteral("MA446"), QStringLiteral("SERIAL1")));
+    EXPECT_TRUE(sysInfo.startsWith("BoardHwName: iPod Q98\n"));
+    EXPECT_TRUE(sysInfo.contains("\npszSerialNumber: SERIAL1\n"));
+    EXPECT_TRUE(sysInfo.contains("\nModelNumStr: MA446\n"));
+    EXPECT_TRUE(sysInfo.contains("\nvisibleBuildID: 0x"));
+    EXPECT_TRUE(sysInfo.endsWith('\n'));
+}
+
+TEST(WriteIpod, RejectsBadInputWithAMessage)
+{
+    QTemporaryDir dir;
+    QString error;
+    Database db = sampleDatabase(Layout::ITunes7);
+    EXPECT_FALSE(writeIpod(dir.path(), db, std::vector<int32_t>{9}, &error));
+    EXPECT_TRUE(error.contains("On-The-Go")) << error.toStdString();
+
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    error.clear();
+    EXPECT_FALSE(writeIpod(dir.filePath("file/ipod"), db, std::nullopt, &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    error.clear();
+    EXPECT_FALSE(writeAudio(dir.filePath("a.mp3"), AudioSpec{AudioSpec::Kind::Mp3, 0, 1}, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(LargeLibrary, ThirtyTwoThousandTracksReadByLibgpod)
+{
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(makeLargeIpod(dir.path(), 32767, 200, false, &error)) << error.toStdString();
+    Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
+    ASSERT_TRUE(itdb);
+    const auto tracks = tracksOf(itdb.get());
+    ASSERT_EQ(tracks.size(), 32767u);
+    EXPECT_EQ(playlistsOf(itdb.get()).size(), 201u);
+    QSet<QString> paths;
+    for (Itdb_Track *t : tracks)
+        paths.insert(str(t->ipod_path));
+    EXPECT_EQ(paths.size(), 32767);
+    EXPECT_TRUE(QDir(dir.filePath("iPod_Control/Music/F49")).exists());
+
+    const Database db = makeLargeDatabase(300, 3, 4, 10, 20);
+    QSet<QString> genres, artists, albums;
+    for (const Track &t : db.tracks) {
+        genres.insert(*t.genre);
+        artists.insert(*t.artist);
+        albums.insert(*t.album);
+    }
+    EXPECT_EQ(genres.size(), 4);
+    EXPECT_EQ(artists.size(), 10);
+    EXPECT_EQ(albums.size(), 20);
+    EXPECT_EQ(db.playlists.size(), 4u);
+}
+
+TEST(LargeLibrary, StubFilesMatchTheirRecords)
+{
+    QTemporaryDir dir;
+    QString error;
+    ASSERT_TRUE(makeLargeIpod(dir.path(), 120, 2, true, Layout::Libgpod, &error)) << error.toStdString();
+    Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
+    ASSERT_TRUE(itdb);
+    for (Itdb_Track *t : tracksOf(itdb.get())) {
+        const QFileInfo f(localPath(dir.path(), str(t->ipod_path)));
+        ASSERT_TRUE(f.exists()) << f.filePath().toStdString();
+        EXPECT_EQ(f.size(), qint64(t->size));
+    }
+}
+
+namespace {
+
+struct Decoded
+{
+    double seconds = 0;
+    double lowEnergy = 0;  // smoothed signal: bass and kick
+    double highEnergy = 0; // first difference: cymbals and overtones
+    bool ok = false;
+};
+
+// Decodes a whole file to mono and measures its length and its energy in two rough bands.
+Decoded decode(const QString &path)
+{
+    Decoded d;
+    AVFormatContext *fmt = nullptr;
+    if (avformat_open_input(&fmt, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return d;
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> fmtGuard(fmt, [](AVFormatContext *f) { avformat_close_input(&f); });
+    if (avformat_find_stream_info(fmt, nullptr) < 0)
+        return d;
+    const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0)
+        return d;
+    const AVCodec *codec = avcodec_find_decoder(fmt->streams[stream]->codecpar->codec_id);
+    AVCodecContext *ctx = avcodec_alloc_context3(codec);
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctxGuard(ctx, [](AVCodecContext *c) { avcodec_free_context(&c); });
+    avcodec_parameters_to_context(ctx, fmt->streams[stream]->codecpar);
+    if (avcodec_open2(ctx, codec, nullptr) < 0)
+        return d;
+    AVPacket *pkt = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    int64_t samples = 0;
+    float smooth = 0, previous = 0;
+    auto take = [&] {
+        while (avcodec_receive_frame(ctx, frame) == 0) {
+            const int channels = frame->ch_layout.nb_channels;
+            for (int i = 0; i < frame->nb_samples; ++i) {
+                float v = 0;
+                for (int c = 0; c < channels; ++c) {
+                    switch (frame->format) {
+                    case AV_SAMPLE_FMT_FLTP: v += reinterpret_cast<float *>(frame->data[c])[i]; break;
+                    case AV_SAMPLE_FMT_FLT: v += reinterpret_cast<float *>(frame->data[0])[i * channels + c]; break;
+                    case AV_SAMPLE_FMT_S16P: v += reinterpret_cast<int16_t *>(frame->data[c])[i] / 32768.0f; break;
+                    case AV_SAMPLE_FMT_S16: v += reinterpret_cast<int16_t *>(frame->data[0])[i * channels + c] / 32768.0f; break;
+                    default: break;
+                    }
+                }
+                v /= float(channels);
+                smooth += (v - smooth) * 0.02f;
+                d.lowEnergy += double(smooth) * smooth;
+                d.highEnergy += double(v - previous) * (v - previous);
+                previous = v;
+            }
+            samples += frame->nb_samples;
+        }
+    };
+    while (av_read_frame(fmt, pkt) >= 0) {
+        if (pkt->stream_index == stream && avcodec_send_packet(ctx, pkt) >= 0)
+            take();
+        av_packet_unref(pkt);
+    }
+    avcodec_send_packet(ctx, nullptr);
+    take();
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    d.seconds = double(samples) / ctx->sample_rate;
+    if (samples > 0) {
+        d.lowEnergy /= double(samples);
+        d.highEnergy /= double(samples);
+    }
+    d.ok = samples > 0;
+    return d;
+}
+
+} // namespace
+
+class DemoIpod : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new QTemporaryDir;
+        QString error;
+        s_made = makeDemoIpod(s_dir->path(), &error);
+        s_error = error;
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(s_made) << s_error.toStdString(); }
+
+    static inline QTemporaryDir *s_dir = nullptr;
+    static inline bool s_made = false;
+    static inline QString s_error;
+};
+
+TEST_F(DemoIpod, LibraryHasTheAdvertisedContent)
+{
+    Itdb itdb = parseWithLibgpod(s_dir->filePath("iPod_Control/iTunes/iTunesDB"));
+    ASSERT_TRUE(itdb);
+    const auto tracks = tracksOf(itdb.get());
+    ASSERT_GE(tracks.size(), 24u);
+
+    QSet<QString> genres, artists, albums, fileTypes, titles;
+    std::map<QString, int> duplicates;
+    const QRegularExpression location(QStringLiteral("^:iPod_Control:Music:F0\\d:[A-Z]{4}\\.(mp3|m4a|wav)$"));
+    for (Itdb_Track *t : tracks) {
+        genres.insert(str(t->genre));
+        artists.insert(str(t->artist));
+        albums.insert(str(t->album));
+        fileTypes.insert(str(t->filetype));
+        titles.insert(str(t->title));
+        ++duplicates[str(t->title) + '|' + str(t->artist) + '|' + str(t->album)];
+        EXPECT_TRUE(location.match(str(t->ipod_path)).hasMatch()) << t->ipod_path;
+        EXPECT_GT(t->track_nr, 0);
+        EXPECT_FALSE(str(t->artist).isEmpty());
+        const QFileInfo file(localPath(s_dir->path(), str(t->ipod_path)));
+        EXPECT_EQ(file.size(), qint64(t->size)) << t->ipod_path;
+    }
+    EXPECT_EQ(genres.size(), 4);
+    EXPECT_EQ(artists.size(), 6);
+    EXPECT_EQ(albums.size(), 8);
+    EXPECT_EQ(fileTypes, (QSet<QString>{"MPEG audio file", "AAC audio file", "WAV audio file"}));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Café au lait")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Ça va")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("東京の夜")));
+    int pairs = 0;
+    for (const auto &[key, n] : duplicates)
+        pairs += n == 2;
+    EXPECT_EQ(pairs, 1);
+
+    QStringList names;
+    for (Itdb_Playlist *pl : playlistsOf(itdb.get()))
+        names << str(pl->name);
+    EXPECT_EQ(names, (QStringList{"Corvanel Demo", "Road Trip", "Late Night Jazz", "Podcasts", "OTG Playlist 1"}));
+    const auto otg = playlistsOf(itdb.get()).back();
+    EXPECT_EQ(memberIds(otg).size(), 3u);
+
+    const QByteArray prefs = [&] {
+        QFile f(s_dir->filePath("iPod_Control/Device/Preferences"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EXPECT_EQ(prefs.size(), 2960);
+    EXPECT_TRUE(QFile::exists(s_dir->filePath("iPod_Control/Device/SysInfo")));
+}
+
+TEST_F(DemoIpod, SongsDecodeToTheirStatedLengthWithMusicInThem)
+{
+    Itdb itdb = parseWithLibgpod(s_dir->filePath("iPod_Control/iTunes/iTunesDB"));
+    ASSERT_TRUE(itdb);
+    for (Itdb_Track *t : tracksOf(itdb.get())) {
+        SCOPED_TRACE(t->ipod_path);
+        const Decoded d = decode(localPath(s_dir->path(), str(t->ipod_path)));
+        ASSERT_TRUE(d.ok);
+        EXPECT_NEAR(d.seconds * 1000.0, double(t->tracklen), 60.0);
+        // Both a bass and a treble part: not silence, not a lone sine.
+        EXPECT_GT(d.lowEnergy, 1e-3);
+        EXPECT_GT(d.highEnergy, 1e-4);
+    }
+}

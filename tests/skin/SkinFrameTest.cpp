@@ -1,0 +1,195 @@
+#include "SkinFrame.h"
+
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// A frameless window with the frame at its top, as the main window uses it.
+struct Window
+{
+    Window()
+    {
+        window = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
+        frame = new SkinFrame(window.get());
+        window->resize(480, 320);
+        frame->setGeometry(0, 0, 480, skin::kFrameTop);
+        window->move(100, 80);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        frame->setCursorPositionSource([this] { return cursor; });
+    }
+
+    QPoint globalCentreOf(const QWidget *widget) const
+    {
+        return widget->mapToGlobal(widget->rect().center());
+    }
+
+    std::unique_ptr<QWidget> window;
+    SkinFrame *frame = nullptr;
+    QPoint cursor;
+};
+
+void moveMouseOver(QWidget *widget)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+TEST(SkinFrame, ChildrenCarryTheirNamesAndStartIdle)
+{
+    Window w;
+    for (const char *name : {"imgCaption", "imgPod", "lblCaption", "imgMinimize", "imgMinimizeHover", "imgClose",
+                             "imgCloseHover", "imgMaximize", "mnuFile", "mnuOptions", "mnuExtras", "mnuHelp"})
+        EXPECT_NE(w.frame->findChild<QWidget *>(name), nullptr) << name;
+    EXPECT_EQ(w.frame->lblCaption->text(), "Corvanel - Play Music From iPod Anywhere!");
+    EXPECT_TRUE(w.frame->lblCaption->font().bold());
+    EXPECT_EQ(w.frame->mnuFile->text(), "&File");
+    EXPECT_EQ(w.frame->mnuHelp->text(), "&Help");
+    EXPECT_FALSE(w.frame->imgCloseHover->isVisible());
+    EXPECT_FALSE(w.frame->imgMinimizeHover->isVisible());
+    for (QTimer *timer : {w.frame->tmrHideClose, w.frame->tmrHideMinimize}) {
+        EXPECT_FALSE(timer->isActive());
+        EXPECT_EQ(timer->interval(), 1);
+    }
+    // The caption picture follows the frame's width.
+    EXPECT_EQ(w.frame->imgCaption->pixmap().deviceIndependentSize().toSize(), QSize(480, skin::kCaptionHeight));
+    EXPECT_EQ(w.frame->imgClose->geometry().right(), 480 - 10);
+}
+
+TEST(SkinFrame, LitCloseButtonStaysWhileTheCursorIsStrictlyInsideAndEndsWhenItLeaves)
+{
+    Window w;
+    SkinFrame &f = *w.frame;
+    moveMouseOver(f.imgClose);
+    EXPECT_TRUE(f.imgCloseHover->isVisible());
+    EXPECT_TRUE(f.tmrHideClose->isActive());
+    EXPECT_FALSE(f.tmrHideMinimize->isActive());
+
+    const QPoint topLeft = f.imgClose->mapToGlobal(QPoint(0, 0));
+    w.cursor = topLeft + QPoint(1, 1);
+    f.tmrHideClose_Timer();
+    EXPECT_TRUE(f.imgCloseHover->isVisible());
+    EXPECT_TRUE(f.tmrHideClose->isActive());
+
+    // On the image's left edge counts as outside.
+    w.cursor = topLeft + QPoint(0, 5);
+    f.tmrHideClose_Timer();
+    EXPECT_FALSE(f.imgCloseHover->isVisible());
+    EXPECT_FALSE(f.tmrHideClose->isActive());
+
+    // The real timer ends it on its own within a tick once the cursor is away.
+    moveMouseOver(f.imgClose);
+    EXPECT_TRUE(f.imgCloseHover->isVisible());
+    w.cursor = topLeft + QPoint(f.imgClose->width(), 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f.tmrHideClose->isActive(); }, 1000));
+    EXPECT_FALSE(f.imgCloseHover->isVisible());
+}
+
+TEST(SkinFrame, LitMinimizeButtonUsesItsOwnImageAndTimer)
+{
+    Window w;
+    SkinFrame &f = *w.frame;
+    moveMouseOver(f.imgMinimize);
+    EXPECT_TRUE(f.imgMinimizeHover->isVisible());
+    EXPECT_TRUE(f.tmrHideMinimize->isActive());
+    EXPECT_FALSE(f.imgCloseHover->isVisible());
+    w.cursor = w.globalCentreOf(f.imgMinimize);
+    f.tmrHideMinimize_Timer();
+    EXPECT_TRUE(f.imgMinimizeHover->isVisible());
+    w.cursor = w.globalCentreOf(f.imgClose);
+    f.tmrHideMinimize_Timer();
+    EXPECT_FALSE(f.imgMinimizeHover->isVisible());
+    EXPECT_FALSE(f.tmrHideMinimize->isActive());
+}
+
+TEST(SkinFrame, ButtonClicksAskToCloseOrMinimize)
+{
+    Window w;
+    SkinFrame &f = *w.frame;
+    QSignalSpy closes(&f, &SkinFrame::closeRequested);
+    QSignalSpy minimizes(&f, &SkinFrame::minimizeRequested);
+    QTest::mouseClick(f.imgClose, Qt::LeftButton, {}, QPoint(10, 10));
+    moveMouseOver(f.imgClose);
+    QTest::mouseClick(f.imgCloseHover, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(closes.count(), 2);
+    QTest::mouseClick(f.imgMinimize, Qt::LeftButton, {}, QPoint(10, 10));
+    moveMouseOver(f.imgMinimize);
+    QTest::mouseClick(f.imgMinimizeHover, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(minimizes.count(), 2);
+    // The maximise picture is decoration only; a press that ends elsewhere is no click.
+    QTest::mouseClick(f.imgMaximize, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mousePress(f.imgClose, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(f.imgClose, Qt::LeftButton, {}, QPoint(40, 10));
+    EXPECT_EQ(closes.count(), 2);
+    EXPECT_EQ(minimizes.count(), 2);
+}
+
+TEST(SkinFrame, MenuLabelsLookPressedWhileDownAndOpenTheirMenuBelowThemselves)
+{
+    Window w;
+    SkinFrame &f = *w.frame;
+    QSignalSpy clicks(&f, &SkinFrame::menuLabelClicked);
+    QTest::mousePress(f.mnuOptions, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(f.mnuOptions->isPressed());
+    EXPECT_EQ(clicks.count(), 0);
+    QTest::mouseRelease(f.mnuOptions, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(f.mnuOptions->isPressed());
+    ASSERT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks[0][0].toString(), "mnuOptions");
+    const QPoint expected = w.window->mapToGlobal(
+        QPoint(f.mnuOptions->geometry().left(), f.mnuOptions->geometry().top() + f.mnuOptions->height()));
+    EXPECT_EQ(clicks[0][1].toPoint(), expected);
+
+    QTest::mouseClick(f.mnuFile, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks[1][0].toString(), "mnuFIle");
+
+    // The access keys open the menus too.
+    w.window->activateWindow();
+    QTest::keyClick(w.window.get(), Qt::Key_H, Qt::AltModifier);
+    ASSERT_EQ(clicks.count(), 3);
+    EXPECT_EQ(clicks[2][0].toString(), "mnuHelp");
+}
+
+TEST(SkinFrame, WindowIconClickOpensBelowItAndDoubleClickClosesEvenWhenTheMenuTookTheSecondPress)
+{
+    Window w;
+    SkinFrame &f = *w.frame;
+    QSignalSpy clicks(&f, &SkinFrame::iconClicked);
+    QSignalSpy doubles(&f, &SkinFrame::iconDoubleClicked);
+    QTest::mouseClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    ASSERT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks[0][0].toPoint(),
+              w.window->mapToGlobal(QPoint(0, f.imgPod->geometry().top() + f.imgPod->height())));
+    // The second press arrives as a plain press (the menu closed on it).
+    QTest::mousePress(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseRelease(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(doubles.count(), 1);
+    EXPECT_EQ(clicks.count(), 1);
+
+    // A real double click, with no menu in between.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseDClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(doubles.count(), 2);
+}
+
+TEST(SkinFrame, PressOnTheCaptionStartsADrag)
+{
+    Window w;
+    QSignalSpy drags(w.frame, &SkinFrame::dragStarted);
+    QTest::mousePress(w.frame->imgCaption, Qt::LeftButton, {}, QPoint(200, 10));
+    QTest::mouseRelease(w.frame->imgCaption, Qt::LeftButton, {}, QPoint(200, 10));
+    QTest::mousePress(w.frame->lblCaption, Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseRelease(w.frame->lblCaption, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(drags.count(), 2);
+}
