@@ -391,7 +391,7 @@ bool SkinFrame::handlePodEvent(QEvent *event)
         const bool second = event->type() == QEvent::MouseButtonDblClick
                             || (m_lastPodClick.isValid()
                                 && m_lastPodClick.elapsed() < QApplication::doubleClickInterval());
-        if (second && m_lastPodClick.isValid()) {
+        if (second) {
             m_lastPodClick.invalidate();
             m_podPressed = false;
             emit iconDoubleClicked();

@@ -8,6 +8,8 @@
 #include "frmMenus.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QSettings>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -143,8 +145,9 @@ TEST_F(MainWindowTest, MinimisingNeverHidesTheWindowWithoutATray)
     ASSERT_TRUE(window.menus().item("mnuTrayMinYes")->isChecked());
     window.showMinimized();
     QCoreApplication::processEvents();
-    if (!window.trayAvailable())
+    if (!window.trayAvailable()) {
         EXPECT_TRUE(window.isVisible());
+    }
     window.mnuShow_Click();
     EXPECT_FALSE(window.isMinimized());
 }

@@ -8,6 +8,7 @@
 #include "frmInit.h"
 #include "frmLoadingDB.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -104,7 +105,10 @@ TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
     ScreenJump = 0;
 
     auto direct = makeInit(ipod);
-    direct->setInventory([]() -> corvanel::DiskInventory { ADD_FAILURE() << "no search wanted"; return {}; });
+    direct->setInventory([]() -> corvanel::DiskInventory {
+        ADD_FAILURE() << "no search wanted";
+        return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo");
+    });
     direct->setInstanceLock(dir.filePath("second.lock"));
     ASSERT_TRUE(direct->start());
     direct->StartFindiPod();
