@@ -51,10 +51,8 @@ QString aboutText()
 QString songInformationText(const Song &song)
 {
     const QStringList lines = {
-        QStringLiteral("Title: ") + song.Title,
-        QStringLiteral("Artist: ") + song.Artist,
-        QStringLiteral("Album: ") + song.Album,
-        QStringLiteral("Length: ") + ConvertToTime(song.Length),
+        QStringLiteral("Title: ") + song.Title, QStringLiteral("Artist: ") + song.Artist,
+        QStringLiteral("Album: ") + song.Album, QStringLiteral("Length: ") + ConvertToTime(song.Length),
         QStringLiteral("Path: ") + song.Path,
     };
     return lines.join(kLineBreak);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeySequence>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -44,14 +45,13 @@ QFont menuFont()
 
 bool isLeftPress(QEvent *event)
 {
-    return (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
-           && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    return (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+           static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
 }
 
 bool isLeftRelease(QEvent *event)
 {
-    return event->type() == QEvent::MouseButtonRelease
-           && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    return event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
 }
 
 bool releasedInside(QEvent *event, const QWidget *widget)
@@ -121,8 +121,7 @@ void CaptionLabel::paintEvent(QPaintEvent *)
     painter.drawText(rect(), static_cast<int>(alignment()), shown);
 }
 
-MenuBarLabel::MenuBarLabel(const QString &name, const QString &text, QWidget *parent)
-    : QWidget(parent), m_text(text)
+MenuBarLabel::MenuBarLabel(const QString &name, const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
 {
     setObjectName(name);
     setFont(menuFont());
@@ -198,8 +197,7 @@ void MenuBarLabel::leaveEvent(QEvent *)
     update();
 }
 
-SkinFrame::SkinFrame(QWidget *parent)
-    : QWidget(parent), m_back(0), m_cursorPosition([] { return QCursor::pos(); })
+SkinFrame::SkinFrame(QWidget *parent) : QWidget(parent), m_back(0), m_cursorPosition([] { return QCursor::pos(); })
 {
     setObjectName(QStringLiteral("SkinFrame"));
     setAttribute(Qt::WA_NoSystemBackground);
@@ -342,8 +340,7 @@ void SkinFrame::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     refreshIfRatioChanged();
     if (QWindow *handle = window()->windowHandle()) {
-        connect(handle, &QWindow::screenChanged, this, &SkinFrame::refreshIfRatioChanged,
-                Qt::UniqueConnection);
+        connect(handle, &QWindow::screenChanged, this, &SkinFrame::refreshIfRatioChanged, Qt::UniqueConnection);
     }
 }
 
@@ -388,9 +385,9 @@ bool SkinFrame::handlePodEvent(QEvent *event)
         // A double click is recognised by time as well as by the double-click event: the
         // window menu opened by the first click takes the second press, and the press that
         // closes it reaches the icon as a plain press.
-        const bool second = event->type() == QEvent::MouseButtonDblClick
-                            || (m_lastPodClick.isValid()
-                                && m_lastPodClick.elapsed() < QApplication::doubleClickInterval());
+        const bool second =
+            event->type() == QEvent::MouseButtonDblClick ||
+            (m_lastPodClick.isValid() && m_lastPodClick.elapsed() < QApplication::doubleClickInterval());
         if (second) {
             m_lastPodClick.invalidate();
             m_podPressed = false;
@@ -437,8 +434,8 @@ void SkinFrame::hideLitWhenCursorLeft(SkinImage *button, SkinImage *lit, QTimer 
 {
     const QPoint topLeft = button->mapToGlobal(QPoint(0, 0));
     const QPoint cursor = m_cursorPosition();
-    const bool inside = topLeft.x() < cursor.x() && cursor.x() < topLeft.x() + button->width()
-                        && topLeft.y() < cursor.y() && cursor.y() < topLeft.y() + button->height();
+    const bool inside = topLeft.x() < cursor.x() && cursor.x() < topLeft.x() + button->width() &&
+                        topLeft.y() < cursor.y() && cursor.y() < topLeft.y() + button->height();
     if (inside)
         return;
     lit->hide();
@@ -477,6 +474,13 @@ void paintFrameEdges(QPainter &painter, const QRect &windowRect)
         painter.drawPixmap(windowRect.right() + 1 - kEdgeWidth, windowRect.top() + kFrameTop, back.imgR(sideHeight));
     }
     painter.drawPixmap(windowRect.left(), windowRect.bottom() + 1 - kBottomHeight, back.imgBottom(windowRect.width()));
+    // A soft shadow under the menu bar sets the content a little below the frame.
+    QLinearGradient shadow(QPointF(0, windowRect.top() + kFrameTop), QPointF(0, windowRect.top() + kFrameTop + 8));
+    shadow.setColorAt(0, QColor(0, 0, 0, 70));
+    shadow.setColorAt(1, QColor(0, 0, 0, 0));
+    painter.fillRect(
+        QRect(windowRect.left() + kEdgeWidth, windowRect.top() + kFrameTop, windowRect.width() - 2 * kEdgeWidth, 8),
+        shadow);
     paintOuterBorder(painter, QRectF(windowRect));
 }
 

@@ -17,7 +17,7 @@ QString ConvertToTime(int32_t Time, bool RoundOther)
     int64_t seconds = magnitude / 1000;
     if (RoundOther && magnitude % 1000 != 0)
         ++seconds;
-    const QString text = QString::number(seconds / 60) + QLatin1Char(':')
-                         + TwoDigits(static_cast<int32_t>(seconds % 60));
+    const QString text =
+        QString::number(seconds / 60) + QLatin1Char(':') + TwoDigits(static_cast<int32_t>(seconds % 60));
     return negative ? QLatin1Char('-') + text : text;
 }

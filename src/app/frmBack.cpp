@@ -19,20 +19,37 @@
 
 namespace skin {
 
-QColor accent() { return QColor(0xff, 0x8c, 0x32); }
-QColor accentDark() { return QColor(0xd9, 0x5f, 0x1c); }
-QColor background() { return QColor(0x24, 0x29, 0x30); }
-QColor captionText() { return QColor(0xf2, 0xf4, 0xf7); }
-QColor mutedText() { return QColor(0xa9, 0xb2, 0xbe); }
-QColor outline() { return QColor(0x0a, 0x0c, 0x0f); }
+QColor accent()
+{
+    return QColor(0xff, 0x8c, 0x32);
+}
+QColor accentDark()
+{
+    return QColor(0xd9, 0x5f, 0x1c);
+}
+QColor background()
+{
+    return QColor(0x24, 0x29, 0x30);
+}
+QColor captionText()
+{
+    return QColor(0xf2, 0xf4, 0xf7);
+}
+QColor mutedText()
+{
+    return QColor(0xa9, 0xb2, 0xbe);
+}
+QColor outline()
+{
+    return QColor(0x0a, 0x0c, 0x0f);
+}
 
 namespace {
 
 // A new transparent image of logical size, drawn at ratio.
 QImage newImage(QSize logical, qreal ratio)
 {
-    const QSize physical(std::max(1, qRound(logical.width() * ratio)),
-                         std::max(1, qRound(logical.height() * ratio)));
+    const QSize physical(std::max(1, qRound(logical.width() * ratio)), std::max(1, qRound(logical.height() * ratio)));
     QImage image(physical, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
@@ -72,9 +89,8 @@ public:
             const float phase2 = phase(random);
             const float strength = 0.5f + 0.5f * std::abs(unit(random));
             for (int x = 0; x < side; ++x) {
-                const float streak = strength
-                                     * (0.6f * std::sin(turn * static_cast<float>(x) + phase1)
-                                        + 0.4f * std::sin(3.0f * turn * static_cast<float>(x) + phase2));
+                const float streak = strength * (0.6f * std::sin(turn * static_cast<float>(x) + phase1) +
+                                                 0.4f * std::sin(3.0f * turn * static_cast<float>(x) + phase2));
                 const float grain = unit(random);
                 m_values[static_cast<size_t>(y * side + x)] =
                     0.55f * smooth[static_cast<size_t>(y)] + 0.3f * streak + 0.2f * grain;
@@ -82,10 +98,7 @@ public:
         }
     }
 
-    float at(int x, int y) const
-    {
-        return m_values[static_cast<size_t>((y % m_side) * m_side + (x % m_side))];
-    }
+    float at(int x, int y) const { return m_values[static_cast<size_t>((y % m_side) * m_side + (x % m_side))]; }
 
     int side() const { return m_side; }
 
@@ -316,9 +329,9 @@ void drawPod(QPainter &painter, const QRectF &box, bool detailed)
         // A now-playing line and level bars in the accent colour.
         painter.setPen(Qt::NoPen);
         painter.setBrush(QColor(255, 255, 255, 170));
-        painter.drawRoundedRect(QRectF(screen.left() + unit * 0.7, screen.top() + unit * 0.7,
-                                       screen.width() * 0.55, unit * 0.55),
-                                unit * 0.2, unit * 0.2);
+        painter.drawRoundedRect(
+            QRectF(screen.left() + unit * 0.7, screen.top() + unit * 0.7, screen.width() * 0.55, unit * 0.55),
+            unit * 0.2, unit * 0.2);
         const std::array<qreal, 5> levels{0.45, 0.8, 0.6, 1.0, 0.35};
         const qreal barWidth = (screen.width() - unit * 1.4) / (levels.size() * 1.6);
         const qreal floor = screen.bottom() - unit * 0.7;
@@ -329,8 +342,8 @@ void drawPod(QPainter &painter, const QRectF &box, bool detailed)
         painter.setBrush(hot);
         for (size_t i = 0; i < levels.size(); ++i) {
             const qreal h = tallest * levels[i];
-            painter.drawRect(QRectF(screen.left() + unit * 0.7 + static_cast<qreal>(i) * barWidth * 1.6,
-                                    floor - h, barWidth, h));
+            painter.drawRect(
+                QRectF(screen.left() + unit * 0.7 + static_cast<qreal>(i) * barWidth * 1.6, floor - h, barWidth, h));
         }
     } else {
         // At small sizes a single accent bar reads better than detail.
@@ -362,14 +375,12 @@ void drawPod(QPainter &painter, const QRectF &box, bool detailed)
         painter.setBrush(QColor(0x6b, 0x74, 0x80));
         const qreal mark = wheelRadius * 0.11;
         const qreal reach = wheelRadius * 0.7;
-        painter.drawRoundedRect(QRectF(wheelCentre.x() - mark * 2, wheelCentre.y() - reach - mark / 2,
-                                       mark * 4, mark),
+        painter.drawRoundedRect(QRectF(wheelCentre.x() - mark * 2, wheelCentre.y() - reach - mark / 2, mark * 4, mark),
                                 mark / 2, mark / 2);
         for (int side : {-1, 1}) {
             QPolygonF arrow;
             const qreal tipX = wheelCentre.x() + side * (reach + mark * 1.2);
-            arrow << QPointF(tipX, wheelCentre.y())
-                  << QPointF(tipX - side * mark * 2.2, wheelCentre.y() - mark * 1.4)
+            arrow << QPointF(tipX, wheelCentre.y()) << QPointF(tipX - side * mark * 2.2, wheelCentre.y() - mark * 1.4)
                   << QPointF(tipX - side * mark * 2.2, wheelCentre.y() + mark * 1.4);
             painter.drawPolygon(arrow);
         }
@@ -393,19 +404,25 @@ qreal frmBack::screenRatio()
     return 1;
 }
 
-frmBack::frmBack(qreal devicePixelRatio)
-    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : screenRatio())
-{
-}
+frmBack::frmBack(qreal devicePixelRatio) : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : screenRatio()) {}
 
 void frmBack::setDevicePixelRatio(qreal devicePixelRatio)
 {
     m_ratio = devicePixelRatio > 0 ? devicePixelRatio : screenRatio();
 }
 
-QPixmap frmBack::captionPicture(int width) const { return toPixmap(captionImage(width, m_ratio)); }
-QPixmap frmBack::backgroundTile() const { return toPixmap(backgroundTileImage(m_ratio)); }
-QPixmap frmBack::menuBarPicture(int width) const { return toPixmap(menuBarImage(width, m_ratio)); }
+QPixmap frmBack::captionPicture(int width) const
+{
+    return toPixmap(captionImage(width, m_ratio));
+}
+QPixmap frmBack::backgroundTile() const
+{
+    return toPixmap(backgroundTileImage(m_ratio));
+}
+QPixmap frmBack::menuBarPicture(int width) const
+{
+    return toPixmap(menuBarImage(width, m_ratio));
+}
 
 QPixmap frmBack::imgMinimize() const
 {
@@ -498,8 +515,10 @@ QImage frmBack::appIconImage(int size)
         painter.drawRoundedRect(tile.adjusted(inset, inset, -inset, -inset), radius - inset, radius - inset);
     }
 
-    const QRectF device(tile.left() + tile.width() * 0.16, tile.top() + tile.height() * 0.1,
-                        tile.width() * 0.68, tile.height() * 0.8);
+    // Small icons give the device more of the tile so that it stays recognisable.
+    const qreal margin = size <= 24 ? 0.04 : 0.1;
+    const QRectF device(tile.left(), tile.top() + tile.height() * margin, tile.width(),
+                        tile.height() * (1 - 2 * margin));
     drawPod(painter, device, size >= 48);
     return image;
 }

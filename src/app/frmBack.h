@@ -15,7 +15,7 @@ namespace skin {
 inline constexpr int kCaptionHeight = 30;
 inline constexpr int kMenuBarHeight = 24;
 inline constexpr int kFrameTop = kCaptionHeight + kMenuBarHeight;
-inline constexpr int kEdgeWidth = 5;   // left and right frame edges
+inline constexpr int kEdgeWidth = 5;    // left and right frame edges
 inline constexpr int kBottomHeight = 5; // bottom frame edge
 inline constexpr int kCornerRadius = 9;
 inline constexpr int kButtonSize = 20;
@@ -23,12 +23,12 @@ inline constexpr int kTileSize = 64;
 inline constexpr int kPodIconSize = 20;
 
 // The palette: graphite greys with one warm accent.
-QColor accent();        // warm orange
+QColor accent(); // warm orange
 QColor accentDark();
-QColor background();    // the tile's mean colour
-QColor captionText();   // text on the caption bar and the menu bar
+QColor background();  // the tile's mean colour
+QColor captionText(); // text on the caption bar and the menu bar
 QColor mutedText();
-QColor outline();       // the window's outer border
+QColor outline(); // the window's outer border
 
 // Draws the iPod-like device glyph (body, screen, click wheel) fitted into box.
 void drawPod(QPainter &painter, const QRectF &box, bool detailed);

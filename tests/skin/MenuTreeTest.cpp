@@ -10,9 +10,9 @@ namespace {
 
 enum Mark : unsigned {
     None = 0,
-    Checked = 1,    // checked at start
-    Disabled = 2,   // disabled by design
-    Pending = 4,    // disabled until its feature is wired up
+    Checked = 1,  // checked at start
+    Disabled = 2, // disabled by design
+    Pending = 4,  // disabled until its feature is wired up
     Separator = 8,
     Checkable = 16,
 };
@@ -33,7 +33,8 @@ struct MenuRows
 
 // The whole tree, menu by menu, items in order; submenus are listed as menus of their own.
 const std::vector<MenuRows> kTree = {
-    {"mnuIcon", "&MainIcon",
+    {"mnuIcon",
+     "&MainIcon",
      {{"mnuRestore", "&Restore", Disabled},
       {"mnuMove", "&Move", Disabled},
       {"mnuSize", "&Size", Disabled},
@@ -41,11 +42,13 @@ const std::vector<MenuRows> kTree = {
       {"mnuMaximize", "M&aximize", Disabled},
       {"sep2", "", Separator},
       {"mnuClose", "&Close", None}}},
-    {"mnuFIle", "&File",
+    {"mnuFIle",
+     "&File",
      {{"mnuOpenInDefaultAsPlaylist", "Open as &Playlist", Pending},
       {"mnuDefault", "Open in &Default", Pending},
       {"mnuExit", "&Exit", None}}},
-    {"mnuOptions", "&Options",
+    {"mnuOptions",
+     "&Options",
      {{"mnuTrayMin", "&Minimize to Tray", None},
       {"mnuSpectrum", "&Spectrum Analyser", Pending | Checkable},
       {"mnuSpecColor", "Spectrum Analyser Color", Pending},
@@ -53,13 +56,17 @@ const std::vector<MenuRows> kTree = {
       {"mnuDblClick", "&Double Click Action", None},
       {"mnuUnsupportedFiles", "&Force Unsupported to External Player", Pending | Checkable},
       {"mnuEject", "E&ject on Corvanel Close", Checkable}}},
-    {"mnuTrayMin", "&Minimize to Tray",
+    {"mnuTrayMin",
+     "&Minimize to Tray",
      {{"mnuTrayMinYes", "&Yes", Checked | Checkable}, {"mnuTrayMinNo", "&No", Checkable}}},
-    {"mnuPlayIn", "&External Player",
+    {"mnuPlayIn",
+     "&External Player",
      {{"mnuPlayer", "[Default Player]", Checked | Checkable}, {"mnuAddPlayer", "Add New Player...", Pending}}},
-    {"mnuDblClick", "&Double Click Action",
+    {"mnuDblClick",
+     "&Double Click Action",
      {{"mnuEmbedded", "Open In &Embedded", Checked | Checkable}, {"mnuDefaultOpen", "Open In E&xternal", Checkable}}},
-    {"mnuExtras", "&Extras",
+    {"mnuExtras",
+     "&Extras",
      {{"mnuHacks", "&iPod Hacks", Pending},
       {"mnuPowerSave", "Power Save Mode", Pending},
       {"mnuiPodInfo", "iPod Information", Pending},
@@ -72,12 +79,14 @@ const std::vector<MenuRows> kTree = {
       {"mnuCopyToiPod", "&Copy Corvanel to iPod", Pending},
       {"asep", "", Separator},
       {"mnuiPod", "iPod I&nterface", Pending}}},
-    {"mnuHelp", "&Help",
+    {"mnuHelp",
+     "&Help",
      {{"mnuUpdate", "Get Latest Version", Pending},
       {"mnuWebsite", "&Website - Halvetra", None},
       {"sep1", "", Separator},
       {"mnuAbout", "&About", None}}},
-    {"mnuPopup", "Popup",
+    {"mnuPopup",
+     "Popup",
      {{"mnuNowPlaying", "Now Playing", Disabled},
       {"mnuNow", "", Disabled},
       {"wowsep", "", Separator},
@@ -86,7 +95,8 @@ const std::vector<MenuRows> kTree = {
       {"mnuPause", "P&ause ||", Disabled},
       {"mnuPrev", "P&revious <<", Pending},
       {"mnuNext", "&Next >>", Pending}}},
-    {"mnuAFile", "AFile",
+    {"mnuAFile",
+     "AFile",
      {{"mnuDouble", "Play File", Pending},
       {"mnuInEmbedded", "Open In Embedded", Pending},
       {"mnuInExternal", "Open In External", Pending},
@@ -109,8 +119,8 @@ QString readOption(const QString &key)
 TEST(MenuTree, EveryMenuHoldsItsItemsInOrderWithTheirInitialState)
 {
     frmMenus menus;
-    EXPECT_EQ(menus.menuNames(), QStringList({"mnuIcon", "mnuFIle", "mnuOptions", "mnuExtras", "mnuHelp",
-                                              "mnuPopup", "mnuAFile"}));
+    EXPECT_EQ(menus.menuNames(),
+              QStringList({"mnuIcon", "mnuFIle", "mnuOptions", "mnuExtras", "mnuHelp", "mnuPopup", "mnuAFile"}));
     QStringList pending;
     for (const MenuRows &expected : kTree) {
         SCOPED_TRACE(expected.menu);
@@ -136,8 +146,9 @@ TEST(MenuTree, EveryMenuHoldsItsItemsInOrderWithTheirInitialState)
                 pending.append(QString::fromUtf8(row.name));
             // The name lookup finds the same item; a submenu entry leads to its menu.
             EXPECT_EQ(menus.item(QString::fromUtf8(row.name)), action);
-            if (QMenu *sub = action->menu())
+            if (QMenu *sub = action->menu()) {
                 EXPECT_EQ(sub, menus.menu(QString::fromUtf8(row.name)));
+            }
         }
     }
     QStringList listed = menus.pendingItems();

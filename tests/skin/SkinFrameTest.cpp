@@ -1,4 +1,5 @@
 #include "SkinFrame.h"
+#include "TrayIcon.h"
 
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -26,10 +27,7 @@ struct Window
         frame->setCursorPositionSource([this] { return cursor; });
     }
 
-    QPoint globalCentreOf(const QWidget *widget) const
-    {
-        return widget->mapToGlobal(widget->rect().center());
-    }
+    QPoint globalCentreOf(const QWidget *widget) const { return widget->mapToGlobal(widget->rect().center()); }
 
     std::unique_ptr<QWidget> window;
     SkinFrame *frame = nullptr;
@@ -38,8 +36,8 @@ struct Window
 
 void moveMouseOver(QWidget *widget)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
@@ -177,10 +175,16 @@ TEST(SkinFrame, WindowIconClickOpensBelowItAndDoubleClickClosesEvenWhenTheMenuTo
     EXPECT_EQ(doubles.count(), 1);
     EXPECT_EQ(clicks.count(), 1);
 
-    // A real double click, with no menu in between.
+    // A slow second click is a click of its own.
     QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(doubles.count(), 1);
+    // A real double click, with no menu in between: click, then the double-click event.
     QTest::mouseDClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseRelease(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
     EXPECT_EQ(doubles.count(), 2);
+    EXPECT_EQ(clicks.count(), 2);
 }
 
 TEST(SkinFrame, PressOnTheCaptionStartsADrag)
@@ -192,4 +196,25 @@ TEST(SkinFrame, PressOnTheCaptionStartsADrag)
     QTest::mousePress(w.frame->lblCaption, Qt::LeftButton, {}, QPoint(20, 10));
     QTest::mouseRelease(w.frame->lblCaption, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(drags.count(), 2);
+}
+
+TEST(TrayIcon, DoubleClickShowsAndContextClickAsksForThePopupOnly)
+{
+    TrayIcon tray;
+    QSignalSpy shows(&tray, &TrayIcon::showRequested);
+    QSignalSpy popups(&tray, &TrayIcon::popupRequested);
+    tray.handleActivation(QSystemTrayIcon::Trigger);
+    tray.handleActivation(QSystemTrayIcon::MiddleClick);
+    EXPECT_EQ(shows.count() + popups.count(), 0);
+    tray.handleActivation(QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(shows.count(), 1);
+    tray.handleActivation(QSystemTrayIcon::Context);
+    EXPECT_EQ(popups.count(), 1);
+    EXPECT_EQ(tray.icon()->toolTip(), "Corvanel");
+    EXPECT_FALSE(tray.icon()->icon().isNull());
+    // Without a notification area the icon is never shown.
+    tray.show();
+    EXPECT_EQ(tray.isVisible(), TrayIcon::available());
+    tray.hide();
+    EXPECT_FALSE(tray.isVisible());
 }

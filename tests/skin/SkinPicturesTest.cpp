@@ -41,10 +41,9 @@ void expectTiled(qreal ratio)
     int wrong = 0;
     for (int y = 0; y < canvas.height(); ++y) {
         for (int x = 0; x < canvas.width(); ++x) {
-            const QRgb expected = physicalArea.contains(x, y)
-                                      ? source.pixel((x - physicalArea.x()) % source.width(),
-                                                     (y - physicalArea.y()) % source.height())
-                                      : untouched;
+            const QRgb expected = physicalArea.contains(x, y) ? source.pixel((x - physicalArea.x()) % source.width(),
+                                                                             (y - physicalArea.y()) % source.height())
+                                                              : untouched;
             wrong += canvas.pixel(x, y) != expected;
         }
     }
@@ -106,8 +105,8 @@ TEST(SkinPictures, PicturesAreDrawnAtTheDevicePixelRatio)
         expectSize(back.captionPicture(300), QSize(300, skin::kCaptionHeight));
         expectSize(back.menuBarPicture(300), QSize(300, skin::kMenuBarHeight));
         expectSize(back.backgroundTile(), QSize(skin::kTileSize, skin::kTileSize));
-        for (const QPixmap &button : {back.imgMinimize(), back.imgMinimizeHover(), back.imgClose(),
-                                      back.imgCloseHover(), back.imgMaximize()})
+        for (const QPixmap &button :
+             {back.imgMinimize(), back.imgMinimizeHover(), back.imgClose(), back.imgCloseHover(), back.imgMaximize()})
             expectSize(button, QSize(skin::kButtonSize, skin::kButtonSize));
         expectSize(back.imgL(200), QSize(skin::kEdgeWidth, 200));
         expectSize(back.imgR(200), QSize(skin::kEdgeWidth, 200));

@@ -2,6 +2,9 @@
 // application icon to PNG files, for looking at the skin without a desktop.
 #include "SkinFrame.h"
 #include "frmBack.h"
+#include "frmMenus.h"
+
+#include <QMenu>
 
 #include <QApplication>
 #include <QImage>
@@ -10,6 +13,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -77,7 +81,31 @@ int main(int argc, char **argv)
     window.frame->imgCloseHover->show();
     window.frame->imgMinimizeHover->show();
     QApplication::processEvents();
-    window.frame->grab().save(prefix + "-caption-lit.png");
+    const QPixmap lit = window.frame->grab();
+    lit.save(prefix + "-caption-lit.png");
+    // Close-ups of both ends of the caption bar, device pixels enlarged three times.
+    const QImage litImage = lit.toImage();
+    const int closeUpWidth = qRound(240 * lit.devicePixelRatio());
+    for (const auto &[name, left] :
+         {std::pair{QStringLiteral("left"), 0}, std::pair{QStringLiteral("right"), litImage.width() - closeUpWidth}}) {
+        const QImage part = litImage.copy(left, 0, closeUpWidth, litImage.height());
+        part.scaled(part.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+            .save(prefix + "-closeup-" + name + ".png");
+    }
+
+    // The menus as they drop down: options (check marks, submenus) and the tray menu.
+    frmMenus menus;
+    menus.markAvailable(QStringLiteral("mnuPlay"));
+    for (const QString &name : {QStringLiteral("mnuOptions"), QStringLiteral("mnuPopup"), QStringLiteral("mnuExtras"),
+                                QStringLiteral("mnuTrayMin")}) {
+        QMenu *menu = menus.menu(name);
+        menu->popup(QPoint(0, 0));
+        if (name == QLatin1String("mnuOptions"))
+            menu->setActiveAction(menus.item(QStringLiteral("mnuDblClick")));
+        QApplication::processEvents();
+        menu->grab().save(prefix + "-menu-" + name + ".png");
+        menu->hide();
+    }
 
     QImage icons(16 + 24 + 32 + 48 + 64 + 128 + 256 + 8 * 10, 256 + 16, QImage::Format_ARGB32);
     icons.fill(QColor(0xe8, 0xea, 0xee));

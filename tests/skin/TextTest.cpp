@@ -54,7 +54,6 @@ TEST(AboutText, SongInformationHasFiveLinesWithTheStoredPath)
     song.Album = "1";
     song.Length = 431333;
     song.Path = "\\iPod_Control\\Music\\F00\\ABCD.mp3";
-    EXPECT_EQ(songInformationText(song),
-              "Title: Hey Jude\r\nArtist: The Beatles\r\nAlbum: 1\r\nLength: 7:11\r\n"
-              "Path: \\iPod_Control\\Music\\F00\\ABCD.mp3");
+    EXPECT_EQ(songInformationText(song), "Title: Hey Jude\r\nArtist: The Beatles\r\nAlbum: 1\r\nLength: 7:11\r\n"
+                                         "Path: \\iPod_Control\\Music\\F00\\ABCD.mp3");
 }

@@ -2,11 +2,13 @@
 #include "ByteWriter.h"
 #include "IpodBuilder.h"
 
+#include <QSet>
 #include <QStringList>
 #include <algorithm>
 #include <bit>
 #include <map>
 #include <numeric>
+#include <tuple>
 
 namespace mkipod {
 namespace {
@@ -185,8 +187,15 @@ QString sortKey(const std::optional<QString> &s)
 // The master playlist's library indexes: for each sort order a type 52 object listing the track
 // positions (0-based, file order) sorted by that order, and a type 53 jump table of first letters.
 // Their offset 28 is an entry count, not a string length.
-int writeLibraryIndexes(ByteWriter &w, const std::vector<Track> &tracks)
+struct LibraryIndexes
 {
+    QByteArray bytes;
+    uint32_t objects = 0;
+};
+
+LibraryIndexes buildLibraryIndexes(const std::vector<Track> &tracks)
+{
+    ByteWriter w(qsizetype(tracks.size()) * 40 + 1024);
     struct Keys { QString title, album, artist, genre; int32_t track; };
     std::vector<Keys> keys;
     keys.reserve(tracks.size());
@@ -219,7 +228,7 @@ int writeLibraryIndexes(ByteWriter &w, const std::vector<Track> &tracks)
         }
     };
 
-    int written = 0;
+    uint32_t written = 0;
     std::vector<uint32_t> idx(tracks.size());
     for (uint32_t order : orders) {
         std::iota(idx.begin(), idx.end(), 0u);
@@ -258,7 +267,7 @@ int writeLibraryIndexes(ByteWriter &w, const std::vector<Track> &tracks)
         w.endRecord(at);
         ++written;
     }
-    return written;
+    return {w.take(), written};
 }
 
 void writeTrack(ByteWriter &w, const Track &t, Layout layout)
@@ -338,6 +347,7 @@ struct PlaylistContext
     uint32_t dataSet;
     const std::vector<Track> *tracks;
     uint32_t *nextItemId;
+    const LibraryIndexes *indexes; // the master's sort indexes, built once for both playlist data sets
 };
 
 void writeItem(ByteWriter &w, const PlaylistContext &ctx, int32_t trackId, uint32_t position, uint32_t groupRef)
@@ -374,8 +384,10 @@ void writePlaylist(ByteWriter &w, const PlaylistContext &ctx, const Playlist &pl
     }
     writePlaylistViewMhod(w);
     ++mhods;
-    if (pl.master && ctx.layout == Layout::ITunes7)
-        mhods += uint32_t(writeLibraryIndexes(w, *ctx.tracks));
+    if (pl.master && ctx.indexes) {
+        w.appendBytes(ctx.indexes->bytes);
+        mhods += ctx.indexes->objects;
+    }
 
     uint32_t items = 0;
     if (pl.podcastFlag && ctx.dataSet == PodcastPlaylists) {
@@ -425,13 +437,13 @@ void writePlaylist(ByteWriter &w, const PlaylistContext &ctx, const Playlist &pl
 }
 
 void writePlaylistDataSet(ByteWriter &w, const Database &db, uint32_t type, const std::vector<Playlist> &lists,
-                          uint32_t *nextItemId)
+                          uint32_t *nextItemId, const LibraryIndexes *indexes)
 {
     const qsizetype ds = w.beginRecord("mhsd", 0x60);
     w.set32(ds + 12, type);
     const qsizetype list = w.beginRecord("mhlp", 0x5C);
     w.set32(list + 8, uint32_t(lists.size()));
-    const PlaylistContext ctx{db.layout, type, &db.tracks, nextItemId};
+    const PlaylistContext ctx{db.layout, type, &db.tracks, nextItemId, indexes};
     for (size_t i = 0; i < lists.size(); ++i)
         writePlaylist(w, ctx, lists[i], i);
     w.endRecord(ds);
@@ -457,12 +469,16 @@ QString sortArtist(const QString &artist)
 void writeAlbumDataSet(ByteWriter &w, const Database &db)
 {
     std::vector<std::pair<QString, QString>> albums;
+    QSet<QString> seen;
     for (const Track &t : db.tracks) {
         if (!t.album)
             continue;
-        std::pair<QString, QString> key{*t.album, t.artist.value_or(QString())};
-        if (std::find(albums.begin(), albums.end(), key) == albums.end())
-            albums.push_back(std::move(key));
+        const QString artist = t.artist.value_or(QString());
+        const QString key = *t.album + QChar(0x1F) + artist;
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            albums.emplace_back(*t.album, artist);
+        }
     }
     const qsizetype ds = w.beginRecord("mhsd", 0x60);
     w.set32(ds + 12, Albums);
@@ -495,7 +511,10 @@ QByteArray buildITunesDb(const Database &db)
 {
     try {
         const std::vector<Playlist> &podcastLists = db.podcastPlaylists.empty() ? db.playlists : db.podcastPlaylists;
-        ByteWriter w(qsizetype(db.tracks.size()) * 1100 + 4096);
+        qsizetype items = 0;
+        for (const Playlist &p : db.playlists)
+            items += qsizetype(p.trackIds.size());
+        ByteWriter w(qsizetype(db.tracks.size()) * 1100 + items * 2 * 0x78 + 65536);
         const bool legacy = db.layout == Layout::Legacy;
         const qsizetype at = w.beginRecord("mhbd", legacy ? 0x68 : 0xBC);
         w.set32(at + 12, 1);
@@ -514,23 +533,25 @@ QByteArray buildITunesDb(const Database &db)
         switch (db.layout) {
         case Layout::Legacy:
             writeTrackDataSet(w, db);
-            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId);
+            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId, nullptr);
             dataSets = 2;
             break;
         case Layout::Libgpod:
             writeTrackDataSet(w, db);
-            writePlaylistDataSet(w, db, PodcastPlaylists, podcastLists, &nextItemId);
-            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId);
+            writePlaylistDataSet(w, db, PodcastPlaylists, podcastLists, &nextItemId, nullptr);
+            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId, nullptr);
             dataSets = 3;
             break;
-        case Layout::ITunes7:
+        case Layout::ITunes7: {
+            const LibraryIndexes indexes = buildLibraryIndexes(db.tracks);
             writeAlbumDataSet(w, db);
             writeTrackDataSet(w, db);
-            writePlaylistDataSet(w, db, PodcastPlaylists, podcastLists, &nextItemId);
-            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId);
-            writePlaylistDataSet(w, db, SmartPlaylists, db.smartPlaylists, &nextItemId);
+            writePlaylistDataSet(w, db, PodcastPlaylists, podcastLists, &nextItemId, &indexes);
+            writePlaylistDataSet(w, db, Playlists, db.playlists, &nextItemId, &indexes);
+            writePlaylistDataSet(w, db, SmartPlaylists, db.smartPlaylists, &nextItemId, nullptr);
             dataSets = 5;
             break;
+        }
         }
         w.set32(at + 20, dataSets);
         w.endRecord(at);

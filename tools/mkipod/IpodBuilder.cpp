@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -22,11 +22,23 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
+// Written beside the target and renamed over it, so that a reader never sees half a file.
+// No sync to disk: these are test and demo files, and syncing 50 MB would dominate the time.
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    const QString temporary = path + QStringLiteral(".mkipod-new");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.close();
+        QFile::remove(temporary);
+        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(temporary);
+        return fail(error, QStringLiteral("Cannot replace %1").arg(path));
+    }
     return true;
 }
 
