@@ -116,6 +116,7 @@ QScrollBar::handle:horizontal { background: rgba(255,255,255,60); border-radius:
 QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
 QLabel#lblTitle { font-size: 11pt; font-weight: bold; color: #ffffff; }
 QLabel#lblArtist, QLabel#lblAlbum, QLabel#lblGenre, QLabel#lblTime { color: #b8c4d2; }
+QLabel#idleHint { color: #6f7c8c; font-style: italic; }
 )";
 } // namespace
 
@@ -264,6 +265,9 @@ void frmMain::buildWindow()
     now->addWidget(lblAlbum, 2, 0);
     now->addWidget(lblGenre, 1, 1);
     now->addWidget(lblTime, 2, 1);
+    auto *idle = new QLabel(QStringLiteral("Nothing is playing."), fraNow);
+    idle->setObjectName(QStringLiteral("idleHint"));
+    now->addWidget(idle, 0, 0, 3, 2, Qt::AlignLeft | Qt::AlignVCenter);
     cmdJump = button(QStringLiteral("cmdJump"), QStringLiteral("Jump"), fraNow);
     now->addWidget(cmdJump, 0, 2, 3, 1, Qt::AlignVCenter);
     now->setColumnStretch(0, 3);
