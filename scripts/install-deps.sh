@@ -11,8 +11,9 @@ PACKAGES=(
   libsdl2-dev libkissfft-dev libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgpod-dev
   xvfb xauth x11-apps imagemagick
-  clang libclang-rt-14-dev clang-16 libclang-rt-16-dev
+  clang-16 libclang-rt-16-dev
   dbus
+  dante-server tinyproxy curl openssl python3
 )
 
 missing=()

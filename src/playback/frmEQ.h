@@ -1,0 +1,42 @@
+#pragma once
+// The equaliser window: one "Bass" slider on the playing song.
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+// The slider: a grey bar whose filled part (shpBass) shows the setting by its width.
+class BassSlider : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BassSlider(QWidget *parent = nullptr);
+    int shpBassWidth() const { return m_width; }
+    void setShpBassWidth(int width);
+    QSize sizeHint() const override { return {302, 26}; }
+
+signals:
+    void moved(int x);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    int m_width = 150;
+};
+
+class frmEQ : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmEQ(QWidget *parent = nullptr);
+
+    void Command1_Click();
+    // A press or a drag at x on the slider: sets the width and the gain, then the band.
+    void picBass_MouseMove(int x);
+
+    BassSlider *picBass = nullptr;
+    QPushButton *Command1 = nullptr;
+};

@@ -1,0 +1,168 @@
+#include "EngineTestFiles.h"
+
+#include <QFile>
+#include <lame/lame.h>
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+namespace enginetest {
+
+std::vector<int16_t> tone(double hz, double seconds, double amplitude, int channels, int rate)
+{
+    const auto frames = size_t(seconds * rate);
+    std::vector<int16_t> pcm(frames * size_t(channels));
+    for (size_t i = 0; i < frames; ++i) {
+        const double v = amplitude * std::sin(2.0 * std::numbers::pi * hz * double(i) / rate);
+        for (int c = 0; c < channels; ++c)
+            pcm[i * size_t(channels) + size_t(c)] = int16_t(std::lround(v * 32767.0));
+    }
+    return pcm;
+}
+
+bool writeWav(const QString &path, const std::vector<int16_t> &pcm, int channels, int rate)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char *>(&v), 2); };
+    const auto bytes = uint32_t(pcm.size() * 2);
+    f.write("RIFF");
+    u32(36 + bytes);
+    f.write("WAVEfmt ");
+    u32(16);
+    u16(1);
+    u16(uint16_t(channels));
+    u32(uint32_t(rate));
+    u32(uint32_t(rate * channels * 2));
+    u16(uint16_t(channels * 2));
+    u16(16);
+    f.write("data");
+    u32(bytes);
+    f.write(reinterpret_cast<const char *>(pcm.data()), qint64(bytes));
+    return true;
+}
+
+bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind)
+{
+    std::unique_ptr<lame_global_flags, int (*)(lame_global_flags *)> gf(lame_init(), lame_close);
+    lame_set_in_samplerate(gf.get(), 44100);
+    lame_set_num_channels(gf.get(), 2);
+    lame_set_quality(gf.get(), 7);
+    if (kind == Mp3Kind::Cbr) {
+        lame_set_VBR(gf.get(), vbr_off);
+        lame_set_brate(gf.get(), 128);
+    } else {
+        lame_set_VBR(gf.get(), vbr_default);
+        lame_set_VBR_quality(gf.get(), 4);
+    }
+    lame_set_bWriteVbrTag(gf.get(), kind == Mp3Kind::VbrNoXing ? 0 : 1);
+    if (lame_init_params(gf.get()) < 0)
+        return false;
+    const int frames = int(stereo.size() / 2);
+    std::vector<unsigned char> buffer(size_t(frames) * 5 / 4 + 7200 + 16384);
+    std::vector<short> pcm(stereo.begin(), stereo.end());
+    int n = lame_encode_buffer_interleaved(gf.get(), pcm.data(), frames, buffer.data(), int(buffer.size()));
+    if (n < 0)
+        return false;
+    const int tail = lame_encode_flush(gf.get(), buffer.data() + n, int(buffer.size()) - n);
+    if (tail < 0)
+        return false;
+    n += tail;
+    if (kind != Mp3Kind::VbrNoXing) {
+        unsigned char tag[2880];
+        const size_t size = lame_get_lametag_frame(gf.get(), tag, sizeof tag);
+        if (size > 0 && size <= sizeof tag && int(size) <= n)
+            std::copy(tag, tag + size, buffer.data());
+    }
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char *>(buffer.data()), n) == n;
+}
+
+Decoded decodeWhole(const QString &path)
+{
+    Decoded result;
+    AVFormatContext *fmt = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (avformat_open_input(&fmt, name.constData(), nullptr, nullptr) < 0)
+        return result;
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> format(
+        fmt, [](AVFormatContext *f) { avformat_close_input(&f); });
+    if (avformat_find_stream_info(fmt, nullptr) < 0)
+        return result;
+    const AVCodec *codec = nullptr;
+    const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream < 0)
+        return result;
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctx(
+        avcodec_alloc_context3(codec), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    avcodec_parameters_to_context(ctx.get(), fmt->streams[stream]->codecpar);
+    ctx->pkt_timebase = fmt->streams[stream]->time_base;
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
+        return result;
+    result.channels = ctx->ch_layout.nb_channels;
+    result.rate = ctx->sample_rate;
+    AVPacket *pkt = av_packet_alloc();
+    AVFrame *frame = av_frame_alloc();
+    auto drain = [&] {
+        while (avcodec_receive_frame(ctx.get(), frame) == 0) {
+            for (int i = 0; i < frame->nb_samples; ++i)
+                for (int c = 0; c < result.channels; ++c) {
+                    float v = 0;
+                    switch (frame->format) {
+                    case AV_SAMPLE_FMT_FLTP:
+                        v = reinterpret_cast<float *>(frame->extended_data[c])[i];
+                        break;
+                    case AV_SAMPLE_FMT_FLT:
+                        v = reinterpret_cast<float *>(frame->data[0])[i * result.channels + c];
+                        break;
+                    case AV_SAMPLE_FMT_S16:
+                        v = reinterpret_cast<int16_t *>(frame->data[0])[i * result.channels + c] / 32768.0f;
+                        break;
+                    case AV_SAMPLE_FMT_S16P:
+                        v = reinterpret_cast<int16_t *>(frame->extended_data[c])[i] / 32768.0f;
+                        break;
+                    default:
+                        break;
+                    }
+                    result.samples.push_back(v);
+                }
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(fmt, pkt) >= 0) {
+        if (pkt->stream_index == stream)
+            avcodec_send_packet(ctx.get(), pkt);
+        av_packet_unref(pkt);
+        drain();
+    }
+    avcodec_send_packet(ctx.get(), nullptr);
+    drain();
+    av_packet_free(&pkt);
+    av_frame_free(&frame);
+    return result;
+}
+
+int64_t containerFrames(const QString &path)
+{
+    AVFormatContext *fmt = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    if (avformat_open_input(&fmt, name.constData(), nullptr, nullptr) < 0)
+        return -1;
+    int64_t frames = -1;
+    if (avformat_find_stream_info(fmt, nullptr) >= 0) {
+        const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (stream >= 0 && fmt->duration > 0)
+            frames = av_rescale(fmt->duration, fmt->streams[stream]->codecpar->sample_rate, AV_TIME_BASE);
+    }
+    avformat_close_input(&fmt);
+    return frames;
+}
+
+} // namespace enginetest

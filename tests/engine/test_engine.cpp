@@ -1,0 +1,493 @@
+// The sound engine, driven through its offline output: every frame the test pulls is a frame played.
+#include "EngineTestFiles.h"
+#include "FSound.h"
+#include "IpodBuilder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <thread>
+
+using namespace enginetest;
+
+namespace {
+
+std::string local(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+double rms(const std::vector<float> &stereo, int channel, size_t from = 0)
+{
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = from * 2 + size_t(channel); i < stereo.size(); i += 2, ++n)
+        sum += double(stereo[i]) * stereo[i];
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
+        ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    }
+    void TearDown() override
+    {
+        FSOUND_Close();
+        FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
+    }
+
+    QString file(const QString &name) const { return dir.filePath(name); }
+
+    std::vector<float> render(int frames)
+    {
+        std::vector<float> out(size_t(frames) * 2);
+        EXPECT_EQ(FSOUND_Offline_Render(out.data(), frames), frames);
+        return out;
+    }
+
+    // Renders until the channel ends (bounded); returns the frames rendered.
+    int64_t renderToEnd(int channel, int64_t limit)
+    {
+        int64_t total = 0;
+        while (FSOUND_IsPlaying(channel) == 1 && total < limit) {
+            render(4096);
+            total += 4096;
+        }
+        return total;
+    }
+
+    int load(const QString &path) { return FSOUND_Sample_Load(-1, local(path).c_str(), 0x130, 0, 0); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(EngineTest, PlaysMp3AacAndWavToTheirExactEnd)
+{
+    const struct
+    {
+        mkipod::AudioSpec::Kind kind;
+        const char *name;
+    } kinds[] = {{mkipod::AudioSpec::Kind::Mp3, "song.mp3"},
+                 {mkipod::AudioSpec::Kind::Aac, "song.m4a"},
+                 {mkipod::AudioSpec::Kind::Wav, "song.wav"}};
+    for (const auto &k : kinds) {
+        SCOPED_TRACE(k.name);
+        const QString path = file(k.name);
+        ASSERT_TRUE(mkipod::writeAudio(path, {k.kind, 3, 7}));
+        const Decoded reference = decodeWhole(path);
+        ASSERT_GT(reference.frames(), 44100 * 2);
+
+        const int sample = load(path);
+        ASSERT_NE(sample, 0) << FSOUND_GetError();
+        // The song's own length: encoder delay and padding are not part of it (a plain decode of
+        // the AAC file keeps the padding of its last packet).
+        EXPECT_EQ(FSOUND_Sample_GetLength(sample), 3u * 44100);
+        EXPECT_LE(int64_t(FSOUND_Sample_GetLength(sample)), reference.frames());
+
+        const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+        ASSERT_NE(channel, 0);
+        EXPECT_EQ(FSOUND_IsPlaying(channel), 1);
+        const std::vector<float> first = render(44100);
+        EXPECT_EQ(FSOUND_GetCurrentPosition(channel), 44100u);
+        EXPECT_GT(rms(first, 0), 0.01);
+        EXPECT_GT(rms(first, 1), 0.01);
+
+        // The stereo output is the file's own samples at full volume.
+        for (size_t i = 0; i < 2000; ++i)
+            ASSERT_NEAR(first[20000 + i], reference.samples[20000 + i], 1e-4) << i;
+
+        renderToEnd(channel, 10 * 44100);
+        EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+        EXPECT_EQ(FSOUND_GetCurrentPosition(channel), 3u * 44100);
+        // An ended channel stays ended: resuming it does not restart it.
+        EXPECT_TRUE(FSOUND_SetPaused(channel, false));
+        render(4096);
+        EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+        FSOUND_Sample_Free(sample);
+    }
+}
+
+TEST_F(EngineTest, PositionFollowsFramesPulledAndPauseFreezesIt)
+{
+    ASSERT_TRUE(writeWav(file("tone.wav"), tone(440, 5, 0.5, 2), 2));
+    const int sample = load(file("tone.wav"));
+    ASSERT_NE(sample, 0);
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(channel, 0);
+
+    for (int frames : {1, 1000, 4095, 4097, 12345}) {
+        const unsigned before = FSOUND_GetCurrentPosition(channel);
+        render(frames);
+        EXPECT_EQ(FSOUND_GetCurrentPosition(channel), before + unsigned(frames));
+    }
+
+    ASSERT_TRUE(FSOUND_SetPaused(channel, true));
+    EXPECT_TRUE(FSOUND_GetPaused(channel));
+    const unsigned paused = FSOUND_GetCurrentPosition(channel);
+    const std::vector<float> silence = render(20000);
+    EXPECT_EQ(FSOUND_GetCurrentPosition(channel), paused);
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 1);
+    EXPECT_EQ(rms(silence, 0), 0.0);
+
+    ASSERT_TRUE(FSOUND_SetPaused(channel, false));
+    const std::vector<float> resumed = render(1000);
+    EXPECT_EQ(FSOUND_GetCurrentPosition(channel), paused + 1000);
+    EXPECT_GT(rms(resumed, 0), 0.1);
+}
+
+TEST_F(EngineTest, SeeksLandWithinTenMillisecondsOnEveryKindOfMp3)
+{
+    // A fifth of a second of silence first, as many songs have: the first frame's bitrate is then far
+    // below the average, and a duration guessed from it is badly wrong.
+    std::vector<int16_t> music(2 * 8820, 0);
+    const std::vector<int16_t> song = mkipod::synthesizeMusic(20, 3);
+    music.insert(music.end(), song.begin(), song.end());
+    const struct
+    {
+        Mp3Kind kind;
+        const char *name;
+    } kinds[] = {{Mp3Kind::Cbr, "cbr.mp3"}, {Mp3Kind::VbrXing, "vbr.mp3"}, {Mp3Kind::VbrNoXing, "vbr-noxing.mp3"}};
+    for (const auto &k : kinds) {
+        SCOPED_TRACE(k.name);
+        const QString path = file(k.name);
+        ASSERT_TRUE(writeMp3(path, music, k.kind));
+        const Decoded reference = decodeWhole(path);
+        ASSERT_EQ(reference.channels, 2);
+
+        const int sample = load(path);
+        ASSERT_NE(sample, 0);
+        // Exact even where the header's duration is far off (VBR without a Xing frame).
+        EXPECT_EQ(int64_t(FSOUND_Sample_GetLength(sample)), reference.frames());
+        if (k.kind == Mp3Kind::VbrNoXing) {
+            EXPECT_GT(std::abs(containerFrames(path) - reference.frames()), 44100)
+                << "the header was expected to mislead";
+        }
+
+        const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+        ASSERT_NE(channel, 0);
+        render(2000);
+        for (unsigned target : {10000u, 30000u, 220500u, 441000u, 661500u, 12000u, 860000u}) {
+            SCOPED_TRACE(target);
+            ASSERT_TRUE(FSOUND_SetCurrentPosition(channel, target));
+            EXPECT_EQ(FSOUND_GetCurrentPosition(channel), target);
+            const int n = 4096;
+            const std::vector<float> got = render(n);
+            EXPECT_EQ(FSOUND_GetCurrentPosition(channel), target + unsigned(n));
+
+            // Where in the whole decode does the rendered block fit best?
+            int64_t bestOffset = 0;
+            double bestError = 1e30;
+            for (int64_t offset = -1500; offset <= 1500; ++offset) {
+                const int64_t start = int64_t(target) + offset;
+                if (start < 0 || start + n > reference.frames())
+                    continue;
+                double error = 0;
+                for (int i = 0; i < n && error < bestError; i += 2)
+                    error += std::abs(got[size_t(i) * 2] - reference.samples[size_t(start + i) * 2]);
+                if (error < bestError) {
+                    bestError = error;
+                    bestOffset = offset;
+                }
+            }
+            // Within 10 ms is the promise; the frame index makes it exact.
+            EXPECT_EQ(bestOffset, 0) << "landed " << bestOffset << " frames away";
+            EXPECT_LT(bestError / (n / 2), 0.01);
+        }
+        FSOUND_Sample_Free(sample);
+        EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    }
+}
+
+TEST_F(EngineTest, VolumeScalesAllChannelsAndIsClamped)
+{
+    ASSERT_TRUE(writeWav(file("tone.wav"), tone(440, 3, 0.5, 2), 2));
+    const int sample = load(file("tone.wav"));
+    const int a = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(a, 0);
+    ASSERT_TRUE(FSOUND_SetVolume(FSOUND_ALL, 255));
+    const double full = rms(render(8192), 0);
+    ASSERT_GT(full, 0.3);
+    ASSERT_TRUE(FSOUND_SetVolume(FSOUND_ALL, 64));
+    EXPECT_EQ(FSOUND_GetVolume(0), 64);
+    EXPECT_EQ(FSOUND_GetVolume(a), 64);
+    EXPECT_NEAR(rms(render(8192), 0) / full, 64.0 / 255.0, 0.01);
+
+    // A channel started later takes the volume last set for all.
+    const int b = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(b, 0);
+    EXPECT_EQ(FSOUND_GetVolume(b), 64);
+
+    EXPECT_TRUE(FSOUND_SetVolume(FSOUND_ALL, 300));
+    EXPECT_EQ(FSOUND_GetVolume(0), 255);
+    EXPECT_TRUE(FSOUND_SetVolume(FSOUND_ALL, -20));
+    EXPECT_EQ(FSOUND_GetVolume(0), 0);
+    EXPECT_EQ(rms(render(4096), 0), 0.0);
+    EXPECT_EQ(FSOUND_GetCurrentPosition(a), FSOUND_GetCurrentPosition(b) + 8192 * 2);
+}
+
+TEST_F(EngineTest, EqualiserBoostsItsBandByTheGainSet)
+{
+    ASSERT_TRUE(writeWav(file("4k.wav"), tone(4000, 4, 0.1, 2), 2));
+    ASSERT_TRUE(writeWav(file("150.wav"), tone(150, 4, 0.1, 2), 2));
+    auto measure = [&](const QString &path, float gain) {
+        const int sample = load(path);
+        const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+        const int fx = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
+        EXPECT_GE(fx, 1);
+        EXPECT_TRUE(FSOUND_FX_SetParamEQ(fx, 4000, 12, gain));
+        const double level = rms(render(44100), 0, 4096);
+        FSOUND_Sample_Free(sample);
+        return level;
+    };
+    const double flat = measure(file("4k.wav"), 0);
+    EXPECT_NEAR(flat, 0.1 / std::sqrt(2.0), 0.002);
+    EXPECT_NEAR(20 * std::log10(measure(file("4k.wav"), 12) / flat), 12.0, 0.5);
+    EXPECT_NEAR(20 * std::log10(measure(file("4k.wav"), -12) / flat), -12.0, 0.5);
+    // Two octaves below the band the boost has faded.
+    const double low = measure(file("150.wav"), 0);
+    EXPECT_NEAR(20 * std::log10(measure(file("150.wav"), 12) / low), 0.0, 1.0);
+
+    EXPECT_FALSE(FSOUND_FX_SetParamEQ(0, 4000, 12, 3));
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_EQ(FSOUND_FX_Enable(12345, FSOUND_FX_PARAMEQ), -1);
+}
+
+TEST_F(EngineTest, SpectrumPeaksInTheToneBand)
+{
+    ASSERT_TRUE(writeWav(file("1k.wav"), tone(1000, 2, 0.9, 1), 1));
+    const int sample = load(file("1k.wav"));
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(channel, 0);
+    const int unit = FSOUND_DSP_GetFFTUnit();
+    ASSERT_NE(unit, 0);
+    const float *off = FSOUND_DSP_GetSpectrum();
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ(*std::max_element(off, off + 512), 0.0f);
+
+    ASSERT_TRUE(FSOUND_DSP_SetActive(unit, true));
+    render(8192);
+    const float *bands = FSOUND_DSP_GetSpectrum();
+    const auto peak = std::max_element(bands, bands + 512) - bands;
+    EXPECT_EQ(peak, std::lround(1000.0 * 1024 / 44100));
+    EXPECT_GT(bands[peak], 0.7f);
+    EXPECT_LE(bands[peak], 1.0f);
+    EXPECT_LT(bands[100], 0.01f);
+    EXPECT_LT(bands[2], 0.01f);
+
+    // A mono file plays on both sides.
+    const std::vector<float> out = render(4096);
+    EXPECT_NEAR(rms(out, 0), rms(out, 1), 1e-6);
+}
+
+TEST_F(EngineTest, StereoStaysStereoAndOtherRatesAreResampled)
+{
+    std::vector<int16_t> left = tone(440, 2, 0.5, 2);
+    for (size_t i = 1; i < left.size(); i += 2)
+        left[i] = 0;
+    ASSERT_TRUE(writeWav(file("left.wav"), left, 2));
+    int sample = load(file("left.wav"));
+    int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    std::vector<float> out = render(8192);
+    EXPECT_GT(rms(out, 0), 0.3);
+    EXPECT_EQ(rms(out, 1), 0.0);
+    FSOUND_Sample_Free(sample);
+
+    ASSERT_TRUE(writeWav(file("48k.wav"), tone(1000, 2, 0.5, 2, 48000), 2, 48000));
+    sample = load(file("48k.wav"));
+    EXPECT_EQ(FSOUND_Sample_GetLength(sample), 96000u);
+    channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    out = render(44100);
+    EXPECT_NEAR(double(FSOUND_GetCurrentPosition(channel)), 48000.0, 1.0);
+    EXPECT_NEAR(rms(out, 0, 1000), 0.5 / std::sqrt(2.0), 0.01);
+    renderToEnd(channel, 5 * 44100);
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+}
+
+TEST_F(EngineTest, BadFilesFailWithTheirCodes)
+{
+    EXPECT_EQ(load(file("missing.mp3")), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_NOTFOUND);
+
+    QFile(file("empty.mp3")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(load(file("empty.mp3")), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT);
+
+    {
+        QFile text(file("notes.mp3"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray("These are not the songs you are looking for.\n").repeated(200));
+    }
+    EXPECT_EQ(load(file("notes.mp3")), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_FORMAT);
+
+    {
+        std::mt19937 random(5);
+        QByteArray junk(200000, '\0');
+        for (char &c : junk)
+            c = char(random());
+        QFile f(file("junk.m4a"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    EXPECT_EQ(load(file("junk.m4a")), 0);
+    EXPECT_TRUE(FSOUND_GetError() == FMOD_ERR_FILE_FORMAT || FSOUND_GetError() == FMOD_ERR_FILE_BAD)
+        << FSOUND_GetError();
+
+    // A WAV header that promises data the file does not have.
+    ASSERT_TRUE(writeWav(file("header.wav"), tone(440, 1, 0.5, 2), 2));
+    QFile::resize(file("header.wav"), 44);
+    EXPECT_EQ(load(file("header.wav")), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_FILE_BAD);
+
+    // An AAC file whose sample data is overwritten.
+    ASSERT_TRUE(mkipod::writeAudio(file("broken.m4a"), {mkipod::AudioSpec::Kind::Aac, 2, 1}));
+    {
+        QFile f(file("broken.m4a"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        const qsizetype mdat = bytes.indexOf("mdat");
+        ASSERT_GT(mdat, 0);
+        for (qsizetype i = mdat + 4; i < bytes.size() && i < mdat + 40000; ++i)
+            bytes[i] = char(0xff);
+        f.seek(0);
+        f.write(bytes);
+    }
+    const int broken = load(file("broken.m4a"));
+    if (broken == 0) {
+        EXPECT_TRUE(FSOUND_GetError() == FMOD_ERR_FILE_BAD || FSOUND_GetError() == FMOD_ERR_FILE_FORMAT);
+    } else {
+        FSOUND_Sample_Free(broken);
+    }
+
+    // The contents decide, not the name: a WAV called .mp3 and an MP3 called .m4a both play.
+    ASSERT_TRUE(mkipod::writeAudio(file("wav-named.mp3"), {mkipod::AudioSpec::Kind::Wav, 1, 2}));
+    ASSERT_TRUE(mkipod::writeAudio(file("mp3-named.m4a"), {mkipod::AudioSpec::Kind::Mp3, 1, 2}));
+    for (const char *name : {"wav-named.mp3", "mp3-named.m4a"}) {
+        const int s = load(file(name));
+        EXPECT_NE(s, 0) << name;
+        const int c = FSOUND_PlaySound(FSOUND_FREE, s);
+        EXPECT_GT(rms(render(8192), 0), 0.001) << name;
+        EXPECT_EQ(FSOUND_IsPlaying(c), 1);
+        FSOUND_Sample_Free(s);
+    }
+}
+
+TEST_F(EngineTest, TruncatedAndVanishingFilesJustEnd)
+{
+    ASSERT_TRUE(mkipod::writeAudio(file("cut.mp3"), {mkipod::AudioSpec::Kind::Mp3, 10, 4}));
+    const qint64 size = QFileInfo(file("cut.mp3")).size();
+    QFile::resize(file("cut.mp3"), size / 2);
+    int sample = load(file("cut.mp3"));
+    ASSERT_NE(sample, 0);
+    int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    const int64_t played = renderToEnd(channel, 20 * 44100);
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    EXPECT_NEAR(double(played), 5.0 * 44100, 0.5 * 44100);
+    FSOUND_Sample_Free(sample);
+
+    // The iPod is unplugged mid-song: the file shrinks under the decoder, then disappears.
+    ASSERT_TRUE(mkipod::writeAudio(file("unplugged.mp3"), {mkipod::AudioSpec::Kind::Mp3, 30, 5}));
+    sample = load(file("unplugged.mp3"));
+    channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    render(44100);
+    QFile::resize(file("unplugged.mp3"), 2000);
+    QFile::remove(file("unplugged.mp3"));
+    renderToEnd(channel, 40 * 44100);
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    EXPECT_LT(FSOUND_GetCurrentPosition(channel), 10u * 44100);
+    EXPECT_FALSE(FSOUND_SetCurrentPosition(channel, 1000));
+    // A new playback of the vanished file fails as a value.
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_PLAY);
+    FSOUND_Sample_Free(sample);
+}
+
+TEST_F(EngineTest, HandlesChannelsAndStopping)
+{
+    ASSERT_TRUE(writeWav(file("tone.wav"), tone(440, 2, 0.5, 2), 2));
+    const int sample = load(file("tone.wav"));
+    ASSERT_NE(sample, 0);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample + 100), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
+    EXPECT_EQ(FSOUND_IsPlaying(0), 0);
+    EXPECT_EQ(FSOUND_IsPlaying(-3), 0);
+    EXPECT_EQ(FSOUND_GetCurrentPosition(0), 0u);
+    EXPECT_EQ(FSOUND_Sample_GetLength(0), 0u);
+
+    std::vector<int> channels;
+    for (int i = 0; i < 32; ++i) {
+        channels.push_back(FSOUND_PlaySound(FSOUND_FREE, sample));
+        ASSERT_NE(channels.back(), 0);
+    }
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_CHANNEL_ALLOC);
+    EXPECT_EQ(std::set<int>(channels.begin(), channels.end()).size(), 32u);
+
+    ASSERT_TRUE(FSOUND_StopSound(channels[3]));
+    EXPECT_EQ(FSOUND_IsPlaying(channels[3]), 0);
+    const int reused = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(reused, 0);
+    EXPECT_NE(reused, channels[3]);
+    EXPECT_EQ(FSOUND_IsPlaying(channels[3]), 0);
+    EXPECT_EQ(FSOUND_IsPlaying(reused), 1);
+
+    ASSERT_TRUE(FSOUND_StopSound(FSOUND_ALL));
+    for (int c : channels)
+        EXPECT_EQ(FSOUND_IsPlaying(c), 0);
+    EXPECT_EQ(rms(render(4096), 0), 0.0);
+
+    const int again = FSOUND_PlaySound(FSOUND_FREE, sample);
+    FSOUND_Sample_Free(sample);
+    EXPECT_EQ(FSOUND_IsPlaying(again), 0);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
+}
+
+TEST(EngineDevice, InitFailsWithoutADeviceAndRunsOnTheDummyDriver)
+{
+    FSOUND_Close();
+    EXPECT_EQ(FSOUND_Sample_Load(-1, "/nonexistent.mp3", 0, 0, 0), 0);
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_UNINITIALIZED);
+
+    const std::string saved = std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(FSOUND_Init(44100, 32, 0));
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INIT);
+
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    EXPECT_FALSE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
+    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_BUSY);
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeWav(dir.filePath("tone.wav"), tone(440, 3, 0.5, 2), 2));
+    const int sample = FSOUND_Sample_Load(-1, local(dir.filePath("tone.wav")).c_str(), 0x130, 0, 0);
+    ASSERT_NE(sample, 0);
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(channel, 0);
+    FSOUND_SetVolume(FSOUND_ALL, 200);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (FSOUND_GetCurrentPosition(channel) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(FSOUND_GetCurrentPosition(channel), 0u);
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 1);
+    FSOUND_StopSound(FSOUND_ALL);
+    FSOUND_Close();
+    if (saved.empty())
+        unsetenv("SDL_AUDIODRIVER");
+    else
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+}
+
+} // namespace
