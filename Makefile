@@ -44,7 +44,8 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	@for f in $(BUILD_FUZZ)/bin/fuzz_*; do echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=5 -rss_limit_mb=2048 $(BUILD_FUZZ)/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f) || exit 1; done
+	  extra=""; [ "$$(basename $$f)" = fuzz_itunesdb ] && [ -d ../shared/fixtures/ipod ] && extra=../shared/fixtures/ipod; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=5 -rss_limit_mb=2048 $(BUILD_FUZZ)/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f) $$extra || exit 1; done
 
 clean:
 	rm -rf $(BUILD_TEST) $(BUILD_RELEASE) $(BUILD_BENCH) $(BUILD_FUZZ)

@@ -1,9 +1,9 @@
 #include "OnTheGo.h"
 #include "ByteReader.h"
+#include "FileImage.h"
 
 #include <NativePath.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -45,12 +45,11 @@ void LoadOnTheGo(MusicLibrary &library, LoadReport &report)
     const QString path = NativePathResolver(library.iPodDrive).resolve(QString::fromUtf16(OnTheGoStoredPath));
     if (!QFileInfo(path).isFile())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<FileImage> image = FileImage::read(path);
+    if (!image) {
         library.addPlaylist().Name = QStringLiteral("On-The-Go");
         report.add(LoadProblem::Kind::OnTheGoUnreadable, path);
         return;
     }
-    const QByteArray bytes = file.readAll();
-    readOnTheGo(bytes, library, report);
+    readOnTheGo(image->bytes(), library, report);
 }

@@ -1,7 +1,6 @@
 #include "ParseiTunesDB.h"
+#include "FileImage.h"
 #include "OnTheGo.h"
-
-#include <QFile>
 
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
@@ -34,23 +33,16 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
                          const std::function<void(const QString &status)> &status, const LoadProgress &progress)
 {
     LoadReport report;
-    // The whole file is read into memory at once, so the iPod's copy is closed straight away.
-    QByteArray bytes;
-    {
-        QFile file(DBFile);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            report.add(LoadProblem::Kind::CopyFailed, DBFile);
-            bytes.clear();
-        }
-    }
+    // A private copy in memory: the iPod's file is closed before the walk starts.
+    std::optional<FileImage> image = FileImage::read(DBFile);
+    if (!image)
+        report.add(LoadProblem::Kind::CopyFailed, DBFile);
 
     NativePathResolver sizes(library.iPodDrive);
-    walkITunesDb(bytes, library, &sizes, report, progress);
+    walkITunesDb(image ? image->bytes() : QByteArrayView(), library, &sizes, report, progress);
+    image.reset();
     if (!report.isDatabase)
         return report;
-    bytes = QByteArray();
 
     LoadOnTheGo(library, report);
     if (status)

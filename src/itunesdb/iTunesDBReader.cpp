@@ -1,7 +1,14 @@
 #include "iTunesDBReader.h"
 #include "ByteReader.h"
 
+#include <QSysInfo>
+
 #include <algorithm>
+#include <bit>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -50,6 +57,45 @@ constexpr qsizetype MinItemRecord = 28;
 
 constexpr int ProgressEvery = 4096;   // records between progress calls
 
+// UTF-16LE code units to a string, dropping NUL characters and, for locations, turning
+// every ":" into a backslash on the way.
+QString decodeUnits(const char *data, qsizetype bytes, bool location)
+{
+    const qsizetype units = bytes / 2;
+    QString text(units, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    qFromLittleEndian<quint16>(data, units, out);
+    // Plain loops without early exits: the compiler turns them into vector code.
+    bool anyNul = false;
+    for (qsizetype i = 0; i < units; ++i)
+        anyNul |= out[i] == u'\0';
+    if (location) {
+        for (qsizetype i = 0; i < units; ++i)
+            out[i] = out[i] == u':' ? u'\\' : out[i];
+    }
+    if (anyNul)
+        text.remove(QChar(u'\0'));
+    return text;
+}
+
+// The decimal text of a track id, as QString::number writes it.
+QString idText(int32_t id)
+{
+    char16_t digits[12];
+    qsizetype at = 12;
+    int64_t value = id;
+    const bool negative = value < 0;
+    if (negative)
+        value = -value;
+    do {
+        digits[--at] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    } while (value);
+    if (negative)
+        digits[--at] = u'-';
+    return QString(reinterpret_cast<const QChar *>(digits + at), 12 - at);
+}
+
 class Walker
 {
 public:
@@ -61,12 +107,13 @@ public:
     void run(const LoadProgress &progress)
     {
         qsizetype pos = 0;
-        int records = 0;
+        qint64 records = 0;
         while (pos < m_in.size()) {
             const qsizetype step = stepAt(pos);
             if (step < 1) {
                 // Unknown tag or a record whose lengths do not hold: slide one byte.
-                ++m_report.unknownTags;
+                if (m_report.unknownTags < std::numeric_limits<int>::max())
+                    ++m_report.unknownTags;
                 ++pos;
             } else {
                 pos += step;
@@ -156,16 +203,46 @@ private:
         return step;
     }
 
-    // The string of the data object at pos, when it lies inside the record of `total` bytes.
-    bool stringOf(qsizetype pos, qsizetype total, QString &text) const
+    // The raw string of the data object at pos, when it lies inside the record of `total` bytes.
+    std::optional<std::string_view> rawStringOf(qsizetype pos, qsizetype total) const
     {
         if (total < StringDataAt)
-            return false;
+            return std::nullopt;
         const int32_t length = m_in.int32At(pos + StringLengthAt);
         if (length < 0 || length > total - StringDataAt)
-            return false;
-        text = decodeITunesString(m_in.data() + pos + StringDataAt, length);
-        return true;
+            return std::nullopt;
+        return std::string_view(m_in.data() + pos + StringDataAt, static_cast<std::size_t>(length));
+    }
+
+    // Albums, artists, genres and file types repeat from track to track: equal bytes share
+    // one string. A small direct-mapped cache keeps the cost of a miss to one hash; a hit is
+    // confirmed against the cached text itself (UTF-16LE in memory on this host), not against
+    // the earlier bytes of the file, which are long out of the processor's cache.
+    QString sharedText(std::string_view raw)
+    {
+        if constexpr (QSysInfo::ByteOrder != QSysInfo::LittleEndian)
+            return decodeUnits(raw.data(), static_cast<qsizetype>(raw.size()), false);
+        std::size_t hash = raw.size() * 0x9E3779B97F4A7C15ull;
+        const std::size_t sampled = std::min<std::size_t>(raw.size(), 16);
+        for (std::size_t i = 0; i < sampled; ++i)
+            hash = (hash ^ static_cast<unsigned char>(raw[raw.size() - 1 - i])) * 0x100000001B3ull;
+        if (m_shared.empty()) {
+            // Sized by the file, so that small files stay cheap to walk.
+            const auto wanted = static_cast<std::size_t>(m_in.size() / 256);
+            m_shared.resize(std::clamp<std::size_t>(std::bit_ceil(wanted), MinSharedSlots, MaxSharedSlots));
+        }
+        SharedSlot &slot = m_shared[(hash >> 20) & (m_shared.size() - 1)];
+        if (slot.hash == hash && slot.filled && static_cast<std::size_t>(slot.text.size()) * 2 == raw.size()
+            && std::memcmp(slot.text.constData(), raw.data(), raw.size()) == 0)
+            return slot.text;
+        QString text = decodeUnits(raw.data(), static_cast<qsizetype>(raw.size()), false);
+        // Texts that lost NUL characters or an odd byte are not cached: they could not be confirmed.
+        if (static_cast<std::size_t>(text.size()) * 2 == raw.size()) {
+            slot.hash = hash;
+            slot.filled = true;
+            slot.text = text;
+        }
+        return text;
     }
 
     qsizetype dataObject(qsizetype pos)
@@ -183,32 +260,36 @@ private:
         }
         if (type < ObjectTitle || type > ObjectFileType)
             return total;
-        QString text;
-        if (!stringOf(pos, total, text))
+        const auto raw = rawStringOf(pos, total);
+        if (!raw)
             return 0;
         // A string before the first track belongs to no song.
         if (m_library.Songs.empty())
             return total;
         Song &song = m_library.Songs.back();
+        const auto rawSize = static_cast<qsizetype>(raw->size());
         switch (type) {
         case ObjectTitle:
-            song.Title = std::move(text);
+            song.Title = decodeUnits(raw->data(), rawSize, false);
             break;
         case ObjectLocation:
-            text.replace(QLatin1Char(':'), QLatin1Char('\\'));
-            song.Path = std::move(text);
+            song.Path = decodeUnits(raw->data(), rawSize, true);
             break;
         case ObjectAlbum:
-            song.Album = std::move(text);
+            song.Album = sharedText(*raw);
             break;
         case ObjectArtist:
-            song.Artist = text.isEmpty() ? QStringLiteral("No Artist") : std::move(text);
+            song.Artist = sharedText(*raw);
+            if (song.Artist.isEmpty())
+                song.Artist = QStringLiteral("No Artist");
             break;
         case ObjectGenre:
-            song.Genre = text.isEmpty() ? QStringLiteral("No Genre") : std::move(text);
+            song.Genre = sharedText(*raw);
+            if (song.Genre.isEmpty())
+                song.Genre = QStringLiteral("No Genre");
             break;
         case ObjectFileType:
-            song.FileType = std::move(text);
+            song.FileType = sharedText(*raw);
             break;
         default:
             break;
@@ -218,9 +299,10 @@ private:
 
     bool playlistName(qsizetype pos, qsizetype total)
     {
-        QString name;
-        if (!stringOf(pos, total, name))
+        const auto raw = rawStringOf(pos, total);
+        if (!raw)
             return false;
+        QString name = decodeUnits(raw->data(), static_cast<qsizetype>(raw->size()), false);
         if (m_library.Playlists.empty()) {
             m_report.add(LoadProblem::Kind::PlaylistItemWithoutPlaylist,
                          QStringLiteral("playlist name at byte %1").arg(pos));
@@ -260,7 +342,7 @@ private:
         if (m_library.Playlists.empty())
             m_report.add(LoadProblem::Kind::PlaylistItemWithoutPlaylist, QString::number(id));
         else
-            m_library.Playlists.back()->SongIDs.AddItem(QString::number(id));
+            m_library.Playlists.back()->SongIDs.AddItem(idText(id));
         return step;
     }
 
@@ -269,20 +351,22 @@ private:
     LoadReport &m_report;
     bool m_inPlaylists = false;
     bool m_masterNamed = false;
+    struct SharedSlot
+    {
+        std::size_t hash = 0;
+        bool filled = false;
+        QString text;
+    };
+    static constexpr std::size_t MinSharedSlots = 16;
+    static constexpr std::size_t MaxSharedSlots = 4096;
+    std::vector<SharedSlot> m_shared;   // a power of two in size once used
 };
 
 } // namespace
 
 QString decodeITunesString(const char *data, qsizetype bytes)
 {
-    const qsizetype units = bytes / 2;
-    QString text(units, Qt::Uninitialized);
-    auto *out = reinterpret_cast<quint16 *>(text.data());
-    qFromLittleEndian<quint16>(data, units, out);
-    // NUL characters never belong to a name.
-    if (text.contains(QChar(u'\0')))
-        text.remove(QChar(u'\0'));
-    return text;
+    return decodeUnits(data, bytes, false);
 }
 
 void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolver *sizes, LoadReport &report,

@@ -53,12 +53,39 @@ QString NativePathResolver::resolve(const QString &storedPath)
     return matchCaseInsensitively(storedPath).value_or(exact);
 }
 
+namespace {
+
+// Appends the literal translation of a stored path as a file name: "\" becomes "/" and the
+// name starts with "/". ASCII is copied straight; anything else goes through the codec.
+void appendNativeName(std::string &out, const QString &storedPath)
+{
+    const auto *units = reinterpret_cast<const char16_t *>(storedPath.constData());
+    const qsizetype count = storedPath.size();
+    if (count == 0 || (units[0] != u'\\' && units[0] != u'/'))
+        out += '/';
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if (unit >= 0x80) {
+            QByteArray rest = QFile::encodeName(storedPath.sliced(i));
+            rest.replace('\\', '/');
+            out.append(rest.constData(), static_cast<std::size_t>(rest.size()));
+            return;
+        }
+        out += unit == u'\\' ? '/' : static_cast<char>(unit);
+    }
+}
+
+} // namespace
+
 std::optional<qint64> NativePathResolver::fileSize(const QString &storedPath)
 {
-    // The common case costs one stat of the exact name.
-    const QString exact = literal(m_drive, storedPath);
+    // The common case costs one stat of the exact name and no allocation.
+    if (m_driveName.isNull())
+        m_driveName = QFile::encodeName(m_drive);
+    m_nameBuffer.assign(m_driveName.constData(), static_cast<std::size_t>(m_driveName.size()));
+    appendNativeName(m_nameBuffer, storedPath);
     struct stat info {};
-    if (::stat(QFile::encodeName(exact).constData(), &info) == 0 && S_ISREG(info.st_mode))
+    if (::stat(m_nameBuffer.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         return static_cast<qint64>(info.st_size);
     const auto matched = matchCaseInsensitively(storedPath);
     if (!matched)

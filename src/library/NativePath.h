@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 // Turns a song's stored path (\iPod_Control\Music\F00\ABCD.mp3) into a file name on this
 // system. The iPod's own filesystems are case-insensitive but a copy on ext4 is not, so when
@@ -26,6 +27,8 @@ private:
 
     QString m_drive;
     QHash<QString, QStringList> m_listings;   // folder -> its entries, read once
+    QByteArray m_driveName;                   // m_drive as a file name, made on first use
+    std::string m_nameBuffer;                 // reused for every file name, so a lookup allocates nothing
 };
 
 // One-off form of the resolver.

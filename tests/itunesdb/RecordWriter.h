@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -20,11 +21,14 @@ inline int32_t get32(const QByteArray &bytes, qsizetype at)
     return qFromLittleEndian<int32_t>(bytes.constData() + at);
 }
 
-// A record of `headerLength` zero bytes with its tag, header length and the given fields.
+// A record of `headerLength` zero bytes (more when a field lies beyond) with its tag, header length and the given fields.
 inline QByteArray record(const char *tag, int32_t headerLength,
                          std::initializer_list<std::pair<int, int32_t>> fields = {})
 {
-    QByteArray bytes(headerLength, '\0');
+    qsizetype size = headerLength;
+    for (const auto &field : fields)
+        size = std::max<qsizetype>(size, field.first + 4);
+    QByteArray bytes(size, '\0');
     std::memcpy(bytes.data(), tag, 4);
     put32(bytes, 4, headerLength);
     for (const auto &[at, value] : fields)

@@ -1,5 +1,6 @@
 #include "RecordWriter.h"
 
+#include <FileImage.h>
 #include <IpodBuilder.h>
 #include <LibraryJson.h>
 #include <OnTheGo.h>
@@ -314,10 +315,20 @@ TEST(GeneratedDatabases, EmptyOnTheGoFileStillAddsThePlaylist)
 TEST(GeneratedDatabases, ALargeDatabaseIndexesEveryTrack)
 {
     const mkipod::Database db = mkipod::makeLargeDatabase(2500, 3);
+    const QByteArray bytes = mkipod::buildITunesDb(db);
     MusicLibrary library;
     LoadReport report;
-    walkITunesDb(mkipod::buildITunesDb(db), library, nullptr, report);
+    std::vector<std::pair<qint64, qint64>> progress;
+    walkITunesDb(bytes, library, nullptr, report, [&](qint64 done, qint64 total) { progress.emplace_back(done, total); });
     buildSongIndex(library, report);
+    ASSERT_GE(progress.size(), 2u);
+    for (std::size_t i = 0; i < progress.size(); ++i) {
+        EXPECT_EQ(progress[i].second, bytes.size());
+        EXPECT_LE(progress[i].first, bytes.size());
+        if (i > 0) {
+            EXPECT_GE(progress[i].first, progress[i - 1].first);
+        }
+    }
     ASSERT_EQ(library.SongCount, 2500);
     EXPECT_EQ(library.SongIndex.size(), 2500);
     EXPECT_EQ(library.SongIndex.value(songIdText(db.tracks[0].id), -1), 0);
@@ -326,6 +337,27 @@ TEST(GeneratedDatabases, ALargeDatabaseIndexesEveryTrack)
     EXPECT_EQ(library.PlaylistCount, 4);
     EXPECT_EQ(report.unknownTags, 0);
     EXPECT_TRUE(report.problems.empty());
+}
+
+TEST(GeneratedDatabases, RepeatedTextsStayRightAcrossManyDistinctValues)
+{
+    // More distinct artists than any cache holds, interleaved with repeating genres.
+    QByteArray bytes = testdb::database() + testdb::dataSet(1);
+    for (int i = 0; i < 9000; ++i) {
+        bytes += testdb::track(i) + testdb::stringObject(4, QStringLiteral("Artist %1").arg(i))
+            + testdb::stringObject(5, i % 3 ? QStringLiteral("Genre %1").arg(i % 5) : QString())
+            + testdb::stringObject(3, QStringLiteral("Album %1").arg(i % 4099));
+    }
+    MusicLibrary library;
+    LoadReport report;
+    walkITunesDb(bytes, library, nullptr, report);
+    ASSERT_EQ(library.SongCount, 9000);
+    for (int i = 0; i < 9000; ++i) {
+        const Song &song = library.Songs[std::size_t(i)];
+        ASSERT_EQ(song.Artist, QStringLiteral("Artist %1").arg(i));
+        ASSERT_EQ(song.Genre, i % 3 ? QStringLiteral("Genre %1").arg(i % 5) : QStringLiteral("No Genre"));
+        ASSERT_EQ(song.Album, QStringLiteral("Album %1").arg(i % 4099));
+    }
 }
 
 TEST(Loading, NotADatabaseLeavesEverythingEmptyAndQuiet)
@@ -377,6 +409,35 @@ TEST(Loading, DanglingPlaylistIdEndsTheSummaryOnce)
     EXPECT_EQ(library.Library->summaries().size(), 0u);
     // The playlist still holds the ids.
     EXPECT_EQ(library.Playlists[1]->SongIDs.items(), (std::vector<QString>{"101", "999", "998"}));
+}
+
+TEST(Loading, FileImageHoldsTheWholeFile)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    QByteArray large(5 * 1024 * 1024 + 17, '\0');
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char(i * 131 % 251);
+    const auto image = FileImage::read(write(QStringLiteral("large"), large));
+    ASSERT_TRUE(image.has_value());
+    EXPECT_TRUE(image->bytes() == QByteArrayView(large));
+
+    const auto empty = FileImage::read(write(QStringLiteral("empty"), QByteArray()));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->bytes().isEmpty());
+
+    auto small = FileImage::read(write(QStringLiteral("small"), QByteArray("mhbd")));
+    ASSERT_TRUE(small.has_value());
+    const FileImage moved = std::move(*small);
+    EXPECT_TRUE(moved.bytes() == QByteArrayView("mhbd"));
+
+    EXPECT_FALSE(FileImage::read(dir.filePath(QStringLiteral("missing"))).has_value());
+    EXPECT_FALSE(FileImage::read(dir.path()).has_value());
 }
 
 TEST(Loading, WarningTextNamesTheContact)

@@ -259,9 +259,9 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("iPod_Control/Music/F00")));
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("ipod_control/music/f01")));
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("iPod_Control/Music/f01")));
         write(QStringLiteral("iPod_Control/Music/F00/ABCD.mp3"), 1234);
-        write(QStringLiteral("ipod_control/music/f01/Genesis - Follow You.MP3"), 77);
+        write(QStringLiteral("iPod_Control/Music/f01/Genesis - Follow You.MP3"), 77);
     }
     void write(const QString &relative, int bytes)
     {
@@ -286,9 +286,18 @@ TEST_F(NativePathTest, ComponentsAreMatchedWithoutRegardToCase)
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\iPod_Control\\Music\\F01\\genesis - follow you.mp3")), 77);
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\IPOD_CONTROL\\MUSIC\\f00\\abcd.MP3")), 1234);
     EXPECT_EQ(resolver.resolve(QStringLiteral("\\iPod_Control\\Music\\F01\\GENESIS - FOLLOW YOU.mp3")),
-              m_dir.path() + QStringLiteral("/ipod_control/music/f01/Genesis - Follow You.MP3"));
+              m_dir.path() + QStringLiteral("/iPod_Control/Music/f01/Genesis - Follow You.MP3"));
     EXPECT_EQ(nativeSongPath(m_dir.path(), QStringLiteral("\\IPOD_CONTROL\\MUSIC\\F00\\ABCD.MP3")),
               m_dir.path() + QStringLiteral("/iPod_Control/Music/F00/ABCD.mp3"));
+}
+
+TEST_F(NativePathTest, NamesBeyondAscii)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QString::fromUtf8("iPod_Control/Music/Caf\u00e9")));
+    write(QString::fromUtf8("iPod_Control/Music/Caf\u00e9/\u97f3\u697d \u00c9t\u00e9.mp3"), 99);
+    NativePathResolver resolver(m_dir.path());
+    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\iPod_Control\\Music\\Caf\u00e9\\\u97f3\u697d \u00c9t\u00e9.mp3")), 99);
+    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\IPOD_CONTROL\\MUSIC\\CAF\u00c9\\\u97f3\u697d \u00e9T\u00c9.MP3")), 99);
 }
 
 TEST_F(NativePathTest, MissingFilesAndFoldersHaveNoSize)
@@ -296,7 +305,7 @@ TEST_F(NativePathTest, MissingFilesAndFoldersHaveNoSize)
     NativePathResolver resolver(m_dir.path());
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\iPod_Control\\Music\\F00\\NONE.mp3")), std::nullopt);
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\iPod_Control\\Music\\F00")), std::nullopt);
-    EXPECT_EQ(resolver.fileSize(QStringLiteral("\\ipod_control\\MUSIC\\f01")), std::nullopt);
+    EXPECT_EQ(resolver.fileSize(QStringLiteral("\\ipod_control\\MUSIC\\F01")), std::nullopt);
     EXPECT_EQ(resolver.fileSize(QString()), std::nullopt);
     // Nothing matches: the literal translation.
     EXPECT_EQ(resolver.resolve(QStringLiteral("\\No\\Such.mp3")), m_dir.path() + QStringLiteral("/No/Such.mp3"));
