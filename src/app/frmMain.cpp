@@ -10,6 +10,13 @@
 #include "TrayIcon.h"
 #include "frmBack.h"
 #include "frmMenus.h"
+// External players and the library checks.
+#include "ExternalPlayers.h"
+#include "LibraryChecks.h"
+#include "PlaylistFile.h"
+#include "frmDefaultPlayer.h"
+#include <QKeyEvent>
+#include <functional>
 
 #include <QAction>
 #include <QApplication>
@@ -117,6 +124,8 @@ QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
 QLabel#lblTitle { font-size: 11pt; font-weight: bold; color: #ffffff; }
 QLabel#lblArtist, QLabel#lblAlbum, QLabel#lblGenre, QLabel#lblTime { color: #b8c4d2; }
 QLabel#idleHint { color: #6f7c8c; font-style: italic; }
+QDialog, QMessageBox, QInputDialog, QColorDialog, QFileDialog { background: #232a33; }
+QMessageBox QLabel, QDialog QLabel { color: #e8ecf2; }
 )";
 } // namespace
 
@@ -142,6 +151,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     // Then the settings, then the tray icon.
     auto store = openOptionsStore();
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
+    connectExternalPlayers();
     m_tray = new TrayIcon(this);
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
@@ -704,4 +714,154 @@ void frmMain::Shutdown()
         m_tray = nullptr;
     }
     m_shutdownSteps.push_back(QStringLiteral("DeleteTrayIcon"));
+}
+
+// ---- External players and the library checks ---------------------------------------------
+
+namespace {
+// Enter or Return pressed in the watched widget runs onEnter instead of reaching it.
+class EnterKeyFilter : public QObject
+{
+public:
+    EnterKeyFilter(QObject *parent, std::function<void()> onEnter) : QObject(parent), m_onEnter(std::move(onEnter)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_onEnter();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_onEnter;
+};
+} // namespace
+
+void frmMain::connectExternalPlayers()
+{
+    auto on = [this](const char *name, auto slot) {
+        if (QAction *action = m_menus->item(QLatin1String(name))) {
+            connect(action, &QAction::triggered, this, slot);
+            m_menus->markAvailable(QLatin1String(name));
+        }
+    };
+    on("mnuAddPlayer", &frmMain::mnuAddPlayer_Click);
+    on("mnuOpenInDefaultAsPlaylist", &frmMain::cmdMakeM3u_Click);
+    on("mnuDefault", &frmMain::cmdOpen_Click);
+    on("mnuInExternal", &frmMain::cmdOpen_Click);
+    on("mnuCheckForMissing", &frmMain::ScanForMissing);
+    on("mnuCheckForDuplicates", &frmMain::ScanForDuplicates);
+    connect(m_menus.get(), &frmMenus::playerChosen, this, &frmMain::mnuPlayer_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmMain::cmdOpen_Click);
+    connect(cmdMakeM3u, &QPushButton::clicked, this, &frmMain::cmdMakeM3u_Click);
+    cmdOpen->setEnabled(true);
+    cmdMakeM3u->setEnabled(true);
+    connect(lstSong, &QTreeView::doubleClicked, this, &frmMain::lstSong_DblClick);
+    lstSong->installEventFilter(new EnterKeyFilter(lstSong, [this] { lstSong_DblClick(); }));
+    LoadPlayers();
+}
+
+void frmMain::LoadPlayers()
+{
+    m_menus->removePlayerEntries();
+    const std::vector<players::MenuEntry> entries = players::menuEntries();
+    PlayerCount = static_cast<int16_t>(entries.size());
+    for (const players::MenuEntry &entry : entries)
+        m_menus->addPlayerEntry(entry.caption, entry.tag);
+    SetDefaultPlayer();
+}
+
+void frmMain::SetDefaultPlayer()
+{
+    const QList<QAction *> entries = m_menus->playerEntries();
+    QStringList tags;
+    for (qsizetype i = 1; i < entries.size(); ++i)
+        tags << entries[i]->data().toString();
+    DefaultPlayer = players::storedDefaultPlayer();
+    const std::vector<bool> marks = players::checkMarks(tags, DefaultPlayer);
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        entries[i]->setChecked(marks[static_cast<std::size_t>(i)]);
+}
+
+void frmMain::mnuPlayer_Click(int Index)
+{
+    const QList<QAction *> entries = m_menus->playerEntries();
+    if (Index < 0 || Index >= entries.size())
+        return;
+    players::storeDefaultPlayer(Index == 0 ? QString() : entries[Index]->data().toString());
+    SetDefaultPlayer();
+}
+
+void frmMain::mnuAddPlayer_Click()
+{
+    DialogSkin skin;
+    skin.paintBack = [tile = m_back->backgroundTile()](QPainter &painter, const QRect &area) {
+        PaintBack(painter, area, tile);
+        paintOuterBorder(painter, QRectF(area));
+    };
+    skin.captionPicture = [back = m_back.get()](int width) { return back->captionPicture(width); };
+    skin.mask = [](const QSize &size) { return roundedMask(size); };
+    skin.podIcon = m_back->podIcon();
+    skin.closeImage = m_back->imgClose();
+    skin.closeHoverImage = m_back->imgCloseHover();
+    skin.windowIcon = frmBack::appIcon();
+    frmDefaultPlayer dialog(std::move(skin), [this] { LoadPlayers(); }, this);
+    dialog.exec();
+}
+
+void frmMain::cmdOpen_Click()
+{
+    const int row = selectedSongRow();
+    if (row < 0)
+        return;
+    const QString file = nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath));
+    players::handOver(file, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
+}
+
+void frmMain::cmdMakeM3u_Click()
+{
+    if (selectedSongRow() < 0)
+        return;
+    const auto playlist = writeM3u(m_library.iPodDrive, *m_model);
+    if (!playlist) {
+        corvanel::dialogs().critical(QStringLiteral("Open as Playlist"), playlist.error(), this);
+        return;
+    }
+    players::handOver(*playlist, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
+}
+
+void frmMain::ScanForDuplicates()
+{
+    CheckResult result;
+    {
+        const WaitCursor wait;
+        result = findDuplicates(m_library);
+    }
+    corvanel::dialogs().message(duplicatesMessage(result), this);
+}
+
+void frmMain::ScanForMissing()
+{
+    CheckResult result;
+    {
+        const WaitCursor wait;
+        result = findMissing(m_library);
+    }
+    corvanel::dialogs().message(missingMessage(result), this);
+}
+
+void frmMain::lstSong_DblClick()
+{
+    if (selectedSongRow() < 0)
+        return;
+    const QAction *external = m_menus->item(QStringLiteral("mnuDefaultOpen"));
+    if (external && external->isChecked())
+        cmdOpen_Click();
+    // The embedded player's branch arrives with the player itself.
 }

@@ -50,6 +50,19 @@ public:
     void mnuShow_Click();
     void ShowPopup();
 
+    // External players and the library checks (see connectExternalPlayers).
+    void LoadPlayers();
+    void SetDefaultPlayer();
+    void mnuPlayer_Click(int Index);
+    void mnuAddPlayer_Click();
+    void cmdOpen_Click();
+    void cmdMakeM3u_Click();
+    void ScanForDuplicates();
+    void ScanForMissing();
+    void lstSong_DblClick();
+    int16_t PlayerCount = 0;
+    QString DefaultPlayer;   // the chosen player's path; empty for the desktop's association
+
     // State the other parts of the program and the tests look at.
     SongTableModel &songModel() { return *m_model; }
     const SongCatalog &catalog() const { return *m_catalog; }
@@ -97,6 +110,7 @@ protected:
 private:
     void buildWindow();
     void connectMenus();
+    void connectExternalPlayers();
     void fillSources();
     void runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
                         int32_t (SongCatalog::*filterKey)(int32_t) const,

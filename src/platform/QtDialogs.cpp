@@ -14,7 +14,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFileSystemModel>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -247,6 +249,26 @@ std::optional<QColor> QtDialogs::chooseColor(const QColor &initial, QWidget *par
     return chosen;
 }
 
+namespace {
+// Folders and executable files only. The permission flags of QDir::Filter cannot do this in a
+// file dialog: there they hide every file that has a permission outside the filter.
+class ProgramFilter : public QSortFilterProxyModel
+{
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (!files)
+            return true;
+        const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+};
+} // namespace
+
 std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &title,
                                                              const QString &startFolder,
                                                              QWidget *parent)
@@ -257,7 +279,8 @@ std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &titl
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // The desktop's own dialog ignores the model filter below.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDot);
+    dialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDot);
+    dialog->setProxyModel(new ProgramFilter(dialog.get()));
     return dialog;
 }
 

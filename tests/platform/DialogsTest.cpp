@@ -167,7 +167,7 @@ TEST(QtDialogs, ChoosersAreSetUp)
     EXPECT_EQ(program->windowTitle(), "Pick");
     EXPECT_EQ(program->nameFilters(), QStringList{"Programs (*)"});
     EXPECT_EQ(program->fileMode(), QFileDialog::ExistingFile);
-    EXPECT_TRUE(program->filter().testFlag(QDir::Executable));
+    EXPECT_NE(program->proxyModel(), nullptr) << "folders and executable files only";
 
     std::unique_ptr<QFileDialog> folder = QtDialogs::createFolderChooser("Where", "/tmp");
     EXPECT_EQ(folder->fileMode(), QFileDialog::Directory);

@@ -1,0 +1,133 @@
+#include "LibraryChecks.h"
+
+#include "NativePath.h"
+
+#include <QFile>
+#include <QHash>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+const QString kBetween = QStringLiteral(" - ");
+
+// A song seen through the three fields that make two songs the same.
+struct SameSongKey
+{
+    const Song *song;
+    bool operator==(const SameSongKey &other) const
+    {
+        return song->Title == other.song->Title && song->Artist == other.song->Artist
+            && song->Album == other.song->Album;
+    }
+};
+
+size_t qHash(const SameSongKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.song->Title, key.song->Artist, key.song->Album);
+}
+
+void appendLine(QString &report, const Song &song)
+{
+    report += kLineBreak;
+    report += song.Artist;
+    report += kBetween;
+    report += song.Title;
+}
+
+// An ordinary, visible file: what a plain directory listing of the name would find.
+bool isOrdinaryFile(const char *path)
+{
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const char *slash = std::strrchr(path, '/');
+    const char *name = slash ? slash + 1 : path;
+    return name[0] != '.';
+}
+
+} // namespace
+
+CheckResult findDuplicates(const MusicLibrary &library)
+{
+    const std::size_t n = library.Songs.size();
+    // Songs grouped by their three fields; group ids in order of first appearance.
+    std::vector<int32_t> groupOf(n);
+    std::vector<int32_t> groupSize;
+    QHash<SameSongKey, int32_t> groups;
+    groups.reserve(static_cast<qsizetype>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        const SameSongKey key{&library.Songs[i]};
+        auto it = groups.find(key);
+        if (it == groups.end()) {
+            it = groups.insert(key, static_cast<int32_t>(groupSize.size()));
+            groupSize.push_back(0);
+        }
+        groupOf[i] = *it;
+        ++groupSize[static_cast<std::size_t>(*it)];
+    }
+
+    // Song i, the r-th of a group of size s, is compared with the s-1 others: the r earlier
+    // ones have all been reported already (each had a later partner), the s-1-r later ones
+    // have not, so song i gets one line for each later member of its group.
+    CheckResult result;
+    std::vector<int32_t> seen(groupSize.size(), 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto g = static_cast<std::size_t>(groupOf[i]);
+        const int32_t later = groupSize[g] - 1 - seen[g]++;
+        for (int32_t k = 0; k < later; ++k)
+            appendLine(result.report, library.Songs[i]);
+        result.count += later;
+    }
+    return result;
+}
+
+CheckResult findMissing(const MusicLibrary &library)
+{
+    CheckResult result;
+    const QByteArray drive = QFile::encodeName(library.iPodDrive);
+    NativePathResolver resolver(library.iPodDrive);
+    std::string path;
+    for (const Song &song : library.Songs) {
+        // The exact name first: one stat for a file that is there.
+        const QByteArray stored = QFile::encodeName(song.Path);
+        path.assign(drive.constData(), static_cast<std::size_t>(drive.size()));
+        if (!stored.startsWith('\\') && !stored.startsWith('/'))
+            path += '/';
+        for (const char c : stored)
+            path += c == '\\' ? '/' : c;
+        if (isOrdinaryFile(path.c_str()))
+            continue;
+        // The iPod's filesystem ignores case; a copy on another filesystem may not.
+        const QString matched = resolver.resolve(song.Path);
+        if (QFile::encodeName(matched) != QByteArray(path.data(), static_cast<qsizetype>(path.size()))
+            && isOrdinaryFile(QFile::encodeName(matched).constData()))
+            continue;
+        appendLine(result.report, song);
+        ++result.count;
+    }
+    return result;
+}
+
+corvanel::Message duplicatesMessage(const CheckResult &result)
+{
+    if (result.count != 0)
+        return {QStringLiteral("Duplicates Found!"),
+                QStringLiteral("The following duplicates were found in your library...") + result.report,
+                corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+    return {QStringLiteral("Duplicate!"), QStringLiteral("There are no duplicates in your library!"),
+            corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+}
+
+corvanel::Message missingMessage(const CheckResult &result)
+{
+    if (result.count == 0)
+        return {QStringLiteral("No errors!"), QStringLiteral("All files were found on your iPod"),
+                corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+    return {QStringLiteral("Missing Files!"),
+            QStringLiteral("The following files were missing on your iPod: ") + result.report,
+            corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The "Players" dialog: the list of external player programs. Every way of closing it stores
+// the list and has the owner rebuild its player menu.
+#include <QDialog>
+#include <QIcon>
+#include <QPixmap>
+#include <QRegion>
+#include <functional>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// The program's skin as this dialog wears it; the owner supplies its pictures. Anything left
+// empty falls back to plain graphite.
+struct DialogSkin
+{
+    std::function<void(QPainter &, const QRect &)> paintBack;   // background and border
+    std::function<QPixmap(int width)> captionPicture;           // the caption strip
+    std::function<QRegion(const QSize &)> mask;                 // rounded corners
+    QPixmap podIcon;
+    QPixmap closeImage;
+    QPixmap closeHoverImage;
+    QIcon windowIcon;
+};
+
+class frmDefaultPlayer : public QDialog
+{
+    Q_OBJECT
+public:
+    // onUnload runs after the list has been stored: the owner's LoadPlayers.
+    explicit frmDefaultPlayer(DialogSkin skin, std::function<void()> onUnload, QWidget *parent = nullptr);
+    ~frmDefaultPlayer() override;
+
+    void cmdAdd_Click();
+    void cmdRemovePlayer_Click();
+    // The rows of the list, in order.
+    QStringList players() const;
+
+    // Every close (the close image, the logo's double click, Escape, the window manager)
+    // ends here.
+    void done(int result) override;
+
+    QLabel *imgCaption = nullptr;
+    QLabel *imgPod = nullptr;
+    QLabel *lblCaption = nullptr;
+    QLabel *imgClose = nullptr;
+    QLabel *lblText = nullptr;
+    QListWidget *lstPlayers = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdRemovePlayer = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Unload();
+
+    DialogSkin m_skin;
+    std::function<void()> m_onUnload;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,284 @@
+// The duplicate and missing-file checks, their boxes, and the playlist file.
+#include "LibraryBuilder.h"
+#include "PlayerTestSupport.h"
+
+#include "LibraryChecks.h"
+#include "Options.h"
+#include "PlaylistFile.h"
+#include "QtDialogs.h"
+#include "RecordingDialogs.h"
+#include "Shell.h"
+#include "frmMain.h"
+#include "frmMenus.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The check as first written: every song against every other, a song already reported
+// being skipped by looking for "[index]" in the marks.
+CheckResult literalDuplicates(const MusicLibrary &library)
+{
+    CheckResult result;
+    QString marks;
+    const auto n = static_cast<int>(library.Songs.size());
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            if (j == i)
+                continue;
+            const Song &a = library.Songs[static_cast<std::size_t>(j)];
+            const Song &b = library.Songs[static_cast<std::size_t>(i)];
+            if (a.Title == b.Title && a.Artist == b.Artist && a.Album == b.Album
+                && !marks.contains("[" + QString::number(j) + "]")) {
+                ++result.count;
+                marks += "[" + QString::number(i) + "]";
+                result.report += "\r\n" + b.Artist + " - " + b.Title;
+            }
+        }
+    return result;
+}
+
+std::unique_ptr<MusicLibrary> songs(const std::vector<std::array<const char *, 3>> &rows)
+{
+    std::vector<SongRow> built;
+    int id = 100;
+    for (const auto &[title, artist, album] : rows)
+        built.push_back({id++, title, artist, album, "Pop"});
+    return buildLibrary(built);
+}
+
+TEST(Duplicates, PairsGroupsAndCase)
+{
+    const auto pair = songs({{"Song", "Ana", "First"}, {"Other", "Ana", "First"}, {"Song", "Ana", "First"}});
+    CheckResult r = findDuplicates(*pair);
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(r.report, "\r\nAna - Song");
+
+    // Three equal songs A, B, C: A twice, B once. Path and length are not compared.
+    const auto three = songs({{"T", "Bo", "X"}, {"T", "Bo", "X"}, {"T", "Bo", "X"}});
+    three->Songs[1].Artist = "Bo";
+    three->Songs[2].Path = "\\elsewhere.mp3";
+    three->Songs[2].Length = 1;
+    r = findDuplicates(*three);
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(r.report, "\r\nBo - T\r\nBo - T\r\nBo - T");
+
+    // Case matters in every field.
+    const auto cased = songs({{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"},
+                              {"Song", "Ana", "first"}});
+    EXPECT_EQ(findDuplicates(*cased).count, 0);
+    // The fields are compared separately, not joined.
+    const auto joined = songs({{"ab", "c", "d"}, {"a", "bc", "d"}});
+    EXPECT_EQ(findDuplicates(*joined).count, 0);
+
+    EXPECT_EQ(findDuplicates(MusicLibrary{}).count, 0);
+}
+
+TEST(Duplicates, SameReportAsTheLiteralCheck)
+{
+    // Indexes above 9: "[1]" must not be found inside "[12]"; groups interleave.
+    std::vector<std::array<const char *, 3>> rows(16, {"Filler", "Nobody", "None"});
+    const char *titles[] = {"f0", "g1", "h2", "f3", "i4", "j5", "k6", "l7", "m8", "n9", "o10", "p11", "g1", "h2", "h2", "g1"};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = {titles[i], "Art", "Alb"};
+    const auto interleaved = songs(rows);
+    const CheckResult expected = literalDuplicates(*interleaved);
+    const CheckResult ours = findDuplicates(*interleaved);
+    EXPECT_EQ(ours.count, expected.count);
+    EXPECT_EQ(ours.report, expected.report);
+    EXPECT_EQ(ours.count, 6);
+
+    // Random libraries with many small groups.
+    QRandomGenerator random(4711);
+    for (int round = 0; round < 20; ++round) {
+        MusicLibrary library;
+        const int n = 1 + random.bounded(120);
+        for (int i = 0; i < n; ++i) {
+            Song &song = library.addSong();
+            song.Title = QString::number(random.bounded(12));
+            song.Artist = QString::number(random.bounded(3));
+            song.Album = "A";
+        }
+        const CheckResult literal = literalDuplicates(library);
+        const CheckResult grouped = findDuplicates(library);
+        ASSERT_EQ(grouped.count, literal.count) << "round " << round;
+        ASSERT_EQ(grouped.report, literal.report) << "round " << round;
+    }
+}
+
+TEST(Duplicates, BoxesAndALongReport)
+{
+    corvanel::Message box = duplicatesMessage({});
+    EXPECT_EQ(box.title, "Duplicate!");
+    EXPECT_EQ(box.text, "There are no duplicates in your library!");
+    EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
+
+    std::vector<std::array<const char *, 3>> rows;
+    std::vector<QByteArray> titles;
+    for (int i = 0; i < 60; ++i)
+        titles.push_back("Title " + QByteArray::number(i / 2));
+    for (const QByteArray &t : titles)
+        rows.push_back({t.constData(), "Ana", "First"});
+    const CheckResult r = findDuplicates(*songs(rows));
+    ASSERT_EQ(r.count, 30);
+    box = duplicatesMessage(r);
+    EXPECT_EQ(box.title, "Duplicates Found!");
+    EXPECT_EQ(box.text, "The following duplicates were found in your library..." + r.report);
+    EXPECT_TRUE(box.text.startsWith("The following duplicates were found in your library...\r\nAna - Title 0\r\n"));
+
+    // Thirty-one lines: the box scrolls, keeps title and text, and has Copy and OK.
+    std::unique_ptr<QDialog> shown = corvanel::QtDialogs::createMessageWidget(box);
+    EXPECT_EQ(qobject_cast<QMessageBox *>(shown.get()), nullptr);
+    EXPECT_EQ(shown->windowTitle(), "Duplicates Found!");
+    auto *text = shown->findChild<QPlainTextEdit *>("messageText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->toPlainText().count("Ana - Title"), 30);
+    EXPECT_NE(shown->findChild<QPushButton *>("copyButton"), nullptr);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        EXPECT_LE(shown->height(), screen->availableGeometry().height());
+    }
+}
+
+TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
+{
+    QTemporaryDir dir;
+    const QString music = dir.path() + "/iPod_Control/Music/F00";
+    QDir().mkpath(music + "/Folder.mp3");
+    writeFile(music + "/Here.mp3", "x");
+    writeFile(music + "/.Hidden.mp3", "x");
+    writeFile(music + "/lower.mp3", "x");
+    auto library = buildLibrary({{1, "Here", "A", "X", "G", 1, 1, "\\iPod_Control\\Music\\F00\\Here.mp3"},
+                                 {2, "Folder", "B", "X", "G", 1, 1, "\\iPod_Control\\Music\\F00\\Folder.mp3"},
+                                 {3, "Hidden", "C", "X", "G", 1, 1, "\\iPod_Control\\Music\\F00\\.Hidden.mp3"},
+                                 {4, "Case", "D", "X", "G", 1, 1, "\\IPOD_CONTROL\\music\\f00\\LOWER.MP3"},
+                                 {5, "Gone", "E", "X", "G", 1, 1, "\\iPod_Control\\Music\\F00\\Gone.mp3"},
+                                 {6, "Far", "F", "X", "G", 1, 1, "\\iPod_Control\\Music\\F99\\Far.mp3"}});
+    library->iPodDrive = dir.path();
+    const CheckResult r = findMissing(*library);
+    EXPECT_EQ(r.count, 4);
+    EXPECT_EQ(r.report, "\r\nB - Folder\r\nC - Hidden\r\nE - Gone\r\nF - Far");
+    const corvanel::Message box = missingMessage(r);
+    EXPECT_EQ(box.title, "Missing Files!");
+    EXPECT_EQ(box.text, "The following files were missing on your iPod: " + r.report);
+    EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
+
+    library->Songs.resize(1);
+    library->Songs.push_back(Song{});
+    library->Songs.back().Path = "\\IPOD_control\\Music\\F00\\lower.mp3";
+    const CheckResult none = findMissing(*library);
+    EXPECT_EQ(none.count, 0);
+    EXPECT_EQ(missingMessage(none).title, "No errors!");
+    EXPECT_EQ(missingMessage(none).text, "All files were found on your iPod");
+}
+
+class WindowChecksTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        corvanel::setDialogs(&dialogs);
+        openOptionsStore()->clear();
+        clearPlayerSettings();
+    }
+    void TearDown() override { corvanel::setDialogs(nullptr); }
+
+    corvanel::RecordingDialogs dialogs;
+    corvanel::RecordingShell shell;
+};
+
+TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
+{
+    auto library = buildLibrary({{1, "Same", "Ana", "First", "Pop"}, {2, "Same", "Ana", "First", "Pop"}});
+    frmMain window(*library);
+    window.menus().item("mnuCheckForDuplicates")->trigger();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "Duplicates Found!");
+    EXPECT_EQ(dialogs.last().text, "The following duplicates were found in your library...\r\nAna - Same");
+    window.menus().item("mnuCheckForMissing")->trigger();
+    ASSERT_EQ(dialogs.count(), 2u);
+    EXPECT_EQ(dialogs.last().title, "Missing Files!");
+    EXPECT_EQ(dialogs.last().text,
+              "The following files were missing on your iPod: \r\nAna - Same\r\nAna - Same");
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the hourglass is gone";
+}
+
+TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
+{
+    const corvanel::ScopedShell scoped(shell);
+    auto library = buildLibrary({{1, "Keep one", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F00\\A.mp3"},
+                                 {2, "Drop", "Ana", "First", "Pop", 2},
+                                 {3, "Keep two", "Ana", "First", "Pop", 3, 1000, "\\iPod_Control\\Music\\F01\\Ü ß.m4a"},
+                                 {4, "Drop too", "Bea", "Second", "Rock", 1},
+                                 {5, "Keep three", "Bea", "Second", "Rock", 2, 1000, "\\iPod_Control\\Music\\F02\\C.mp3"}});
+    library->iPodDrive = "/media/me/MY IPOD";
+    frmMain window(*library);
+    window.txtSearch->setText("keep");
+    ASSERT_EQ(window.songModel().rowCount(), 3);
+    window.lstSong->selectionModel()->clear();
+
+    // No selected row: nothing is written or opened.
+    const QStringList before = QDir::temp().entryList({"iTunesDBTemp*.m3u"});
+    window.cmdMakeM3u->click();
+    EXPECT_EQ(shell.count(), 0u);
+    EXPECT_EQ(QDir::temp().entryList({"iTunesDBTemp*.m3u"}), before);
+
+    window.lstSong->selectionModel()->setCurrentIndex(
+        window.songModel().index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.menus().item("mnuOpenInDefaultAsPlaylist")->trigger();
+    ASSERT_EQ(shell.count(), 1u);
+    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
+    const QString path = shell.last().target;
+    EXPECT_TRUE(path.endsWith(".m3u"));
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
+    EXPECT_TRUE(QFileInfo(path).fileName().startsWith("iTunesDBTemp"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QString("/media/me/MY IPOD/iPod_Control/Music/F00/A.mp3\r\n"
+                                      "/media/me/MY IPOD/iPod_Control/Music/F01/Ü ß.m4a\r\n"
+                                      "/media/me/MY IPOD/iPod_Control/Music/F02/C.mp3\r\n")
+                                  .toUtf8());
+    file.close();
+    EXPECT_EQ(file.permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions{});
+
+    // Each run makes a fresh file; a chosen player gets it as its one argument.
+    storePlayerSettings({"/opt/players/mpv"}, "/opt/players/mpv");
+    window.LoadPlayers();
+    window.cmdMakeM3u->click();
+    ASSERT_EQ(shell.count(), 2u);
+    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::StartProgram);
+    EXPECT_EQ(shell.last().target, "/opt/players/mpv");
+    ASSERT_EQ(shell.last().arguments.size(), 1);
+    EXPECT_NE(shell.last().arguments.first(), path);
+    QFile::remove(path);
+    QFile::remove(shell.last().arguments.first());
+}
+
+TEST(PlaylistFile, TextAndFailure)
+{
+    EXPECT_EQ(m3uText("/m", {"\\a\\b.mp3", "c/d.mp3", ""}), QByteArray("/m/a/b.mp3\r\n/m/c/d.mp3\r\n/m/\r\n"));
+    EXPECT_EQ(m3uText("/m", {}), QByteArray());
+
+    // A temporary folder that does not exist: an error, and no file in the current folder.
+    QTemporaryDir dir;
+    const ScopedEnv tmp("TMPDIR", (dir.path() + "/not-there").toUtf8());
+    const QStringList before = QDir::current().entryList({"iTunesDBTemp*"});
+    const auto failed = writeM3u("/m", QStringList{"\\a.mp3"});
+    ASSERT_FALSE(failed.has_value());
+    EXPECT_TRUE(failed.error().contains("could not be created")) << failed.error().toStdString();
+    EXPECT_EQ(QDir::current().entryList({"iTunesDBTemp*"}), before);
+}
+
+} // namespace
