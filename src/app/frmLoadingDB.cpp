@@ -53,7 +53,10 @@ void frmLoadingDB::loadFinished()
     if (m_onLoaded) {
         m_onLoaded();
     } else {
-        auto *main = new frmMain(m_library, std::move(m_catalog));
+        auto *main = new frmMain(m_library, std::move(m_catalog), nullptr, [this](const QString &text) {
+            lbl->setText(text);
+            lbl->repaint();
+        });
         main->setAttribute(Qt::WA_DeleteOnClose);
         main->show();
     }

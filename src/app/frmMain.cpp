@@ -1,6 +1,9 @@
 #include "frmMain.h"
 
 #include "AboutText.h"
+#include "EmbeddedPlayer.h"
+#include "SettingsStore.h"
+#include "frmEQ.h"
 #include "Dialogs.h"
 #include "NativePath.h"
 #include "Options.h"
@@ -33,6 +36,7 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QSizeGrip>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
@@ -129,7 +133,8 @@ QMessageBox QLabel, QDialog QLabel { color: #e8ecf2; }
 )";
 } // namespace
 
-frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QWidget *parent)
+frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QWidget *parent,
+                 const std::function<void(const QString &)> &engineStatus)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_library(library), m_catalog(std::move(catalog))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -148,10 +153,16 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     fillSources();
     SelectOneVal(lstSource, 0);
 
-    // Then the settings, then the tray icon.
+    // The spectrum colour, the sound engine, then the settings, then the tray icon.
+    const auto colour = corvanel::toNumber(
+        corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
+    m_player->setSpectrumColor(colour ? static_cast<uint32_t>(*colour) : 0);
+    if (!m_player->InitSoundEngine(engineStatus))
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     auto store = openOptionsStore();
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
     connectExternalPlayers();
+    connectPlayer();
     m_tray = new TrayIcon(this);
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
@@ -275,14 +286,16 @@ void frmMain::buildWindow()
     now->addWidget(lblAlbum, 2, 0);
     now->addWidget(lblGenre, 1, 1);
     now->addWidget(lblTime, 2, 1);
-    auto *idle = new QLabel(QStringLiteral("Nothing is playing."), fraNow);
-    idle->setObjectName(QStringLiteral("idleHint"));
-    now->addWidget(idle, 0, 0, 3, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    m_idleHint = new QLabel(QStringLiteral("Nothing is playing."), fraNow);
+    m_idleHint->setObjectName(QStringLiteral("idleHint"));
+    now->addWidget(m_idleHint, 0, 0, 3, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    m_player = new EmbeddedPlayer(*this, fraNow);
+    now->addWidget(m_player, 3, 0, 1, 3);
     cmdJump = button(QStringLiteral("cmdJump"), QStringLiteral("Jump"), fraNow);
     now->addWidget(cmdJump, 0, 2, 3, 1, Qt::AlignVCenter);
     now->setColumnStretch(0, 3);
     now->setColumnStretch(1, 2);
-    fraNow->setMinimumHeight(96);
+    fraNow->setMinimumHeight(150);
     bottom->addWidget(fraNow, 1);
 
     auto *buttons = new QGridLayout;
@@ -591,9 +604,76 @@ void frmMain::lstSong_ColumnClick(int column)
         lstSong->scrollTo(m_model->index(row, 0));
 }
 
+int32_t frmMain::volume() const
+{
+    return m_player->volume();
+}
+
 void frmMain::setVolume(int32_t volume)
 {
-    m_volume = std::clamp<int32_t>(volume, 0, 255);
+    m_player->setVolume(volume);
+}
+
+void frmMain::selectSongRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QModelIndex index = m_model->index(row, 0);
+    lstSong->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lstSong->scrollTo(index);
+}
+
+void frmMain::showNowPlaying(bool shown)
+{
+    m_idleHint->setVisible(!shown);
+}
+
+void frmMain::jumpBy(int offset)
+{
+    if (offset == 0 || m_jumping)
+        return;
+    m_jumping = true;
+    const QPoint home = pos();
+    move(home + QPoint(offset, 0));
+    QTimer::singleShot(20, this, [this, home] {
+        move(home);
+        m_jumping = false;
+    });
+}
+
+void frmMain::cmdEQ_Click()
+{
+    if (!m_eq) {
+        m_eq = new frmEQ(this);
+        m_eq->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_eq->show();
+    m_eq->raise();
+}
+
+void frmMain::connectPlayer()
+{
+    auto on = [this](const char *name, auto slot) {
+        if (QAction *action = m_menus->item(QLatin1String(name))) {
+            connect(action, &QAction::triggered, m_player, slot);
+            m_menus->markAvailable(QLatin1String(name));
+        }
+    };
+    on("mnuSpectrum", &EmbeddedPlayer::mnuSpectrum_Click);
+    on("mnuSpecColor", [this] { m_player->PicSpectrum_MouseUp(Qt::RightButton); });
+    on("mnuPrev", &EmbeddedPlayer::picPrev_Click);
+    on("mnuNext", &EmbeddedPlayer::picNext_Click);
+    on("mnuInEmbedded", &EmbeddedPlayer::OpenInEmbedded);
+    on("mnuDouble", [this] { lstSong_DblClick(); });
+    m_menus->markAvailable(QStringLiteral("mnuPlay"));
+    m_menus->markAvailable(QStringLiteral("mnuUnsupportedFiles"));
+    m_menus->item(QStringLiteral("mnuPause"))->setEnabled(false);
+    connect(m_menus.get(), &frmMenus::playRequested, m_player, &EmbeddedPlayer::picPlay_Click);
+    connect(m_menus.get(), &frmMenus::pauseRequested, m_player, &EmbeddedPlayer::picPause_Click);
+    connect(cmdDefault, &QPushButton::clicked, m_player, &EmbeddedPlayer::OpenInEmbedded);
+    connect(cmdEQ, &QPushButton::clicked, this, &frmMain::cmdEQ_Click);
+    cmdDefault->setEnabled(true);
+    cmdEQ->setEnabled(true);
 }
 
 void frmMain::mnuInfo_Click()
@@ -702,10 +782,14 @@ void frmMain::Shutdown()
     m_shutDown = true;
     {
         auto store = openOptionsStore();
-        SaveOptions(*m_menus, *store, m_volume);
+        SaveOptions(*m_menus, *store, volume());
     }
     m_shutdownSteps.push_back(QStringLiteral("SaveOptions"));
     hide();
+    m_player->closeEngine();
+    m_shutdownSteps.push_back(QStringLiteral("StopPlayback"));
+    if (m_eq)
+        m_eq->close();
     m_menus.reset();
     m_shutdownSteps.push_back(QStringLiteral("UnloadMenus"));
     if (m_tray) {
@@ -863,5 +947,6 @@ void frmMain::lstSong_DblClick()
     const QAction *external = m_menus->item(QStringLiteral("mnuDefaultOpen"));
     if (external && external->isChecked())
         cmdOpen_Click();
-    // The embedded player's branch arrives with the player itself.
+    else
+        m_player->picPlay_Click();
 }

@@ -4,7 +4,9 @@
 #include "SongTableModel.h"
 #include "clsList.h"
 
+#include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,7 +16,9 @@ class QListWidget;
 class QPushButton;
 class QGroupBox;
 class QTreeView;
+class EmbeddedPlayer;
 class frmBack;
+class frmEQ;
 class frmMenus;
 class SkinFrame;
 class TrayIcon;
@@ -26,7 +30,7 @@ class frmMain : public QWidget
 public:
     // The catalog may be worked out beforehand, off the UI thread.
     explicit frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog = nullptr,
-                     QWidget *parent = nullptr);
+                     QWidget *parent = nullptr, const std::function<void(const QString &)> &engineStatus = {});
     ~frmMain() override;
 
     // The cascade; each also runs when code changes its list's selection.
@@ -68,8 +72,18 @@ public:
     const SongCatalog &catalog() const { return *m_catalog; }
     frmMenus &menus() { return *m_menus; }
     int selectedSongRow() const;
-    int32_t volume() const { return m_volume; }
+    int32_t volume() const;
     void setVolume(int32_t volume);
+    EmbeddedPlayer &player() { return *m_player; }
+    MusicLibrary &library() { return m_library; }
+    void selectSongRow(int row);
+    // The now-playing labels replace the idle hint once a song was started.
+    void showNowPlaying(bool shown);
+    // The analyser's jump: the window moves by offset and comes back 20 ms later.
+    void jumpBy(int offset);
+    bool isJumping() const { return m_jumping; }
+    void handOverToExternalPlayer() { cmdOpen_Click(); }
+    void cmdEQ_Click();
     const QString &nowPlayingLength() const { return m_nowPlayingLength; }
     void setNowPlayingLength(const QString &milliseconds) { m_nowPlayingLength = milliseconds; }
     const std::vector<QString> &shutdownSteps() const { return m_shutdownSteps; }
@@ -110,6 +124,7 @@ protected:
 private:
     void buildWindow();
     void connectMenus();
+    void connectPlayer();
     void connectExternalPlayers();
     void fillSources();
     void runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
@@ -132,7 +147,10 @@ private:
     QLabel *m_songsLabel = nullptr;
     bool m_searchRebuild = false;   // the song level was started by the search itself
     bool m_shutDown = false;
-    int32_t m_volume = 200;
+    bool m_jumping = false;
+    EmbeddedPlayer *m_player = nullptr;
+    QLabel *m_idleHint = nullptr;
+    QPointer<frmEQ> m_eq;
     QString m_nowPlayingLength;     // the playing song's length in milliseconds, as text
     std::vector<QString> m_shutdownSteps;
 };

@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, ShutdownSavesFirstAndRemovesTheTrayIconLast)
     window.show();
     window.close();
     EXPECT_EQ(window.shutdownSteps(),
-              (std::vector<QString>{"SaveOptions", "UnloadMenus", "DeleteTrayIcon"}));
+              (std::vector<QString>{"SaveOptions", "StopPlayback", "UnloadMenus", "DeleteTrayIcon"}));
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(openOptionsStore()->contains("Options/Volume"));
 }
