@@ -4,6 +4,8 @@
 #include "EmbeddedPlayer.h"
 #include "SettingsStore.h"
 #include "frmEQ.h"
+#include "frmUpdater.h"
+#include "mdl.h"
 #include "Dialogs.h"
 #include "NativePath.h"
 #include "Options.h"
@@ -346,6 +348,8 @@ void frmMain::connectMenus()
     on("mnuShowFile", &frmMain::mnuShowFile_Click);
     on("mnuWebsite", &frmMain::mnuWebsite_Click);
     on("mnuAbout", &frmMain::mnuAbout_Click);
+    on("mnuUpdate", &frmMain::mnuUpdate_Click);
+    m_menus->markAvailable(QStringLiteral("mnuUpdate"));
 }
 
 void frmMain::fillSources()
@@ -709,6 +713,11 @@ void frmMain::mnuAbout_Click()
                                 this);
 }
 
+void frmMain::mnuUpdate_Click()
+{
+    corvanel::update::openUpdateWindow(this, [this](bool fromStartup) { mdl::RunUpdater(fromStartup, this); });
+}
+
 void frmMain::mnuShow_Click()
 {
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -790,6 +799,8 @@ void frmMain::Shutdown()
     m_shutdownSteps.push_back(QStringLiteral("StopPlayback"));
     if (m_eq)
         m_eq->close();
+    if (frmUpdater *updater = corvanel::update::updateWindow())
+        updater->close();
     m_menus.reset();
     m_shutdownSteps.push_back(QStringLiteral("UnloadMenus"));
     if (m_tray) {

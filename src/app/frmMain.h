@@ -51,6 +51,7 @@ public:
     void mnuShowFile_Click();
     void mnuWebsite_Click();
     void mnuAbout_Click();
+    void mnuUpdate_Click();
     void mnuShow_Click();
     void ShowPopup();
 

@@ -217,6 +217,9 @@ TEST_F(WindowHandOverTest, EveryWayInOpensTheSelectedSong)
     emit window.lstSong->doubleClicked(first);
     QTest::keyClick(window.lstSong, Qt::Key_Return);
     EXPECT_EQ(shell.count(), 3u) << "the embedded branch is not the external player's";
+    ASSERT_EQ(dialogs.count(), 2u) << "the embedded player tried the song's (absent) file twice";
+    EXPECT_TRUE(dialogs.last().text.startsWith("An error occured opening the sample!"));
+    dialogs.clear();
 
     // No selected row: nothing happens.
     window.menus().item("mnuDefaultOpen")->trigger();

@@ -1,0 +1,408 @@
+#include "frmUpdater.h"
+
+#include "DataConnection.h"
+#include "Dialogs.h"
+#include "UpdateListing.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QTemporaryFile>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace corvanel::update;
+
+namespace {
+
+// The listing is a few lines; anything far larger is not a listing.
+constexpr qint64 kMaxListingBytes = 16 * 1024 * 1024;
+constexpr int kProgressSteps = 1000;
+
+QPointer<frmUpdater> &openWindow()
+{
+    static QPointer<frmUpdater> window;
+    return window;
+}
+
+bool anyPendingReplacement(const QString &folder)
+{
+    return !QDir(folder).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden).isEmpty();
+}
+
+} // namespace
+
+frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), m_setup(std::move(setup))
+{
+    setObjectName(QStringLiteral("frmUpdater"));
+    setWindowTitle(QStringLiteral("Updater"));
+    if (m_setup.programFolder.isEmpty())
+        m_setup.programFolder = QCoreApplication::applicationDirPath();
+    if (m_setup.listingAddress.isEmpty())
+        m_setup.listingAddress = listingAddress();
+    setFixedSize(380, 190);
+    setStyleSheet(QStringLiteral(
+        "QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; font-size: 9pt; }"
+        "QLabel#lblCaption { font-size: 11pt; font-weight: bold; color: #ffffff; }"
+        "QLabel#imgClose { font-size: 12pt; font-weight: bold; color: #c8ccd2; }"
+        "QLabel#imgClose:hover { color: #ff6a5a; }"
+        "QGroupBox { border: 1px solid #4a5260; border-radius: 4px; margin-top: 10px; padding: 8px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #aab4c4; }"
+        "QFrame#PicPosition { background: #15181d; border: 1px solid #4a5260; border-radius: 3px; }"
+        "QProgressBar { background: transparent; border: none; }"
+        "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 8, 12, 12);
+    layout->setSpacing(6);
+
+    auto *captionBar = new QHBoxLayout;
+    imgCaption = new QLabel(this);
+    imgCaption->setObjectName(QStringLiteral("imgCaption"));
+    imgCaption->setFixedSize(18, 18);
+    imgCaption->setStyleSheet(QStringLiteral("background: qradialgradient(cx:0.5, cy:0.5, radius:0.6, fx:0.4, fy:0.4,"
+                                             " stop:0 #9fc4f2, stop:1 #2f5f9e); border-radius: 9px;"));
+    lblCaption = new QLabel(QStringLiteral("Corvanel"), this);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    imgClose = new QLabel(QStringLiteral("\u00d7"), this);
+    imgClose->setObjectName(QStringLiteral("imgClose"));
+    imgClose->setCursor(Qt::PointingHandCursor);
+    imgClose->setToolTip(QStringLiteral("Close"));
+    captionBar->addWidget(imgCaption);
+    captionBar->addWidget(lblCaption, 1);
+    captionBar->addWidget(imgClose);
+    layout->addLayout(captionBar);
+
+    auto *body = new QHBoxLayout;
+    imgPod = new QLabel(this);
+    imgPod->setObjectName(QStringLiteral("imgPod"));
+    imgPod->setFixedSize(40, 64);
+    imgPod->setStyleSheet(QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #f4f6f8,"
+                                         " stop:1 #b8bec6); border-radius: 6px; border: 1px solid #20242a;"));
+    fraInfo = new QGroupBox(QStringLiteral("Update Info"), this);
+    fraInfo->setObjectName(QStringLiteral("fraInfo"));
+    auto *info = new QVBoxLayout(fraInfo);
+    lblUpdate = new QLabel(QStringLiteral("Checking for update..."), fraInfo);
+    lblUpdate->setObjectName(QStringLiteral("lblUpdate"));
+    lblstatus = new QLabel(QStringLiteral("Initializing download manager..."), fraInfo);
+    lblstatus->setObjectName(QStringLiteral("lblstatus"));
+    PicPosition = new QFrame(fraInfo);
+    PicPosition->setObjectName(QStringLiteral("PicPosition"));
+    PicPosition->setFixedHeight(14);
+    auto *track = new QHBoxLayout(PicPosition);
+    track->setContentsMargins(1, 1, 1, 1);
+    shpProgress = new QProgressBar(PicPosition);
+    shpProgress->setObjectName(QStringLiteral("shpProgress"));
+    shpProgress->setRange(0, kProgressSteps);
+    shpProgress->setValue(0);
+    shpProgress->setTextVisible(false);
+    track->addWidget(shpProgress);
+    info->addWidget(lblUpdate);
+    info->addWidget(lblstatus);
+    info->addWidget(PicPosition);
+    body->addWidget(imgPod, 0, Qt::AlignTop);
+    body->addWidget(fraInfo, 1);
+    layout->addLayout(body);
+
+    RemoteFile = new DataConnection(this);
+    RemoteFile->setObjectName(QStringLiteral("RemoteFile"));
+    // Progress is painted at once; the outcome is handled once the client has returned, so
+    // that message boxes never run inside the client's own socket handling.
+    connect(RemoteFile, &DataConnection::BytesReceived, this, &frmUpdater::RemoteFile_BytesReceived);
+    connect(RemoteFile, &DataConnection::Disconnected, this, &frmUpdater::RemoteFile_Disconnected,
+            Qt::QueuedConnection);
+    connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
+            Qt::QueuedConnection);
+}
+
+frmUpdater::~frmUpdater()
+{
+    m_closing = true;
+    if (RemoteFile)
+        RemoteFile->abortSilently();
+    discardPartial();
+}
+
+void frmUpdater::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_started)
+        return;
+    m_started = true;
+    StartWinsock();
+    // The window paints first; the check starts from the event loop.
+    QMetaObject::invokeMethod(this, &frmUpdater::StartUpdater, Qt::QueuedConnection);
+}
+
+void frmUpdater::StartUpdater()
+{
+    if (m_closing || m_stage != Stage::Idle)
+        return;
+    lblstatus->setText(QStringLiteral("Checking files to download..."));
+    if (m_setup.localVersion >= 0) {
+        m_localVersion = m_setup.localVersion;
+    } else {
+        const std::optional<int> own = localVersionNumber();
+        if (!own) {
+            WasError();
+            return;
+        }
+        m_localVersion = *own;
+    }
+    m_stage = Stage::Listing;
+    DownloadURL(m_setup.listingAddress, m_setup.programFolder + QStringLiteral("/version"));
+}
+
+void frmUpdater::DownloadURL(const QString &URL, const QString &DLTo)
+{
+    RemoteFile->abortSilently();
+    discardPartial();
+    shpProgress->setValue(0);
+    // The download is written under a private name and takes its real name only when it is
+    // complete, so that a broken file never waits under a name the Updater would install.
+    QTemporaryFile partial(QFileInfo(DLTo).absolutePath() + QStringLiteral("/.corvanel-download-XXXXXX"));
+    partial.setAutoRemove(false);
+    if (!partial.open()) {
+        RemoteFile_DownloadFailed(FailCreateFile, RemoteFile->id());
+        return;
+    }
+    m_partialFile = partial.fileName();
+    m_target = DLTo;
+    partial.close();
+
+    RemoteFile->setDownloadType(0);
+    RemoteFile->setFilename(m_partialFile);
+    RemoteFile->setUseTempFile(false);
+    RemoteFile->setProxyType(0);
+    RemoteFile->setAutoRedirect(true);
+    RemoteFile->setAllowCache(true);
+    RemoteFile->setUseResume(false);
+    RemoteFile->setPacketSize(10000);
+    RemoteFile->setMaxDownload(-1);
+    RemoteFile->FetchURLString(URL);
+}
+
+void frmUpdater::RemoteFile_BytesReceived(qint64 count, int)
+{
+    if (m_closing)
+        return;
+    const qint64 length = RemoteFile->DownloadLength();
+    if (length < 1) {
+        shpProgress->setValue(0);
+        return;
+    }
+    const double fraction = std::clamp(static_cast<double>(count) / static_cast<double>(length), 0.0, 1.0);
+    lblUpdate->setText(QStringLiteral("Downloaded %1% of file %2")
+                           .arg(static_cast<qint64>(fraction * 100.0))
+                           .arg(m_fileCounter));
+    shpProgress->setValue(static_cast<int>(fraction * kProgressSteps));
+}
+
+void frmUpdater::RemoteFile_Disconnected(int)
+{
+    if (m_closing || m_failed || m_partialFile.isEmpty())
+        return;
+    // Complete: the file takes its listed name, replacing an earlier one.
+    const QByteArray from = QFile::encodeName(m_partialFile);
+    const QByteArray to = QFile::encodeName(m_target);
+    if (std::rename(from.constData(), to.constData()) != 0) {
+        m_failed = true;
+        discardPartial();
+        WasError();
+        return;
+    }
+    m_partialFile.clear();
+    if (m_stage == Stage::Listing)
+        ProcessFile();
+    else if (m_stage == Stage::Files)
+        processNextLine();
+}
+
+void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
+{
+    if (m_closing || m_failed || m_stage == Stage::Done)
+        return;
+    m_failed = true;
+    RemoteFile->abortSilently();
+    discardPartial();
+    // Nothing of a failed download may stay where it could be installed.
+    if (m_stage == Stage::Files && !m_target.isEmpty())
+        QFile::remove(m_target);
+    corvanel::dialogs().message(
+        {QStringLiteral("Corvanel"), DataConnection::FailureToString(Why), corvanel::MessageIcon::None,
+         corvanel::MessageButtons::Ok},
+        this);
+    WasError();
+}
+
+void frmUpdater::ProcessFile()
+{
+    m_stage = Stage::Files;
+    lblstatus->setText(QStringLiteral("Downloading update..."));
+    lblUpdate->setText(QStringLiteral("Please wait..."));
+    QFile listing(m_setup.programFolder + QStringLiteral("/version"));
+    if (!listing.open(QIODevice::ReadOnly) || listing.size() > kMaxListingBytes) {
+        WasError();
+        return;
+    }
+    m_lines = splitListing(listing.readAll());
+    m_nextLine = 0;
+    processNextLine();
+}
+
+void frmUpdater::processNextLine()
+{
+    // Lines are handled strictly one after another: a file is complete before the next
+    // line is read.
+    while (!m_closing && m_nextLine < m_lines.size()) {
+        const ListingLine line = parseListingLine(m_lines.at(m_nextLine++), m_localVersion);
+        switch (line.kind) {
+        case ListingLineKind::Comment:
+        case ListingLineKind::NotNewer:
+            continue;
+        case ListingLineKind::Error:
+            WasError();
+            return;
+        case ListingLineKind::Download:
+            ++m_fileCounter;
+            DownloadURL(line.address, m_setup.programFolder + QLatin1Char('/') + line.fileName);
+            return;
+        }
+    }
+    if (!m_closing)
+        finishCheck();
+}
+
+void frmUpdater::finishCheck()
+{
+    m_stage = Stage::Done;
+    if (anyPendingReplacement(m_setup.programFolder)) {
+        const bool yes = corvanel::dialogs().askYesNo(
+            QStringLiteral("Update Now?"),
+            QStringLiteral("The updater has finished downloading all updates for your version of Corvanel. The "
+                           "program needs to restart to update to the new version. Would you like to update now?"),
+            this);
+        if (yes && m_setup.runUpdater) {
+            const QPointer<frmUpdater> self(this);
+            m_setup.runUpdater(false);
+            if (!self)
+                return;
+        }
+    } else {
+        corvanel::dialogs().inform(QStringLiteral("No Updates!"),
+                                   QStringLiteral("There are no updates for your version of Corvanel!"), this);
+    }
+    endCheck();
+}
+
+void frmUpdater::WasError()
+{
+    m_failed = true;
+    m_stage = Stage::Done;
+    corvanel::dialogs().inform(
+        QStringLiteral("Error in download!"),
+        QStringLiteral("There was an error while trying to update Corvanel. Please go to the Halvetra website, using "
+                       "the link in the Help Menu, and try getting the latest version from there!"),
+        this);
+    endCheck();
+}
+
+void frmUpdater::endCheck()
+{
+    m_stage = Stage::Done;
+    const QPointer<frmUpdater> self(this);
+    emit finished();
+    if (self)
+        close();
+}
+
+void frmUpdater::discardPartial()
+{
+    if (!m_partialFile.isEmpty()) {
+        QFile::remove(m_partialFile);
+        m_partialFile.clear();
+    }
+}
+
+void frmUpdater::closeEvent(QCloseEvent *event)
+{
+    const bool wasRunning = m_stage != Stage::Done;
+    m_closing = true;
+    RemoteFile->abortSilently();
+    discardPartial();
+    if (wasRunning && m_started) {
+        m_stage = Stage::Done;
+        emit finished();
+    }
+    event->accept();
+}
+
+void frmUpdater::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    QWidget *hit = childAt(event->position().toPoint());
+    if (hit == imgClose) {
+        close();
+        return;
+    }
+    if ((hit == lblCaption || hit == imgCaption || hit == nullptr) && windowHandle())
+        windowHandle()->startSystemMove();
+}
+
+void frmUpdater::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == imgPod)
+        close();
+}
+
+void frmUpdater::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0.0, QColor(0x2c, 0x31, 0x3a));
+    gradient.setColorAt(1.0, QColor(0x16, 0x19, 0x1e));
+    painter.fillRect(rect(), gradient);
+    painter.setPen(QColor(0x4a, 0x52, 0x60));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+namespace corvanel::update {
+
+frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
+                             const QString &programFolder)
+{
+    QPointer<frmUpdater> &window = openWindow();
+    if (window) {
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+    UpdaterSetup setup;
+    setup.programFolder = programFolder;
+    setup.runUpdater = std::move(runUpdater);
+    window = new frmUpdater(mainWindow, std::move(setup));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
+}
+
+frmUpdater *updateWindow()
+{
+    return openWindow();
+}
+
+} // namespace corvanel::update

@@ -1,0 +1,281 @@
+#include "DataConnection.h"
+#include "RecordingDialogs.h"
+#include "Servers.h"
+#include "UpdateListing.h"
+#include "frmUpdater.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using corvanel::DialogCall;
+using corvanel::MessageButtons;
+using corvanel::MessageIcon;
+using corvanel::MessageResult;
+using namespace corvanel::update;
+
+namespace {
+
+const QString kNoUpdates = QStringLiteral("There are no updates for your version of Corvanel!");
+const QString kErrorTitle = QStringLiteral("Error in download!");
+
+QByteArray bytesOf(int size, char seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+class UpdateWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto port = servers().origin();
+        ASSERT_TRUE(port) << qPrintable(port.error());
+        m_port = *port;
+        QDir().mkpath(servers().originRoot() + QStringLiteral("/downloads/corvanel"));
+        QDir().mkpath(servers().originRoot() + QStringLiteral("/files"));
+        qputenv("CORVANEL_UPDATE_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(m_port));
+    }
+    void TearDown() override { qunsetenv("CORVANEL_UPDATE_SERVER"); }
+
+    static TestServers &servers() { return TestServers::instance(); }
+
+    void serve(const QString &path, const QByteArray &contents)
+    {
+        QFile file(servers().originRoot() + QLatin1Char('/') + path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+    void listing(const QByteArray &text) { serve(QStringLiteral("downloads/corvanel/version.txt"), text); }
+    QByteArray fileAddress(const char *name) const
+    {
+        return "http://127.0.0.1:" + QByteArray::number(m_port) + "/files/" + name;
+    }
+
+    // Runs the check to its end at version 75 (0.7.5).
+    void run(const std::function<void(frmUpdater &)> &whileRunning = {})
+    {
+        UpdaterSetup setup;
+        setup.programFolder = m_folder.path();
+        setup.localVersion = 75;
+        setup.runUpdater = [this](bool fromStartup) { m_handOvers << fromStartup; };
+        frmUpdater window(nullptr, setup);
+        bool finished = false;
+        QObject::connect(&window, &frmUpdater::finished, [&] { finished = true; });
+        m_window = &window;
+        window.show();
+        if (whileRunning)
+            whileRunning(window);
+        EXPECT_TRUE(waitUntil([&] { return finished; }, 20000));
+        EXPECT_FALSE(window.isVisible());
+        m_window = nullptr;
+    }
+
+    QStringList folderFiles() const
+    {
+        return QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QByteArray folderFile(const QString &name) const
+    {
+        QFile file(m_folder.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    int m_port = 0;
+    QTemporaryDir m_folder;
+    corvanel::RecordingDialogs m_dialogs;
+    corvanel::ScopedDialogs m_scope{m_dialogs};
+    QList<bool> m_handOvers;
+    frmUpdater *m_window = nullptr;
+};
+
+} // namespace
+
+TEST(UpdateListing, LinesAndNumbers)
+{
+    EXPECT_EQ(parseListingLine(QString(), 75).kind, ListingLineKind::Comment);
+    EXPECT_EQ(parseListingLine(QStringLiteral("//76::a::b"), 75).kind, ListingLineKind::Comment);
+    EXPECT_EQ(parseListingLine(QStringLiteral("75::http://h/a::a.new"), 75).kind, ListingLineKind::NotNewer);
+    EXPECT_EQ(parseListingLine(QStringLiteral("70"), 75).kind, ListingLineKind::NotNewer);
+    const ListingLine newer = parseListingLine(QStringLiteral(" 76abc::http://h/a::a.new::ignored"), 75);
+    EXPECT_EQ(newer.kind, ListingLineKind::Download);
+    EXPECT_EQ(newer.version, 76);
+    EXPECT_EQ(newer.address, QStringLiteral("http://h/a"));
+    EXPECT_EQ(newer.fileName, QStringLiteral("a.new"));
+    for (const char *bad : {"76::http://h/a", "76", "99999::http://h/a::a.new", "76::u::", "76::u::.", "76::u::..",
+                            "76::u::../a.new", "76::u::/tmp/a.new", "76::u::a\\b.new"})
+        EXPECT_EQ(parseListingLine(QLatin1String(bad), 75).kind, ListingLineKind::Error) << bad;
+
+    EXPECT_EQ(splitListing("a\r\nb\nc"), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(localVersionNumber(0, 7, 5).value(), 75);
+    EXPECT_FALSE(localVersionNumber(400, 0, 0).has_value());
+    qputenv("CORVANEL_UPDATE_SERVER", "127.0.0.1:1234");
+    EXPECT_EQ(listingAddress(), QStringLiteral("http://127.0.0.1:1234/downloads/corvanel/version.txt"));
+    qunsetenv("CORVANEL_UPDATE_SERVER");
+    EXPECT_EQ(listingAddress(), QStringLiteral("http://" CORVANEL_UPDATE_HOST "/downloads/corvanel/version.txt"));
+}
+
+TEST_F(UpdateWindow, CommentOnlyListingHasNoUpdates)
+{
+    listing("// nothing here yet\r\n//76::http://127.0.0.1:1/x::x.new\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("No Updates!"));
+    EXPECT_EQ(m_dialogs.last().text, kNoUpdates);
+    EXPECT_EQ(m_dialogs.last().icon, MessageIcon::Information);
+    EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("version")});
+    EXPECT_EQ(folderFile(QStringLiteral("version")), "// nothing here yet\r\n//76::http://127.0.0.1:1/x::x.new\r\n");
+    EXPECT_TRUE(m_handOvers.isEmpty());
+}
+
+TEST_F(UpdateWindow, OnlyNewerFilesAreFetchedAndYesHandsOver)
+{
+    serve(QStringLiteral("files/old.bin"), "old");
+    serve(QStringLiteral("files/new.bin"), bytesOf(5000, 3));
+    listing("75::" + fileAddress("old.bin") + "::old.new\r\n76::" + fileAddress("new.bin") + "::corvanel.new\r\n");
+    m_dialogs.answers.push_back(MessageResult::Yes);
+    run();
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel.new"), QStringLiteral("version")}));
+    EXPECT_EQ(folderFile(QStringLiteral("corvanel.new")), bytesOf(5000, 3));
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Now?"));
+    EXPECT_EQ(m_dialogs.last().icon, MessageIcon::Question);
+    EXPECT_EQ(m_dialogs.last().buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(m_dialogs.last().text.startsWith(QLatin1String("The updater has finished downloading")));
+    EXPECT_EQ(m_handOvers, QList<bool>{false});
+
+    // No: nothing is handed over, the files stay for the next start.
+    m_dialogs.clear();
+    m_handOvers.clear();
+    m_dialogs.answers.push_back(MessageResult::No);
+    listing("// no newer lines; the file of the earlier run still waits\r\n");
+    run();
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Now?"));
+    EXPECT_TRUE(m_handOvers.isEmpty());
+    EXPECT_TRUE(QFile::exists(m_folder.filePath(QStringLiteral("corvanel.new"))));
+}
+
+TEST_F(UpdateWindow, TwoFilesShowTheirProgressInTurn)
+{
+    serve(QStringLiteral("files/one.bin"), bytesOf(300000, 1));
+    serve(QStringLiteral("files/two.bin"), bytesOf(200000, 2));
+    listing("// two files\r\n80::" + fileAddress("one.bin") + "::one.dat.new\r\n"
+            "81::" + fileAddress("two.bin") + "::two.dat\r\n");
+    QStringList texts;
+    int fullBar = 0;
+    int barMaximum = -1;
+    run([&](frmUpdater &window) {
+        barMaximum = window.shpProgress->maximum();
+        QObject::connect(window.RemoteFile, &DataConnection::BytesReceived, [&] {
+            if (texts.isEmpty() || texts.last() != window.lblUpdate->text())
+                texts << window.lblUpdate->text();
+            fullBar = std::max(fullBar, window.shpProgress->value());
+        });
+    });
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.last(), QStringLiteral("Downloaded 100% of file 2"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("Downloaded 100% of file 1")));
+    EXPECT_LT(texts.indexOf(QStringLiteral("Downloaded 100% of file 1")),
+              texts.indexOf(QStringLiteral("Downloaded 100% of file 2")));
+    for (const QString &text : texts)
+        // The listing itself is file 0.
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Downloaded \\d+% of file [012]$")).match(text).hasMatch())
+            << qPrintable(text);
+    EXPECT_EQ(fullBar, barMaximum);
+    EXPECT_EQ(folderFile(QStringLiteral("one.dat.new")), bytesOf(300000, 1));
+    EXPECT_EQ(folderFile(QStringLiteral("two.dat")), bytesOf(200000, 2));
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Now?"));
+}
+
+TEST_F(UpdateWindow, UnknownLengthLeavesTheBarEmpty)
+{
+    REQUIRE_SERVER(scripted, servers().scripted());
+    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/nolength::stream.new\r\n");
+    int largest = 0;
+    QString text;
+    run([&](frmUpdater &window) {
+        QObject::connect(window.RemoteFile, &DataConnection::BytesReceived, [&] {
+            if (window.fileCounter() == 0)
+                return;
+            largest = std::max(largest, window.shpProgress->value());
+            text = window.lblUpdate->text();
+        });
+    });
+    EXPECT_EQ(largest, 0);
+    EXPECT_EQ(text, QStringLiteral("Please wait..."));
+    EXPECT_EQ(folderFile(QStringLiteral("stream.new")).size(), 5000);
+}
+
+TEST_F(UpdateWindow, ClosingDuringADownloadAsksNothing)
+{
+    REQUIRE_SERVER(scripted, servers().scripted());
+    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/silent::corvanel.new\r\n");
+    run([&](frmUpdater &window) {
+        ASSERT_TRUE(waitUntil([&] { return window.fileCounter() == 1 && window.RemoteFile->IsConnected(); }, 10000));
+        window.close();
+    });
+    EXPECT_EQ(m_dialogs.count(), 0u);
+    EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("version")});
+}
+
+TEST_F(UpdateWindow, ListingCannotNameAPath)
+{
+    QTemporaryDir outside;
+    serve(QStringLiteral("files/evil.bin"), "evil");
+    const QByteArray escape = QDir(m_folder.path()).relativeFilePath(outside.filePath(QStringLiteral("evil.new"))).toUtf8();
+    for (const QByteArray &name : {escape, outside.filePath(QStringLiteral("evil.new")).toUtf8(), QByteArray(".."),
+                                   QByteArray("sub\\evil.new")}) {
+        m_dialogs.clear();
+        listing("90::" + fileAddress("evil.bin") + "::" + name + "\r\n");
+        run();
+        ASSERT_EQ(m_dialogs.count(), 1u) << name.constData();
+        EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
+        EXPECT_TRUE(QDir(outside.path()).isEmpty());
+        EXPECT_EQ(folderFiles(), QStringList{QStringLiteral("version")});
+    }
+}
+
+TEST_F(UpdateWindow, FailedDownloadLeavesNoTargetFile)
+{
+    REQUIRE_SERVER(scripted, servers().scripted());
+    serve(QStringLiteral("files/good.bin"), "good");
+    listing("90::" + fileAddress("good.bin") + "::good.new\r\n"
+            "91::http://127.0.0.1:" + QByteArray::number(scripted) + "/early::broken.new\r\n"
+            "92::" + fileAddress("good.bin") + "::never.new\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].title, QStringLiteral("Corvanel"));
+    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailClosedEarly));
+    EXPECT_EQ(m_dialogs.calls[0].icon, MessageIcon::None);
+    EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
+    EXPECT_EQ(m_dialogs.calls[1].text,
+              QStringLiteral("There was an error while trying to update Corvanel. Please go to the Halvetra website, "
+                             "using the link in the Help Menu, and try getting the latest version from there!"));
+    // Files finished before the failure stay; the broken one is gone, the next was never begun.
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("good.new"), QStringLiteral("version")}));
+    EXPECT_TRUE(m_handOvers.isEmpty());
+}
+
+TEST_F(UpdateWindow, UnreachableServerAndShortLinesEndInError)
+{
+    qputenv("CORVANEL_UPDATE_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(freePort()));
+    run();
+    ASSERT_EQ(m_dialogs.count(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailConnectHost));
+    EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
+
+    SetUp();
+    m_dialogs.clear();
+    listing("70::too::old\r\n76::only-two-fields\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
+}
