@@ -482,6 +482,9 @@ void EmbeddedPlayer::picPrev_Click()
 
 void EmbeddedPlayer::tmrCheckfMod_Timer()
 {
+    // While a box waits for the user, continuous play waits too: no second box over the first.
+    if (QApplication::activeModalWidget())
+        return;
     const int32_t v = clampVolume(FSOUND_GetVolume(0));
     picVolume->setShapeWidth(static_cast<int>(v / 255.0 * picVolume->scaleWidth() + 1));
     picVolume->tag = QString::number(v);
