@@ -1,6 +1,7 @@
 #include "EmbeddedPlayer.h"
 
 #include "Dialogs.h"
+#include "WaitCursor.h"
 #include "FSound.h"
 #include "NativePath.h"
 #include "ScreenJump.h"
@@ -27,14 +28,6 @@
 namespace {
 constexpr unsigned kLoadMode = 0x130;
 
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 int32_t clampVolume(double volume)
 {

@@ -7,6 +7,7 @@
 #include "frmUpdater.h"
 #include "mdl.h"
 #include "Dialogs.h"
+#include "WaitCursor.h"
 #include "NativePath.h"
 #include "Options.h"
 #include "ScreenJump.h"
@@ -46,15 +47,6 @@
 namespace {
 const QString kAll = QStringLiteral("[All]");
 
-// The hourglass for the whole screen while a level works.
-class WaitCursor
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
