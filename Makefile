@@ -21,7 +21,14 @@ demo: release
 	@if [ ! -f $(DEMO)/iPod_Control/iTunes/iTunesDB ]; then \
 	  $(BUILD_RELEASE)/bin/mkipod demo $(DEMO); fi
 
+# Without any sound output (no PulseAudio/PipeWire socket, no ALSA device) the player cannot
+# start; the demo then runs with SDL's silent driver so that the rest can be tried.
 run: demo
+	@if [ -z "$$SDL_AUDIODRIVER" ] && ! ls /dev/snd/pcm* >/dev/null 2>&1 \
+	   && [ ! -S "$${XDG_RUNTIME_DIR:-/run/user/$$(id -u)}/pulse/native" ] \
+	   && [ ! -S "$${XDG_RUNTIME_DIR:-/run/user/$$(id -u)}/pipewire-0" ]; then \
+	  echo "No sound output found on this machine: running the demo without sound."; \
+	  export SDL_AUDIODRIVER=dummy; fi; \
 	$(BUILD_RELEASE)/bin/corvanel $(abspath $(DEMO))
 
 test: deps
