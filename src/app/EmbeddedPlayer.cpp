@@ -6,7 +6,7 @@
 #include "NativePath.h"
 #include "ScreenJump.h"
 #include "SettingsStore.h"
-#include "SpectrumView.h"
+#include "AnalyserView.h"
 #include "TimeText.h"
 #include "frmMain.h"
 #include "frmMenus.h"
@@ -256,7 +256,7 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     volumeRow->addWidget(picVolume);
     grid->addLayout(volumeRow, 0, 4, 2, 1, Qt::AlignVCenter);
 
-    PicSpectrum = new SpectrumView(this);
+    PicSpectrum = new AnalyserView(this);
     PicSpectrum->setFixedSize(269, 56);
     PicSpectrum->hide();
     picSpecVolume = new MeterBar(QStringLiteral("picSpecVolume"), Qt::Vertical, this);
@@ -296,7 +296,7 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
         if ((buttons & Qt::LeftButton) && at.x() > 0 && at.x() < picSpecVolume->scaleWidth())
             picSpecVolume_MouseDown(at.y());
     });
-    connect(PicSpectrum, &SpectrumView::colorRequested, this, [this] { PicSpectrum_MouseUp(Qt::RightButton); });
+    connect(PicSpectrum, &AnalyserView::colorRequested, this, [this] { PicSpectrum_MouseUp(Qt::RightButton); });
     EQChannel = [this] { return CurrentChannel; };
 }
 
@@ -594,8 +594,8 @@ void EmbeddedPlayer::PicSpectrum_MouseUp(Qt::MouseButton Button)
     const auto stored = corvanel::toNumber(
         corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
     uint32_t c = stored ? static_cast<uint32_t>(*stored) : 0;
-    if (const auto chosen = corvanel::dialogs().chooseColor(SpectrumView::toColor(c), &m_main)) {
-        c = SpectrumView::fromColor(*chosen);
+    if (const auto chosen = corvanel::dialogs().chooseColor(AnalyserView::toColor(c), &m_main)) {
+        c = AnalyserView::fromColor(*chosen);
         corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QString::number(c));
     }
     PicSpectrum->setColorValue(c);

@@ -8,7 +8,7 @@
 
 class QLabel;
 class QTimer;
-class SpectrumView;
+class AnalyserView;
 class frmMain;
 
 // A bar that shows a value by the size of its filled part (the "shape").
@@ -117,7 +117,7 @@ public:
     MeterBar *PicPosition = nullptr;
     MeterBar *picVolume = nullptr;
     MeterBar *picSpecVolume = nullptr;
-    SpectrumView *PicSpectrum = nullptr;
+    AnalyserView *PicSpectrum = nullptr;
     QLabel *lblVolume = nullptr;
     QLabel *lblElapsed = nullptr;
     QLabel *lblRemaining = nullptr;

@@ -1,7 +1,7 @@
 #include "FSound.h"
 
 #include "AudioChannel.h"
-#include "AudioSpectrum.h"
+#include "AudioAnalyser.h"
 
 #include <SDL.h>
 extern "C" {
@@ -483,7 +483,7 @@ private:
     int m_historyPos = 0;
 
     std::mutex m_spectrumLock;
-    AudioSpectrum m_spectrum;
+    AudioAnalyser m_spectrum;
     std::array<float, kSpectrumBands> m_bands{};
 };
 

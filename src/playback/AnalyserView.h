@@ -1,15 +1,15 @@
 #pragma once
 // The analyser's picture box: black, with one filled bar per band in the chosen colour.
-#include "SpectrumBands.h"
+#include "AnalyserBands.h"
 
 #include <QWidget>
 #include <cstdint>
 
-class SpectrumView : public QWidget
+class AnalyserView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit SpectrumView(QWidget *parent = nullptr);
+    explicit AnalyserView(QWidget *parent = nullptr);
 
     // The bar colour as the stored Windows value: red in the lowest byte, blue in the third.
     void setColorValue(uint32_t value);

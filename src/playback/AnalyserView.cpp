@@ -1,40 +1,40 @@
-#include "SpectrumView.h"
+#include "AnalyserView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
 
-SpectrumView::SpectrumView(QWidget *parent) : QWidget(parent)
+AnalyserView::AnalyserView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicSpectrum"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setToolTip(QStringLiteral("Right-click to choose the colour"));
 }
 
-QColor SpectrumView::toColor(uint32_t windowsValue)
+QColor AnalyserView::toColor(uint32_t windowsValue)
 {
     return QColor(static_cast<int>(windowsValue & 0xFF), static_cast<int>((windowsValue >> 8) & 0xFF),
                   static_cast<int>((windowsValue >> 16) & 0xFF));
 }
 
-uint32_t SpectrumView::fromColor(const QColor &color)
+uint32_t AnalyserView::fromColor(const QColor &color)
 {
     return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8)
         | (static_cast<uint32_t>(color.blue()) << 16);
 }
 
-void SpectrumView::setColorValue(uint32_t value)
+void AnalyserView::setColorValue(uint32_t value)
 {
     m_colorValue = value;
     update();
 }
 
-int SpectrumView::barWidth(int boxWidth)
+int AnalyserView::barWidth(int boxWidth)
 {
     return static_cast<int>(std::lround(1.0 / 31.0 * (boxWidth - 31)));
 }
 
-float SpectrumView::DrawSpectrum(const float *magnitudes)
+float AnalyserView::DrawSpectrum(const float *magnitudes)
 {
     std::array<float, 32> bands{};
     const float bass = advanceSpectrum(magnitudes, m_state, bands);
@@ -44,14 +44,14 @@ float SpectrumView::DrawSpectrum(const float *magnitudes)
     return rise;
 }
 
-float SpectrumView::DrawSpectrum()
+float AnalyserView::DrawSpectrum()
 {
     float magnitudes[401];
     CopySpectrum(magnitudes, 401);
     return DrawSpectrum(magnitudes);
 }
 
-void SpectrumView::paintEvent(QPaintEvent *)
+void AnalyserView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
@@ -67,7 +67,7 @@ void SpectrumView::paintEvent(QPaintEvent *)
     }
 }
 
-void SpectrumView::mouseReleaseEvent(QMouseEvent *event)
+void AnalyserView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton)
         emit colorRequested();

@@ -8,13 +8,13 @@ namespace audio {
 inline constexpr int kSpectrumSize = 1024;
 inline constexpr int kSpectrumBands = kSpectrumSize / 2;
 
-class AudioSpectrum
+class AudioAnalyser
 {
 public:
-    AudioSpectrum();
-    ~AudioSpectrum();
-    AudioSpectrum(const AudioSpectrum &) = delete;
-    AudioSpectrum &operator=(const AudioSpectrum &) = delete;
+    AudioAnalyser();
+    ~AudioAnalyser();
+    AudioAnalyser(const AudioAnalyser &) = delete;
+    AudioAnalyser &operator=(const AudioAnalyser &) = delete;
 
     // samples: the last kSpectrumSize mono samples, oldest first. The result is scaled so that a
     // full-scale sine peaks near 1; values are clamped to 0..1.

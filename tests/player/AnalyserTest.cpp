@@ -1,6 +1,6 @@
 // The analyser's band tables, its per-band peak scaling and its drawing.
-#include "SpectrumBands.h"
-#include "SpectrumView.h"
+#include "AnalyserBands.h"
+#include "AnalyserView.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ TEST(Spectrum, EachBandIsScaledAgainstItsOwnLoudestValue)
 
 TEST(Spectrum, BarsRiseFastFallSlowlyAndSilenceDecays)
 {
-    SpectrumView view;
+    AnalyserView view;
     view.resize(269, 60);
     std::vector<float> loud(401, 0.5f);
     view.DrawSpectrum(loud.data());
@@ -70,12 +70,12 @@ TEST(Spectrum, BarsRiseFastFallSlowlyAndSilenceDecays)
     const float rise = view.DrawSpectrum(silence.data());
     EXPECT_FLOAT_EQ(rise, 0.0f);
     EXPECT_FLOAT_EQ(view.state().BandLevel[0], 0.5625f); // falls by a quarter
-    EXPECT_EQ(SpectrumView::barWidth(269), 8);
+    EXPECT_EQ(AnalyserView::barWidth(269), 8);
 
     view.setColorValue(0x0000FF);   // red in the lowest byte
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image);
     EXPECT_EQ(QColor(image.pixel(2, 59)), QColor(255, 0, 0));
     EXPECT_EQ(QColor(image.pixel(2, 0)), QColor(0, 0, 0));
-    EXPECT_EQ(SpectrumView::fromColor(QColor(0, 0, 255)), 16711680u);
+    EXPECT_EQ(AnalyserView::fromColor(QColor(0, 0, 255)), 16711680u);
 }

@@ -1,4 +1,4 @@
-#include "SpectrumBands.h"
+#include "AnalyserBands.h"
 #include "FSound.h"
 
 #include <algorithm>

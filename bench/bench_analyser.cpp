@@ -1,6 +1,6 @@
 // One analyser frame at the window's real size (269 x 56): the band work and the painting.
 // Budget: 1 ms a frame (the display redraws every 10 ms).
-#include "SpectrumView.h"
+#include "AnalyserView.h"
 
 #include <QApplication>
 #include <QImage>
@@ -13,7 +13,7 @@
 namespace {
 void BM_DrawSpectrum(benchmark::State &state)
 {
-    SpectrumView view;
+    AnalyserView view;
     view.resize(269, 56);
     QImage target(view.size(), QImage::Format_ARGB32_Premultiplied);
     std::vector<float> magnitudes(401);

@@ -1,4 +1,4 @@
-#include "AudioSpectrum.h"
+#include "AudioAnalyser.h"
 
 #include <kiss_fftr.h>
 
@@ -8,7 +8,7 @@
 
 namespace audio {
 
-struct AudioSpectrum::Plan
+struct AudioAnalyser::Plan
 {
     kiss_fftr_cfg cfg = nullptr;
     std::array<kiss_fft_scalar, kSpectrumSize> in{};
@@ -16,7 +16,7 @@ struct AudioSpectrum::Plan
     ~Plan() { kiss_fftr_free(cfg); }
 };
 
-AudioSpectrum::AudioSpectrum() : m_plan(std::make_unique<Plan>())
+AudioAnalyser::AudioAnalyser() : m_plan(std::make_unique<Plan>())
 {
     m_plan->cfg = kiss_fftr_alloc(kSpectrumSize, 0, nullptr, nullptr);
     // A Hann window keeps a tone's energy in its own bands instead of smearing it over all of them.
@@ -24,9 +24,9 @@ AudioSpectrum::AudioSpectrum() : m_plan(std::make_unique<Plan>())
         m_window[size_t(i)] = float(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / (kSpectrumSize - 1)));
 }
 
-AudioSpectrum::~AudioSpectrum() = default;
+AudioAnalyser::~AudioAnalyser() = default;
 
-void AudioSpectrum::compute(const std::array<float, kSpectrumSize> &samples, std::array<float, kSpectrumBands> &bands)
+void AudioAnalyser::compute(const std::array<float, kSpectrumSize> &samples, std::array<float, kSpectrumBands> &bands)
 {
     if (!m_plan->cfg) {
         bands.fill(0.0f);
