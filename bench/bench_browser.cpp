@@ -2,6 +2,7 @@
 // a genre click, a narrowing keystroke and a deleting keystroke. Prints medians against the
 // interactive budgets (one 60 Hz frame for a click or a narrowing keystroke, 50 ms otherwise),
 // and the program's resident size with that library loaded and shown.
+#include "BenchLibrary.h"
 #include "IpodBuilder.h"
 #include "MusicLibrary.h"
 #include "RecordingDialogs.h"
@@ -21,31 +22,7 @@ namespace {
 
 std::unique_ptr<MusicLibrary> largeLibrary()
 {
-    const mkipod::Database db = mkipod::makeLargeDatabase(32767, 200);
-    auto library = std::make_unique<MusicLibrary>();
-    library->iPodName = QStringLiteral("Benchmark iPod");
-    library->iPodDrive = QStringLiteral("/nonexistent");
-    for (const mkipod::Track &t : db.tracks) {
-        Song &song = library->addSong();
-        song.SongID = t.id;
-        song.Title = t.title.value_or(QString());
-        song.Artist = t.artist.value_or(QString());
-        song.Album = t.album.value_or(QString());
-        song.Genre = t.genre.value_or(QString());
-        song.Path = t.location.value_or(QString()).replace(QLatin1Char(':'), QLatin1Char('\\'));
-        song.FileType = t.fileType.value_or(QString());
-        song.TrackNumber = t.trackNumber;
-        song.Length = t.lengthMs;
-        song.FileSize = t.sizeBytes;
-        library->SongIndex.insert(songIdText(song.SongID), library->SongCount - 1);
-    }
-    for (std::size_t p = 0; p < db.playlists.size(); ++p) {
-        clsPlayList &playlist = library->addPlaylist();
-        playlist.Name = p == 0 ? QStringLiteral(":: Benchmark iPod ::") : db.playlists[p].name;
-        for (int32_t id : db.playlists[p].trackIds)
-            playlist.SongIDs.AddItem(QString::number(id));
-    }
-    return library;
+    return libraryFromDatabase(mkipod::makeLargeDatabase(32767, 200), QStringLiteral("/nonexistent"));
 }
 
 MusicLibrary &library()

@@ -4,6 +4,7 @@
 //               the check as first written (budget: ours <= 20 ms);
 //   missing:    a bare stat() loop over the same, already built, file names (budget: ratio <= 1.2);
 //   playlist:   no baseline, budget 30 ms for writing the whole list.
+#include "BenchLibrary.h"
 #include "IpodBuilder.h"
 #include "LibraryChecks.h"
 #include "MusicLibrary.h"
@@ -38,29 +39,17 @@ QTemporaryDir &ipodFolder()
 // and album of an earlier one.
 std::unique_ptr<MusicLibrary> largeLibrary(bool withDuplicates)
 {
-    const mkipod::Database db = mkipod::makeLargeDatabase(kSongs, 200);
-    auto library = std::make_unique<MusicLibrary>();
-    library->iPodName = QStringLiteral("Benchmark iPod");
-    library->iPodDrive = ipodFolder().path();
+    auto library = libraryFromDatabase(mkipod::makeLargeDatabase(kSongs, 200), ipodFolder().path());
+    if (!withDuplicates)
+        return library;
     uint32_t pick = 12345;
-    for (const mkipod::Track &t : db.tracks) {
-        Song &song = library->addSong();
-        song.SongID = t.id;
-        song.Title = t.title.value_or(QString());
-        song.Artist = t.artist.value_or(QString());
-        song.Album = t.album.value_or(QString());
-        song.Genre = t.genre.value_or(QString());
-        song.Path = t.location.value_or(QString()).replace(QLatin1Char(':'), QLatin1Char('\\'));
-        song.FileType = t.fileType.value_or(QString());
-        song.Length = t.lengthMs;
-        const auto index = static_cast<std::size_t>(library->SongCount - 1);
-        if (withDuplicates && index > 0 && index % 10 == 0) {
-            pick = pick * 1103515245u + 12345u;
-            const Song &earlier = library->Songs[(pick >> 8) % index];
-            song.Title = earlier.Title;
-            song.Artist = earlier.Artist;
-            song.Album = earlier.Album;
-        }
+    for (std::size_t index = 10; index < library->Songs.size(); index += 10) {
+        pick = pick * 1103515245u + 12345u;
+        const Song &earlier = library->Songs[(pick >> 8) % index];
+        Song &song = library->Songs[index];
+        song.Title = earlier.Title;
+        song.Artist = earlier.Artist;
+        song.Album = earlier.Album;
     }
     return library;
 }
