@@ -164,7 +164,7 @@ void reportMemory()
     double peak = before;
     const int sample = FSOUND_Sample_Load(-1, g_sixtyMinutes.c_str(), 0x130, 0, 0);
     const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
-    const unsigned length = FSOUND_Sample_GetLength(sample);
+    const unsigned length = FSOUND_Sample_WaitForLength(sample, 60000);
     const auto start = std::chrono::steady_clock::now();
     long blocks = 0;
     while (channel && FSOUND_IsPlaying(channel) == 1) {

@@ -14,10 +14,10 @@ constexpr int kLowWater = 8192;
 
 std::expected<std::shared_ptr<AudioSample>, int> AudioSample::load(const std::string &path)
 {
-    auto decoder = AudioDecoder::open(path);
+    std::shared_ptr<AudioSample> s(new AudioSample);
+    auto decoder = AudioDecoder::open(path, &s->m_abort);
     if (!decoder)
         return std::unexpected(decoder.error());
-    std::shared_ptr<AudioSample> s(new AudioSample);
     s->m_path = path;
     s->m_sourceRate = (*decoder)->sourceRate();
     s->m_channels = (*decoder)->channels();
@@ -38,9 +38,15 @@ std::expected<std::shared_ptr<AudioSample>, int> AudioSample::load(const std::st
 
 AudioSample::~AudioSample()
 {
-    m_abort.store(true);
+    abort();
     if (m_scanThread.joinable())
         m_scanThread.join();
+}
+
+void AudioSample::abort()
+{
+    m_abort.store(true);
+    m_scanDone.notify_all();
 }
 
 int64_t AudioSample::length(std::chrono::milliseconds patience)
@@ -67,8 +73,10 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioSample::takeDecoder(const
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_primed)
+        if (m_primed) {
+            m_primed->setAbort(abort);
             return std::move(m_primed);
+        }
     }
     return AudioDecoder::open(m_path, abort);
 }
@@ -78,10 +86,11 @@ AudioChannel::AudioChannel(std::shared_ptr<AudioSample> sample, std::unique_ptr<
       m_sourceRate(m_sample->sourceRate()), m_capacity(kRingFrames), m_volume(volume),
       m_ring(size_t(kRingFrames) * size_t(m_channels))
 {
+    m_decoder->setAbort(&m_stop);
     m_thread = std::thread([this] { run(); });
 }
 
-AudioChannel::~AudioChannel()
+void AudioChannel::abort()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -89,6 +98,11 @@ AudioChannel::~AudioChannel()
     }
     m_spaceReady.notify_all();
     m_dataReady.notify_all();
+}
+
+AudioChannel::~AudioChannel()
+{
+    abort();
     if (m_thread.joinable())
         m_thread.join();
 }

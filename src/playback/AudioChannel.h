@@ -27,6 +27,8 @@ public:
     AudioSample &operator=(const AudioSample &) = delete;
 
     const std::string &path() const { return m_path; }
+    // Ends the counting pass and every read of the decoder kept for the first playback.
+    void abort();
     int sourceRate() const { return m_sourceRate; }
     int channels() const { return m_channels; }
 
@@ -71,6 +73,8 @@ public:
     AudioChannel &operator=(const AudioChannel &) = delete;
 
     const std::shared_ptr<AudioSample> &sample() const { return m_sample; }
+    // Ends decoding: a read that waits gives up, and the channel plays nothing more.
+    void abort();
     int channels() const { return m_channels; }
 
     void setPaused(bool paused) { m_paused.store(paused, std::memory_order_relaxed); }

@@ -1,4 +1,5 @@
 #include "AudioDecoder.h"
+#include "AudioSource.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -47,12 +48,12 @@ constexpr int kMaxErrors = 64;
 
 int interrupted(void *opaque)
 {
-    const auto *abort = static_cast<const std::atomic<bool> *>(opaque);
-    return abort && abort->load(std::memory_order_relaxed) ? 1 : 0;
+    return static_cast<const AudioSource *>(opaque)->aborted() ? 1 : 0;
 }
 
-// Opens the container with an abort check on every blocking read, and picks its audio stream.
-int openInput(const std::string &path, const std::atomic<bool> *abort,
+// Opens the container over our own reader, with the abort flag looked at on every wait, and
+// picks its audio stream.
+int openInput(const std::string &path, const std::atomic<bool> *abort, std::unique_ptr<AudioSource> &source,
               std::unique_ptr<AVFormatContext, FormatContextClose> &format, int &stream)
 {
     struct stat info
@@ -62,12 +63,19 @@ int openInput(const std::string &path, const std::atomic<bool> *abort,
         return errno == ENOENT || errno == ENOTDIR ? 9 : 11;
     if (S_ISDIR(info.st_mode))
         return 11;
+    auto opened = AudioSource::open(path, abort);
+    if (!opened)
+        return opened.error();
+    source = std::move(*opened);
 
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw)
         return 12;
+    raw->pb = source->io();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     raw->interrupt_callback.callback = interrupted;
-    raw->interrupt_callback.opaque = const_cast<std::atomic<bool> *>(abort);
+    raw->interrupt_callback.opaque = source.get();
+    // The name still helps the probe recognise the format by its extension.
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (rc < 0) { // avformat_open_input frees the context on failure
         if (rc == AVERROR(ENOENT))
@@ -79,7 +87,7 @@ int openInput(const std::string &path, const std::atomic<bool> *abort,
     }
     format.reset(raw);
     if (avformat_find_stream_info(raw, nullptr) < 0)
-        return 10;
+        return source->aborted() ? 11 : 10;
     stream = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (stream < 0)
         return 10;
@@ -124,11 +132,17 @@ bool isMp3(const AVFormatContext *f)
 
 AudioDecoder::~AudioDecoder() = default;
 
+void AudioDecoder::setAbort(const std::atomic<bool> *abort)
+{
+    if (m_source)
+        m_source->setAbort(abort);
+}
+
 std::expected<std::unique_ptr<AudioDecoder>, int> AudioDecoder::open(const std::string &path,
                                                                      const std::atomic<bool> *abort)
 {
     std::unique_ptr<AudioDecoder> d(new AudioDecoder);
-    if (int code = openInput(path, abort ? abort : &d->m_noAbort, d->m_format, d->m_stream); code != 0)
+    if (int code = openInput(path, abort, d->m_source, d->m_format, d->m_stream); code != 0)
         return std::unexpected(code);
     AVStream *st = d->m_format->streams[d->m_stream];
     const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
@@ -170,10 +184,10 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioDecoder::open(const std::
 ScanResult AudioDecoder::scan(const std::string &path, const std::atomic<bool> *abort)
 {
     ScanResult result;
+    std::unique_ptr<AudioSource> source; // outlives the container that reads through it
     std::unique_ptr<AVFormatContext, FormatContextClose> format;
     int stream = -1;
-    const std::atomic<bool> never{false};
-    if (openInput(path, abort ? abort : &never, format, stream) != 0)
+    if (openInput(path, abort, source, format, stream) != 0)
         return result;
     const AVStream *st = format->streams[stream];
     const AVRational perFrame{1, st->codecpar->sample_rate};

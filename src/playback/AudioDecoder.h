@@ -15,6 +15,8 @@ struct SwrContext;
 
 namespace audio {
 
+class AudioSource;
+
 // The mixer's rate; every decoder delivers frames at this rate.
 inline constexpr int kMixRate = 44100;
 
@@ -67,6 +69,9 @@ public:
     static ScanResult scan(const std::string &path, const std::atomic<bool> *abort = nullptr);
 
     ~AudioDecoder();
+    // The flag that ends every read of this decoder; a decoder handed to a new owner takes the
+    // owner's flag.
+    void setAbort(const std::atomic<bool> *abort);
     AudioDecoder(const AudioDecoder &) = delete;
     AudioDecoder &operator=(const AudioDecoder &) = delete;
 
@@ -102,12 +107,12 @@ private:
     bool ensureResampler();
     void flushResampler(std::vector<float> &out);
 
+    std::unique_ptr<AudioSource> m_source; // declared first: the container reads through it to the end
     std::unique_ptr<AVFormatContext, FormatContextClose> m_format;
     std::unique_ptr<AVCodecContext, CodecContextFree> m_codec;
     std::unique_ptr<AVFrame, FrameFree> m_frame;
     std::unique_ptr<AVPacket, PacketFree> m_packet;
     std::unique_ptr<SwrContext, SwrFree> m_swr;
-    std::atomic<bool> m_noAbort{false};
     int m_stream = -1;
     int m_sourceRate = 0;
     int m_outChannels = 2;

@@ -11,10 +11,13 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -24,10 +27,57 @@ using namespace audio;
 constexpr int kMaxChannels = 64;
 constexpr int kBlockFrames = 4096;
 constexpr int kFftUnit = 1;
-// How long FSOUND_Sample_GetLength waits for the counting pass (milliseconds of a local disk).
-constexpr std::chrono::milliseconds kLengthPatience{2000};
+// How long closing the engine waits for the decoders it stopped to let go of their files.
+constexpr std::chrono::milliseconds kClosePatience{2000};
 // Offline rendering waits at most this long for a decoder before it renders what there is.
 constexpr std::chrono::milliseconds kOfflineWait{10000};
+
+// Stopped channels and freed samples end their threads here, off the caller's thread: a decoder
+// stuck in a read of a vanished device must never hold up the window. Their flags are set
+// before they arrive, so on a healthy disk they are gone within a read.
+class Disposer
+{
+public:
+    void later(std::vector<std::shared_ptr<AudioChannel>> channels, std::shared_ptr<AudioSample> sample = nullptr)
+    {
+        for (auto &c : channels)
+            c->abort();
+        if (sample)
+            sample->abort();
+        if (channels.empty() && !sample)
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_pending;
+        }
+        std::thread([this, channels = std::move(channels), sample = std::move(sample)]() mutable {
+            channels.clear();
+            sample.reset();
+            std::lock_guard lock(m_mutex);
+            --m_pending;
+            m_done.notify_all();
+        }).detach();
+    }
+
+    // Waits until everything handed over is gone, at most `patience`.
+    void drain(std::chrono::milliseconds patience)
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait_for(lock, patience, [this] { return m_pending == 0; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    int m_pending = 0;
+};
+
+// Lives as long as the process: a disposal thread may still run while statics are destroyed.
+Disposer &disposer()
+{
+    static auto *instance = new Disposer;
+    return *instance;
+}
 
 struct Slot
 {
@@ -113,13 +163,15 @@ public:
                     dead.push_back(std::move(slot.channel));
             m_fftActive = false;
         }
-        dead.clear();
+        disposer().later(std::move(dead));
         std::map<int, std::shared_ptr<AudioSample>> samples;
         {
             std::lock_guard lock(m_sampleLock);
             samples.swap(m_samples);
         }
-        samples.clear();
+        for (auto &entry : samples)
+            disposer().later({}, std::move(entry.second));
+        disposer().drain(kClosePatience);
         m_allVolume.store(255);
         m_initialised = false;
     }
@@ -175,7 +227,7 @@ public:
                 if (slot.channel && slot.channel->sample() == s)
                     dead.push_back(std::move(slot.channel));
         }
-        // Channels and the sample are destroyed here, outside the mixer's lock: their threads are joined.
+        disposer().later(std::move(dead), std::move(s));
     }
 
     unsigned sampleLength(int handle)
@@ -185,7 +237,19 @@ public:
         auto s = sample(handle);
         if (!s)
             return fail(FMOD_ERR_INVALID_PARAM), 0;
-        return unsigned(std::clamp<int64_t>(s->length(kLengthPatience), 0, UINT32_MAX));
+        // Never waits: the container's estimate until the counting pass is done.
+        return unsigned(std::clamp<int64_t>(s->length(std::chrono::milliseconds(0)), 0, UINT32_MAX));
+    }
+
+    unsigned waitForLength(int handle, int milliseconds)
+    {
+        if (!initialised())
+            return 0;
+        auto s = sample(handle);
+        if (!s)
+            return fail(FMOD_ERR_INVALID_PARAM), 0;
+        return unsigned(std::clamp<int64_t>(s->length(std::chrono::milliseconds(std::max(0, milliseconds))), 0,
+                                            UINT32_MAX));
     }
 
     int playSound(int channel, int sampleHandle)
@@ -201,7 +265,16 @@ public:
         if (!decoder)
             return fail(FMOD_ERR_PLAY), 0;
         auto playing = std::make_shared<AudioChannel>(s, std::move(*decoder), m_allVolume.load());
-        std::shared_ptr<AudioChannel> replaced;
+        std::vector<std::shared_ptr<AudioChannel>> replaced;
+        const int handle = placeChannel(channel, std::move(playing), replaced);
+        disposer().later(std::move(replaced));
+        return handle;
+    }
+
+    // Puts a new channel into the named slot, or any free one; what it replaces goes to `replaced`.
+    int placeChannel(int channel, std::shared_ptr<AudioChannel> playing,
+                     std::vector<std::shared_ptr<AudioChannel>> &replaced)
+    {
         std::lock_guard lock(m_mixLock);
         int index = channel;
         if (index == FSOUND_FREE) {
@@ -215,7 +288,8 @@ public:
                 return fail(FMOD_ERR_CHANNEL_ALLOC), 0;
         }
         Slot &slot = m_slots[size_t(index)];
-        replaced = std::move(slot.channel);
+        if (slot.channel)
+            replaced.push_back(std::move(slot.channel));
         slot.channel = std::move(playing);
         slot.serial = (slot.serial + 1) & 0x7fffff;
         if (slot.serial == 0)
@@ -266,6 +340,7 @@ public:
         }
         if (handle != FSOUND_ALL && dead.empty())
             return fail(FMOD_ERR_INVALID_PARAM);
+        disposer().later(std::move(dead));
         return true;
     }
 
@@ -361,6 +436,9 @@ public:
         if (fx != FSOUND_FX_PARAMEQ)
             return fail(FMOD_ERR_INVALID_PARAM), -1;
         std::lock_guard lock(m_mixLock);
+        // One equaliser a channel: enabling it again names the one that is there.
+        if (!c->effects.empty())
+            return c->effects.front().id;
         ChannelEffect effect;
         effect.id = m_nextEffect++;
         if (m_nextEffect <= 0)
@@ -526,6 +604,11 @@ void FSOUND_Sample_Free(int sample)
 unsigned FSOUND_Sample_GetLength(int sample)
 {
     return engine().sampleLength(sample);
+}
+
+unsigned FSOUND_Sample_WaitForLength(int sample, int milliseconds)
+{
+    return engine().waitForLength(sample, milliseconds);
 }
 int FSOUND_PlaySound(int channel, int sample)
 {

@@ -56,7 +56,12 @@ int FSOUND_GetError();                                          // code of the l
 // index: -1 or a slot number (ignored), name: UTF-8 path, mode: FSOUND_* flags, offset/length: ignored.
 int FSOUND_Sample_Load(int index, const char *name, unsigned mode, int offset, int length);
 void FSOUND_Sample_Free(int sample);          // ends every channel playing it
-unsigned FSOUND_Sample_GetLength(int sample); // exact, in the sample's frames; 0 for a bad handle
+// In the sample's frames; 0 for a bad handle. Never waits: the container's estimate until the
+// exact count, made in the background, is done.
+unsigned FSOUND_Sample_GetLength(int sample);
+// The exact length, waiting for the count at most `milliseconds` (for tools and tests, never
+// the window); the estimate when the count is not done by then.
+unsigned FSOUND_Sample_WaitForLength(int sample, int milliseconds);
 
 // Channels.
 int FSOUND_PlaySound(int channel, int sample);   // channel -1: any free one; returns the channel handle
@@ -77,7 +82,8 @@ bool FSOUND_DSP_SetActive(int unit, bool active);
 bool FSOUND_DSP_GetActive(int unit);
 float *FSOUND_DSP_GetSpectrum();
 
-// Effects: FSOUND_FX_Enable returns an effect id (>= 1), or -1. The equaliser starts flat
+// Effects: FSOUND_FX_Enable returns an effect id (>= 1), or -1. A channel has at most one
+// equaliser: enabling it again returns the id it has. The equaliser starts flat
 // (centre 8000 Hz, 12 semitones, 0 dB). centre 80..16000 Hz, bandwidth 1..36 semitones,
 // gain -15..15 dB; values outside are clamped.
 int FSOUND_FX_Enable(int channel, unsigned fx);

@@ -16,6 +16,11 @@
 #include <set>
 #include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace enginetest;
 
 namespace {
@@ -94,8 +99,8 @@ TEST_F(EngineTest, PlaysMp3AacAndWavToTheirExactEnd)
         ASSERT_NE(sample, 0) << FSOUND_GetError();
         // The song's own length: encoder delay and padding are not part of it (a plain decode of
         // the AAC file keeps the padding of its last packet).
-        EXPECT_EQ(FSOUND_Sample_GetLength(sample), 3u * 44100);
-        EXPECT_LE(int64_t(FSOUND_Sample_GetLength(sample)), reference.frames());
+        EXPECT_EQ(FSOUND_Sample_WaitForLength(sample, 10000), 3u * 44100);
+        EXPECT_LE(int64_t(FSOUND_Sample_WaitForLength(sample, 10000)), reference.frames());
 
         const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
         ASSERT_NE(channel, 0);
@@ -170,7 +175,7 @@ TEST_F(EngineTest, SeeksLandWithinTenMillisecondsOnEveryKindOfMp3)
         const int sample = load(path);
         ASSERT_NE(sample, 0);
         // Exact even where the header's duration is far off (VBR without a Xing frame).
-        EXPECT_EQ(int64_t(FSOUND_Sample_GetLength(sample)), reference.frames());
+        EXPECT_EQ(int64_t(FSOUND_Sample_WaitForLength(sample, 10000)), reference.frames());
         if (k.kind == Mp3Kind::VbrNoXing) {
             EXPECT_GT(std::abs(containerFrames(path) - reference.frames()), 44100)
                 << "the header was expected to mislead";
@@ -260,6 +265,18 @@ TEST_F(EngineTest, EqualiserBoostsItsBandByTheGainSet)
     const double low = measure(file("150.wav"), 0);
     EXPECT_NEAR(20 * std::log10(measure(file("150.wav"), 12) / low), 0.0, 1.0);
 
+    // Enabling the equaliser again on a channel names the one it has: the boost never stacks.
+    const int sample = load(file("4k.wav"));
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    const int fx = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
+    EXPECT_EQ(FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ), fx);
+    EXPECT_EQ(FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ), fx);
+    EXPECT_TRUE(FSOUND_FX_SetParamEQ(fx, 4000, 12, 10));
+    EXPECT_NEAR(20 * std::log10(rms(render(44100), 0, 4096) / flat), 10.0, 0.5);
+    EXPECT_TRUE(FSOUND_FX_SetParamEQ(fx, 4000, 12, 0));
+    EXPECT_NEAR(20 * std::log10(rms(render(44100), 0, 4096) / flat), 0.0, 0.2);
+    FSOUND_Sample_Free(sample);
+
     EXPECT_FALSE(FSOUND_FX_SetParamEQ(0, 4000, 12, 3));
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
     EXPECT_EQ(FSOUND_FX_Enable(12345, FSOUND_FX_PARAMEQ), -1);
@@ -307,7 +324,7 @@ TEST_F(EngineTest, StereoStaysStereoAndOtherRatesAreResampled)
 
     ASSERT_TRUE(writeWav(file("48k.wav"), tone(1000, 2, 0.5, 2, 48000), 2, 48000));
     sample = load(file("48k.wav"));
-    EXPECT_EQ(FSOUND_Sample_GetLength(sample), 96000u);
+    EXPECT_EQ(FSOUND_Sample_WaitForLength(sample, 10000), 96000u);
     channel = FSOUND_PlaySound(FSOUND_FREE, sample);
     out = render(44100);
     EXPECT_NEAR(double(FSOUND_GetCurrentPosition(channel)), 48000.0, 1.0);
@@ -413,6 +430,65 @@ TEST_F(EngineTest, TruncatedAndVanishingFilesJustEnd)
     EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sample), 0);
     EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_PLAY);
     FSOUND_Sample_Free(sample);
+}
+
+// A source that stops answering mid-song, as an iPod pulled out of its socket does: a pipe whose
+// writer keeps it open and sends nothing more.
+TEST_F(EngineTest, AStalledSourceNeverHoldsUpTheCaller)
+{
+    const QString pipe = file("stalled.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const int writer = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    // A header that promises ten seconds, and eight of them; then the writer falls silent
+    // with the pipe still open.
+    ASSERT_TRUE(writeWav(file("whole.wav"), tone(440, 10, 0.3, 2), 2));
+    QFile whole(file("whole.wav"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray start = whole.read(44 + 8 * 4 * 44100);
+    std::atomic<bool> stop{false};
+    std::thread feed([&] {
+        for (qsizetype sent = 0; sent < start.size() && !stop.load();) {
+            const ssize_t n = ::write(writer, start.constData() + sent, size_t(start.size() - sent));
+            if (n > 0) {
+                sent += n;
+                continue;
+            }
+            pollfd room{writer, POLLOUT, 0};
+            ::poll(&room, 1, 20);
+        }
+    });
+    struct Cleanup
+    {
+        std::atomic<bool> &stop;
+        std::thread &feed;
+        int writer;
+        ~Cleanup()
+        {
+            stop.store(true);
+            feed.join();
+            ::close(writer);
+        }
+    } cleanup{stop, feed, writer};
+
+    using Clock = std::chrono::steady_clock;
+    const int sample = load(pipe);
+    ASSERT_NE(sample, 0) << FSOUND_GetError();
+    // The count of the whole file cannot finish; the length is the container's guess, at once.
+    auto before = Clock::now();
+    EXPECT_LE(FSOUND_Sample_GetLength(sample), 10u * 44100);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500));
+    const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
+    ASSERT_NE(channel, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the decoder reaches the empty pipe
+
+    before = Clock::now();
+    FSOUND_Sample_Free(sample);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500));
+    EXPECT_EQ(FSOUND_IsPlaying(channel), 0);
+    before = Clock::now();
+    FSOUND_Close();
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(1500)) << "every reader let go";
 }
 
 TEST_F(EngineTest, HandlesChannelsAndStopping)
