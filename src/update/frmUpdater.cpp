@@ -237,10 +237,9 @@ void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
         return;
     m_failed = true;
     RemoteFile->abortSilently();
+    // Only the private partial file holds anything of this download; the file under the
+    // listed name, if there is one, was there before and stays as it was.
     discardPartial();
-    // Nothing of a failed download may stay where it could be installed.
-    if (m_stage == Stage::Files && !m_target.isEmpty())
-        QFile::remove(m_target);
     corvanel::dialogs().message(
         {QStringLiteral("Corvanel"), DataConnection::FailureToString(Why), corvanel::MessageIcon::None,
          corvanel::MessageButtons::Ok},

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using corvanel::DialogCall;
@@ -23,6 +25,12 @@ namespace {
 
 const QString kNoUpdates = QStringLiteral("There are no updates for your version of Corvanel!");
 const QString kErrorTitle = QStringLiteral("Error in download!");
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
 
 QByteArray bytesOf(int size, char seed)
 {
@@ -88,6 +96,15 @@ protected:
         QFile file(m_folder.filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    void install(const QString &name, const QByteArray &contents, mode_t mode)
+    {
+        QFile file(m_folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(contents), contents.size());
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
+    }
+    mode_t folderMode(const QString &name) const { return modeOf(m_folder.filePath(name)); }
 
     int m_port = 0;
     QTemporaryDir m_folder;
@@ -279,3 +296,32 @@ TEST_F(UpdateWindow, UnreachableServerAndShortLinesEndInError)
     ASSERT_EQ(m_dialogs.count(), 1u);
     EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
 }
+
+// A listing line may name an installed program directly. A download that fails, or whose
+// file cannot take its name, leaves what was installed exactly as it was.
+TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
+{
+    REQUIRE_SERVER(scripted, servers().scripted());
+    install(QStringLiteral("corvanel"), "the installed program", 0755);
+    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/early::corvanel\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailClosedEarly));
+    EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
+    EXPECT_EQ(folderFile(QStringLiteral("corvanel")), "the installed program");
+    EXPECT_EQ(folderMode(QStringLiteral("corvanel")), 0755u);
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel"), QStringLiteral("version")}));
+
+    // The downloaded file cannot replace a folder: the folder and what it holds stay.
+    m_dialogs.clear();
+    serve(QStringLiteral("files/good.bin"), "good");
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("data")));
+    install(QStringLiteral("data/inside"), "kept", 0644);
+    listing("90::" + fileAddress("good.bin") + "::data\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
+    EXPECT_EQ(folderFile(QStringLiteral("data/inside")), "kept");
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel"), QStringLiteral("version")}));
+}
+
