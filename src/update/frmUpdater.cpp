@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 using namespace corvanel::update;
 
 namespace {
@@ -40,6 +42,35 @@ QPointer<frmUpdater> &openWindow()
 bool anyPendingReplacement(const QString &folder)
 {
     return !QDir(folder).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden).isEmpty();
+}
+
+// The mode a file created now gets: 0666 less the umask.
+mode_t newFileMode()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:"))
+                continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok)
+                return 0666 & ~static_cast<mode_t>(mask);
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The private file is created for its owner alone; under its listed name it takes the mode
+// of the file it replaces (so the programs stay runnable) or that of any new file.
+bool giveListedMode(const QString &partial, const QString &target)
+{
+    struct stat info = {};
+    const mode_t mode =
+        ::stat(QFile::encodeName(target).constData(), &info) == 0 ? (info.st_mode & 0777) : newFileMode();
+    return ::chmod(QFile::encodeName(partial).constData(), mode) == 0;
 }
 
 } // namespace
@@ -218,7 +249,7 @@ void frmUpdater::RemoteFile_Disconnected(int)
     // Complete: the file takes its listed name, replacing an earlier one.
     const QByteArray from = QFile::encodeName(m_partialFile);
     const QByteArray to = QFile::encodeName(m_target);
-    if (std::rename(from.constData(), to.constData()) != 0) {
+    if (!giveListedMode(m_partialFile, m_target) || std::rename(from.constData(), to.constData()) != 0) {
         m_failed = true;
         discardPartial();
         WasError();

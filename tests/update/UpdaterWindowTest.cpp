@@ -28,7 +28,7 @@ const QString kErrorTitle = QStringLiteral("Error in download!");
 
 mode_t modeOf(const QString &path)
 {
-    struct stat info{};
+    struct stat info = {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
@@ -325,3 +325,27 @@ TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
     EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel"), QStringLiteral("version")}));
 }
 
+// A replaced file keeps its mode (the programs stay runnable); a new file gets the mode of
+// any new file of the user's.
+TEST_F(UpdateWindow, DownloadedFilesKeepOrTakeOrdinaryModes)
+{
+    serve(QStringLiteral("files/program.bin"), "the new program");
+    serve(QStringLiteral("files/data.bin"), "data");
+    install(QStringLiteral("corvanel"), "old program", 0755);
+    install(QStringLiteral("updater"), "old updater", 0750);
+    install(QStringLiteral("shared.dat"), "old data", 0660);
+    listing("90::" + fileAddress("program.bin") + "::corvanel\r\n90::" + fileAddress("program.bin") +
+            "::updater\r\n90::" + fileAddress("data.bin") + "::shared.dat\r\n90::" + fileAddress("data.bin") +
+            "::fresh.dat.new\r\n");
+    const mode_t saved = ::umask(027);
+    run();
+    ::umask(saved);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Now?"));
+    EXPECT_EQ(folderFile(QStringLiteral("corvanel")), "the new program");
+    EXPECT_EQ(folderMode(QStringLiteral("corvanel")), 0755u);
+    EXPECT_EQ(folderMode(QStringLiteral("updater")), 0750u);
+    EXPECT_EQ(folderFile(QStringLiteral("shared.dat")), "data");
+    EXPECT_EQ(folderMode(QStringLiteral("shared.dat")), 0660u);
+    EXPECT_EQ(folderMode(QStringLiteral("fresh.dat.new")), 0640u);
+    EXPECT_EQ(folderMode(QStringLiteral("version")), 0640u);
+}
