@@ -425,8 +425,8 @@ TEST(DataConnectionHttp, BadRepliesFailWithCode4)
     for (const char *path : {"/moved-nolocation", "/loop", "/moved-https", "/nosecondblank", "/notfound"}) {
         Fetch fetch;
         ASSERT_TRUE(fetch.run(local(port, path))) << path;
-        // Nothing but the failure is reported, also after the server closes.
-        waitUntil([] { return false; }, 100);
+        // Nothing but the failure is reported, also once the connection has been closed.
+        ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
         EXPECT_EQ(fetch.events.failures, QList<int>{FailBadReply}) << path;
         EXPECT_EQ(fetch.events.disconnected, 0) << path;
         EXPECT_EQ(fetch.events.connected, 1) << path;
