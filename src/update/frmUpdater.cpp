@@ -32,6 +32,7 @@ namespace {
 // The listing is a few lines; anything far larger is not a listing.
 constexpr qint64 kMaxListingBytes = 16 * 1024 * 1024;
 constexpr int kProgressSteps = 1000;
+constexpr int kCaptionHeight = 30;
 
 QPointer<frmUpdater> &openWindow()
 {
@@ -96,27 +97,52 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
         "QProgressBar { background: transparent; border: none; }"
         "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
 
+    if (!m_setup.skin.windowIcon.isNull())
+        setWindowIcon(m_setup.skin.windowIcon);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 8, 12, 12);
+    layout->setContentsMargins(12, 0, 12, 12);
     layout->setSpacing(6);
+    buildCaption(layout);
+    buildInfo(layout);
 
-    auto *captionBar = new QHBoxLayout;
+    RemoteFile = new DataConnection(this);
+    RemoteFile->setObjectName(QStringLiteral("RemoteFile"));
+    // Progress is painted at once; the outcome is handled once the client has returned, so
+    // that message boxes never run inside the client's own socket handling.
+    connect(RemoteFile, &DataConnection::BytesReceived, this, &frmUpdater::RemoteFile_BytesReceived);
+    connect(RemoteFile, &DataConnection::Disconnected, this, &frmUpdater::RemoteFile_Disconnected,
+            Qt::QueuedConnection);
+    connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
+            Qt::QueuedConnection);
+}
+
+void frmUpdater::buildCaption(QVBoxLayout *layout)
+{
+    // The caption picture lies under the caption's controls, across the whole width.
     imgCaption = new QLabel(this);
     imgCaption->setObjectName(QStringLiteral("imgCaption"));
-    imgCaption->setFixedSize(18, 18);
-    imgCaption->setStyleSheet(QStringLiteral("background: qradialgradient(cx:0.5, cy:0.5, radius:0.6, fx:0.4, fy:0.4,"
-                                             " stop:0 #9fc4f2, stop:1 #2f5f9e); border-radius: 9px;"));
+    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
+    if (m_setup.skin.captionPicture)
+        imgCaption->setPixmap(m_setup.skin.captionPicture(width()));
+    imgCaption->lower();
+
+    auto *captionBar = new QHBoxLayout;
+    captionBar->setContentsMargins(0, 0, 0, 0);
     lblCaption = new QLabel(QStringLiteral("Corvanel"), this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setFixedHeight(kCaptionHeight);
     imgClose = new QLabel(QStringLiteral("\u00d7"), this);
     imgClose->setObjectName(QStringLiteral("imgClose"));
+    imgClose->setFixedHeight(kCaptionHeight);
     imgClose->setCursor(Qt::PointingHandCursor);
     imgClose->setToolTip(QStringLiteral("Close"));
-    captionBar->addWidget(imgCaption);
     captionBar->addWidget(lblCaption, 1);
     captionBar->addWidget(imgClose);
     layout->addLayout(captionBar);
+}
 
+void frmUpdater::buildInfo(QVBoxLayout *layout)
+{
     auto *body = new QHBoxLayout;
     imgPod = new QLabel(this);
     imgPod->setObjectName(QStringLiteral("imgPod"));
@@ -147,16 +173,6 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
     body->addWidget(imgPod, 0, Qt::AlignTop);
     body->addWidget(fraInfo, 1);
     layout->addLayout(body);
-
-    RemoteFile = new DataConnection(this);
-    RemoteFile->setObjectName(QStringLiteral("RemoteFile"));
-    // Progress is painted at once; the outcome is handled once the client has returned, so
-    // that message boxes never run inside the client's own socket handling.
-    connect(RemoteFile, &DataConnection::BytesReceived, this, &frmUpdater::RemoteFile_BytesReceived);
-    connect(RemoteFile, &DataConnection::Disconnected, this, &frmUpdater::RemoteFile_Disconnected,
-            Qt::QueuedConnection);
-    connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
-            Qt::QueuedConnection);
 }
 
 frmUpdater::~frmUpdater()
@@ -402,6 +418,10 @@ void frmUpdater::mouseDoubleClickEvent(QMouseEvent *event)
 void frmUpdater::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (m_setup.skin.paintBack) {
+        m_setup.skin.paintBack(painter, rect());
+        return;
+    }
     QLinearGradient gradient(0, 0, 0, height());
     gradient.setColorAt(0.0, QColor(0x2c, 0x31, 0x3a));
     gradient.setColorAt(1.0, QColor(0x16, 0x19, 0x1e));
@@ -410,9 +430,17 @@ void frmUpdater::paintEvent(QPaintEvent *)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+void frmUpdater::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
+    if (m_setup.skin.mask)
+        setMask(m_setup.skin.mask(size()));
+}
+
 namespace corvanel::update {
 
-frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
+frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater, WindowSkin skin,
                              const QString &programFolder)
 {
     QPointer<frmUpdater> &window = openWindow();
@@ -424,6 +452,7 @@ frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromSt
     UpdaterSetup setup;
     setup.programFolder = programFolder;
     setup.runUpdater = std::move(runUpdater);
+    setup.skin = std::move(skin);
     window = new frmUpdater(mainWindow, std::move(setup));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

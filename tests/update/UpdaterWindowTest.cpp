@@ -6,7 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -348,4 +350,32 @@ TEST_F(UpdateWindow, DownloadedFilesKeepOrTakeOrdinaryModes)
     EXPECT_EQ(folderMode(QStringLiteral("shared.dat")), 0660u);
     EXPECT_EQ(folderMode(QStringLiteral("fresh.dat.new")), 0640u);
     EXPECT_EQ(folderMode(QStringLiteral("version")), 0640u);
+}
+
+// With the owner's skin the window wears the caption strip and the tiled background; the
+// controls on them stay as they are.
+TEST(UpdateWindowLook, WearsTheOwnersSkin)
+{
+    const QColor back(200, 0, 0), caption(0, 200, 0);
+    UpdaterSetup setup;
+    setup.programFolder = QDir::tempPath();
+    setup.skin.paintBack = [&](QPainter &painter, const QRect &area) { painter.fillRect(area, back); };
+    int askedWidth = 0;
+    setup.skin.captionPicture = [&](int width) {
+        askedWidth = width;
+        QPixmap strip(width, 30);
+        strip.fill(caption);
+        return strip;
+    };
+    frmUpdater window(nullptr, setup);
+    const QImage look = window.grab().toImage();
+    EXPECT_EQ(askedWidth, window.width());
+    EXPECT_EQ(look.pixelColor(2, 2), caption);
+    EXPECT_EQ(look.pixelColor(window.width() / 2, 27), caption);
+    EXPECT_EQ(look.pixelColor(2, window.height() - 3), back);
+    EXPECT_EQ(look.pixelColor(window.width() - 3, 40), back);
+    EXPECT_EQ(window.lblCaption->text(), QStringLiteral("Corvanel"));
+    EXPECT_EQ(window.fraInfo->title(), QStringLiteral("Update Info"));
+    EXPECT_GE(window.lblCaption->geometry().top(), 0);
+    EXPECT_LE(window.lblCaption->geometry().bottom(), 30);
 }
