@@ -707,7 +707,16 @@ void frmMain::mnuAbout_Click()
 
 void frmMain::mnuUpdate_Click()
 {
-    corvanel::update::openUpdateWindow(this, [this](bool fromStartup) { mdl::RunUpdater(fromStartup, this); });
+    corvanel::update::WindowSkin skin;
+    skin.paintBack = [tile = m_back->backgroundTile()](QPainter &painter, const QRect &area) {
+        PaintBack(painter, area, tile);
+        paintOuterBorder(painter, QRectF(area));
+    };
+    skin.captionPicture = [back = m_back.get()](int width) { return back->captionPicture(width); };
+    skin.mask = [](const QSize &size) { return roundedMask(size); };
+    skin.windowIcon = frmBack::appIcon();
+    corvanel::update::openUpdateWindow(
+        this, [this](bool fromStartup) { mdl::RunUpdater(fromStartup, this); }, std::move(skin));
 }
 
 void frmMain::mnuShow_Click()

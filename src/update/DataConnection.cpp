@@ -10,7 +10,10 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+
+#include <unistd.h>
 
 namespace {
 
@@ -225,14 +228,22 @@ bool DataConnection::openTargetFile()
     return true;
 }
 
-void DataConnection::closeTargetFile()
+bool DataConnection::closeTargetFile(bool complete)
 {
+    bool written = true;
     if (m_file) {
-        flushFile();
+        written = flushFile();
+        // A complete file is on the disk before its caller gives it a name to be found by;
+        // a device that cannot be synced has nothing to wait for.
+        if (written && complete && ::fsync(m_file->handle()) != 0 && errno != EINVAL && errno != EROFS)
+            written = false;
+        m_file->unsetError();
         m_file->close();
+        written = written && m_file->error() == QFileDevice::NoError;
         m_file.reset();
     }
     m_fileBuffer.clear();
+    return written;
 }
 
 bool DataConnection::writeToFile(const char *bytes, qint64 count)
@@ -624,18 +635,21 @@ void DataConnection::ProcessHeader()
     if (m_httpReply == 206) {
         if (m_useResume)
             m_receivedBytes = m_resumeFrom;
-        flushFile();
-        if (m_downloadType == 0 && m_file && m_useResume && m_file->size() >= m_resumeFrom)
-            m_file->seek(m_resumeFrom);
+        const bool resumeAt = m_downloadType == 0 && m_file && m_useResume && m_file->size() >= m_resumeFrom;
+        if (!flushFile() || (resumeAt && !m_file->seek(m_resumeFrom))) {
+            failAndClose(FailCreateFile);
+            return;
+        }
     } else if (m_httpReply == 200) {
         // A whole body instead of the asked-for rest: its length stands alone.
         if (m_useResume && m_downloadLength != -1)
             m_downloadLength -= m_resumeFrom;
         m_useResume = false;
         m_fileBuffer.resize(0);
-        if (m_downloadType == 0 && m_file) {
-            m_file->seek(0);
-            m_file->resize(0);
+        // A device (a pipe, /dev/full) has nothing to rewind.
+        if (m_downloadType == 0 && m_file && !m_file->isSequential() && !(m_file->seek(0) && m_file->resize(0))) {
+            failAndClose(FailCreateFile);
+            return;
         }
     } else if ((m_httpReply == 301 || m_httpReply == 302) && !m_location.isEmpty()) {
         if (!m_autoRedirect) {
@@ -750,7 +764,7 @@ void DataConnection::closeHandling()
     m_inCloseHandling = false;
     if (m_redirecting || m_closed)
         return;
-    closeTargetFile();
+    const bool fileWritten = closeTargetFile(!m_aborted && !m_replyFailed);
     m_isConnected = false;
     m_closed = true;
     m_phase = Phase::Closed;
@@ -763,6 +777,9 @@ void DataConnection::closeHandling()
         emit DownloadFailed(FailProxyRejected, m_id);
     } else if (m_replyFailed) {
         // The failure has been reported already.
+    } else if (!fileWritten) {
+        // The last bytes reach the file only now: a full disk must not pass for a whole file.
+        emit DownloadFailed(FailCreateFile, m_id);
     } else if (m_readingHeader) {
         emit DownloadFailed(FailClosedEarly, m_id);
     } else if (m_downloadLength != -1 && m_downloadLength != ReceivedBytes()

@@ -165,7 +165,9 @@ private:
 
     void resetForFetch();
     bool openTargetFile();
-    void closeTargetFile();
+    // Writes what is buffered and closes the file; complete: also waits until it is on the
+    // disk. False when any of it failed.
+    bool closeTargetFile(bool complete = false);
     bool writeToFile(const char *bytes, qint64 count);
     bool flushFile();
     void dropSocket();

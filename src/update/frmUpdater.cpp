@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sys/stat.h>
+
 using namespace corvanel::update;
 
 namespace {
@@ -30,6 +32,7 @@ namespace {
 // The listing is a few lines; anything far larger is not a listing.
 constexpr qint64 kMaxListingBytes = 16 * 1024 * 1024;
 constexpr int kProgressSteps = 1000;
+constexpr int kCaptionHeight = 30;
 
 QPointer<frmUpdater> &openWindow()
 {
@@ -40,6 +43,35 @@ QPointer<frmUpdater> &openWindow()
 bool anyPendingReplacement(const QString &folder)
 {
     return !QDir(folder).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden).isEmpty();
+}
+
+// The mode a file created now gets: 0666 less the umask.
+mode_t newFileMode()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:"))
+                continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok)
+                return 0666 & ~static_cast<mode_t>(mask);
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The private file is created for its owner alone; under its listed name it takes the mode
+// of the file it replaces (so the programs stay runnable) or that of any new file.
+bool giveListedMode(const QString &partial, const QString &target)
+{
+    struct stat info = {};
+    const mode_t mode =
+        ::stat(QFile::encodeName(target).constData(), &info) == 0 ? (info.st_mode & 0777) : newFileMode();
+    return ::chmod(QFile::encodeName(partial).constData(), mode) == 0;
 }
 
 } // namespace
@@ -65,27 +97,52 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
         "QProgressBar { background: transparent; border: none; }"
         "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
 
+    if (!m_setup.skin.windowIcon.isNull())
+        setWindowIcon(m_setup.skin.windowIcon);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 8, 12, 12);
+    layout->setContentsMargins(12, 0, 12, 12);
     layout->setSpacing(6);
+    buildCaption(layout);
+    buildInfo(layout);
 
-    auto *captionBar = new QHBoxLayout;
+    RemoteFile = new DataConnection(this);
+    RemoteFile->setObjectName(QStringLiteral("RemoteFile"));
+    // Progress is painted at once; the outcome is handled once the client has returned, so
+    // that message boxes never run inside the client's own socket handling.
+    connect(RemoteFile, &DataConnection::BytesReceived, this, &frmUpdater::RemoteFile_BytesReceived);
+    connect(RemoteFile, &DataConnection::Disconnected, this, &frmUpdater::RemoteFile_Disconnected,
+            Qt::QueuedConnection);
+    connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
+            Qt::QueuedConnection);
+}
+
+void frmUpdater::buildCaption(QVBoxLayout *layout)
+{
+    // The caption picture lies under the caption's controls, across the whole width.
     imgCaption = new QLabel(this);
     imgCaption->setObjectName(QStringLiteral("imgCaption"));
-    imgCaption->setFixedSize(18, 18);
-    imgCaption->setStyleSheet(QStringLiteral("background: qradialgradient(cx:0.5, cy:0.5, radius:0.6, fx:0.4, fy:0.4,"
-                                             " stop:0 #9fc4f2, stop:1 #2f5f9e); border-radius: 9px;"));
+    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
+    if (m_setup.skin.captionPicture)
+        imgCaption->setPixmap(m_setup.skin.captionPicture(width()));
+    imgCaption->lower();
+
+    auto *captionBar = new QHBoxLayout;
+    captionBar->setContentsMargins(0, 0, 0, 0);
     lblCaption = new QLabel(QStringLiteral("Corvanel"), this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setFixedHeight(kCaptionHeight);
     imgClose = new QLabel(QStringLiteral("\u00d7"), this);
     imgClose->setObjectName(QStringLiteral("imgClose"));
+    imgClose->setFixedHeight(kCaptionHeight);
     imgClose->setCursor(Qt::PointingHandCursor);
     imgClose->setToolTip(QStringLiteral("Close"));
-    captionBar->addWidget(imgCaption);
     captionBar->addWidget(lblCaption, 1);
     captionBar->addWidget(imgClose);
     layout->addLayout(captionBar);
+}
 
+void frmUpdater::buildInfo(QVBoxLayout *layout)
+{
     auto *body = new QHBoxLayout;
     imgPod = new QLabel(this);
     imgPod->setObjectName(QStringLiteral("imgPod"));
@@ -116,16 +173,6 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
     body->addWidget(imgPod, 0, Qt::AlignTop);
     body->addWidget(fraInfo, 1);
     layout->addLayout(body);
-
-    RemoteFile = new DataConnection(this);
-    RemoteFile->setObjectName(QStringLiteral("RemoteFile"));
-    // Progress is painted at once; the outcome is handled once the client has returned, so
-    // that message boxes never run inside the client's own socket handling.
-    connect(RemoteFile, &DataConnection::BytesReceived, this, &frmUpdater::RemoteFile_BytesReceived);
-    connect(RemoteFile, &DataConnection::Disconnected, this, &frmUpdater::RemoteFile_Disconnected,
-            Qt::QueuedConnection);
-    connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
-            Qt::QueuedConnection);
 }
 
 frmUpdater::~frmUpdater()
@@ -218,7 +265,7 @@ void frmUpdater::RemoteFile_Disconnected(int)
     // Complete: the file takes its listed name, replacing an earlier one.
     const QByteArray from = QFile::encodeName(m_partialFile);
     const QByteArray to = QFile::encodeName(m_target);
-    if (std::rename(from.constData(), to.constData()) != 0) {
+    if (!giveListedMode(m_partialFile, m_target) || std::rename(from.constData(), to.constData()) != 0) {
         m_failed = true;
         discardPartial();
         WasError();
@@ -237,10 +284,9 @@ void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
         return;
     m_failed = true;
     RemoteFile->abortSilently();
+    // Only the private partial file holds anything of this download; the file under the
+    // listed name, if there is one, was there before and stays as it was.
     discardPartial();
-    // Nothing of a failed download may stay where it could be installed.
-    if (m_stage == Stage::Files && !m_target.isEmpty())
-        QFile::remove(m_target);
     corvanel::dialogs().message(
         {QStringLiteral("Corvanel"), DataConnection::FailureToString(Why), corvanel::MessageIcon::None,
          corvanel::MessageButtons::Ok},
@@ -372,6 +418,10 @@ void frmUpdater::mouseDoubleClickEvent(QMouseEvent *event)
 void frmUpdater::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (m_setup.skin.paintBack) {
+        m_setup.skin.paintBack(painter, rect());
+        return;
+    }
     QLinearGradient gradient(0, 0, 0, height());
     gradient.setColorAt(0.0, QColor(0x2c, 0x31, 0x3a));
     gradient.setColorAt(1.0, QColor(0x16, 0x19, 0x1e));
@@ -380,9 +430,17 @@ void frmUpdater::paintEvent(QPaintEvent *)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+void frmUpdater::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
+    if (m_setup.skin.mask)
+        setMask(m_setup.skin.mask(size()));
+}
+
 namespace corvanel::update {
 
-frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
+frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater, WindowSkin skin,
                              const QString &programFolder)
 {
     QPointer<frmUpdater> &window = openWindow();
@@ -394,6 +452,7 @@ frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromSt
     UpdaterSetup setup;
     setup.programFolder = programFolder;
     setup.runUpdater = std::move(runUpdater);
+    setup.skin = std::move(skin);
     window = new frmUpdater(mainWindow, std::move(setup));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -1,7 +1,10 @@
 #pragma once
 // The update window: fetches the server's listing, downloads every newer file into the
 // program folder and offers to restart into the Updater.
+#include <QIcon>
+#include <QPixmap>
 #include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -11,10 +14,21 @@
 class DataConnection;
 class QGroupBox;
 class QLabel;
+class QVBoxLayout;
 class QProgressBar;
 class QFrame;
 
 namespace corvanel::update {
+
+// The main window's skin as this window wears it; the owner supplies its pictures. Anything
+// left empty falls back to plain painting.
+struct WindowSkin
+{
+    std::function<void(QPainter &, const QRect &)> paintBack; // tiled background and border
+    std::function<QPixmap(int width)> captionPicture;         // the caption strip
+    std::function<QRegion(const QSize &)> mask;               // rounded corners
+    QIcon windowIcon;
+};
 
 struct UpdaterSetup
 {
@@ -26,6 +40,7 @@ struct UpdaterSetup
     int localVersion = -1;
     // The hand-over to the Updater that the main program provides (RunUpdater(FromStartup)).
     std::function<void(bool FromStartup)> runUpdater;
+    WindowSkin skin;
 };
 
 } // namespace corvanel::update
@@ -67,6 +82,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private slots:
     void RemoteFile_BytesReceived(qint64 count, int id);
@@ -75,6 +91,9 @@ private slots:
 
 private:
     enum class Stage { Idle, Listing, Files, Done };
+
+    void buildCaption(QVBoxLayout *layout);
+    void buildInfo(QVBoxLayout *layout);
 
     void ProcessFile();
     void processNextLine();
@@ -100,9 +119,9 @@ namespace corvanel::update {
 
 // Opens the update window owned by mainWindow (or raises the open one) and returns it. The
 // window deletes itself when it closes. runUpdater is called with false when the user agrees
-// to restart into the Updater.
+// to restart into the Updater. The window wears skin.
 frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
-                             const QString &programFolder = QString());
+                             WindowSkin skin = {}, const QString &programFolder = QString());
 // The open update window, if any.
 frmUpdater *updateWindow();
 

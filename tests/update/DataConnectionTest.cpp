@@ -278,6 +278,25 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
     EXPECT_EQ(missing.connection.HTTPReply(), 404);
 }
 
+// A full disk is a failure to write the file, whether the bytes fail on their way (a body
+// larger than the write buffer) or only when the file is closed (a small one).
+TEST(DataConnectionHttp, FullDiskIsNeverAComplete)
+{
+    TestServers &servers = TestServers::instance();
+    REQUIRE_SERVER(port, servers.origin());
+    writeFile(servers.originRoot() + QStringLiteral("/small.bin"), pattern(5000));
+    writeFile(servers.originRoot() + QStringLiteral("/large.bin"), pattern(600000));
+    for (const char *path : {"/small.bin", "/large.bin"}) {
+        Fetch fetch(0);
+        fetch.connection.setUseTempFile(false);
+        fetch.connection.setFilename(QStringLiteral("/dev/full"));
+        ASSERT_TRUE(fetch.run(local(port, path))) << path;
+        ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
+        EXPECT_EQ(fetch.events.failures, QList<int>{FailCreateFile}) << path;
+        EXPECT_EQ(fetch.events.disconnected, 0) << path;
+    }
+}
+
 TEST(DataConnectionHttp, MemoryStreamAndCountingTargets)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
@@ -406,8 +425,8 @@ TEST(DataConnectionHttp, BadRepliesFailWithCode4)
     for (const char *path : {"/moved-nolocation", "/loop", "/moved-https", "/nosecondblank", "/notfound"}) {
         Fetch fetch;
         ASSERT_TRUE(fetch.run(local(port, path))) << path;
-        // Nothing but the failure is reported, also after the server closes.
-        waitUntil([] { return false; }, 100);
+        // Nothing but the failure is reported, also once the connection has been closed.
+        ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
         EXPECT_EQ(fetch.events.failures, QList<int>{FailBadReply}) << path;
         EXPECT_EQ(fetch.events.disconnected, 0) << path;
         EXPECT_EQ(fetch.events.connected, 1) << path;

@@ -6,10 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +27,12 @@ namespace {
 
 const QString kNoUpdates = QStringLiteral("There are no updates for your version of Corvanel!");
 const QString kErrorTitle = QStringLiteral("Error in download!");
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
 
 QByteArray bytesOf(int size, char seed)
 {
@@ -88,6 +98,15 @@ protected:
         QFile file(m_folder.filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    void install(const QString &name, const QByteArray &contents, mode_t mode)
+    {
+        QFile file(m_folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(contents), contents.size());
+        file.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(file.fileName()).constData(), mode), 0);
+    }
+    mode_t folderMode(const QString &name) const { return modeOf(m_folder.filePath(name)); }
 
     int m_port = 0;
     QTemporaryDir m_folder;
@@ -278,4 +297,85 @@ TEST_F(UpdateWindow, UnreachableServerAndShortLinesEndInError)
     run();
     ASSERT_EQ(m_dialogs.count(), 1u);
     EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
+}
+
+// A listing line may name an installed program directly. A download that fails, or whose
+// file cannot take its name, leaves what was installed exactly as it was.
+TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
+{
+    REQUIRE_SERVER(scripted, servers().scripted());
+    install(QStringLiteral("corvanel"), "the installed program", 0755);
+    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/early::corvanel\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 2u);
+    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailClosedEarly));
+    EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
+    EXPECT_EQ(folderFile(QStringLiteral("corvanel")), "the installed program");
+    EXPECT_EQ(folderMode(QStringLiteral("corvanel")), 0755u);
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel"), QStringLiteral("version")}));
+
+    // The downloaded file cannot replace a folder: the folder and what it holds stay.
+    m_dialogs.clear();
+    serve(QStringLiteral("files/good.bin"), "good");
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("data")));
+    install(QStringLiteral("data/inside"), "kept", 0644);
+    listing("90::" + fileAddress("good.bin") + "::data\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, kErrorTitle);
+    EXPECT_EQ(folderFile(QStringLiteral("data/inside")), "kept");
+    EXPECT_EQ(folderFiles(), (QStringList{QStringLiteral("corvanel"), QStringLiteral("version")}));
+}
+
+// A replaced file keeps its mode (the programs stay runnable); a new file gets the mode of
+// any new file of the user's.
+TEST_F(UpdateWindow, DownloadedFilesKeepOrTakeOrdinaryModes)
+{
+    serve(QStringLiteral("files/program.bin"), "the new program");
+    serve(QStringLiteral("files/data.bin"), "data");
+    install(QStringLiteral("corvanel"), "old program", 0755);
+    install(QStringLiteral("updater"), "old updater", 0750);
+    install(QStringLiteral("shared.dat"), "old data", 0660);
+    listing("90::" + fileAddress("program.bin") + "::corvanel\r\n90::" + fileAddress("program.bin") +
+            "::updater\r\n90::" + fileAddress("data.bin") + "::shared.dat\r\n90::" + fileAddress("data.bin") +
+            "::fresh.dat.new\r\n");
+    const mode_t saved = ::umask(027);
+    run();
+    ::umask(saved);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Now?"));
+    EXPECT_EQ(folderFile(QStringLiteral("corvanel")), "the new program");
+    EXPECT_EQ(folderMode(QStringLiteral("corvanel")), 0755u);
+    EXPECT_EQ(folderMode(QStringLiteral("updater")), 0750u);
+    EXPECT_EQ(folderFile(QStringLiteral("shared.dat")), "data");
+    EXPECT_EQ(folderMode(QStringLiteral("shared.dat")), 0660u);
+    EXPECT_EQ(folderMode(QStringLiteral("fresh.dat.new")), 0640u);
+    EXPECT_EQ(folderMode(QStringLiteral("version")), 0640u);
+}
+
+// With the owner's skin the window wears the caption strip and the tiled background; the
+// controls on them stay as they are.
+TEST(UpdateWindowLook, WearsTheOwnersSkin)
+{
+    const QColor back(200, 0, 0), caption(0, 200, 0);
+    UpdaterSetup setup;
+    setup.programFolder = QDir::tempPath();
+    setup.skin.paintBack = [&](QPainter &painter, const QRect &area) { painter.fillRect(area, back); };
+    int askedWidth = 0;
+    setup.skin.captionPicture = [&](int width) {
+        askedWidth = width;
+        QPixmap strip(width, 30);
+        strip.fill(caption);
+        return strip;
+    };
+    frmUpdater window(nullptr, setup);
+    const QImage look = window.grab().toImage();
+    EXPECT_EQ(askedWidth, window.width());
+    EXPECT_EQ(look.pixelColor(2, 2), caption);
+    EXPECT_EQ(look.pixelColor(window.width() / 2, 27), caption);
+    EXPECT_EQ(look.pixelColor(2, window.height() - 3), back);
+    EXPECT_EQ(look.pixelColor(window.width() - 3, 40), back);
+    EXPECT_EQ(window.lblCaption->text(), QStringLiteral("Corvanel"));
+    EXPECT_EQ(window.fraInfo->title(), QStringLiteral("Update Info"));
+    EXPECT_GE(window.lblCaption->geometry().top(), 0);
+    EXPECT_LE(window.lblCaption->geometry().bottom(), 30);
 }
