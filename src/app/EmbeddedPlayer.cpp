@@ -70,6 +70,22 @@ QString FModErrorText(int32_t code)
     return QString::fromLatin1(texts[code]);
 }
 
+uint32_t spectrumColorFromText(const QString &text)
+{
+    constexpr uint32_t kDefault = 16711680;
+    const auto value = corvanel::toNumber(text);
+    // A hand-edited value that is no colour (negative, past 24 bits, fractional, text) is ignored.
+    if (!value || !(*value >= 0.0 && *value <= 16777215.0) || *value != std::floor(*value))
+        return kDefault;
+    return static_cast<uint32_t>(*value);
+}
+
+uint32_t storedSpectrumColor()
+{
+    return spectrumColorFromText(
+        corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
+}
+
 QString remainingText(const QString &length, const QString &elapsed)
 {
     if (length.isEmpty() || elapsed.isEmpty())
@@ -365,8 +381,16 @@ void EmbeddedPlayer::OpenInEmbedded()
                                        &m_main);
         return;
     }
-    PlayFile(nativeSongPath(m_main.library().iPodDrive, songs.text(row, SongCatalog::ColPath)));
+    // A path the resolver refuses (it would leave the iPod) is an error of the start itself.
+    const QString file = nativeSongPath(m_main.library().iPodDrive, songs.text(row, SongCatalog::ColPath));
+    if (!file.isEmpty())
+        PlayFile(file);
     showPlaying(true);
+    QCoreApplication::processEvents();
+    if (file.isEmpty()) {
+        startFailed();
+        return;
+    }
     m_main.setNowPlayingLength(songs.text(row, SongCatalog::ColLengthMs));
     m_main.lblTitle->setText(songs.text(row, SongCatalog::ColTitle));
     m_main.lblArtist->setText(songs.text(row, SongCatalog::ColArtist));
@@ -377,6 +401,21 @@ void EmbeddedPlayer::OpenInEmbedded()
     NowPlayingLength = songs.text(row, SongCatalog::ColLengthMs).toInt();
     m_main.lblTime->setText(QStringLiteral("Length: ") + ConvertToTime(NowPlayingLength));
     m_main.showNowPlaying(true);
+}
+
+void EmbeddedPlayer::startFailed()
+{
+    if (m_main.menus().item(QStringLiteral("mnuUnsupportedFiles"))->isChecked())
+        m_main.handOverToExternalPlayer();
+    else
+        corvanel::dialogs().inform(
+            QStringLiteral("Error in playing file"),
+            QStringLiteral("Could not play the file using the inbuilt Media Player... Please try using the Default Player"),
+            &m_main);
+    m_main.lblTitle->clear();
+    m_main.lblArtist->clear();
+    m_main.lblAlbum->clear();
+    m_main.lblGenre->clear();
 }
 
 void EmbeddedPlayer::PlayFile(const QString &File)
@@ -475,9 +514,6 @@ void EmbeddedPlayer::picPrev_Click()
 
 void EmbeddedPlayer::tmrCheckfMod_Timer()
 {
-    // While a box waits for the user, continuous play waits too: no second box over the first.
-    if (QApplication::activeModalWidget())
-        return;
     const int32_t v = clampVolume(FSOUND_GetVolume(0));
     picVolume->setShapeWidth(static_cast<int>(v / 255.0 * picVolume->scaleWidth() + 1));
     picVolume->tag = QString::number(v);
@@ -492,7 +528,8 @@ void EmbeddedPlayer::tmrCheckfMod_Timer()
         PicPosition->setShapeWidth(static_cast<int>(fraction * PicPosition->scaleWidth()));
         lblElapsed->setText(ConvertToTime(static_cast<int32_t>(std::lround(fraction * NowPlayingLength))));
         ShowRemaining();
-    } else if (Playing) {
+    } else if (Playing && !QApplication::activeModalWidget()) {
+        // While a box waits for the user, continuous play waits too: no second box over the first.
         picNext_Click();
     }
 }
@@ -591,9 +628,7 @@ void EmbeddedPlayer::PicSpectrum_MouseUp(Qt::MouseButton Button)
 {
     if (Button != Qt::RightButton)
         return;
-    const auto stored = corvanel::toNumber(
-        corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
-    uint32_t c = stored ? static_cast<uint32_t>(*stored) : 0;
+    uint32_t c = storedSpectrumColor();
     if (const auto chosen = corvanel::dialogs().chooseColor(AnalyserView::toColor(c), &m_main)) {
         c = AnalyserView::fromColor(*chosen);
         corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QString::number(c));

@@ -69,6 +69,10 @@ private:
 
 // The sentence for an engine error code.
 QString FModErrorText(int32_t code);
+// The analyser's colour from its stored text: a Windows colour value (red in the lowest byte);
+// anything that is not one gives the default blue.
+uint32_t spectrumColorFromText(const QString &text);
+uint32_t storedSpectrumColor();
 // The remaining time from the length and elapsed captions ("m:ss"), borrowing a minute when
 // the elapsed seconds exceed the length's: "-2:05". Empty when either is empty.
 QString remainingText(const QString &length, const QString &elapsed);
@@ -126,6 +130,7 @@ public:
 
 private:
     void showPlaying(bool playing);
+    void startFailed();
     void selectRow(int row);
     void jumpWindow(float rise);
 

@@ -85,13 +85,20 @@ CheckResult findDuplicates(const MusicLibrary &library)
     return result;
 }
 
-CheckResult findMissing(const MusicLibrary &library)
+CheckResult findMissing(const MusicLibrary &library, const std::atomic<bool> *cancel)
 {
     CheckResult result;
     const QByteArray drive = QFile::encodeName(library.iPodDrive);
     NativePathResolver resolver(library.iPodDrive);
     std::string path;
     for (const Song &song : library.Songs) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            break;
+        if (!NativePathResolver::isSafe(song.Path)) {
+            appendLine(result.report, song);
+            ++result.count;
+            continue;
+        }
         // The exact name first: one stat for a file that is there.
         const QByteArray stored = QFile::encodeName(song.Path);
         path.assign(drive.constData(), static_cast<std::size_t>(drive.size()));
@@ -110,6 +117,42 @@ CheckResult findMissing(const MusicLibrary &library)
         ++result.count;
     }
     return result;
+}
+
+MissingFilesCheck::~MissingFilesCheck()
+{
+    m_cancel.store(true);
+    join();
+}
+
+void MissingFilesCheck::join()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool MissingFilesCheck::start(const MusicLibrary &library)
+{
+    if (m_running)
+        return false;
+    join();
+    m_running = true;
+    m_cancel.store(false);
+    m_worker = std::thread([this, &library] {
+        CheckResult result = findMissing(library, &m_cancel);
+        if (m_cancel.load())
+            return;
+        // Queued to this object's thread; dropped if the object is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, result = std::move(result)] {
+                m_running = false;
+                join();
+                emit finished(result);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
 }
 
 corvanel::Message duplicatesMessage(const CheckResult &result)

@@ -5,8 +5,11 @@
 #include "Dialogs.h"
 #include "MusicLibrary.h"
 
+#include <QObject>
 #include <QString>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 struct CheckResult
 {
@@ -22,7 +25,34 @@ CheckResult findDuplicates(const MusicLibrary &library);
 
 // Songs without an ordinary file at iPodDrive + Path: a folder of that name, or a hidden
 // file, counts as missing. Names are matched without regard to case, as on the iPod.
-CheckResult findMissing(const MusicLibrary &library);
+// A refused path (see NativePathResolver::isSafe) counts as missing. A set `cancel` ends the
+// walk early with what it has found so far.
+CheckResult findMissing(const MusicLibrary &library, const std::atomic<bool> *cancel = nullptr);
+
+// The missing-file check off the window's thread: on a USB iPod it stats for seconds.
+// `finished` arrives on the thread that owns this object. The library must not change while
+// the check runs (it is read-only once loaded).
+class MissingFilesCheck : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MissingFilesCheck(QObject *parent = nullptr) : QObject(parent) {}
+    ~MissingFilesCheck() override; // stops a running check and waits for it
+
+    // Starts the check; false while one is running.
+    bool start(const MusicLibrary &library);
+    bool running() const { return m_running; }
+
+signals:
+    void finished(const CheckResult &result);
+
+private:
+    void join();
+
+    std::thread m_worker;
+    std::atomic<bool> m_cancel{false};
+    bool m_running = false;
+};
 
 // The boxes that report the results.
 corvanel::Message duplicatesMessage(const CheckResult &result);

@@ -1,5 +1,6 @@
 #include "PlaylistFile.h"
 
+#include "NativePath.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
 
@@ -10,17 +11,15 @@
 
 namespace {
 
-void appendLine(QByteArray &out, const QByteArray &drive, const QString &storedPath)
+// One line per song, through the same resolver as Open and Show File: the names the files
+// really have (a copy of an iPod on a case-sensitive disk plays too). A refused path, which
+// could point outside the iPod or break the line, is left out.
+void appendLine(QByteArray &out, NativePathResolver &resolver, const QString &storedPath)
 {
-    out += drive;
-    const QByteArray path = storedPath.toUtf8();
-    if (!path.startsWith('\\') && !path.startsWith('/'))
-        out += '/';
-    const qsizetype start = out.size();
-    out += path;
-    for (char *c = out.data() + start, *end = out.data() + out.size(); c != end; ++c)
-        if (*c == '\\')
-            *c = '/';
+    const QString file = resolver.resolve(storedPath);
+    if (file.isEmpty())
+        return;
+    out += file.toUtf8();
     out += "\r\n";
 }
 
@@ -56,11 +55,11 @@ std::expected<QString, QString> writeNewM3u(const QByteArray &text)
 
 QByteArray m3uText(const QString &iPodDrive, const QStringList &storedPaths)
 {
-    const QByteArray drive = iPodDrive.toUtf8();
+    NativePathResolver resolver(iPodDrive);
     QByteArray out;
-    out.reserve(storedPaths.size() * (drive.size() + 48));
+    out.reserve(storedPaths.size() * (iPodDrive.size() + 48));
     for (const QString &path : storedPaths)
-        appendLine(out, drive, path);
+        appendLine(out, resolver, path);
     return out;
 }
 
@@ -71,10 +70,10 @@ std::expected<QString, QString> writeM3u(const QString &iPodDrive, const QString
 
 std::expected<QString, QString> writeM3u(const QString &iPodDrive, const SongTableModel &rows)
 {
-    const QByteArray drive = iPodDrive.toUtf8();
+    NativePathResolver resolver(iPodDrive);
     QByteArray out;
-    out.reserve(rows.rowCount() * (drive.size() + 48));
+    out.reserve(rows.rowCount() * (iPodDrive.size() + 48));
     for (int row = 0; row < rows.rowCount(); ++row)
-        appendLine(out, drive, rows.text(row, SongCatalog::ColPath));
+        appendLine(out, resolver, rows.text(row, SongCatalog::ColPath));
     return writeNewM3u(out);
 }

@@ -143,14 +143,14 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     // The list part of the load.
     fraNow->setTitle(fraNow->title() + library.iPodName);
     m_menus = std::make_unique<frmMenus>();
+    m_missingCheck = new MissingFilesCheck(this);
+    connect(m_missingCheck, &MissingFilesCheck::finished, this, &frmMain::missingCheckFinished);
     connectMenus();
     fillSources();
     SelectOneVal(lstSource, 0);
 
     // The spectrum colour, the sound engine, then the settings, then the tray icon.
-    const auto colour = corvanel::toNumber(
-        corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
-    m_player->setSpectrumColor(colour ? static_cast<uint32_t>(*colour) : 0);
+    m_player->setSpectrumColor(storedSpectrumColor());
     if (!m_player->InitSoundEngine(engineStatus))
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     auto store = openOptionsStore();
@@ -688,8 +688,9 @@ void frmMain::mnuShowFile_Click()
     const int row = selectedSongRow();
     if (row < 0)
         return;
-    corvanel::shell().showInFileManager(
-        nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath)));
+    const QString file = nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath));
+    if (!file.isEmpty())
+        corvanel::shell().showInFileManager(file);
 }
 
 void frmMain::mnuWebsite_Click()
@@ -790,6 +791,11 @@ void frmMain::Shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_missingCheck->running()) {
+        delete m_missingCheck; // stops the walk; its box is not shown any more
+        m_missingCheck = nullptr;
+        QGuiApplication::restoreOverrideCursor();
+    }
     {
         auto store = openOptionsStore();
         SaveOptions(*m_menus, *store, volume());
@@ -917,6 +923,8 @@ void frmMain::cmdOpen_Click()
     if (row < 0)
         return;
     const QString file = nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath));
+    if (file.isEmpty())
+        return; // a refused path: nothing outside the iPod is handed over
     players::handOver(file, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
 }
 
@@ -944,11 +952,14 @@ void frmMain::ScanForDuplicates()
 
 void frmMain::ScanForMissing()
 {
-    CheckResult result;
-    {
-        const WaitCursor wait;
-        result = findMissing(m_library);
-    }
+    if (!m_missingCheck || !m_missingCheck->start(m_library))
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void frmMain::missingCheckFinished(const CheckResult &result)
+{
+    QGuiApplication::restoreOverrideCursor();
     corvanel::dialogs().message(missingMessage(result), this);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "LibraryChecks.h"
 #include "MusicLibrary.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
@@ -64,6 +65,7 @@ public:
     void cmdMakeM3u_Click();
     void ScanForDuplicates();
     void ScanForMissing();
+    void missingCheckFinished(const CheckResult &result);
     void lstSong_DblClick();
     int16_t PlayerCount = 0;
     QString DefaultPlayer;   // the chosen player's path; empty for the desktop's association
@@ -152,6 +154,7 @@ private:
     EmbeddedPlayer *m_player = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;
+    MissingFilesCheck *m_missingCheck = nullptr;
     QString m_nowPlayingLength;     // the playing song's length in milliseconds, as text
     std::vector<QString> m_shutdownSteps;
 };

@@ -4,6 +4,26 @@
 #include <QFile>
 #include <sys/stat.h>
 
+bool NativePathResolver::isSafe(const QString &storedPath)
+{
+    if (storedPath.isEmpty())
+        return false; // names no file at all
+    qsizetype componentStart = 0;
+    const qsizetype n = storedPath.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        const char16_t c = i < n ? storedPath.at(i).unicode() : u'/';
+        if (c < 0x20 || c == 0x7F)
+            return false;
+        if (c == u'/' || c == u'\\') {
+            if (i - componentStart == 2 && storedPath.at(componentStart) == QLatin1Char('.')
+                && storedPath.at(componentStart + 1) == QLatin1Char('.'))
+                return false;
+            componentStart = i + 1;
+        }
+    }
+    return true;
+}
+
 QString NativePathResolver::literal(const QString &iPodDrive, const QString &storedPath)
 {
     QString path = storedPath;
@@ -47,6 +67,8 @@ std::optional<QString> NativePathResolver::matchCaseInsensitively(const QString 
 
 QString NativePathResolver::resolve(const QString &storedPath)
 {
+    if (!isSafe(storedPath))
+        return QString();
     const QString exact = literal(m_drive, storedPath);
     if (QFile::exists(exact))
         return exact;
@@ -79,6 +101,8 @@ void appendNativeName(std::string &out, const QString &storedPath)
 
 std::optional<qint64> NativePathResolver::fileSize(const QString &storedPath)
 {
+    if (!isSafe(storedPath))
+        return std::nullopt;
     // The common case costs one stat of the exact name and no allocation.
     if (m_driveName.isNull())
         m_driveName = QFile::encodeName(m_drive);

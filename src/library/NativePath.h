@@ -13,11 +13,16 @@ class NativePathResolver
 public:
     explicit NativePathResolver(QString iPodDrive) : m_drive(std::move(iPodDrive)) {}
 
-    // The existing file's name, or the literal translation when nothing matches.
+    // The existing file's name, or the literal translation when nothing matches; empty for a
+    // path that is refused (see isSafe).
     QString resolve(const QString &storedPath);
-    // The size of the song's file, or nothing when it cannot be measured.
+    // The size of the song's file, or nothing when it cannot be measured or is refused.
     std::optional<qint64> fileSize(const QString &storedPath);
 
+    // Paths come from a database on a device: one with a ".." component, or with a control
+    // character (which would also break a playlist line), could name a file outside the iPod.
+    // Such a song counts as missing.
+    static bool isSafe(const QString &storedPath);
     // The literal translation: drive + path with every "\" turned into "/".
     static QString literal(const QString &iPodDrive, const QString &storedPath);
 
@@ -31,5 +36,5 @@ private:
     std::string m_nameBuffer;                 // reused for every file name, so a lookup allocates nothing
 };
 
-// One-off form of the resolver.
+// One-off form of the resolver; empty for a refused path.
 QString nativeSongPath(const QString &iPodDrive, const QString &storedPath);

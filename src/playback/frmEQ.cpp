@@ -78,7 +78,7 @@ frmEQ::frmEQ(QWidget *parent) : QWidget(parent, Qt::Tool)
 void frmEQ::Command1_Click()
 {
     EQEffect = FSOUND_FX_Enable(EQChannel ? EQChannel() : 0, FSOUND_FX_PARAMEQ);
-    corvanel::dialogs().message({QString(), QString::number(EQEffect), corvanel::MessageIcon::None,
+    corvanel::dialogs().message({QStringLiteral("Corvanel"), QString::number(EQEffect), corvanel::MessageIcon::None,
                                  corvanel::MessageButtons::Ok},
                                 this);
 }

@@ -12,16 +12,18 @@ constexpr float kBandwidth = 12.0f;
 
 bool SetEQ(float Center, float Bandwidth, float Gain)
 {
-    if (EQEffect == 0) {
-        const int32_t channel = EQChannel ? EQChannel() : 0;
-        // Nothing plays: the gain is kept and reaches the next song when it starts.
-        if (channel == 0)
-            return true;
-        EQEffect = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
+    const int32_t channel = EQChannel ? EQChannel() : 0;
+    // Nothing plays (no song yet, it has ended, or its load failed): the handle of the old
+    // song's effect is dropped and the gain is kept for the next song.
+    if (channel == 0 || FSOUND_IsPlaying(channel) != 1) {
+        EQEffect = 0;
+        return true;
     }
+    // A channel has one equaliser; asking for it again names the one it has.
+    EQEffect = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
     if (!FSOUND_FX_SetParamEQ(EQEffect, Center, Bandwidth, Gain)) {
-        corvanel::dialogs().message({QString(), QStringLiteral("Unable to set EQ"), corvanel::MessageIcon::None,
-                                     corvanel::MessageButtons::Ok});
+        corvanel::dialogs().message({QStringLiteral("Corvanel"), QStringLiteral("Unable to set EQ"),
+                                     corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
         return false;
     }
     return true;
@@ -32,8 +34,9 @@ void applyEQToChannel(int32_t channel)
     EQEffect = 0;
     if (channel == 0 || BassGain == 0.0f)
         return;
+    // On a resumed song this is the effect the channel already has: the gain is set, not added.
     EQEffect = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
-    if (EQEffect != 0)
+    if (EQEffect > 0)
         FSOUND_FX_SetParamEQ(EQEffect, kCentre, kBandwidth, BassGain);
 }
 

@@ -310,3 +310,21 @@ TEST_F(NativePathTest, MissingFilesAndFoldersHaveNoSize)
     // Nothing matches: the literal translation.
     EXPECT_EQ(resolver.resolve(QStringLiteral("\\No\\Such.mp3")), m_dir.path() + QStringLiteral("/No/Such.mp3"));
 }
+
+TEST_F(NativePathTest, PathsThatLeaveTheIpodOrCarryControlCharactersAreRefused)
+{
+    NativePathResolver resolver(m_dir.path() + QStringLiteral("/iPod_Control"));
+    // Each of these names a real file, through a way that must not be taken.
+    for (const QString &path : {QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3"),
+                                QStringLiteral("/Music/../../iPod_Control/Music/F00/ABCD.mp3"),
+                                QStringLiteral("\\Music\\F00\\ABCD.mp3\r\n"), QStringLiteral("\\Music\\F00\tABCD.mp3"),
+                                QString()}) {
+        EXPECT_FALSE(NativePathResolver::isSafe(path)) << path.toStdString();
+        EXPECT_EQ(resolver.resolve(path), QString()) << path.toStdString();
+        EXPECT_EQ(resolver.fileSize(path), std::nullopt) << path.toStdString();
+    }
+    EXPECT_EQ(resolver.fileSize(QStringLiteral("\\Music\\F00\\ABCD.mp3")), 1234);
+    // Dots inside a name are only dots.
+    EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\F00\\..a..mp3")));
+    EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\...\\a.mp3")));
+}

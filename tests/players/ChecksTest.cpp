@@ -175,6 +175,14 @@ TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
     EXPECT_EQ(box.text, "The following files were missing on your iPod: " + r.report);
     EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
 
+    // Paths that would leave the iPod, or carry control characters, are refused as missing.
+    writeFile(dir.path() + "/outside.mp3", "x");
+    library->Songs.resize(1);
+    library->Songs.push_back(Song{});
+    library->Songs.back().Path = "\\iPod_Control\\..\\outside.mp3";
+    library->Songs.push_back(Song{});
+    library->Songs.back().Path = "\\iPod_Control\\Music\\F00\\Here.mp3\n";
+    EXPECT_EQ(findMissing(*library).count, 2);
     library->Songs.resize(1);
     library->Songs.push_back(Song{});
     library->Songs.back().Path = "\\IPOD_control\\Music\\F00\\lower.mp3";
@@ -208,11 +216,21 @@ TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
     EXPECT_EQ(dialogs.last().title, "Duplicates Found!");
     EXPECT_EQ(dialogs.last().text, "The following duplicates were found in your library...\r\nAna - Same");
     window.menus().item("mnuCheckForMissing")->trigger();
+    // The files are looked at off the window's thread: the menu returns at once, the
+    // hourglass shows until the report arrives.
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    window.menus().item("mnuCheckForMissing")->trigger(); // one check at a time
+    QDeadlineTimer deadline(10000);
+    while (dialogs.count() < 2 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_EQ(dialogs.last().title, "Missing Files!");
     EXPECT_EQ(dialogs.last().text,
               "The following files were missing on your iPod: \r\nAna - Same\r\nAna - Same");
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the hourglass is gone";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.count(), 2u);
 }
 
 TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
@@ -268,8 +286,17 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
 
 TEST(PlaylistFile, TextAndFailure)
 {
-    EXPECT_EQ(m3uText("/m", {"\\a\\b.mp3", "c/d.mp3", ""}), QByteArray("/m/a/b.mp3\r\n/m/c/d.mp3\r\n/m/\r\n"));
+    EXPECT_EQ(m3uText("/m", {"\\a\\b.mp3", "c/d.mp3", ""}), QByteArray("/m/a/b.mp3\r\n/m/c/d.mp3\r\n"));
     EXPECT_EQ(m3uText("/m", {}), QByteArray());
+    // A crafted path can neither add lines nor leave the iPod.
+    EXPECT_EQ(m3uText("/m", {"\\a.mp3\r\n/etc/passwd", "\\x\\..\\..\\etc\\passwd", "\\b.mp3"}),
+              QByteArray("/m/b.mp3\r\n"));
+    // The names the files really have, as Open uses them.
+    QTemporaryDir ipod;
+    QDir().mkpath(ipod.filePath("iPod_Control/Music/F00"));
+    writeFile(ipod.filePath("iPod_Control/Music/F00/Song.mp3"), "x");
+    EXPECT_EQ(m3uText(ipod.path(), {"\\IPOD_CONTROL\\MUSIC\\F00\\SONG.MP3"}),
+              (ipod.path() + "/iPod_Control/Music/F00/Song.mp3\r\n").toUtf8());
 
     // A temporary folder that does not exist: an error, and no file in the current folder.
     QTemporaryDir dir;
