@@ -1,4 +1,6 @@
-// The embedded player in the main window, with real files and the engine on the dummy driver.
+// The embedded player in the main window, with real files. The engine renders offline: the
+// test pulls the frames that are played and runs the player's timer itself, so every step is
+// exact and nothing waits on the clock.
 #include "../app/LibraryBuilder.h"
 
 #include "EmbeddedPlayer.h"
@@ -6,19 +8,56 @@
 #include "IpodBuilder.h"
 #include "RecordingDialogs.h"
 #include "Shell.h"
+#include "frmEQ.h"
 #include "frmMain.h"
 #include "frmMenus.h"
+#include "mdlEQ.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QtEndian>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
+
+// A 16-bit stereo WAV of a sine.
+bool writeTone(const QString &path, double hz, double seconds, double amplitude)
+{
+    const int frames = int(seconds * 44100);
+    QByteArray data(frames * 4, Qt::Uninitialized);
+    for (int i = 0; i < frames; ++i) {
+        const auto v = qint16(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / 44100)));
+        qToLittleEndian(v, data.data() + i * 4);
+        qToLittleEndian(v, data.data() + i * 4 + 2);
+    }
+    QByteArray header("RIFF----WAVEfmt ");
+    auto u32 = [&](quint32 x) { header.append(reinterpret_cast<const char *>(&x), 4); };
+    auto u16 = [&](quint16 x) { header.append(reinterpret_cast<const char *>(&x), 2); };
+    u32(16), u16(1), u16(2), u32(44100), u32(44100 * 4), u16(4), u16(16);
+    header += "data";
+    u32(quint32(data.size()));
+    qToLittleEndian(quint32(header.size() - 8 + data.size()), header.data() + 4);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(header + data) == header.size() + data.size();
+}
+
+double rmsLeft(const std::vector<float> &stereo, size_t from)
+{
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = from * 2; i < stereo.size(); i += 2, ++n)
+        sum += double(stereo[i]) * stereo[i];
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
 
 class PlayerTest : public ::testing::Test
 {
@@ -32,6 +71,8 @@ protected:
             ASSERT_TRUE(mkipod::writeAudio(s_dir->filePath(QStringLiteral("iPod_Control/Music/F00/S%1.mp3").arg(i + 1)),
                                            {mkipod::AudioSpec::Kind::Mp3, 2, i}, &error))
                 << error.toStdString();
+        ASSERT_TRUE(writeTone(s_dir->filePath("iPod_Control/Music/F00/T4K.wav"), 4000, 3, 0.1));
+        ASSERT_TRUE(writeTone(s_dir->filePath("iPod_Control/Music/F00/T4K-2.wav"), 4000, 3, 0.1));
     }
     static void TearDownTestSuite()
     {
@@ -42,31 +83,52 @@ protected:
     void SetUp() override
     {
         corvanel::setDialogs(&dialogs);
+        FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
+        BassGain = 0;
         library = buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000},
                                 {2, "Two", "Ana", "First", "Pop", 2, 2000},
                                 {3, "Three", "Ana", "First", "Pop", 3, 2000},
                                 {4, "Four", "Ana", "First", "Pop", 4, 2000, "\\iPod_Control\\Music\\F00\\S4.m4a"},
-                                {5, "Gone", "Ana", "First", "Pop", 5, 2000, "\\iPod_Control\\Music\\F00\\none.mp3"}});
+                                {5, "Gone", "Ana", "First", "Pop", 5, 2000, "\\iPod_Control\\Music\\F00\\none.mp3"},
+                                {6, "Tone", "Zed", "Tones", "Test", 1, 3000, "\\iPod_Control\\Music\\F00\\T4K.wav"},
+                                {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
+                                {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
         library->iPodDrive = s_dir->path();
         library->Songs[3].FileType = QStringLiteral("AAC audio file");
         window = std::make_unique<frmMain>(*library);
         player = &window->player();
+        player->tmrCheckfMod->stop(); // the test runs the timer's step itself
     }
     void TearDown() override
     {
         window.reset();
+        FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
+        BassGain = 0;
         corvanel::setDialogs(nullptr);
     }
 
     void selectRow(int row) { window->selectSongRow(row); }
-    // Runs the 200 ms timer until the condition holds or the time is up.
-    bool waitFor(const std::function<bool()> &condition, int milliseconds = 8000)
+    // Plays `frames` of sound and returns them.
+    std::vector<float> play(int frames)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!condition() && clock.elapsed() < milliseconds)
-            QTest::qWait(20);
+        std::vector<float> out(size_t(frames) * 2);
+        FSOUND_Offline_Render(out.data(), frames);
+        return out;
+    }
+    // Plays in steps of the timer (about 200 ms of sound each) until the condition holds, at most
+    // `seconds` of sound.
+    bool playUntil(const std::function<bool()> &condition, int seconds = 20)
+    {
+        for (int step = 0; step < seconds * 5 && !condition(); ++step) {
+            play(8820);
+            player->tmrCheckfMod_Timer();
+        }
         return condition();
+    }
+    // The level of the song now playing, past the filter's settling.
+    double level()
+    {
+        return rmsLeft(play(22050), 4096);
     }
 
     static QTemporaryDir *s_dir;
@@ -99,7 +161,7 @@ TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
     EXPECT_EQ(FSOUND_IsPlaying(channel), 1) << "a paused channel still counts as playing";
     EXPECT_TRUE(player->picPlay->isVisibleTo(window.get()));
     const unsigned paused = FSOUND_GetCurrentPosition(channel);
-    QTest::qWait(100);
+    play(4410);
     EXPECT_EQ(FSOUND_GetCurrentPosition(channel), paused);
 
     player->picPlay_Click();   // the same row: resumed, not restarted
@@ -119,9 +181,9 @@ TEST_F(PlayerTest, ContinuousPlayWalksDownTheList)
 {
     selectRow(1);
     player->picPlay_Click();
-    ASSERT_TRUE(waitFor([&] { return window->lblTitle->text() == "Three"; })) << "the next row follows";
+    ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Three"; })) << "the next row follows";
     // Four is an AAC file: refused; then the missing file fails to load, which ends continuous play.
-    ASSERT_TRUE(waitFor([&] { return !player->Playing; }));
+    ASSERT_TRUE(playUntil([&] { return !player->Playing; }));
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_EQ(dialogs.calls[0].title, "AAC File Not Supported");
     EXPECT_EQ(dialogs.calls[1].text, "An error occured opening the sample!\r\nFile not found");
@@ -204,6 +266,92 @@ TEST_F(PlayerTest, VolumeBarsFollowTheirFormulas)
     EXPECT_EQ(window->volume(), 255);
 }
 
+TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
+{
+    selectRow(5);
+    player->picPlay_Click();
+    const double flat = level();
+    ASSERT_GT(flat, 0.05);
+    player->picPause_Click();
+    selectRow(5);
+    BassGain = 10;
+    player->picPlay_Click(); // resumed: the gain reaches the channel
+    const double boosted = level();
+    EXPECT_NEAR(20 * std::log10(boosted / flat), 10.0, 0.5);
+    for (int i = 0; i < 2; ++i) {
+        player->picPause_Click();
+        player->picPlay_Click();
+    }
+    window->lstSong_DblClick(); // a double click on the playing row resumes it too
+    EXPECT_NEAR(20 * std::log10(level() / flat), 10.0, 0.5) << "never a second filter";
+    frmEQ eq;
+    eq.picBass_MouseMove(149); // back to 0 dB
+    EXPECT_NEAR(20 * std::log10(level() / flat), 0.0, 0.2);
+    eq.picBass_MouseMove(249); // +10 dB
+    EXPECT_NEAR(20 * std::log10(level() / flat), 10.0, 0.5);
+
+    // The song ends: the old song's effect is forgotten, a slider press keeps its gain for the
+    // next song and shows nothing.
+    player->Playing = false; // no continuous play: the song just ends
+    ASSERT_TRUE(playUntil([&] { return FSOUND_IsPlaying(player->CurrentChannel) != 1; }));
+    eq.picBass_MouseMove(199);
+    EXPECT_EQ(EQEffect, 0);
+    EXPECT_FLOAT_EQ(BassGain, 5.0f);
+    EXPECT_EQ(dialogs.count(), 0u);
+    selectRow(7);
+    player->picPlay_Click();
+    EXPECT_NEAR(20 * std::log10(level() / flat), 5.0, 0.5);
+    EXPECT_EQ(dialogs.count(), 0u);
+}
+
+TEST_F(PlayerTest, APathOutsideTheIpodIsAStartError)
+{
+    selectRow(6);
+    ASSERT_EQ(window->songModel().text(6, SongCatalog::ColTitle), "Escape");
+    player->picPlay_Click();
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "Error in playing file");
+    EXPECT_EQ(dialogs.last().text,
+              "Could not play the file using the inbuilt Media Player... Please try using the Default Player");
+    EXPECT_EQ(player->CurrentChannel, 0);
+    EXPECT_EQ(window->lblTitle->text(), "");
+    EXPECT_EQ(window->lblArtist->text(), "");
+
+    // With "Force Unsupported" the song goes to the external player instead, which is handed
+    // nothing outside the iPod.
+    corvanel::RecordingShell shell;
+    corvanel::ScopedShell scoped(shell);
+    window->menus().item("mnuUnsupportedFiles")->setChecked(true);
+    player->OpenInEmbedded();
+    EXPECT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(shell.count(), 0u);
+}
+
+TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
+{
+    selectRow(2);
+    player->picPlay_Click();
+    QDialog box(window.get());
+    box.setModal(true);
+    box.show();
+    ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+    // The bars and times keep moving while the box is open...
+    play(48000);
+    FSOUND_SetVolume(FSOUND_ALL, 100);
+    player->tmrCheckfMod_Timer();
+    EXPECT_EQ(player->picVolume->tag, "100");
+    EXPECT_EQ(player->lblElapsed->text(), "0:01");
+    EXPECT_GT(player->PicPosition->shapeWidth(), 0);
+    // ...but the end of the song waits for the answer before the next one starts.
+    for (int i = 0; i < 20; ++i) {
+        play(8820);
+        player->tmrCheckfMod_Timer();
+    }
+    EXPECT_EQ(window->lblTitle->text(), "Three");
+    box.close();
+    ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->Playing; }, 2));
+}
+
 TEST(PlayerTexts, RemainingTimeBorrowsAMinute)
 {
     EXPECT_EQ(remainingText("4:05", "1:10"), "-2:55");
@@ -214,6 +362,15 @@ TEST(PlayerTexts, RemainingTimeBorrowsAMinute)
     EXPECT_EQ(FModErrorText(12), "Not enough memory ");
     EXPECT_EQ(FModErrorText(20), "Unknown error");
     EXPECT_EQ(FModErrorText(-1), "Unknown error");
+}
+
+TEST(PlayerTexts, HandEditedSpectrumColoursFallBackToTheDefault)
+{
+    EXPECT_EQ(spectrumColorFromText("255"), 255u);
+    EXPECT_EQ(spectrumColorFromText("&H7F"), 0x7Fu);
+    EXPECT_EQ(spectrumColorFromText("16777215"), 0xFFFFFFu);
+    for (const char *bad : {"-1", "16777216", "1e30", "-1e30", "blue", "", "12.5", "nan"})
+        EXPECT_EQ(spectrumColorFromText(bad), 16711680u) << bad;
 }
 
 } // namespace
