@@ -317,13 +317,29 @@ void frmMain::buildWindow()
     gripRow->addWidget(grip);
     root->addLayout(gripRow);
 
-    connect(lstSource, &QListWidget::itemSelectionChanged, this, &frmMain::lstSource_Click);
-    connect(lstGenre, &QListWidget::itemSelectionChanged, this, &frmMain::lstGenre_Click);
-    connect(lstArtist, &QListWidget::itemSelectionChanged, this, &frmMain::lstArtist_Click);
-    connect(lstAlbum, &QListWidget::itemSelectionChanged, this, &frmMain::lstAlbum_Click);
+    connectFilterList(lstSource, &frmMain::lstSource_Click);
+    connectFilterList(lstGenre, &frmMain::lstGenre_Click);
+    connectFilterList(lstArtist, &frmMain::lstArtist_Click);
+    connectFilterList(lstAlbum, &frmMain::lstAlbum_Click);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
     connect(cmdJump, &QPushButton::clicked, this, &frmMain::cmdJump_Click);
     connect(lstSong->header(), &QHeaderView::sectionClicked, this, &frmMain::lstSong_ColumnClick);
+}
+
+void frmMain::connectFilterList(QListWidget *list, void (frmMain::*handler)())
+{
+    // A list's handler runs on every click. A click that changes the selection runs it through
+    // the selection change; a click on the row that is already selected changes nothing, and
+    // runs it on release (so the search is cleared and the songs rebuilt, as on any click).
+    list->viewport()->installEventFilter(this);
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, handler] {
+        ++m_filterRuns;
+        (this->*handler)();
+    });
+    connect(list, &QAbstractItemView::clicked, this, [this, handler] {
+        if (m_filterRuns == m_filterRunsAtPress)
+            (this->*handler)();
+    });
 }
 
 void frmMain::connectMenus()
@@ -770,6 +786,10 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         imgClearSearch_Click();
         return true;
     }
+    if (event->type() == QEvent::MouseButtonPress
+        && (watched == lstSource->viewport() || watched == lstGenre->viewport() || watched == lstArtist->viewport()
+            || watched == lstAlbum->viewport()))
+        m_filterRunsAtPress = m_filterRuns;
     if (watched == lstSong->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::RightButton && selectedSongRow() >= 0) {

@@ -126,6 +126,7 @@ protected:
 
 private:
     void buildWindow();
+    void connectFilterList(QListWidget *list, void (frmMain::*handler)());
     void connectMenus();
     void connectPlayer();
     void connectExternalPlayers();
@@ -148,6 +149,8 @@ private:
     SkinFrame *m_frame = nullptr;
     TrayIcon *m_tray = nullptr;
     QLabel *m_songsLabel = nullptr;
+    int m_filterRuns = 0;           // selection changes of the filter lists handled so far
+    int m_filterRunsAtPress = -1;   // their count when a filter list was last pressed
     bool m_searchRebuild = false;   // the song level was started by the search itself
     bool m_shutDown = false;
     bool m_jumping = false;

@@ -168,6 +168,18 @@ TEST_F(BrowserTest, SearchNarrowsAndDeletingRebuilds)
     click(m_window->lstGenre, "Jazz");
     EXPECT_TRUE(m_window->txtSearch->text().isEmpty());
     EXPECT_EQ(titles().size(), 3);
+
+    // So does a click on the row that is already selected: every click rebuilds.
+    type("so");
+    ASSERT_EQ(titles(), (QStringList{"So What"}));
+    click(m_window->lstAlbum, "[All]");
+    EXPECT_TRUE(m_window->txtSearch->text().isEmpty());
+    EXPECT_EQ(titles().size(), 3);
+    type("blue");
+    click(m_window->lstGenre, "Jazz");
+    EXPECT_TRUE(m_window->txtSearch->text().isEmpty());
+    EXPECT_EQ(titles().size(), 3);
+    EXPECT_EQ(texts(m_window->lstArtist), (QStringList{"[All]", "Dave Brubeck", "Miles Davis"}));
 }
 
 TEST_F(BrowserTest, ScreenJumpIsAskedForAndStored)
