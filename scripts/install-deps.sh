@@ -10,7 +10,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libsdl2-dev libkissfft-dev libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgpod-dev
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick fonts-noto-cjk
   clang-16 libclang-rt-16-dev
   dbus
   dante-server tinyproxy curl openssl python3

@@ -1,6 +1,7 @@
 #include "MusicLibrary.h"
 #include "QtDialogs.h"
 #include "Shell.h"
+#include "TerminationSignals.h"
 #include "frmInit.h"
 #include "mdliPodDetect.h"
 
@@ -81,6 +82,13 @@ int main(int argc, char *argv[])
     corvanel::setDialogs(&dialogs);
     corvanel::DesktopShell desktop;
     corvanel::setShell(&desktop);
+    // Ctrl+C, logout and the Updater's SIGTERM close the windows as the close button does (the
+    // main window saves the settings and closes the sound engine), then the program ends.
+    corvanel::platform::TerminationSignals termination;
+    QObject::connect(&termination, &corvanel::platform::TerminationSignals::received, &app, [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
 
     // The command line is the whole text after the program's name.
     auto *init = new frmInit(theLibrary(), words.join(QLatin1Char(' ')));

@@ -124,6 +124,9 @@ public:
         m_history.fill(0.0f);
         m_bands.fill(0.0f);
         if (!m_offline) {
+            // The program ends on SIGINT and SIGTERM itself; SDL's handlers would only queue an
+            // event that nobody reads.
+            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
                 return fail(FMOD_ERR_INIT);
             SDL_AudioSpec want{};

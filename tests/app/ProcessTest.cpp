@@ -1,0 +1,86 @@
+// The real program as a desktop session meets it: Ctrl+C and SIGTERM end it the normal way.
+#include "IpodBuilder.h"
+#include "TestPaths.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+// True once the program has a thread whose name starts with `prefix`.
+bool hasThread(qint64 pid, const QByteArray &prefix)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+class RealProgram : public ::testing::TestWithParam<int>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_ipod = new QTemporaryDir;
+        QString error;
+        ASSERT_TRUE(mkipod::makeDemoIpod(s_ipod->path(), &error)) << error.toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_ipod;
+        s_ipod = nullptr;
+    }
+    static QTemporaryDir *s_ipod;
+};
+QTemporaryDir *RealProgram::s_ipod = nullptr;
+
+TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
+{
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath("runtime"));
+    QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(home.filePath("config/Corvanel"));
+    {
+        QSettings seed(home.filePath("config/Corvanel/Corvanel.ini"), QSettings::IniFormat);
+        seed.setValue("Options/Volume", "123");
+    }
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("SDL_AUDIODRIVER", "dummy");
+    environment.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
+    environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+    program.setProcessEnvironment(environment);
+    program.start(binPath("corvanel"), {s_ipod->path()});
+    ASSERT_TRUE(program.waitForStarted(10000)) << "build corvanel first";
+    // The main window starts the sound engine while it loads; its audio thread says it is up.
+    QDeadlineTimer up(30000);
+    while (!hasThread(program.processId(), "SDLAudio") && !up.hasExpired())
+        QThread::msleep(20);
+    ASSERT_FALSE(up.hasExpired()) << program.readAllStandardError().toStdString();
+
+    ::kill(static_cast<pid_t>(program.processId()), GetParam());
+    ASSERT_TRUE(program.waitForFinished(20000)) << "the signal was ignored";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    QSettings saved(home.filePath("config/Corvanel/Corvanel.ini"), QSettings::IniFormat);
+    EXPECT_EQ(saved.value("Options/Volume").toString(), "123");
+    EXPECT_TRUE(saved.contains("Options/mnuEmbedded")) << "the shutdown wrote the options";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, RealProgram, ::testing::Values(SIGINT, SIGTERM));
+
+} // namespace
