@@ -112,6 +112,7 @@ std::vector<FixtureCase> fixtureCases()
 
 TEST(RealDatabases, GiveTheKnownLibraries)
 {
+    CORVANEL_REQUIRE_FIXTURES();
     for (const FixtureCase &want : fixtureCases()) {
         SCOPED_TRACE(want.file);
         QTemporaryDir drive;
@@ -152,6 +153,7 @@ TEST(RealDatabases, GiveTheKnownLibraries)
 
 TEST(RealDatabases, MasterListsEverySongAndPlaylistIdsAreKnown)
 {
+    CORVANEL_REQUIRE_FIXTURES();
     QTemporaryDir drive;
     MusicLibrary library;
     library.iPodDrive = drive.path();
