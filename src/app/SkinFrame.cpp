@@ -385,11 +385,13 @@ bool SkinFrame::handlePodEvent(QEvent *event)
         // A double click is recognised by time as well as by the double-click event: the
         // window menu opened by the first click takes the second press, and the press that
         // closes it reaches the icon as a plain press.
-        const bool second =
-            event->type() == QEvent::MouseButtonDblClick ||
-            (m_lastPodClick.isValid() && m_lastPodClick.elapsed() < QApplication::doubleClickInterval());
+        // Times are the events' own, so the rule holds however late the events are handled.
+        const quint64 now = static_cast<QInputEvent *>(event)->timestamp();
+        const bool second = event->type() == QEvent::MouseButtonDblClick
+                            || (m_lastPodClick && now >= *m_lastPodClick
+                                && now - *m_lastPodClick < quint64(QApplication::doubleClickInterval()));
         if (second) {
-            m_lastPodClick.invalidate();
+            m_lastPodClick.reset();
             m_podPressed = false;
             emit iconDoubleClicked();
         } else {
@@ -401,7 +403,7 @@ bool SkinFrame::handlePodEvent(QEvent *event)
         const bool clicked = m_podPressed && releasedInside(event, imgPod);
         m_podPressed = false;
         if (clicked) {
-            m_lastPodClick.start();
+            m_lastPodClick = static_cast<QInputEvent *>(event)->timestamp();
             const int below = imgPod->mapTo(window(), QPoint(0, imgPod->height())).y();
             emit iconClicked(window()->mapToGlobal(QPoint(0, below)));
         }

@@ -4,7 +4,7 @@
 // The window itself paints the background tile and the frame edges around its content.
 #include "frmBack.h"
 
-#include <QElapsedTimer>
+#include <optional>
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
@@ -142,7 +142,7 @@ private:
     std::function<QPoint()> m_cursorPosition;
     QObject *m_pressedButton = nullptr;
     bool m_podPressed = false;
-    QElapsedTimer m_lastPodClick;
+    std::optional<quint64> m_lastPodClick; // the event time of the icon's last click, in ms
     QWidget *m_border = nullptr;
 };
 

@@ -165,26 +165,38 @@ TEST(SkinFrame, WindowIconClickOpensBelowItAndDoubleClickClosesEvenWhenTheMenuTo
     SkinFrame &f = *w.frame;
     QSignalSpy clicks(&f, &SkinFrame::iconClicked);
     QSignalSpy doubles(&f, &SkinFrame::iconDoubleClicked);
-    QTest::mouseClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    // Mouse events with their own times (milliseconds), as the window system stamps them.
+    auto send = [&](QEvent::Type type, quint64 time) {
+        QMouseEvent event(type, QPointF(4, 4), f.imgPod->mapToGlobal(QPointF(4, 4)), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        event.setTimestamp(time);
+        QApplication::sendEvent(f.imgPod, &event);
+    };
+    auto click = [&](quint64 time) {
+        send(QEvent::MouseButtonPress, time);
+        send(QEvent::MouseButtonRelease, time + 30);
+    };
+    const quint64 interval = quint64(QApplication::doubleClickInterval());
+    click(1000);
     ASSERT_EQ(clicks.count(), 1);
     EXPECT_EQ(clicks[0][0].toPoint(),
               w.window->mapToGlobal(QPoint(0, f.imgPod->geometry().top() + f.imgPod->height())));
     // The second press arrives as a plain press (the menu closed on it).
-    QTest::mousePress(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
-    QTest::mouseRelease(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    click(1030 + interval - 1);
     EXPECT_EQ(doubles.count(), 1);
     EXPECT_EQ(clicks.count(), 1);
 
     // A slow second click is a click of its own.
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
-    QTest::mouseClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
-    EXPECT_EQ(clicks.count(), 2);
+    click(5000);
+    click(5030 + interval);
+    EXPECT_EQ(clicks.count(), 3);
     EXPECT_EQ(doubles.count(), 1);
     // A real double click, with no menu in between: click, then the double-click event.
-    QTest::mouseDClick(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
-    QTest::mouseRelease(f.imgPod, Qt::LeftButton, {}, QPoint(4, 4));
+    click(9000);
+    send(QEvent::MouseButtonDblClick, 9100);
+    send(QEvent::MouseButtonRelease, 9130);
     EXPECT_EQ(doubles.count(), 2);
-    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(clicks.count(), 4);
 }
 
 TEST(SkinFrame, PressOnTheCaptionStartsADrag)
