@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -447,8 +448,13 @@ TEST_F(EngineTest, AStalledSourceNeverHoldsUpTheCaller)
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     const QByteArray start = whole.read(44 + 8 * 4 * 44100);
     std::atomic<bool> stop{false};
+    std::atomic<bool> fed{false};
     std::thread feed([&] {
-        for (qsizetype sent = 0; sent < start.size() && !stop.load();) {
+        for (qsizetype sent = 0; !stop.load(); ) {
+            if (sent == start.size()) {
+                fed.store(true);
+                break;
+            }
             const ssize_t n = ::write(writer, start.constData() + sent, size_t(start.size() - sent));
             if (n > 0) {
                 sent += n;
@@ -480,7 +486,13 @@ TEST_F(EngineTest, AStalledSourceNeverHoldsUpTheCaller)
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500));
     const int channel = FSOUND_PlaySound(FSOUND_FREE, sample);
     ASSERT_NE(channel, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the decoder reaches the empty pipe
+    // Every byte sent has been read: the readers now wait on the empty pipe.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    int waiting = 1;
+    while ((!fed.load() || (::ioctl(writer, FIONREAD, &waiting) == 0 && waiting > 0)) && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(fed.load());
+    ASSERT_EQ(waiting, 0);
 
     before = Clock::now();
     FSOUND_Sample_Free(sample);
