@@ -501,3 +501,27 @@ QRegion roundedMask(const QSize &size, int corner)
     }
     return region;
 }
+
+const QPixmap &BackdropCache::picture(const QSize &size, qreal ratio)
+{
+    const QSize pixels = (QSizeF(size) * ratio).toSize();
+    if (!m_picture.isNull() && m_picture.size() == pixels && m_picture.devicePixelRatio() == ratio)
+        return m_picture;
+    if (m_tile.isNull() || m_tile.devicePixelRatio() != ratio)
+        m_tile = frmBack(ratio).backgroundTile();
+    m_picture = QPixmap(pixels);
+    m_picture.setDevicePixelRatio(ratio);
+    m_picture.fill(Qt::transparent);
+    QPainter painter(&m_picture);
+    const QRect area(QPoint(0, 0), size);
+    PaintBack(painter, area, m_tile);
+    paintFrameEdges(painter, area);
+    return m_picture;
+}
+
+void BackdropCache::paint(QPainter &painter, const QRect &exposed, const QSize &size, qreal ratio)
+{
+    const QPixmap &whole = picture(size, ratio);
+    const QRectF source(QPointF(exposed.topLeft()) * ratio, QSizeF(exposed.size()) * ratio);
+    painter.drawPixmap(QRectF(exposed), whole, source);
+}

@@ -153,3 +153,19 @@ void paintFrameEdges(QPainter &painter, const QRect &windowRect);
 void paintOuterBorder(QPainter &painter, const QRectF &windowRect, int corner = skin::kCornerRadius);
 // The window's shape with rounded corners, for QWidget::setMask.
 QRegion roundedMask(const QSize &size, int corner = skin::kCornerRadius);
+
+// A skinned window's background (the tiled backdrop, the frame edges and the border), drawn
+// once for each size and scale factor and then only copied: the window repaints small parts
+// of itself many times a second while a song plays.
+class BackdropCache
+{
+public:
+    // Paints the exposed part of a window of `size` at `ratio`.
+    void paint(QPainter &painter, const QRect &exposed, const QSize &size, qreal ratio);
+    // The whole picture, made or remade as needed.
+    const QPixmap &picture(const QSize &size, qreal ratio);
+
+private:
+    QPixmap m_picture;
+    QPixmap m_tile;
+};

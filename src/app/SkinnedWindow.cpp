@@ -52,7 +52,10 @@ void SkinnedWindow::PaintBack()
 void SkinnedWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    ::PaintBack(painter, rect(), m_back->backgroundTile());
+    const qreal ratio = devicePixelRatioF();
+    if (m_tile.isNull() || m_tile.devicePixelRatio() != ratio)
+        m_tile = frmBack(ratio).backgroundTile();
+    ::PaintBack(painter, rect(), m_tile);
     paintOuterBorder(painter, QRectF(rect()));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // A small frameless window with the program's skin: the start-up and loading windows.
+#include <QPixmap>
 #include <QWidget>
 #include <memory>
 
@@ -23,4 +24,5 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
     std::unique_ptr<frmBack> m_back;
+    QPixmap m_tile; // the backdrop tile for the current scale factor
 };

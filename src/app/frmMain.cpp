@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSet>
@@ -755,11 +756,10 @@ bool frmMain::trayAvailable() const
     return m_tray && TrayIcon::available();
 }
 
-void frmMain::paintEvent(QPaintEvent *)
+void frmMain::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    PaintBack(painter, rect(), m_back->backgroundTile());
-    paintFrameEdges(painter, rect());
+    m_backdrop.paint(painter, event->rect(), size(), devicePixelRatioF());
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 #include "LibraryChecks.h"
+#include "SkinFrame.h"
 #include "MusicLibrary.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
@@ -157,6 +158,7 @@ private:
     EmbeddedPlayer *m_player = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;
+    BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
     QString m_nowPlayingLength;     // the playing song's length in milliseconds, as text
     std::vector<QString> m_shutdownSteps;

@@ -167,3 +167,39 @@ TEST(SkinPictures, FrameEdgesLeaveTheContentAndTheTopAlone)
     EXPECT_EQ(canvas.pixel(skin::kEdgeWidth, 100), untouched);
     EXPECT_EQ(canvas.pixel(100, 20), untouched);
 }
+
+namespace {
+
+QImage paintedAnew(const QSize &size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const QRect area(QPoint(0, 0), size);
+    PaintBack(painter, area, frmBack(1.0).backgroundTile());
+    paintFrameEdges(painter, area);
+    return image;
+}
+
+} // namespace
+
+TEST(SkinPictures, WindowBackdropIsMadeOncePerSizeAndLooksAsPaintedAnew)
+{
+    BackdropCache cache;
+    const QSize size(300, 200);
+    const qint64 first = cache.picture(size, 1.0).cacheKey();
+    EXPECT_EQ(cache.picture(size, 1.0).cacheKey(), first) << "a second paint copies the picture";
+    EXPECT_NE(cache.picture(QSize(301, 200), 1.0).cacheKey(), first) << "a new size makes it anew";
+    EXPECT_EQ(cache.picture(size, 2.0).size(), QSize(600, 400)) << "and a new scale factor";
+
+    // A part painted from the picture is the same as that part painted anew.
+    QImage copied(size, QImage::Format_ARGB32_Premultiplied);
+    copied.fill(Qt::transparent);
+    {
+        QPainter painter(&copied);
+        cache.paint(painter, QRect(QPoint(0, 0), size), size, 1.0);
+    }
+    const QImage anew = paintedAnew(size);
+    for (const QPoint at : {QPoint(1, 1), QPoint(150, 100), QPoint(2, 190), QPoint(298, 150), QPoint(120, 198)})
+        EXPECT_EQ(copied.pixel(at), anew.pixel(at)) << at.x() << "," << at.y();
+}

@@ -1,0 +1,2 @@
+add_executable(bench_window_paint ${CMAKE_CURRENT_LIST_DIR}/bench_window_paint.cpp)
+target_link_libraries(bench_window_paint PRIVATE corvanel_app mkipod_core benchmark::benchmark)
