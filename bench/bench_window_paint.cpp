@@ -3,6 +3,7 @@
 // whole window. Baseline, side by side: the background made anew on each paint (the tiled
 // backdrop and the frame edges), as the window used to paint it. Ours copies it from a
 // picture made once per size and scale factor.
+#include "AnalyserView.h"
 #include "BenchLibrary.h"
 #include "EmbeddedPlayer.h"
 #include "SkinFrame.h"

@@ -298,20 +298,21 @@ std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QStr
                                                 QWidget *parent)
 {
     std::unique_ptr<QFileDialog> dialog = createProgramChooser(title, startFolder, parent);
-    for (;;) {
-        if (dialog->exec() != QDialog::Accepted)
-            return std::nullopt;
-        const QStringList files = dialog->selectedFiles();
-        if (files.isEmpty())
-            return std::nullopt;
-        // A typed name bypasses the list's filter, so the choice is checked again.
-        const QFileInfo chosen(files.first());
-        if (chosen.isFile() && chosen.isExecutable())
-            return chosen.absoluteFilePath();
-        message({title, QObject::tr("\"%1\" is not a program.").arg(chosen.fileName()),
-                 MessageIcon::Warning, MessageButtons::Ok},
-                parent);
-    }
+    if (dialog->exec() != QDialog::Accepted)
+        return std::nullopt;
+    return acceptedProgram(dialog->selectedFiles());
+}
+
+std::optional<QString> QtDialogs::acceptedProgram(const QStringList &selectedFiles)
+{
+    if (selectedFiles.isEmpty())
+        return std::nullopt;
+    // A typed name bypasses the list's filter, so the choice is checked again; a choice that
+    // is no program adds nothing and says nothing, like a cancelled chooser.
+    const QFileInfo chosen(selectedFiles.first());
+    if (chosen.isFile() && chosen.isExecutable())
+        return chosen.absoluteFilePath();
+    return std::nullopt;
 }
 
 std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder,

@@ -37,6 +37,8 @@ public:
                                                         QWidget *parent = nullptr);
 
     // The program chooser: filter "Programs (*)", lists only executable files.
+    // The program chosen in the chooser, or nothing when the choice is not an executable file.
+    static std::optional<QString> acceptedProgram(const QStringList &selectedFiles);
     static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title,
                                                              const QString &startFolder,
                                                              QWidget *parent = nullptr);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace corvanel;
@@ -168,6 +169,15 @@ TEST(QtDialogs, ChoosersAreSetUp)
     EXPECT_EQ(program->nameFilters(), QStringList{"Programs (*)"});
     EXPECT_EQ(program->fileMode(), QFileDialog::ExistingFile);
     EXPECT_NE(program->proxyModel(), nullptr) << "folders and executable files only";
+    // A typed name that is no program is refused like a cancel: nothing added, no box.
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("notes.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_EQ(QtDialogs::acceptedProgram({dir.filePath("notes.txt")}), std::nullopt);
+    EXPECT_EQ(QtDialogs::acceptedProgram({dir.path()}), std::nullopt);
+    EXPECT_EQ(QtDialogs::acceptedProgram({}), std::nullopt);
+    EXPECT_EQ(QtDialogs::acceptedProgram({"/bin/sh"}), QString("/bin/sh"));
 
     std::unique_ptr<QFileDialog> folder = QtDialogs::createFolderChooser("Where", "/tmp");
     EXPECT_EQ(folder->fileMode(), QFileDialog::Directory);
