@@ -16,7 +16,7 @@ namespace {
 // could point outside the iPod or break the line, is left out.
 void appendLine(QByteArray &out, NativePathResolver &resolver, const QString &storedPath)
 {
-    const QString file = resolver.resolve(storedPath);
+    const QString file = resolver.resolveFromListings(storedPath);
     if (file.isEmpty())
         return;
     out += file.toUtf8();

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 bool NativePathResolver::isSafe(const QString &storedPath)
@@ -73,6 +76,37 @@ QString NativePathResolver::resolve(const QString &storedPath)
     if (QFile::exists(exact))
         return exact;
     return matchCaseInsensitively(storedPath).value_or(exact);
+}
+
+const NativePathResolver::Folder &NativePathResolver::folder(const QString &storedFolder)
+{
+    auto it = m_folders.find(storedFolder);
+    if (it != m_folders.end())
+        return *it;
+    Folder entry;
+    const QString exact = storedFolder.isEmpty() ? m_drive : literal(m_drive, storedFolder);
+    if (storedFolder.isEmpty() || QFileInfo(exact).isDir())
+        entry.path = exact;
+    else
+        entry.path = matchCaseInsensitively(storedFolder).value_or(exact);
+    const QStringList names = QDir(entry.path).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    entry.names = QSet<QString>(names.begin(), names.end());
+    for (const QString &name : names)
+        entry.lower.insert(name.toLower(), name);
+    return *m_folders.insert(storedFolder, std::move(entry));
+}
+
+QString NativePathResolver::resolveFromListings(const QString &storedPath)
+{
+    if (!isSafe(storedPath))
+        return QString();
+    const qsizetype cut = std::max(storedPath.lastIndexOf(QLatin1Char('\\')), storedPath.lastIndexOf(QLatin1Char('/')));
+    const Folder &where = folder(cut > 0 ? storedPath.left(cut) : QString());
+    const QString name = storedPath.mid(cut + 1);
+    if (where.names.contains(name))
+        return where.path + QLatin1Char('/') + name;
+    const auto matched = where.lower.constFind(name.toLower());
+    return where.path + QLatin1Char('/') + (matched != where.lower.cend() ? *matched : name);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +17,9 @@ public:
     // The existing file's name, or the literal translation when nothing matches; empty for a
     // path that is refused (see isSafe).
     QString resolve(const QString &storedPath);
+    // As resolve(), from the folders' listings, each read once: no file is looked at on its
+    // own, which is what makes a playlist of thousands of songs quick.
+    QString resolveFromListings(const QString &storedPath);
     // The size of the song's file, or nothing when it cannot be measured or is refused.
     std::optional<qint64> fileSize(const QString &storedPath);
 
@@ -30,7 +34,16 @@ private:
     std::optional<QString> matchCaseInsensitively(const QString &storedPath);
     const QStringList &entriesOf(const QString &folder);
 
+    struct Folder
+    {
+        QString path;                  // its name on this system (the literal one when missing)
+        QSet<QString> names;           // its entries
+        QHash<QString, QString> lower; // lower-cased entry -> entry
+    };
+    const Folder &folder(const QString &storedFolder);
+
     QString m_drive;
+    QHash<QString, Folder> m_folders; // stored folder text -> the folder
     QHash<QString, QStringList> m_listings;   // folder -> its entries, read once
     QByteArray m_driveName;                   // m_drive as a file name, made on first use
     std::string m_nameBuffer;                 // reused for every file name, so a lookup allocates nothing

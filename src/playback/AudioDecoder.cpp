@@ -75,6 +75,10 @@ int openInput(const std::string &path, const std::atomic<bool> *abort, std::uniq
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     raw->interrupt_callback.callback = interrupted;
     raw->interrupt_callback.opaque = source.get();
+    // Songs are single audio streams whose headers say what they hold: a short look is
+    // enough, and every byte counts on a slow device.
+    raw->probesize = 32 * 1024;
+    raw->max_analyze_duration = AV_TIME_BASE / 20;
     // The name still helps the probe recognise the format by its extension.
     int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
     if (rc < 0) { // avformat_open_input frees the context on failure

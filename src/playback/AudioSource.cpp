@@ -91,7 +91,7 @@ int AudioSource::readPacket(void *opaque, uint8_t *buffer, int size)
     auto *self = static_cast<AudioSource *>(opaque);
     const int64_t limit = g_rateLimit.load(std::memory_order_relaxed);
     if (limit > 0)
-        size = int(std::clamp<int64_t>(limit / 250, 512, size)); // about 4 ms of reading a call
+        size = int(std::clamp<int64_t>(limit / 1000, 512, size)); // about 1 ms of reading a call
     for (;;) {
         if (self->aborted())
             return AVERROR_EXIT;

@@ -300,6 +300,17 @@ TEST_F(NativePathTest, NamesBeyondAscii)
     EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\IPOD_CONTROL\\MUSIC\\CAF\u00c9\\\u97f3\u697d \u00e9T\u00c9.MP3")), 99);
 }
 
+TEST_F(NativePathTest, ListingsResolveAsFileByFileDoes)
+{
+    NativePathResolver byFile(m_dir.path());
+    NativePathResolver byListing(m_dir.path());
+    for (const QString &path : {QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.mp3"),
+                                QStringLiteral("\\IPOD_CONTROL\\MUSIC\\f00\\abcd.MP3"),
+                                QStringLiteral("\\iPod_Control\\Music\\F01\\GENESIS - FOLLOW YOU.mp3"),
+                                QStringLiteral("\\iPod_Control\\Music\\F00\\NONE.mp3"), QStringLiteral("\\No\\Such.mp3")})
+        EXPECT_EQ(byListing.resolveFromListings(path), byFile.resolve(path)) << path.toStdString();
+}
+
 TEST_F(NativePathTest, MissingFilesAndFoldersHaveNoSize)
 {
     NativePathResolver resolver(m_dir.path());
@@ -324,6 +335,7 @@ TEST_F(NativePathTest, PathsThatLeaveTheIpodOrCarryControlCharactersAreRefused)
         EXPECT_EQ(resolver.fileSize(path), std::nullopt) << path.toStdString();
     }
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\Music\\F00\\ABCD.mp3")), 1234);
+    EXPECT_EQ(resolver.resolveFromListings(QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3")), QString());
     // Dots inside a name are only dots.
     EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\F00\\..a..mp3")));
     EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\...\\a.mp3")));
