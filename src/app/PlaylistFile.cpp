@@ -16,11 +16,8 @@ namespace {
 // could point outside the iPod or break the line, is left out.
 void appendLine(QByteArray &out, NativePathResolver &resolver, const QString &storedPath)
 {
-    const QString file = resolver.resolveFromListings(storedPath);
-    if (file.isEmpty())
-        return;
-    out += file.toUtf8();
-    out += "\r\n";
+    if (resolver.appendFromListings(out, storedPath))
+        out += "\r\n";
 }
 
 std::expected<QString, QString> writeNewM3u(const QByteArray &text)

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <dirent.h>
 #include <sys/stat.h>
 
 bool NativePathResolver::isSafe(const QString &storedPath)
@@ -78,35 +79,49 @@ QString NativePathResolver::resolve(const QString &storedPath)
     return matchCaseInsensitively(storedPath).value_or(exact);
 }
 
-const NativePathResolver::Folder &NativePathResolver::folder(const QString &storedFolder)
+NativePathResolver::Folder &NativePathResolver::folder(const QString &storedFolder)
 {
     auto it = m_folders.find(storedFolder);
     if (it != m_folders.end())
         return *it;
     Folder entry;
     const QString exact = storedFolder.isEmpty() ? m_drive : literal(m_drive, storedFolder);
-    if (storedFolder.isEmpty() || QFileInfo(exact).isDir())
-        entry.path = exact;
-    else
-        entry.path = matchCaseInsensitively(storedFolder).value_or(exact);
-    const QStringList names = QDir(entry.path).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    entry.names = QSet<QString>(names.begin(), names.end());
-    for (const QString &name : names)
-        entry.lower.insert(name.toLower(), name);
+    const QString path = storedFolder.isEmpty() || QFileInfo(exact).isDir()
+                             ? exact
+                             : matchCaseInsensitively(storedFolder).value_or(exact);
+    entry.path = QFile::encodeName(path);
+    if (DIR *listing = ::opendir(entry.path.constData())) {
+        while (const dirent *item = ::readdir(listing)) {
+            if (item->d_type == DT_DIR)
+                continue;
+            entry.names.insert(QByteArray(item->d_name));
+        }
+        ::closedir(listing);
+    }
     return *m_folders.insert(storedFolder, std::move(entry));
 }
 
-QString NativePathResolver::resolveFromListings(const QString &storedPath)
+bool NativePathResolver::appendFromListings(QByteArray &out, const QString &storedPath)
 {
     if (!isSafe(storedPath))
-        return QString();
+        return false;
     const qsizetype cut = std::max(storedPath.lastIndexOf(QLatin1Char('\\')), storedPath.lastIndexOf(QLatin1Char('/')));
-    const Folder &where = folder(cut > 0 ? storedPath.left(cut) : QString());
+    Folder &where = folder(cut > 0 ? storedPath.left(cut) : QString());
+    out += where.path;
+    out += '/';
     const QString name = storedPath.mid(cut + 1);
-    if (where.names.contains(name))
-        return where.path + QLatin1Char('/') + name;
+    const QByteArray bytes = QFile::encodeName(name);
+    if (where.names.contains(bytes)) {
+        out += bytes;
+        return true;
+    }
+    // Only a name in another case needs the lower-cased index, made on the first such name.
+    if (where.lower.isEmpty())
+        for (const QByteArray &entry : std::as_const(where.names))
+            where.lower.insert(QFile::decodeName(entry).toLower(), entry);
     const auto matched = where.lower.constFind(name.toLower());
-    return where.path + QLatin1Char('/') + (matched != where.lower.cend() ? *matched : name);
+    out += matched != where.lower.cend() ? *matched : bytes;
+    return true;
 }
 
 namespace {

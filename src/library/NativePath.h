@@ -17,9 +17,10 @@ public:
     // The existing file's name, or the literal translation when nothing matches; empty for a
     // path that is refused (see isSafe).
     QString resolve(const QString &storedPath);
-    // As resolve(), from the folders' listings, each read once: no file is looked at on its
-    // own, which is what makes a playlist of thousands of songs quick.
-    QString resolveFromListings(const QString &storedPath);
+    // As resolve(), as the file name's bytes, from the folders' listings, each read once: no
+    // file is looked at on its own, which is what makes a playlist of thousands of songs quick.
+    // Appends the name to `out`; false (nothing appended) for a refused path.
+    bool appendFromListings(QByteArray &out, const QString &storedPath);
     // The size of the song's file, or nothing when it cannot be measured or is refused.
     std::optional<qint64> fileSize(const QString &storedPath);
 
@@ -36,11 +37,11 @@ private:
 
     struct Folder
     {
-        QString path;                  // its name on this system (the literal one when missing)
-        QSet<QString> names;           // its entries
-        QHash<QString, QString> lower; // lower-cased entry -> entry
+        QByteArray path;                     // its name on this system (the literal one when missing)
+        QSet<QByteArray> names;              // its entries, as file names
+        QHash<QString, QByteArray> lower;    // lower-cased entry -> entry, made when first needed
     };
-    const Folder &folder(const QString &storedFolder);
+    Folder &folder(const QString &storedFolder);
 
     QString m_drive;
     QHash<QString, Folder> m_folders; // stored folder text -> the folder

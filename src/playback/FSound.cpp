@@ -233,25 +233,16 @@ public:
         disposer().later(std::move(dead), std::move(s));
     }
 
-    unsigned sampleLength(int handle)
+    // The exact length once counted, waiting for the count at most `patience`; the
+    // container's estimate until then.
+    unsigned sampleLength(int handle, std::chrono::milliseconds patience)
     {
         if (!initialised())
             return 0;
         auto s = sample(handle);
         if (!s)
             return fail(FMOD_ERR_INVALID_PARAM), 0;
-        // Never waits: the container's estimate until the counting pass is done.
-        return unsigned(std::clamp<int64_t>(s->length(std::chrono::milliseconds(0)), 0, UINT32_MAX));
-    }
-
-    unsigned waitForLength(int handle, int milliseconds)
-    {
-        if (!initialised())
-            return 0;
-        auto s = sample(handle);
-        if (!s)
-            return fail(FMOD_ERR_INVALID_PARAM), 0;
-        return unsigned(std::clamp<int64_t>(s->length(std::chrono::milliseconds(std::max(0, milliseconds))), 0,
+        return unsigned(std::clamp<int64_t>(s->length(std::max(patience, std::chrono::milliseconds(0))), 0,
                                             UINT32_MAX));
     }
 
@@ -606,12 +597,12 @@ void FSOUND_Sample_Free(int sample)
 
 unsigned FSOUND_Sample_GetLength(int sample)
 {
-    return engine().sampleLength(sample);
+    return engine().sampleLength(sample, std::chrono::milliseconds(0)); // never waits
 }
 
 unsigned FSOUND_Sample_WaitForLength(int sample, int milliseconds)
 {
-    return engine().waitForLength(sample, milliseconds);
+    return engine().sampleLength(sample, std::chrono::milliseconds(milliseconds));
 }
 int FSOUND_PlaySound(int channel, int sample)
 {

@@ -308,7 +308,11 @@ TEST_F(NativePathTest, ListingsResolveAsFileByFileDoes)
                                 QStringLiteral("\\IPOD_CONTROL\\MUSIC\\f00\\abcd.MP3"),
                                 QStringLiteral("\\iPod_Control\\Music\\F01\\GENESIS - FOLLOW YOU.mp3"),
                                 QStringLiteral("\\iPod_Control\\Music\\F00\\NONE.mp3"), QStringLiteral("\\No\\Such.mp3")})
-        EXPECT_EQ(byListing.resolveFromListings(path), byFile.resolve(path)) << path.toStdString();
+    {
+        QByteArray line;
+        EXPECT_TRUE(byListing.appendFromListings(line, path));
+        EXPECT_EQ(QFile::decodeName(line), byFile.resolve(path)) << path.toStdString();
+    }
 }
 
 TEST_F(NativePathTest, MissingFilesAndFoldersHaveNoSize)
@@ -335,7 +339,9 @@ TEST_F(NativePathTest, PathsThatLeaveTheIpodOrCarryControlCharactersAreRefused)
         EXPECT_EQ(resolver.fileSize(path), std::nullopt) << path.toStdString();
     }
     EXPECT_EQ(resolver.fileSize(QStringLiteral("\\Music\\F00\\ABCD.mp3")), 1234);
-    EXPECT_EQ(resolver.resolveFromListings(QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3")), QString());
+    QByteArray line;
+    EXPECT_FALSE(resolver.appendFromListings(line, QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3")));
+    EXPECT_TRUE(line.isEmpty());
     // Dots inside a name are only dots.
     EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\F00\\..a..mp3")));
     EXPECT_TRUE(NativePathResolver::isSafe(QStringLiteral("\\Music\\...\\a.mp3")));
