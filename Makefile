@@ -8,7 +8,7 @@ BUILD_FUZZ := build-fuzz
 DEMO := $(BUILD_RELEASE)/demo-ipod
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps release run demo test bench fuzz clean
+.PHONY: deps release run demo test bench fuzz clean format format-check
 
 deps:
 	@./scripts/install-deps.sh
@@ -31,7 +31,16 @@ run: demo
 	  export SDL_AUDIODRIVER=dummy; fi; \
 	$(BUILD_RELEASE)/bin/corvanel $(abspath $(DEMO))
 
-test: deps
+# The sources as clang-format (installed by the install script) writes them.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench fuzz tools -name '*.cpp' -o -name '*.h')
+
+format: deps
+	clang-format -i $(FORMAT_FILES)
+
+format-check: deps
+	@clang-format --dry-run --Werror $(FORMAT_FILES) || { echo "Unformatted code: run 'make format'."; exit 1; }
+
+test: deps format-check
 	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVANEL_SANITIZE=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy \

@@ -101,10 +101,30 @@ long residentKiB()
 
 } // namespace
 
-BENCHMARK(BM_FirstFullCascade)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_GenreClick)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_NarrowingKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DeletingKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FirstFullCascade)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_GenreClick)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_NarrowingKeystroke)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DeletingKeystroke)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char **argv)
 {

@@ -82,8 +82,8 @@ CheckResult literalDuplicates(const MusicLibrary &library)
             if (j == i)
                 continue;
             const Song &b = library.Songs[static_cast<std::size_t>(j)];
-            if (b.Title == a.Title && b.Artist == a.Artist && b.Album == a.Album
-                && !marks.contains(QLatin1Char('[') + QString::number(j) + QLatin1Char(']'))) {
+            if (b.Title == a.Title && b.Artist == a.Artist && b.Album == a.Album &&
+                !marks.contains(QLatin1Char('[') + QString::number(j) + QLatin1Char(']'))) {
                 ++result.count;
                 marks += QLatin1Char('[') + QString::number(i) + QLatin1Char(']');
                 result.report += QStringLiteral("\r\n") + a.Artist + QStringLiteral(" - ") + a.Title;
@@ -156,7 +156,9 @@ void BM_MissingBareStat(benchmark::State &state)
     timed(state, "missing.stat", [&] {
         missing = 0;
         for (const std::string &name : names) {
-            struct stat info {};
+            struct stat info
+            {
+            };
             if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
                 ++missing;
         }

@@ -48,8 +48,8 @@ struct Origin
 
     Origin()
     {
-        if (!writePattern(served.filePath(QStringLiteral("big.bin")), kFileBytes)
-            || !writePattern(served.filePath(QStringLiteral("memory.bin")), kMemoryBytes))
+        if (!writePattern(served.filePath(QStringLiteral("big.bin")), kFileBytes) ||
+            !writePattern(served.filePath(QStringLiteral("memory.bin")), kMemoryBytes))
             return;
         {
             QTcpServer probe;
@@ -59,10 +59,10 @@ struct Origin
         // python logs every request to its error output.
         server.setStandardOutputFile(QProcess::nullDevice());
         server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("python3"), {QStringLiteral("-m"), QStringLiteral("http.server"),
-                                                 QString::number(port), QStringLiteral("--bind"),
-                                                 QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                                                 served.path()});
+        server.start(QStringLiteral("python3"),
+                     {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port),
+                      QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                      served.path()});
         if (!server.waitForStarted(5000))
             return;
         for (int i = 0; i < 200 && !ok; ++i) {
@@ -216,8 +216,8 @@ void BM_MemoryBufferDownload(benchmark::State &state)
         reallocations = outcome.reallocations;
     }
     state.counters["reallocations"] = reallocations;
-    state.counters["MBps"] = benchmark::Counter(kMemoryBytes / 1e6 * static_cast<double>(state.iterations()),
-                                                benchmark::Counter::kIsRate);
+    state.counters["MBps"] =
+        benchmark::Counter(kMemoryBytes / 1e6 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     std::printf("memory buffer 100 MB in blocks of up to 10000 bytes: %d reallocations\n", reallocations);
 }
 

@@ -29,10 +29,10 @@ constexpr int ReaderTracks = 20000;
 constexpr int LargeTracks = 32767;
 constexpr int LargePlaylists = 200;
 
-QString g_libgpodDb;     // written by libgpod
-QString g_largeRoot;     // an iPod folder by mkipod
-MusicLibrary *g_largeLibrary = nullptr;   // walked once, for the file-size step
-std::vector<std::string> g_nativePaths;   // the same songs' files for the bare loop
+QString g_libgpodDb;                    // written by libgpod
+QString g_largeRoot;                    // an iPod folder by mkipod
+MusicLibrary *g_largeLibrary = nullptr; // walked once, for the file-size step
+std::vector<std::string> g_nativePaths; // the same songs' files for the bare loop
 
 bool writeLibgpodDatabase(const QString &path)
 {
@@ -158,7 +158,9 @@ void BM_BareStatLoop(benchmark::State &state)
     for (auto _ : state) {
         double total = 0;
         for (const std::string &path : g_nativePaths) {
-            struct stat info {};
+            struct stat info
+            {
+            };
             if (::stat(path.c_str(), &info) == 0)
                 total += static_cast<double>(info.st_size);
         }
@@ -197,10 +199,14 @@ private:
     static double toMs(benchmark::TimeUnit unit)
     {
         switch (unit) {
-        case benchmark::kNanosecond: return 1e-6;
-        case benchmark::kMicrosecond: return 1e-3;
-        case benchmark::kMillisecond: return 1;
-        case benchmark::kSecond: return 1e3;
+        case benchmark::kNanosecond:
+            return 1e-6;
+        case benchmark::kMicrosecond:
+            return 1e-3;
+        case benchmark::kMillisecond:
+            return 1;
+        case benchmark::kSecond:
+            return 1e3;
         }
         return 1;
     }
@@ -248,15 +254,18 @@ int main(int argc, char **argv)
         LoadReport report;
         walkITunesDb(readWhole(g_largeRoot + QStringLiteral("/iPod_Control/iTunes/iTunesDB")), large, nullptr, report);
         for (const Song &song : large.Songs)
-            g_nativePaths.push_back(QFile::encodeName(NativePathResolver::literal(g_largeRoot, song.Path)).toStdString());
+            g_nativePaths.push_back(
+                QFile::encodeName(NativePathResolver::literal(g_largeRoot, song.Path)).toStdString());
     }
     g_largeLibrary = &large;
 
     benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/walk_in_memory_20000", BM_OurWalkInMemory)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("load/ParseiTunesDB_32767_with_files", BM_ParseiTunesDB)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("load/ParseiTunesDB_32767_with_files", BM_ParseiTunesDB)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("sizes/ours_file_size_step_32767", BM_FileSizeStep)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("sizes/bare_stat_loop_32767", BM_BareStatLoop)->Unit(benchmark::kMillisecond);
 

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     MusicLibrary library;
     LoadReport report;
-    walkITunesDb(QByteArrayView(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)), library,
-                 nullptr, report);
+    walkITunesDb(QByteArrayView(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)), library, nullptr,
+                 report);
     if (!report.isDatabase)
         return 0;
     buildSongIndex(library, report);

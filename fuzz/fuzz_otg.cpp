@@ -3,9 +3,9 @@
 #include <iTunesDBReader.h>
 
 #include <QtEndian>
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 

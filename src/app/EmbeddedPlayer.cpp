@@ -1,13 +1,13 @@
 #include "EmbeddedPlayer.h"
 
+#include "AnalyserView.h"
 #include "Dialogs.h"
-#include "WaitCursor.h"
 #include "FSound.h"
 #include "NativePath.h"
 #include "ScreenJump.h"
 #include "SettingsStore.h"
-#include "AnalyserView.h"
 #include "TimeText.h"
+#include "WaitCursor.h"
 #include "frmMain.h"
 #include "frmMenus.h"
 #include "mdlEQ.h"
@@ -27,7 +27,6 @@
 
 namespace {
 constexpr unsigned kLoadMode = 0x130;
-
 
 int32_t clampVolume(double volume)
 {
@@ -142,9 +141,8 @@ void MeterBar::paintEvent(QPaintEvent *)
     if (m_orientation == Qt::Horizontal)
         painter.drawRoundedRect(QRectF(0, 0, std::clamp(m_shapeWidth, 0, width()), height()), 3, 3);
     else
-        painter.drawRoundedRect(QRectF(0, std::clamp(m_shapeTop, 0, height()), width(),
-                                       std::clamp(m_shapeHeight, 0, height())),
-                                3, 3);
+        painter.drawRoundedRect(
+            QRectF(0, std::clamp(m_shapeTop, 0, height()), width(), std::clamp(m_shapeHeight, 0, height())), 3, 3);
 }
 
 void MeterBar::mousePressEvent(QMouseEvent *event)
@@ -157,8 +155,7 @@ void MeterBar::mouseMoveEvent(QMouseEvent *event)
     emit dragged(event->buttons(), event->position().toPoint());
 }
 
-TransportButton::TransportButton(const QString &name, Glyph glyph, QWidget *parent)
-    : QWidget(parent), m_glyph(glyph)
+TransportButton::TransportButton(const QString &name, Glyph glyph, QWidget *parent) : QWidget(parent), m_glyph(glyph)
 {
     setObjectName(name);
     setFixedSize(34, 34);
@@ -171,7 +168,8 @@ void TransportButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const bool main = m_glyph == Glyph::Play || m_glyph == Glyph::Pause;
     QLinearGradient face(0, 0, 0, height());
-    face.setColorAt(0, m_hover ? QColor(0xf4, 0xa2, 0x4a) : (main ? QColor(0x5a, 0x66, 0x75) : QColor(0x48, 0x52, 0x5f)));
+    face.setColorAt(0,
+                    m_hover ? QColor(0xf4, 0xa2, 0x4a) : (main ? QColor(0x5a, 0x66, 0x75) : QColor(0x48, 0x52, 0x5f)));
     face.setColorAt(1, m_hover ? QColor(0xc8, 0x6a, 0x18) : QColor(0x2a, 0x31, 0x3b));
     painter.setPen(QPen(QColor(0x14, 0x18, 0x1e), 1));
     painter.setBrush(face);
@@ -296,7 +294,8 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     connect(picPrev, &TransportButton::clicked, this, &EmbeddedPlayer::picPrev_Click);
     connect(tmrCheckfMod, &QTimer::timeout, this, &EmbeddedPlayer::tmrCheckfMod_Timer);
     connect(tmrSpectrum, &QTimer::timeout, this, &EmbeddedPlayer::tmrSpectrum_Timer);
-    connect(PicPosition, &MeterBar::pressed, this, [this](Qt::MouseButton, QPoint at) { PicPosition_MouseDown(at.x()); });
+    connect(PicPosition, &MeterBar::pressed, this,
+            [this](Qt::MouseButton, QPoint at) { PicPosition_MouseDown(at.x()); });
     connect(PicPosition, &MeterBar::dragged, this, [this](Qt::MouseButtons buttons, QPoint at) {
         if ((buttons & Qt::LeftButton) && at.x() >= 0 && at.x() <= PicPosition->width())
             PicPosition_MouseDown(at.x());
@@ -327,10 +326,10 @@ bool EmbeddedPlayer::InitSoundEngine(const std::function<void(const QString &)> 
     if (status)
         status(QStringLiteral("Initializing fMod for embedded playing..."));
     if (!FSOUND_Init(44100, 32, 0)) {
-        corvanel::dialogs().message({QStringLiteral("Corvanel"),
-                                     QStringLiteral("An error occured initializing fmod!\r\n")
-                                         + FModErrorText(FSOUND_GetError()),
-                                     corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+        corvanel::dialogs().message(
+            {QStringLiteral("Corvanel"),
+             QStringLiteral("An error occured initializing fmod!\r\n") + FModErrorText(FSOUND_GetError()),
+             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
         return false;
     }
     m_engineOpen = true;
@@ -395,8 +394,9 @@ void EmbeddedPlayer::OpenInEmbedded()
     m_main.lblTitle->setText(songs.text(row, SongCatalog::ColTitle));
     m_main.lblArtist->setText(songs.text(row, SongCatalog::ColArtist));
     m_main.lblAlbum->setText(songs.text(row, SongCatalog::ColAlbum));
-    m_main.menus().item(QStringLiteral("mnuNow"))->setText(m_main.lblArtist->text() + QStringLiteral(" - ")
-                                                          + m_main.lblTitle->text());
+    m_main.menus()
+        .item(QStringLiteral("mnuNow"))
+        ->setText(m_main.lblArtist->text() + QStringLiteral(" - ") + m_main.lblTitle->text());
     m_main.lblGenre->setText(songs.text(row, SongCatalog::ColGenre));
     NowPlayingLength = songs.text(row, SongCatalog::ColLengthMs).toInt();
     m_main.lblTime->setText(QStringLiteral("Length: ") + ConvertToTime(NowPlayingLength));
@@ -410,7 +410,8 @@ void EmbeddedPlayer::startFailed()
     else
         corvanel::dialogs().inform(
             QStringLiteral("Error in playing file"),
-            QStringLiteral("Could not play the file using the inbuilt Media Player... Please try using the Default Player"),
+            QStringLiteral(
+                "Could not play the file using the inbuilt Media Player... Please try using the Default Player"),
             &m_main);
     m_main.lblTitle->clear();
     m_main.lblArtist->clear();
@@ -434,11 +435,11 @@ void EmbeddedPlayer::PlayFile(const QString &File)
         const QByteArray name = QFile::encodeName(File);
         const int32_t sample = FSOUND_Sample_Load(FSOUND_FREE, name.constData(), kLoadMode, 0, 0);
         if (sample == 0) {
-            corvanel::dialogs().message({QStringLiteral("Corvanel"),
-                                         QStringLiteral("An error occured opening the sample!\r\n")
-                                             + FModErrorText(FSOUND_GetError()),
-                                         corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
-                                        &m_main);
+            corvanel::dialogs().message(
+                {QStringLiteral("Corvanel"),
+                 QStringLiteral("An error occured opening the sample!\r\n") + FModErrorText(FSOUND_GetError()),
+                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
+                &m_main);
             Playing = false;
             return;
         }
@@ -449,11 +450,11 @@ void EmbeddedPlayer::PlayFile(const QString &File)
     }
     CurrentChannel = channel;
     if (channel == 0) {
-        corvanel::dialogs().message({QStringLiteral("Corvanel"),
-                                     QStringLiteral("An error occured playing the sample!\r\n")
-                                         + FModErrorText(FSOUND_GetError()),
-                                     corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
-                                    &m_main);
+        corvanel::dialogs().message(
+            {QStringLiteral("Corvanel"),
+             QStringLiteral("An error occured playing the sample!\r\n") + FModErrorText(FSOUND_GetError()),
+             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
+            &m_main);
         return;
     }
     applyEQToChannel(channel);
@@ -548,9 +549,9 @@ void EmbeddedPlayer::PicPosition_MouseDown(int x)
         return;
     PicPosition->setShapeWidth(x);
     const double fraction = PicPosition->scaleWidth() > 0 ? static_cast<double>(x) / PicPosition->scaleWidth() : 0;
-    FSOUND_SetCurrentPosition(CurrentChannel,
-                              static_cast<unsigned>(std::lround(std::clamp(fraction, 0.0, 1.0)
-                                                                * FSOUND_Sample_GetLength(CurrentSample))));
+    FSOUND_SetCurrentPosition(
+        CurrentChannel,
+        static_cast<unsigned>(std::lround(std::clamp(fraction, 0.0, 1.0) * FSOUND_Sample_GetLength(CurrentSample))));
 }
 
 void EmbeddedPlayer::picVolume_MouseDown(int x)

@@ -20,8 +20,8 @@ struct SameSongKey
     const Song *song;
     bool operator==(const SameSongKey &other) const
     {
-        return song->Title == other.song->Title && song->Artist == other.song->Artist
-            && song->Album == other.song->Album;
+        return song->Title == other.song->Title && song->Artist == other.song->Artist &&
+               song->Album == other.song->Album;
     }
 };
 
@@ -41,7 +41,9 @@ void appendLine(QString &report, const Song &song)
 // An ordinary, visible file: what a plain directory listing of the name would find.
 bool isOrdinaryFile(const char *path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     const char *slash = std::strrchr(path, '/');
@@ -110,8 +112,8 @@ CheckResult findMissing(const MusicLibrary &library, const std::atomic<bool> *ca
             continue;
         // The iPod's filesystem ignores case; a copy on another filesystem may not.
         const QString matched = resolver.resolve(song.Path);
-        if (QFile::encodeName(matched) != QByteArray(path.data(), static_cast<qsizetype>(path.size()))
-            && isOrdinaryFile(QFile::encodeName(matched).constData()))
+        if (QFile::encodeName(matched) != QByteArray(path.data(), static_cast<qsizetype>(path.size())) &&
+            isOrdinaryFile(QFile::encodeName(matched).constData()))
             continue;
         appendLine(result.report, song);
         ++result.count;

@@ -387,9 +387,9 @@ bool SkinFrame::handlePodEvent(QEvent *event)
         // closes it reaches the icon as a plain press.
         // Times are the events' own, so the rule holds however late the events are handled.
         const quint64 now = static_cast<QInputEvent *>(event)->timestamp();
-        const bool second = event->type() == QEvent::MouseButtonDblClick
-                            || (m_lastPodClick && now >= *m_lastPodClick
-                                && now - *m_lastPodClick < quint64(QApplication::doubleClickInterval()));
+        const bool second = event->type() == QEvent::MouseButtonDblClick ||
+                            (m_lastPodClick && now >= *m_lastPodClick &&
+                             now - *m_lastPodClick < quint64(QApplication::doubleClickInterval()));
         if (second) {
             m_lastPodClick.reset();
             m_podPressed = false;

@@ -4,13 +4,13 @@
 // The window itself paints the background tile and the frame edges around its content.
 #include "frmBack.h"
 
-#include <optional>
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
 #include <QRegion>
 #include <QString>
 #include <QWidget>
+#include <optional>
 
 #include <functional>
 

@@ -15,10 +15,9 @@ SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
     setWindowTitle(title);
     setWindowIcon(m_back->appIcon());
     setFixedSize(440, 170);
-    setStyleSheet(QStringLiteral(
-        "QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; }"
-        "QLabel#lblCaption { font-size: 14pt; font-weight: bold; color: #ffffff; }"
-        "QLabel { font-size: 9pt; }"));
+    setStyleSheet(QStringLiteral("QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; }"
+                                 "QLabel#lblCaption { font-size: 14pt; font-weight: bold; color: #ffffff; }"
+                                 "QLabel { font-size: 9pt; }"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 24);
     layout->setSpacing(8);

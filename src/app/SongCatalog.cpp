@@ -66,14 +66,19 @@ SongCatalog::SongCatalog(const MusicLibrary &library) : m_library(library)
     auto cmp = [this, &track](int32_t a, int32_t b) {
         const Row &x = m_rows[static_cast<std::size_t>(a)];
         const Row &y = m_rows[static_cast<std::size_t>(b)];
-        if (int c = m_keyTexts[static_cast<std::size_t>(x.artistKey)].compare(m_keyTexts[static_cast<std::size_t>(y.artistKey)]); c != 0)
+        if (int c = m_keyTexts[static_cast<std::size_t>(x.artistKey)].compare(
+                m_keyTexts[static_cast<std::size_t>(y.artistKey)]);
+            c != 0)
             return c;
-        if (int c = m_keyTexts[static_cast<std::size_t>(x.albumKey)].compare(m_keyTexts[static_cast<std::size_t>(y.albumKey)]); c != 0)
+        if (int c = m_keyTexts[static_cast<std::size_t>(x.albumKey)].compare(
+                m_keyTexts[static_cast<std::size_t>(y.albumKey)]);
+            c != 0)
             return c;
         return track[static_cast<std::size_t>(a)].compare(track[static_cast<std::size_t>(b)]);
     };
-    const auto ranks = ranksOf(order, [&](int32_t a, int32_t b) { return cmp(a, b) < 0; },
-                               [&](int32_t a, int32_t b) { return cmp(a, b) == 0; });
+    const auto ranks = ranksOf(
+        order, [&](int32_t a, int32_t b) { return cmp(a, b) < 0; },
+        [&](int32_t a, int32_t b) { return cmp(a, b) == 0; });
     for (std::size_t i = 0; i < count; ++i)
         m_rows[i].browseRank = ranks[i];
 }
@@ -104,9 +109,12 @@ const std::vector<uint32_t> &SongCatalog::columnRanks(int column) const
             keys[i] = m_rows[i].texts[static_cast<std::size_t>(column)].toLower();
         std::vector<int32_t> order(m_rows.size());
         std::iota(order.begin(), order.end(), 0);
-        ranks = ranksOf(order,
-                        [&](int32_t a, int32_t b) { return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)]; },
-                        [&](int32_t a, int32_t b) { return keys[static_cast<std::size_t>(a)] == keys[static_cast<std::size_t>(b)]; });
+        ranks = ranksOf(
+            order,
+            [&](int32_t a, int32_t b) { return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)]; },
+            [&](int32_t a, int32_t b) {
+                return keys[static_cast<std::size_t>(a)] == keys[static_cast<std::size_t>(b)];
+            });
     }
     return ranks;
 }
@@ -133,8 +141,8 @@ bool SongCatalog::matchesAllWords(int32_t song, const std::vector<QString> &lowe
 
 QString SongCatalog::heading(int column)
 {
-    static const char *const headings[ColumnCount] = {
-        "Track", "Title", "Artist", "Album", "Genre", "Path", "Type Of Song",
-        "iTunes SongID", "Length Of Track", "File Size", "Length Of Track"};
+    static const char *const headings[ColumnCount] = {"Track",           "Title",     "Artist",         "Album",
+                                                      "Genre",           "Path",      "Type Of Song",   "iTunes SongID",
+                                                      "Length Of Track", "File Size", "Length Of Track"};
     return QString::fromLatin1(headings[column]);
 }

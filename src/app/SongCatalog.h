@@ -12,8 +12,19 @@ class SongCatalog
 {
 public:
     static constexpr int ColumnCount = 11;
-    enum Column { ColTrack, ColTitle, ColArtist, ColAlbum, ColGenre, ColPath, ColType,
-                  ColSongId, ColLengthMs, ColFileSize, ColLength };
+    enum Column {
+        ColTrack,
+        ColTitle,
+        ColArtist,
+        ColAlbum,
+        ColGenre,
+        ColPath,
+        ColType,
+        ColSongId,
+        ColLengthMs,
+        ColFileSize,
+        ColLength
+    };
 
     explicit SongCatalog(const MusicLibrary &library);
 
@@ -21,7 +32,10 @@ public:
     int songCount() const { return static_cast<int>(m_rows.size()); }
 
     // The text of a song-list column for a song.
-    const QString &text(int32_t song, int column) const { return m_rows[static_cast<std::size_t>(song)].texts[static_cast<std::size_t>(column)]; }
+    const QString &text(int32_t song, int column) const
+    {
+        return m_rows[static_cast<std::size_t>(song)].texts[static_cast<std::size_t>(column)];
+    }
     static QString heading(int column);
 
     // Case-folded value ids: equal ids mean equal without regard to case.
@@ -44,7 +58,7 @@ private:
     struct Row
     {
         std::array<QString, ColumnCount> texts;
-        QString searchText;   // lower-cased columns 1 to 10, joined by a separator
+        QString searchText; // lower-cased columns 1 to 10, joined by a separator
         int32_t genreKey = -1;
         int32_t artistKey = -1;
         int32_t albumKey = -1;
@@ -54,7 +68,7 @@ private:
 
     const MusicLibrary &m_library;
     std::vector<Row> m_rows;
-    QHash<QString, int32_t> m_keys;      // lower-cased value -> key
+    QHash<QString, int32_t> m_keys; // lower-cased value -> key
     std::vector<QString> m_keyTexts;
     mutable std::array<std::vector<uint32_t>, ColumnCount> m_columnRanks;
 };

@@ -29,8 +29,7 @@ QVariant SongTableModel::data(const QModelIndex &index, int role) const
 
 QVariant SongTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < SongCatalog::ColumnCount)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < SongCatalog::ColumnCount)
         return SongCatalog::heading(section);
     return {};
 }
@@ -60,8 +59,9 @@ void SongTableModel::reorder(const std::function<bool(int32_t, int32_t)> &less)
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> order(m_songs.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return less(m_songs[static_cast<std::size_t>(a)], m_songs[static_cast<std::size_t>(b)]); });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return less(m_songs[static_cast<std::size_t>(a)], m_songs[static_cast<std::size_t>(b)]);
+    });
     std::vector<int> newRowOf(order.size());
     std::vector<int32_t> sorted(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -86,9 +86,13 @@ void SongTableModel::sortByColumn(int column, Qt::SortOrder order)
     m_sortOrder = order;
     const std::vector<uint32_t> &ranks = m_catalog.columnRanks(column);
     if (order == Qt::AscendingOrder)
-        reorder([&ranks](int32_t a, int32_t b) { return ranks[static_cast<std::size_t>(a)] < ranks[static_cast<std::size_t>(b)]; });
+        reorder([&ranks](int32_t a, int32_t b) {
+            return ranks[static_cast<std::size_t>(a)] < ranks[static_cast<std::size_t>(b)];
+        });
     else
-        reorder([&ranks](int32_t a, int32_t b) { return ranks[static_cast<std::size_t>(a)] > ranks[static_cast<std::size_t>(b)]; });
+        reorder([&ranks](int32_t a, int32_t b) {
+            return ranks[static_cast<std::size_t>(a)] > ranks[static_cast<std::size_t>(b)];
+        });
 }
 
 void SongTableModel::sortForBrowsing()

@@ -56,8 +56,7 @@ bool wantsScreenJump(const QString &commandLine)
 frmInit::frmInit(MusicLibrary &library, QString commandLine, QWidget *parent)
     : SkinnedWindow(QStringLiteral("Find Your iPod"), parent), m_library(library),
       m_commandLine(std::move(commandLine)), m_updateFolder(mdl::programFolder()),
-      m_lock(std::make_unique<corvanel::SingleInstance>()),
-      m_inventory([] { return corvanel::DiskInventory(); })
+      m_lock(std::make_unique<corvanel::SingleInstance>()), m_inventory([] { return corvanel::DiskInventory(); })
 {
     setObjectName(QStringLiteral("frmInit"));
     lblCaption->setText(QStringLiteral("Locating iPod..."));
@@ -78,10 +77,11 @@ bool frmInit::start()
         close();
         return false;
     }
-    if (mdl::updatePending(m_updateFolder)
-        && corvanel::dialogs().askYesNo(
+    if (mdl::updatePending(m_updateFolder) &&
+        corvanel::dialogs().askYesNo(
             QStringLiteral("Update to latest?"),
-            QStringLiteral("An update for Corvanel has been downloaded. Would you like to update to the latest version?"),
+            QStringLiteral(
+                "An update for Corvanel has been downloaded. Would you like to update to the latest version?"),
             this)) {
         mdl::RunUpdater(true, nullptr, m_updateFolder);
         close();

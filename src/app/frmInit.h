@@ -1,7 +1,7 @@
 #pragma once
 #include "DiskInventory.h"
-#include "SkinnedWindow.h"
 #include "SingleInstance.h"
+#include "SkinnedWindow.h"
 
 #include <QString>
 #include <functional>

@@ -1,21 +1,21 @@
 #include "frmMain.h"
 
 #include "AboutText.h"
-#include "EmbeddedPlayer.h"
-#include "SettingsStore.h"
-#include "frmEQ.h"
-#include "frmUpdater.h"
-#include "mdl.h"
 #include "Dialogs.h"
-#include "WaitCursor.h"
+#include "EmbeddedPlayer.h"
 #include "NativePath.h"
 #include "Options.h"
 #include "ScreenJump.h"
+#include "SettingsStore.h"
 #include "Shell.h"
 #include "SkinFrame.h"
 #include "TrayIcon.h"
+#include "WaitCursor.h"
 #include "frmBack.h"
+#include "frmEQ.h"
 #include "frmMenus.h"
+#include "frmUpdater.h"
+#include "mdl.h"
 // External players and the library checks.
 #include "ExternalPlayers.h"
 #include "LibraryChecks.h"
@@ -47,7 +47,6 @@
 
 namespace {
 const QString kAll = QStringLiteral("[All]");
-
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
@@ -461,8 +460,8 @@ void frmMain::lstSource_Click()
 
 void frmMain::runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
                              int32_t (SongCatalog::*filterKey)(int32_t) const,
-                             int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn,
-                             bool skipEmpty, clsList &names, QListWidget *next)
+                             int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn, bool skipEmpty,
+                             clsList &names, QListWidget *next)
 {
     const WaitCursor wait;
     names.Clear();
@@ -786,9 +785,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         imgClearSearch_Click();
         return true;
     }
-    if (event->type() == QEvent::MouseButtonPress
-        && (watched == lstSource->viewport() || watched == lstGenre->viewport() || watched == lstArtist->viewport()
-            || watched == lstAlbum->viewport()))
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == lstSource->viewport() || watched == lstGenre->viewport() || watched == lstArtist->viewport() ||
+         watched == lstAlbum->viewport()))
         m_filterRunsAtPress = m_filterRuns;
     if (watched == lstSong->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
@@ -933,7 +932,8 @@ void frmMain::mnuAddPlayer_Click()
     skin.closeImage = m_back->imgClose();
     skin.closeHoverImage = m_back->imgCloseHover();
     skin.windowIcon = frmBack::appIcon();
-    frmDefaultPlayer dialog(std::move(skin), [this] { LoadPlayers(); }, this);
+    frmDefaultPlayer dialog(
+        std::move(skin), [this] { LoadPlayers(); }, this);
     dialog.exec();
 }
 

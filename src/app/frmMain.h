@@ -1,7 +1,7 @@
 #pragma once
 #include "LibraryChecks.h"
-#include "SkinFrame.h"
 #include "MusicLibrary.h"
+#include "SkinFrame.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
 #include "clsList.h"
@@ -31,8 +31,8 @@ class frmMain : public QWidget
     Q_OBJECT
 public:
     // The catalog may be worked out beforehand, off the UI thread.
-    explicit frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog = nullptr,
-                     QWidget *parent = nullptr, const std::function<void(const QString &)> &engineStatus = {});
+    explicit frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog = nullptr, QWidget *parent = nullptr,
+                     const std::function<void(const QString &)> &engineStatus = {});
     ~frmMain() override;
 
     // The cascade; each also runs when code changes its list's selection.
@@ -69,7 +69,7 @@ public:
     void missingCheckFinished(const CheckResult &result);
     void lstSong_DblClick();
     int16_t PlayerCount = 0;
-    QString DefaultPlayer;   // the chosen player's path; empty for the desktop's association
+    QString DefaultPlayer; // the chosen player's path; empty for the desktop's association
 
     // State the other parts of the program and the tests look at.
     SongTableModel &songModel() { return *m_model; }
@@ -150,9 +150,9 @@ private:
     SkinFrame *m_frame = nullptr;
     TrayIcon *m_tray = nullptr;
     QLabel *m_songsLabel = nullptr;
-    int m_filterRuns = 0;           // selection changes of the filter lists handled so far
-    int m_filterRunsAtPress = -1;   // their count when a filter list was last pressed
-    bool m_searchRebuild = false;   // the song level was started by the search itself
+    int m_filterRuns = 0;         // selection changes of the filter lists handled so far
+    int m_filterRunsAtPress = -1; // their count when a filter list was last pressed
+    bool m_searchRebuild = false; // the song level was started by the search itself
     bool m_shutDown = false;
     bool m_jumping = false;
     EmbeddedPlayer *m_player = nullptr;
@@ -160,6 +160,6 @@ private:
     QPointer<frmEQ> m_eq;
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
-    QString m_nowPlayingLength;     // the playing song's length in milliseconds, as text
+    QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
     std::vector<QString> m_shutdownSteps;
 };

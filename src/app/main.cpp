@@ -13,19 +13,18 @@
 #include <cstdio>
 
 namespace {
-const char *kUsage =
-    "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
-    "       corvanel --print-library PATH\n"
-    "\n"
-    "Browse and play the music on an iPod that is mounted as a disk.\n"
-    "\n"
-    "  FOLDER                the folder the iPod is mounted on, e.g. /media/you/IPOD\n"
-    "  ITUNESDB              the full path of an iTunesDB file\n"
-    "  (nothing)             find a mounted iPod by itself\n"
-    "  --print-library PATH  read the library of PATH (an iPod folder or an iTunesDB file),\n"
-    "                        print it as JSON and exit\n"
-    "  --version             print the version and exit\n"
-    "  --help                print this text and exit\n";
+const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
+                     "       corvanel --print-library PATH\n"
+                     "\n"
+                     "Browse and play the music on an iPod that is mounted as a disk.\n"
+                     "\n"
+                     "  FOLDER                the folder the iPod is mounted on, e.g. /media/you/IPOD\n"
+                     "  ITUNESDB              the full path of an iTunesDB file\n"
+                     "  (nothing)             find a mounted iPod by itself\n"
+                     "  --print-library PATH  read the library of PATH (an iPod folder or an iTunesDB file),\n"
+                     "                        print it as JSON and exit\n"
+                     "  --version             print the version and exit\n"
+                     "  --help                print this text and exit\n";
 
 int printLibrary(const QString &path)
 {

@@ -37,7 +37,9 @@ std::optional<FileImage> FileImage::read(const QString &path)
     const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0)
         return std::nullopt;
 
@@ -47,8 +49,8 @@ std::optional<FileImage> FileImage::read(const QString &path)
         // Large copies start on a huge-page boundary, so there is room for the alignment.
         const bool huge = size >= HugePage;
         image.m_mappingLength = huge ? (size + HugePage - 1) / HugePage * HugePage + HugePage : size;
-        void *mapping = ::mmap(nullptr, image.m_mappingLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                               -1, 0);
+        void *mapping =
+            ::mmap(nullptr, image.m_mappingLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapping == MAP_FAILED)
             return std::nullopt;
         image.m_mapping = mapping;

@@ -28,13 +28,20 @@ int LoadReport::count(LoadProblem::Kind kind) const
 QString problemKindName(LoadProblem::Kind kind)
 {
     switch (kind) {
-    case LoadProblem::Kind::CopyFailed: return QStringLiteral("database file unreadable");
-    case LoadProblem::Kind::SongFileUnreadable: return QStringLiteral("song file missing");
-    case LoadProblem::Kind::DuplicateTrackId: return QStringLiteral("duplicate track id");
-    case LoadProblem::Kind::PlaylistItemWithoutPlaylist: return QStringLiteral("playlist item without playlist");
-    case LoadProblem::Kind::OnTheGoBadEntry: return QStringLiteral("bad On-The-Go entry");
-    case LoadProblem::Kind::OnTheGoUnreadable: return QStringLiteral("On-The-Go file unreadable");
-    case LoadProblem::Kind::PlaylistIdMissing: return QStringLiteral("playlist names a missing track");
+    case LoadProblem::Kind::CopyFailed:
+        return QStringLiteral("database file unreadable");
+    case LoadProblem::Kind::SongFileUnreadable:
+        return QStringLiteral("song file missing");
+    case LoadProblem::Kind::DuplicateTrackId:
+        return QStringLiteral("duplicate track id");
+    case LoadProblem::Kind::PlaylistItemWithoutPlaylist:
+        return QStringLiteral("playlist item without playlist");
+    case LoadProblem::Kind::OnTheGoBadEntry:
+        return QStringLiteral("bad On-The-Go entry");
+    case LoadProblem::Kind::OnTheGoUnreadable:
+        return QStringLiteral("On-The-Go file unreadable");
+    case LoadProblem::Kind::PlaylistIdMissing:
+        return QStringLiteral("playlist names a missing track");
     }
     return QString();
 }

@@ -17,7 +17,7 @@ struct LoadProblem
     };
     Kind kind;
     int count = 0;
-    QString detail;   // the first occurrence: a path, an id or an offset
+    QString detail; // the first occurrence: a path, an id or an offset
 };
 
 struct LoadReport

@@ -9,10 +9,10 @@
 QString unknownTagWarningText()
 {
     return QStringLiteral("For some reason, extra information unknown in the iTunesDB file was found. This may be "
-                          "due to a newer version of iTunesDB or because your iTunesDB is corrupted. Please contact ")
-        + QStringLiteral(CORVANEL_CONTACT)
-        + QStringLiteral(", and we will try to fix the program accordingly, or make sure your iTunesDB is not "
-                         "corrupted.");
+                          "due to a newer version of iTunesDB or because your iTunesDB is corrupted. Please contact ") +
+           QStringLiteral(CORVANEL_CONTACT) +
+           QStringLiteral(", and we will try to fix the program accordingly, or make sure your iTunesDB is not "
+                          "corrupted.");
 }
 
 void buildSongIndex(MusicLibrary &library, LoadReport &report)

@@ -8,9 +8,9 @@
 #include <functional>
 
 // Texts of the boxes the load shows.
-inline constexpr auto UnknownTagWarningTitle = u"Error with iTunesDB";   // stop icon
-inline constexpr auto LoadErrorTitle = u"Error!";                         // information icon
-inline constexpr auto LoadErrorText = u"Error, continuing!";              // one box per problem kind
+inline constexpr auto UnknownTagWarningTitle = u"Error with iTunesDB"; // stop icon
+inline constexpr auto LoadErrorTitle = u"Error!";                      // information icon
+inline constexpr auto LoadErrorText = u"Error, continuing!";           // one box per problem kind
 inline constexpr auto LoadingIntoProgramStatus = u"Loading database into program...";
 
 // The text of the "Error with iTunesDB" box, shown once when unknown records were met.

@@ -14,10 +14,10 @@ namespace {
 
 constexpr uint32_t tagOf(const char (&text)[5])
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(text[0]))
-        | static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8
-        | static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16
-        | static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
+    return static_cast<uint32_t>(static_cast<uint8_t>(text[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
 }
 
 constexpr uint32_t TagDatabase = tagOf("mhbd");
@@ -34,14 +34,20 @@ constexpr int32_t DataSetTracks = 1;
 constexpr int32_t DataSetPlaylists = 2;
 
 // Data-object types of the track section.
-enum : int32_t { ObjectTitle = 1, ObjectLocation = 2, ObjectAlbum = 3, ObjectArtist = 4, ObjectGenre = 5,
-                 ObjectFileType = 6 };
+enum : int32_t {
+    ObjectTitle = 1,
+    ObjectLocation = 2,
+    ObjectAlbum = 3,
+    ObjectArtist = 4,
+    ObjectGenre = 5,
+    ObjectFileType = 6
+};
 
 // Fixed offsets of the fields read.
 constexpr qsizetype HeaderLengthAt = 4;
 constexpr qsizetype TotalLengthAt = 8;
 constexpr qsizetype DataSetTypeAt = 12;
-constexpr qsizetype TrackCountAt = 8;       // of "mhlt"; only a hint for reserving
+constexpr qsizetype TrackCountAt = 8; // of "mhlt"; only a hint for reserving
 constexpr qsizetype TrackIdAt = 16;
 constexpr qsizetype TrackLengthAt = 40;
 constexpr qsizetype TrackNumberAt = 44;
@@ -55,7 +61,7 @@ constexpr qsizetype ItemTrackIdAt = 24;
 constexpr qsizetype MinTrackRecord = 48;
 constexpr qsizetype MinItemRecord = 28;
 
-constexpr int ProgressEvery = 4096;   // records between progress calls
+constexpr int ProgressEvery = 4096; // records between progress calls
 
 // UTF-16LE code units to a string, dropping NUL characters and, for locations, turning
 // every ":" into a backslash on the way.
@@ -232,8 +238,8 @@ private:
             m_shared.resize(std::clamp<std::size_t>(std::bit_ceil(wanted), MinSharedSlots, MaxSharedSlots));
         }
         SharedSlot &slot = m_shared[(hash >> 20) & (m_shared.size() - 1)];
-        if (slot.hash == hash && slot.filled && static_cast<std::size_t>(slot.text.size()) * 2 == raw.size()
-            && std::memcmp(slot.text.constData(), raw.data(), raw.size()) == 0)
+        if (slot.hash == hash && slot.filled && static_cast<std::size_t>(slot.text.size()) * 2 == raw.size() &&
+            std::memcmp(slot.text.constData(), raw.data(), raw.size()) == 0)
             return slot.text;
         QString text = decodeUnits(raw.data(), static_cast<qsizetype>(raw.size()), false);
         // Texts that lost NUL characters or an odd byte are not cached: they could not be confirmed.
@@ -359,7 +365,7 @@ private:
     };
     static constexpr std::size_t MinSharedSlots = 16;
     static constexpr std::size_t MaxSharedSlots = 4096;
-    std::vector<SharedSlot> m_shared;   // a power of two in size once used
+    std::vector<SharedSlot> m_shared; // a power of two in size once used
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 #include <QString>
 
 enum class LibraryErrorKind {
-    UnknownSongId,   // a track id that is not in SongIndex
+    UnknownSongId, // a track id that is not in SongIndex
 };
 
 struct LibraryError

@@ -15,8 +15,8 @@ std::expected<int32_t, LibraryError> MusicLibrary::indexOf(const QString &SongID
 {
     const auto it = SongIndex.constFind(SongID.trimmed());
     if (it == SongIndex.constEnd() || *it < 0 || *it >= SongCount)
-        return std::unexpected(LibraryError{LibraryErrorKind::UnknownSongId,
-                                            QStringLiteral("No song has the id %1").arg(SongID)});
+        return std::unexpected(
+            LibraryError{LibraryErrorKind::UnknownSongId, QStringLiteral("No song has the id %1").arg(SongID)});
     return *it;
 }
 
@@ -31,12 +31,18 @@ std::expected<QString, LibraryError> MusicLibrary::GetSongInfo(const QString &So
     if (!ok || value != song.SongID)
         return QString();
     switch (InfoType) {
-    case InfoTitle: return song.Title;
-    case InfoArtist: return song.Artist;
-    case InfoAlbum: return song.Album;
-    case InfoGenre: return song.Genre;
-    case InfoIndex: return QString::number(*index);
-    default: return QString();
+    case InfoTitle:
+        return song.Title;
+    case InfoArtist:
+        return song.Artist;
+    case InfoAlbum:
+        return song.Album;
+    case InfoGenre:
+        return song.Genre;
+    case InfoIndex:
+        return QString::number(*index);
+    default:
+        return QString();
     }
 }
 

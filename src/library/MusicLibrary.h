@@ -18,12 +18,12 @@ enum SongInfo : int { InfoTitle = 1, InfoArtist = 2, InfoAlbum = 3, InfoGenre = 
 class MusicLibrary
 {
 public:
-    std::vector<Song> Songs;                            // Songs.size() == SongCount
+    std::vector<Song> Songs; // Songs.size() == SongCount
     int32_t SongCount = 0;
     std::vector<std::unique_ptr<clsPlayList>> Playlists; // [0] is the master playlist
     int32_t PlaylistCount = 0;
-    QHash<QString, int32_t> SongIndex;                  // track id text -> index in Songs
-    QString iPodDrive;                                  // the iPod's mount folder, no trailing "/"
+    QHash<QString, int32_t> SongIndex; // track id text -> index in Songs
+    QString iPodDrive;                 // the iPod's mount folder, no trailing "/"
     QString iPodName;
     std::unique_ptr<clsLibrary> Library;
 

@@ -19,8 +19,8 @@ bool NativePathResolver::isSafe(const QString &storedPath)
         if (c < 0x20 || c == 0x7F)
             return false;
         if (c == u'/' || c == u'\\') {
-            if (i - componentStart == 2 && storedPath.at(componentStart) == QLatin1Char('.')
-                && storedPath.at(componentStart + 1) == QLatin1Char('.'))
+            if (i - componentStart == 2 && storedPath.at(componentStart) == QLatin1Char('.') &&
+                storedPath.at(componentStart + 1) == QLatin1Char('.'))
                 return false;
             componentStart = i + 1;
         }
@@ -41,8 +41,8 @@ const QStringList &NativePathResolver::entriesOf(const QString &folder)
 {
     auto it = m_listings.find(folder);
     if (it == m_listings.end())
-        it = m_listings.insert(folder, QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                             | QDir::NoDotAndDotDot));
+        it = m_listings.insert(
+            folder, QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     return *it;
 }
 
@@ -157,7 +157,9 @@ std::optional<qint64> NativePathResolver::fileSize(const QString &storedPath)
         m_driveName = QFile::encodeName(m_drive);
     m_nameBuffer.assign(m_driveName.constData(), static_cast<std::size_t>(m_driveName.size()));
     appendNativeName(m_nameBuffer, storedPath);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(m_nameBuffer.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         return static_cast<qint64>(info.st_size);
     const auto matched = matchCaseInsensitively(storedPath);

@@ -37,17 +37,17 @@ private:
 
     struct Folder
     {
-        QByteArray path;                     // its name on this system (the literal one when missing)
-        QSet<QByteArray> names;              // its entries, as file names
-        QHash<QString, QByteArray> lower;    // lower-cased entry -> entry, made when first needed
+        QByteArray path;                  // its name on this system (the literal one when missing)
+        QSet<QByteArray> names;           // its entries, as file names
+        QHash<QString, QByteArray> lower; // lower-cased entry -> entry, made when first needed
     };
     Folder &folder(const QString &storedFolder);
 
     QString m_drive;
-    QHash<QString, Folder> m_folders; // stored folder text -> the folder
-    QHash<QString, QStringList> m_listings;   // folder -> its entries, read once
-    QByteArray m_driveName;                   // m_drive as a file name, made on first use
-    std::string m_nameBuffer;                 // reused for every file name, so a lookup allocates nothing
+    QHash<QString, Folder> m_folders;       // stored folder text -> the folder
+    QHash<QString, QStringList> m_listings; // folder -> its entries, read once
+    QByteArray m_driveName;                 // m_drive as a file name, made on first use
+    std::string m_nameBuffer;               // reused for every file name, so a lookup allocates nothing
 };
 
 // One-off form of the resolver; empty for a refused path.

@@ -88,9 +88,8 @@ void clsList::BuBBleSort()
 void clsList::InsertionSort()
 {
     // Equal items are identical texts here, so stability cannot be observed.
-    std::sort(m_items.begin(), m_items.end(), [](const QString &a, const QString &b) {
-        return QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    std::sort(m_items.begin(), m_items.end(),
+              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
 }
 
 void clsList::SwapValues(int Index1, int Index2)

@@ -1,6 +1,6 @@
 #include "Dialogs.h"
 
-#include "QtDialogs.h"
+#include <cstdio>
 
 namespace corvanel {
 
@@ -8,9 +8,37 @@ namespace {
 
 Dialogs *g_installed = nullptr;
 
+// Without windows (before the program installs its dialogs, or in a tool) a message goes to
+// standard error and every question takes its cancelling answer.
+class ConsoleDialogs final : public Dialogs
+{
+public:
+    MessageResult message(const Message &message, QWidget *) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(message.title), qPrintable(message.text));
+        switch (message.buttons) {
+        case MessageButtons::Ok:
+            return MessageResult::Ok;
+        case MessageButtons::YesNo:
+            return MessageResult::No;
+        case MessageButtons::OkCancel:
+        case MessageButtons::YesNoCancel:
+            return MessageResult::Cancel;
+        }
+        return MessageResult::Cancel;
+    }
+    std::optional<QString> input(const QString &, const QString &, const QString &, QWidget *) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QColor> chooseColor(const QColor &, QWidget *) override { return std::nullopt; }
+    std::optional<QString> chooseProgram(const QString &, const QString &, QWidget *) override { return std::nullopt; }
+    std::optional<QString> chooseFolder(const QString &, const QString &, QWidget *) override { return std::nullopt; }
+};
+
 Dialogs &builtInDialogs()
 {
-    static QtDialogs instance;
+    static ConsoleDialogs instance;
     return instance;
 }
 

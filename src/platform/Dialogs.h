@@ -34,8 +34,7 @@ public:
     virtual MessageResult message(const Message &message, QWidget *parent = nullptr) = 0;
     // An input box; std::nullopt when the user cancels.
     virtual std::optional<QString> input(const QString &title, const QString &prompt,
-                                         const QString &defaultText = QString(),
-                                         QWidget *parent = nullptr) = 0;
+                                         const QString &defaultText = QString(), QWidget *parent = nullptr) = 0;
     virtual std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) = 0;
     // Choosing a program to run: filter "Programs (*)", executable files only.
     virtual std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
@@ -54,27 +53,24 @@ public:
     }
     bool askYesNo(const QString &title, const QString &text, QWidget *parent = nullptr)
     {
-        return message({title, text, MessageIcon::Question, MessageButtons::YesNo}, parent)
-            == MessageResult::Yes;
+        return message({title, text, MessageIcon::Question, MessageButtons::YesNo}, parent) == MessageResult::Yes;
     }
 };
 
 // The program-wide service. The program installs the Qt implementation at start;
 // tests install a recording fake.
-// Before anything is installed (or after installing nullptr) the Qt implementation answers.
+// Before anything is installed (or after installing nullptr) messages go to standard error
+// and questions take their cancelling answer.
 Dialogs &dialogs();
 void setDialogs(Dialogs *service);
-// The service installed with setDialogs, or nullptr when the built-in Qt one is in use.
+// The service installed with setDialogs, or nullptr when the built-in console one is in use.
 Dialogs *installedDialogs();
 
 // Installs a service for the lifetime of the object and puts the previous one back.
 class ScopedDialogs
 {
 public:
-    explicit ScopedDialogs(Dialogs &service) : m_previous(installedDialogs())
-    {
-        setDialogs(&service);
-    }
+    explicit ScopedDialogs(Dialogs &service) : m_previous(installedDialogs()) { setDialogs(&service); }
     ~ScopedDialogs() { setDialogs(m_previous); }
     ScopedDialogs(const ScopedDialogs &) = delete;
     ScopedDialogs &operator=(const ScopedDialogs &) = delete;

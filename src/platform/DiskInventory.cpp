@@ -47,16 +47,13 @@ void DiskInventory::refresh()
         disk.name = name;
         disk.number = number++;
         disk.removable = readAttribute(diskPath + QStringLiteral("/removable")) == "1";
-        const QString vendor =
-            QString::fromUtf8(readAttribute(diskPath + QStringLiteral("/device/vendor")));
-        const QString model =
-            QString::fromUtf8(readAttribute(diskPath + QStringLiteral("/device/model")));
+        const QString vendor = QString::fromUtf8(readAttribute(diskPath + QStringLiteral("/device/vendor")));
+        const QString model = QString::fromUtf8(readAttribute(diskPath + QStringLiteral("/device/model")));
         disk.caption = (vendor + QLatin1Char(' ') + model).trimmed();
         disk.dev = QString::fromLatin1(readAttribute(diskPath + QStringLiteral("/dev")));
 
         const QDir partitionsDir(diskPath);
-        QStringList children =
-            partitionsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        QStringList children = partitionsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
         std::sort(children.begin(), children.end());
         for (const QString &child : children) {
             const QString childPath = partitionsDir.filePath(child);
@@ -65,18 +62,14 @@ void DiskInventory::refresh()
             PartitionInfo partition;
             partition.name = child;
             bool ok = false;
-            partition.number =
-                QString::fromLatin1(readAttribute(childPath + QStringLiteral("/partition")))
-                    .toInt(&ok);
+            partition.number = QString::fromLatin1(readAttribute(childPath + QStringLiteral("/partition"))).toInt(&ok);
             if (!ok)
                 partition.number = 0;
             partition.dev = QString::fromLatin1(readAttribute(childPath + QStringLiteral("/dev")));
             disk.partitions.push_back(std::move(partition));
         }
         std::stable_sort(disk.partitions.begin(), disk.partitions.end(),
-                         [](const PartitionInfo &a, const PartitionInfo &b) {
-                             return a.number < b.number;
-                         });
+                         [](const PartitionInfo &a, const PartitionInfo &b) { return a.number < b.number; });
         m_disks.push_back(std::move(disk));
     }
 

@@ -17,11 +17,11 @@ struct PartitionInfo
 
 struct DiskInfo
 {
-    QString name;          // e.g. "sdb"
-    int number = 0;        // position in the name-sorted list of block devices
+    QString name;   // e.g. "sdb"
+    int number = 0; // position in the name-sorted list of block devices
     bool removable = false;
-    QString caption;       // vendor and model, e.g. "Apple iPod"
-    QString dev;           // "major:minor" of the whole disk
+    QString caption; // vendor and model, e.g. "Apple iPod"
+    QString dev;     // "major:minor" of the whole disk
     std::vector<PartitionInfo> partitions;
 };
 

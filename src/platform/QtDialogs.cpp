@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QFileSystemModel>
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QStyle>
@@ -105,8 +105,7 @@ std::unique_ptr<QDialog> createScrollingBox(const Message &message, QWidget *par
     if (message.icon != MessageIcon::None) {
         auto *iconLabel = new QLabel(dialog.get());
         const int size = dialog->style()->pixelMetric(QStyle::PM_MessageBoxIconSize);
-        iconLabel->setPixmap(
-            dialog->style()->standardIcon(toStylePixmap(message.icon)).pixmap(size, size));
+        iconLabel->setPixmap(dialog->style()->standardIcon(toStylePixmap(message.icon)).pixmap(size, size));
         iconLabel->setAlignment(Qt::AlignTop);
         row->addWidget(iconLabel);
     }
@@ -118,13 +117,12 @@ std::unique_ptr<QDialog> createScrollingBox(const Message &message, QWidget *par
 
     auto *buttons = new QDialogButtonBox(dialog.get());
     const QMessageBox::StandardButtons wanted = toQtButtons(message.buttons);
-    for (QMessageBox::StandardButton b :
-         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
+    for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (wanted.testFlag(b))
             buttons->addButton(static_cast<QDialogButtonBox::StandardButton>(b));
     }
-    if (QPushButton *def = buttons->button(
-            static_cast<QDialogButtonBox::StandardButton>(defaultButton(message.buttons)))) {
+    if (QPushButton *def =
+            buttons->button(static_cast<QDialogButtonBox::StandardButton>(defaultButton(message.buttons)))) {
         def->setDefault(true);
     }
     auto *copy = buttons->addButton(QObject::tr("Copy"), QDialogButtonBox::ActionRole);
@@ -229,8 +227,8 @@ MessageResult QtDialogs::message(const Message &message, QWidget *parent)
     return resultFromExec(dialog->exec(), message.buttons);
 }
 
-std::optional<QString> QtDialogs::input(const QString &title, const QString &prompt,
-                                        const QString &defaultText, QWidget *parent)
+std::optional<QString> QtDialogs::input(const QString &title, const QString &prompt, const QString &defaultText,
+                                        QWidget *parent)
 {
     QInputDialog dialog(parent);
     dialog.setWindowTitle(title);
@@ -269,12 +267,10 @@ protected:
 };
 } // namespace
 
-std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &title,
-                                                             const QString &startFolder,
+std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &title, const QString &startFolder,
                                                              QWidget *parent)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder,
-                                                QStringLiteral("Programs (*)"));
+    auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder, QStringLiteral("Programs (*)"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // The desktop's own dialog ignores the model filter below.
@@ -284,8 +280,7 @@ std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &titl
     return dialog;
 }
 
-std::unique_ptr<QFileDialog> QtDialogs::createFolderChooser(const QString &title,
-                                                            const QString &startFolder,
+std::unique_ptr<QFileDialog> QtDialogs::createFolderChooser(const QString &title, const QString &startFolder,
                                                             QWidget *parent)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder);
@@ -294,8 +289,7 @@ std::unique_ptr<QFileDialog> QtDialogs::createFolderChooser(const QString &title
     return dialog;
 }
 
-std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QString &startFolder,
-                                                QWidget *parent)
+std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QString &startFolder, QWidget *parent)
 {
     std::unique_ptr<QFileDialog> dialog = createProgramChooser(title, startFolder, parent);
     if (dialog->exec() != QDialog::Accepted)
@@ -315,8 +309,7 @@ std::optional<QString> QtDialogs::acceptedProgram(const QStringList &selectedFil
     return std::nullopt;
 }
 
-std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder,
-                                               QWidget *parent)
+std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder, QWidget *parent)
 {
     std::unique_ptr<QFileDialog> dialog = createFolderChooser(title, startFolder, parent);
     if (dialog->exec() != QDialog::Accepted)

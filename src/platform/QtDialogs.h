@@ -16,8 +16,7 @@ public:
     static constexpr int maxMessageLines = 25;
 
     MessageResult message(const Message &message, QWidget *parent = nullptr) override;
-    std::optional<QString> input(const QString &title, const QString &prompt,
-                                 const QString &defaultText = QString(),
+    std::optional<QString> input(const QString &title, const QString &prompt, const QString &defaultText = QString(),
                                  QWidget *parent = nullptr) override;
     std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) override;
     std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
@@ -33,17 +32,14 @@ public:
     // the scrolling box (a read-only QPlainTextEdit named "messageText", the requested buttons
     // and a "Copy" button named "copyButton"). Its exec() result is a QMessageBox::StandardButton
     // value, or 0 when the window was closed.
-    static std::unique_ptr<QDialog> createMessageWidget(const Message &message,
-                                                        QWidget *parent = nullptr);
+    static std::unique_ptr<QDialog> createMessageWidget(const Message &message, QWidget *parent = nullptr);
 
     // The program chooser: filter "Programs (*)", lists only executable files.
     // The program chosen in the chooser, or nothing when the choice is not an executable file.
     static std::optional<QString> acceptedProgram(const QStringList &selectedFiles);
-    static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title,
-                                                             const QString &startFolder,
+    static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title, const QString &startFolder,
                                                              QWidget *parent = nullptr);
-    static std::unique_ptr<QFileDialog> createFolderChooser(const QString &title,
-                                                            const QString &startFolder,
+    static std::unique_ptr<QFileDialog> createFolderChooser(const QString &title, const QString &startFolder,
                                                             QWidget *parent = nullptr);
 
     // Maps an exec() result of createMessageWidget's dialog to the answer; closing the window

@@ -6,8 +6,7 @@ namespace corvanel {
 
 namespace {
 
-template <typename T>
-std::optional<T> takeAnswer(std::deque<std::optional<T>> &queue)
+template <typename T> std::optional<T> takeAnswer(std::deque<std::optional<T>> &queue)
 {
     if (queue.empty())
         return std::nullopt;
@@ -38,8 +37,8 @@ MessageResult RecordingDialogs::message(const Message &message, QWidget *)
     return message.buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
 }
 
-std::optional<QString> RecordingDialogs::input(const QString &title, const QString &prompt,
-                                               const QString &defaultText, QWidget *)
+std::optional<QString> RecordingDialogs::input(const QString &title, const QString &prompt, const QString &defaultText,
+                                               QWidget *)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Input;
@@ -59,8 +58,7 @@ std::optional<QColor> RecordingDialogs::chooseColor(const QColor &initial, QWidg
     return takeAnswer(colorAnswers);
 }
 
-std::optional<QString> RecordingDialogs::chooseProgram(const QString &title,
-                                                       const QString &startFolder, QWidget *)
+std::optional<QString> RecordingDialogs::chooseProgram(const QString &title, const QString &startFolder, QWidget *)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Program;
@@ -70,8 +68,7 @@ std::optional<QString> RecordingDialogs::chooseProgram(const QString &title,
     return takeAnswer(programAnswers);
 }
 
-std::optional<QString> RecordingDialogs::chooseFolder(const QString &title,
-                                                      const QString &startFolder, QWidget *)
+std::optional<QString> RecordingDialogs::chooseFolder(const QString &title, const QString &startFolder, QWidget *)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Folder;
@@ -93,8 +90,8 @@ void RecordingDialogs::clear()
 
 std::size_t RecordingDialogs::count(DialogCall::Kind kind) const
 {
-    return static_cast<std::size_t>(std::count_if(
-        calls.begin(), calls.end(), [kind](const DialogCall &c) { return c.kind == kind; }));
+    return static_cast<std::size_t>(
+        std::count_if(calls.begin(), calls.end(), [kind](const DialogCall &c) { return c.kind == kind; }));
 }
 
 } // namespace corvanel

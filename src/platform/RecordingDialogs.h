@@ -39,8 +39,7 @@ public:
     std::deque<std::optional<QString>> folderAnswers;
 
     MessageResult message(const Message &message, QWidget *parent = nullptr) override;
-    std::optional<QString> input(const QString &title, const QString &prompt,
-                                 const QString &defaultText = QString(),
+    std::optional<QString> input(const QString &title, const QString &prompt, const QString &defaultText = QString(),
                                  QWidget *parent = nullptr) override;
     std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) override;
     std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,

@@ -58,8 +58,7 @@ std::optional<double> toNumber(const QString &text)
         // Up to 16 bits they are an Integer: &HFFFF is -1.
         return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(value)));
     }
-    static const QRegularExpression decimal(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     if (!decimal.match(trimmed).hasMatch())
         return std::nullopt;
     bool ok = false;
@@ -89,8 +88,8 @@ std::optional<int32_t> toInt32(const QString &text)
         return std::nullopt;
     // Round half to even (the default floating-point rounding mode).
     const double rounded = std::nearbyint(*number);
-    if (rounded < static_cast<double>(std::numeric_limits<int32_t>::min())
-        || rounded > static_cast<double>(std::numeric_limits<int32_t>::max()))
+    if (rounded < static_cast<double>(std::numeric_limits<int32_t>::min()) ||
+        rounded > static_cast<double>(std::numeric_limits<int32_t>::max()))
         return std::nullopt;
     return static_cast<int32_t>(rounded);
 }

@@ -13,8 +13,7 @@ namespace corvanel {
 QSettings settingsStore();
 
 // The stored text of section/key, or defaultValue when the key is missing.
-QString getSetting(const QString &section, const QString &key,
-                   const QString &defaultValue = QString());
+QString getSetting(const QString &section, const QString &key, const QString &defaultValue = QString());
 void saveSetting(const QString &section, const QString &key, const QString &value);
 
 // Text to Boolean as the classic runtime converts it: "True"/"False" in any case, or a

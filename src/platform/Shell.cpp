@@ -43,9 +43,8 @@ QUrl documentUrl(const QString &pathOrUrl)
 {
     // "scheme://..." and "mailto:" are addresses; anything else is a file name, even one with
     // a colon in it.
-    static const QRegularExpression address(
-        QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://|mailto:)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression address(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*://|mailto:)"),
+                                            QRegularExpression::CaseInsensitiveOption);
     if (address.match(pathOrUrl).hasMatch())
         return QUrl(pathOrUrl, QUrl::TolerantMode);
     return QUrl::fromLocalFile(QFileInfo(pathOrUrl).absoluteFilePath());

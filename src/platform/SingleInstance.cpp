@@ -49,9 +49,8 @@ bool SingleInstance::tryAcquire()
     QString application;
     if (!m_lock->getLockInfo(&pid, &host, &application)) {
         const QDateTime modified = QFileInfo(m_path).lastModified();
-        if (modified.isValid()
-            && modified.msecsTo(QDateTime::currentDateTime()) > unreadableLockGraceMs
-            && m_lock->removeStaleLockFile()) {
+        if (modified.isValid() && modified.msecsTo(QDateTime::currentDateTime()) > unreadableLockGraceMs &&
+            m_lock->removeStaleLockFile()) {
             return m_lock->tryLock(0);
         }
     }

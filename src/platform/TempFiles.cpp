@@ -5,8 +5,7 @@
 
 namespace corvanel {
 
-std::expected<QString, QString> createTempFileIn(const QString &folder, const QString &prefix,
-                                                 const QString &suffix)
+std::expected<QString, QString> createTempFileIn(const QString &folder, const QString &prefix, const QString &suffix)
 {
     if (prefix.contains(QLatin1Char('/')) || suffix.contains(QLatin1Char('/')))
         return std::unexpected(QStringLiteral("A temporary file name cannot contain \"/\"."));

@@ -9,8 +9,8 @@ namespace {
 
 bool isAppleCaption(const QString &caption)
 {
-    return caption.contains(QLatin1String("Apple Computer_ Inc."), Qt::CaseInsensitive)
-        || caption.contains(QLatin1String("Apple iPod"), Qt::CaseInsensitive);
+    return caption.contains(QLatin1String("Apple Computer_ Inc."), Qt::CaseInsensitive) ||
+           caption.contains(QLatin1String("Apple iPod"), Qt::CaseInsensitive);
 }
 
 QString withoutTrailingSlash(QString folder)
@@ -53,8 +53,7 @@ QString FindiPod(const DiskInventory &inventory)
         // and the database test below decides.
         const QString wanted = QStringLiteral("Disk #%1").arg(disk.number);
         for (const DiskAssociation &association : associations) {
-            if (!association.antecedent.contains(wanted, Qt::CaseInsensitive)
-                || association.mountPoint.isEmpty())
+            if (!association.antecedent.contains(wanted, Qt::CaseInsensitive) || association.mountPoint.isEmpty())
                 continue;
             if (IsIpod(association.mountPoint))
                 return withoutTrailingSlash(association.mountPoint);
@@ -88,8 +87,7 @@ std::optional<QString> resolvePathIgnoringCase(const QString &folder, const QStr
             return std::nullopt;
         QString found;
         const QStringList entries =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                          QDir::Name);
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QString &entry : entries) {
             if (entry.compare(part, Qt::CaseInsensitive) == 0) {
                 found = entry;
@@ -115,8 +113,7 @@ bool IsIpod(const QString &folder)
 QString iPodDriveFromDatabasePath(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    const qsizetype marker =
-        absolute.lastIndexOf(QLatin1String("/iPod_Control/"), -1, Qt::CaseInsensitive);
+    const qsizetype marker = absolute.lastIndexOf(QLatin1String("/iPod_Control/"), -1, Qt::CaseInsensitive);
     if (marker > 0)
         return absolute.left(marker);
     if (marker == 0)

@@ -5,7 +5,7 @@
 #include <cmath>
 
 namespace {
-constexpr int32_t kWidths32[32] = {1, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+constexpr int32_t kWidths32[32] = {1, 1, 1, 1, 1,  2,  2,  2,  2,  3,  3,  4,  4,  5,  5,  6,
                                    6, 8, 8, 9, 10, 11, 12, 14, 15, 17, 18, 20, 21, 24, 25, 27};
 constexpr int32_t kWidths16[16] = {2, 2, 3, 4, 5, 7, 9, 11, 14, 17, 21, 30, 35, 40, 50, 60};
 } // namespace

@@ -19,8 +19,8 @@ QColor AnalyserView::toColor(uint32_t windowsValue)
 
 uint32_t AnalyserView::fromColor(const QColor &color)
 {
-    return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8)
-        | (static_cast<uint32_t>(color.blue()) << 16);
+    return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
+           (static_cast<uint32_t>(color.blue()) << 16);
 }
 
 void AnalyserView::setColorValue(uint32_t value)

@@ -27,7 +27,7 @@ void storePlayers(const QStringList &rows);
 struct MenuEntry
 {
     QString caption;
-    QString tag;   // the player's path
+    QString tag; // the player's path
 };
 // The entries after "[Default Player]", from the stored list.
 std::vector<MenuEntry> menuEntries();

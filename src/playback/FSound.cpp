@@ -1,7 +1,7 @@
 #include "FSound.h"
 
-#include "AudioChannel.h"
 #include "AudioAnalyser.h"
+#include "AudioChannel.h"
 
 #include <SDL.h>
 extern "C" {
@@ -12,8 +12,8 @@ extern "C" {
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cmath>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -242,8 +242,8 @@ public:
         auto s = sample(handle);
         if (!s)
             return fail(FMOD_ERR_INVALID_PARAM), 0;
-        return unsigned(std::clamp<int64_t>(s->length(std::max(patience, std::chrono::milliseconds(0))), 0,
-                                            UINT32_MAX));
+        return unsigned(
+            std::clamp<int64_t>(s->length(std::max(patience, std::chrono::milliseconds(0))), 0, UINT32_MAX));
     }
 
     int playSound(int channel, int sampleHandle)

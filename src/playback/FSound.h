@@ -55,7 +55,7 @@ int FSOUND_GetError();                                          // code of the l
 // Samples: a sample is an opened file, streamed while it plays.
 // index: -1 or a slot number (ignored), name: UTF-8 path, mode: FSOUND_* flags, offset/length: ignored.
 int FSOUND_Sample_Load(int index, const char *name, unsigned mode, int offset, int length);
-void FSOUND_Sample_Free(int sample);          // ends every channel playing it
+void FSOUND_Sample_Free(int sample); // ends every channel playing it
 // In the sample's frames; 0 for a bad handle. Never waits: the container's estimate until the
 // exact count, made in the background, is done.
 unsigned FSOUND_Sample_GetLength(int sample);

@@ -25,11 +25,21 @@ QString unescapeValue(const QString &raw)
         }
         const QChar next = raw.at(++i);
         switch (next.unicode()) {
-        case 's': out += QLatin1Char(' '); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case '\\': out += QLatin1Char('\\'); break;
+        case 's':
+            out += QLatin1Char(' ');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
         default:
             // Kept for the Exec quoting rules, which have their own escapes.
             out += QLatin1Char('\\');
@@ -43,7 +53,7 @@ QString unescapeValue(const QString &raw)
 // Locale keys in the order an entry's localised values are tried: lang_COUNTRY, lang.
 QStringList localeKeys()
 {
-    const QString name = QLocale::system().name();   // e.g. "de_DE"
+    const QString name = QLocale::system().name(); // e.g. "de_DE"
     QStringList keys;
     if (name.isEmpty() || name == QLatin1String("C"))
         return keys;
@@ -80,8 +90,7 @@ QStringList splitExecLine(const QString &exec)
     for (qsizetype i = 0; i < exec.size(); ++i) {
         const QChar c = exec.at(i);
         if (inQuotes) {
-            if (c == QLatin1Char('\\') && i + 1 < exec.size()
-                && QStringLiteral("\"`$\\").contains(exec.at(i + 1))) {
+            if (c == QLatin1Char('\\') && i + 1 < exec.size() && QStringLiteral("\"`$\\").contains(exec.at(i + 1))) {
                 current += exec.at(++i);
             } else if (c == QLatin1Char('"')) {
                 inQuotes = false;
@@ -134,8 +143,8 @@ std::optional<DesktopEntry> readDesktopEntry(const QString &file, const QString 
             values.insert(key, unescapeValue(line.mid(eq + 1).trimmed()));
     }
 
-    if (values.value(QStringLiteral("Type")) != QLatin1String("Application")
-        || values.value(QStringLiteral("Hidden")) == QLatin1String("true"))
+    if (values.value(QStringLiteral("Type")) != QLatin1String("Application") ||
+        values.value(QStringLiteral("Hidden")) == QLatin1String("true"))
         return std::nullopt;
     auto localised = [&values](const QString &key) {
         for (const QString &locale : localeKeys())

@@ -30,12 +30,12 @@ QString GetProductName(const QString &Path);
 // One application entry of the desktop.
 struct DesktopEntry
 {
-    QString id;            // desktop file id: the path below "applications" with "/" as "-"
-    QString file;          // where it was read from
-    QString name;          // Name, localised when the entry has the user's language
+    QString id;   // desktop file id: the path below "applications" with "/" as "-"
+    QString file; // where it was read from
+    QString name; // Name, localised when the entry has the user's language
     QString genericName;
     QString comment;
-    QString exec;          // the Exec line as stored (escapes undone)
+    QString exec; // the Exec line as stored (escapes undone)
     bool noDisplay = false;
 };
 
@@ -61,7 +61,7 @@ private:
     QString programOf(const DesktopEntry &entry) const;
 
     std::vector<DesktopEntry> m_entries;
-    mutable QHash<QString, QString> m_resolved;   // program name -> canonical path, "" when unknown
+    mutable QHash<QString, QString> m_resolved; // program name -> canonical path, "" when unknown
 };
 
 // The same against an index read beforehand, for looking up several programs at once.

@@ -221,8 +221,8 @@ bool frmDefaultPlayer::eventFilter(QObject *watched, QEvent *event)
             imgClose->setPixmap(m_skin.closeHoverImage);
         else if (type == QEvent::HoverLeave && !m_skin.closeImage.isNull())
             imgClose->setPixmap(m_skin.closeImage);
-        else if (type == QEvent::MouseButtonRelease && isLeft(event)
-                 && imgClose->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
+        else if (type == QEvent::MouseButtonRelease && isLeft(event) &&
+                 imgClose->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
             close();
             return true;
         }

@@ -15,9 +15,9 @@ class QPushButton;
 // empty falls back to plain graphite.
 struct DialogSkin
 {
-    std::function<void(QPainter &, const QRect &)> paintBack;   // background and border
-    std::function<QPixmap(int width)> captionPicture;           // the caption strip
-    std::function<QRegion(const QSize &)> mask;                 // rounded corners
+    std::function<void(QPainter &, const QRect &)> paintBack; // background and border
+    std::function<QPixmap(int width)> captionPicture;         // the caption strip
+    std::function<QRegion(const QSize &)> mask;               // rounded corners
     QPixmap podIcon;
     QPixmap closeImage;
     QPixmap closeHoverImage;

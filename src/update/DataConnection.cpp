@@ -220,8 +220,8 @@ bool DataConnection::openTargetFile()
     auto file = std::make_unique<QFile>(m_filename);
     // Resuming keeps what is there; otherwise the file starts empty.
     // Blocks go straight to the file: they are already as large as a buffer would make them.
-    const QIODevice::OpenMode mode = QIODevice::Unbuffered
-                                     | (m_useResume ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate));
+    const QIODevice::OpenMode mode =
+        QIODevice::Unbuffered | (m_useResume ? QIODevice::ReadWrite : (QIODevice::WriteOnly | QIODevice::Truncate));
     if (!file->open(mode))
         return false;
     m_file = std::move(file);
@@ -631,7 +631,8 @@ void DataConnection::ProcessHeader()
         return;
     }
     const qint64 code = leadingNumber(QStringView(status).mid(first + 1, second - first - 1));
-    m_httpReply = static_cast<int>(std::clamp<qint64>(code, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    m_httpReply =
+        static_cast<int>(std::clamp<qint64>(code, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     if (m_httpReply == 206) {
         if (m_useResume)
             m_receivedBytes = m_resumeFrom;
@@ -782,8 +783,8 @@ void DataConnection::closeHandling()
         emit DownloadFailed(FailCreateFile, m_id);
     } else if (m_readingHeader) {
         emit DownloadFailed(FailClosedEarly, m_id);
-    } else if (m_downloadLength != -1 && m_downloadLength != ReceivedBytes()
-               && (ReceivedBytes() < m_maxDownload || m_maxDownload < 0)) {
+    } else if (m_downloadLength != -1 && m_downloadLength != ReceivedBytes() &&
+               (ReceivedBytes() < m_maxDownload || m_maxDownload < 0)) {
         emit DownloadFailed(FailClosedEarly, m_id);
     } else {
         emit Disconnected(m_id);
@@ -903,7 +904,8 @@ QString DataConnection::FailureToString(int Why)
 {
     switch (Why) {
     case 0:
-        return QStringLiteral("The connection with the proxy or host has been closed, before downloading the entire file.");
+        return QStringLiteral(
+            "The connection with the proxy or host has been closed, before downloading the entire file.");
     case 1:
         return QStringLiteral("The download has been aborted by the user.");
     case 2:

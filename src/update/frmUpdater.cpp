@@ -86,16 +86,16 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
     if (m_setup.listingAddress.isEmpty())
         m_setup.listingAddress = listingAddress();
     setFixedSize(380, 190);
-    setStyleSheet(QStringLiteral(
-        "QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; font-size: 9pt; }"
-        "QLabel#lblCaption { font-size: 11pt; font-weight: bold; color: #ffffff; }"
-        "QLabel#imgClose { font-size: 12pt; font-weight: bold; color: #c8ccd2; }"
-        "QLabel#imgClose:hover { color: #ff6a5a; }"
-        "QGroupBox { border: 1px solid #4a5260; border-radius: 4px; margin-top: 10px; padding: 8px; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #aab4c4; }"
-        "QFrame#PicPosition { background: #15181d; border: 1px solid #4a5260; border-radius: 3px; }"
-        "QProgressBar { background: transparent; border: none; }"
-        "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
+    setStyleSheet(
+        QStringLiteral("QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; font-size: 9pt; }"
+                       "QLabel#lblCaption { font-size: 11pt; font-weight: bold; color: #ffffff; }"
+                       "QLabel#imgClose { font-size: 12pt; font-weight: bold; color: #c8ccd2; }"
+                       "QLabel#imgClose:hover { color: #ff6a5a; }"
+                       "QGroupBox { border: 1px solid #4a5260; border-radius: 4px; margin-top: 10px; padding: 8px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #aab4c4; }"
+                       "QFrame#PicPosition { background: #15181d; border: 1px solid #4a5260; border-radius: 3px; }"
+                       "QProgressBar { background: transparent; border: none; }"
+                       "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
 
     if (!m_setup.skin.windowIcon.isNull())
         setWindowIcon(m_setup.skin.windowIcon);
@@ -252,9 +252,8 @@ void frmUpdater::RemoteFile_BytesReceived(qint64 count, int)
         return;
     }
     const double fraction = std::clamp(static_cast<double>(count) / static_cast<double>(length), 0.0, 1.0);
-    lblUpdate->setText(QStringLiteral("Downloaded %1% of file %2")
-                           .arg(static_cast<qint64>(fraction * 100.0))
-                           .arg(m_fileCounter));
+    lblUpdate->setText(
+        QStringLiteral("Downloaded %1% of file %2").arg(static_cast<qint64>(fraction * 100.0)).arg(m_fileCounter));
     shpProgress->setValue(static_cast<int>(fraction * kProgressSteps));
 }
 
@@ -287,10 +286,9 @@ void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
     // Only the private partial file holds anything of this download; the file under the
     // listed name, if there is one, was there before and stays as it was.
     discardPartial();
-    corvanel::dialogs().message(
-        {QStringLiteral("Corvanel"), DataConnection::FailureToString(Why), corvanel::MessageIcon::None,
-         corvanel::MessageButtons::Ok},
-        this);
+    corvanel::dialogs().message({QStringLiteral("Corvanel"), DataConnection::FailureToString(Why),
+                                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
+                                this);
     WasError();
 }
 

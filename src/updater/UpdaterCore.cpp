@@ -36,8 +36,8 @@ bool isOurProgram(qint64 pid, const QString &folder)
     if (length <= 0)
         return false;
     const QString executable = QFile::decodeName(QByteArray(target, length));
-    const QString ours = QFileInfo(QDir(folder).canonicalPath() + QLatin1Char('/') + QLatin1String(kMainProgram))
-                             .absoluteFilePath();
+    const QString ours =
+        QFileInfo(QDir(folder).canonicalPath() + QLatin1Char('/') + QLatin1String(kMainProgram)).absoluteFilePath();
     // A program whose file was replaced while it ran still is that program.
     return executable == ours || executable == ours + QLatin1String(" (deleted)");
 }

@@ -40,7 +40,8 @@ frmUpdating::frmUpdating(QString folder, QString commandLine, UpdatingHooks hook
 QString frmUpdating::failureText()
 {
     return QStringLiteral("There was an error while attempting to update Corvanel! Please download the latest "
-                          "version from ") + QStringLiteral(CORVANEL_WEBSITE);
+                          "version from ") +
+           QStringLiteral(CORVANEL_WEBSITE);
 }
 
 void frmUpdating::Form_Load()
@@ -49,8 +50,8 @@ void frmUpdating::Form_Load()
     show();
     m_pid = updater::processIdFromArgument(m_commandLine);
     // Only our own program is ended; any other process ID is left alone.
-    if (m_pid > 0 && m_pid != QCoreApplication::applicationPid() && updater::isOurProgram(m_pid, m_folder)
-        && ::kill(static_cast<pid_t>(m_pid), SIGTERM) == 0) {
+    if (m_pid > 0 && m_pid != QCoreApplication::applicationPid() && updater::isOurProgram(m_pid, m_folder) &&
+        ::kill(static_cast<pid_t>(m_pid), SIGTERM) == 0) {
         m_endWaitedMs = 0;
         m_endPoll.start();
         return;

@@ -29,9 +29,7 @@ int main(int argc, char *argv[])
             QMessageBox::information(nullptr, title, text);
         };
     }
-    hooks.startProgram = [folder](const QString &program) {
-        return QProcess::startDetached(program, {}, folder);
-    };
+    hooks.startProgram = [folder](const QString &program) { return QProcess::startDetached(program, {}, folder); };
     hooks.quit = [] { QTimer::singleShot(0, qApp, &QCoreApplication::quit); };
 
     frmUpdating window(folder, commandLine, hooks);

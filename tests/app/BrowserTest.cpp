@@ -90,8 +90,8 @@ TEST_F(BrowserTest, LoadListsTheWholeLibrarySortedByArtistAlbumTrack)
     // An empty album is never an album row.
     EXPECT_EQ(texts(m_window->lstAlbum),
               (QStringList{"[All]", "Abbey Road", "Help!", "Kind of Blue", "Paranoid", "Time Out"}));
-    EXPECT_EQ(titles(), (QStringList{"Paranoid", "Take Five", "Clair de Lune", "So What", "Blue in Green",
-                                     "Something", "Help!", "Yesterday"}));
+    EXPECT_EQ(titles(), (QStringList{"Paranoid", "Take Five", "Clair de Lune", "So What", "Blue in Green", "Something",
+                                     "Help!", "Yesterday"}));
     EXPECT_EQ(m_window->selectedSongRow(), 0);
     EXPECT_EQ(m_window->songModel().text(0, SongCatalog::ColTrack), "07");
     EXPECT_EQ(m_window->songModel().text(2, SongCatalog::ColTrack), "  ");
@@ -144,19 +144,19 @@ TEST_F(BrowserTest, SearchNarrowsAndDeletingRebuilds)
     click(m_window->lstGenre, "Rock");
     type("the");
     EXPECT_EQ(titles(), (QStringList{"Something", "Help!", "Yesterday"}));
-    type("the  help");   // two spaces: an empty word matches everything
+    type("the  help"); // two spaces: an empty word matches everything
     EXPECT_EQ(titles(), (QStringList{"Help!", "Yesterday"}));
     type("the");
     EXPECT_EQ(titles(), (QStringList{"Something", "Help!", "Yesterday"})) << "deleting rebuilds from the selection";
     EXPECT_EQ(m_window->lstGenre->currentItem()->text(), "Rock");
 
-    type("2:19");       // the shown length of Help!
+    type("2:19"); // the shown length of Help!
     EXPECT_EQ(titles(), (QStringList{"Help!"}));
     type("");
-    type("s101.mp3");   // the path column is searched
+    type("s101.mp3"); // the path column is searched
     EXPECT_EQ(titles(), (QStringList{"Help!"}));
     type("");
-    type("07");         // the track column is not searched; no other column holds "07"
+    type("07"); // the track column is not searched; no other column holds "07"
     EXPECT_TRUE(titles().isEmpty());
 
     QTest::mouseClick(static_cast<QWidget *>(m_window->imgClearSearch), Qt::LeftButton);
@@ -212,8 +212,8 @@ TEST_F(BrowserTest, HeadingClickSortsAndFlipsOnlyWithASelectedRow)
     m_window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
     clickHeading(SongCatalog::ColTitle);
-    EXPECT_EQ(titles(), (QStringList{"Blue in Green", "Clair de Lune", "Help!", "Paranoid", "So What",
-                                     "Something", "Take Five", "Yesterday"}));
+    EXPECT_EQ(titles(), (QStringList{"Blue in Green", "Clair de Lune", "Help!", "Paranoid", "So What", "Something",
+                                     "Take Five", "Yesterday"}));
     EXPECT_EQ(m_window->songModel().text(m_window->selectedSongRow(), SongCatalog::ColTitle), "Paranoid")
         << "the selection follows its song";
     clickHeading(SongCatalog::ColTitle);
@@ -228,7 +228,7 @@ TEST_F(BrowserTest, HeadingClickSortsAndFlipsOnlyWithASelectedRow)
 
 TEST_F(BrowserTest, JumpFindsThePlayingSongFromAnywhere)
 {
-    m_window->setNowPlayingLength(QStringLiteral("562000"));   // So What
+    m_window->setNowPlayingLength(QStringLiteral("562000")); // So What
     click(m_window->lstGenre, "Rock");
     m_window->cmdJump_Click();
     EXPECT_EQ(titles(), (QStringList{"So What"}));

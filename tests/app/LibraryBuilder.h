@@ -16,9 +16,10 @@ struct SongRow
     QString path = {};
 };
 
-inline std::unique_ptr<MusicLibrary> buildLibrary(const std::vector<SongRow> &rows,
-                                                  std::initializer_list<std::pair<QString, std::vector<int>>> playlists = {},
-                                                  const QString &name = QStringLiteral("Test iPod"))
+inline std::unique_ptr<MusicLibrary>
+buildLibrary(const std::vector<SongRow> &rows,
+             std::initializer_list<std::pair<QString, std::vector<int>>> playlists = {},
+             const QString &name = QStringLiteral("Test iPod"))
 {
     auto library = std::make_unique<MusicLibrary>();
     library->iPodName = name;

@@ -23,9 +23,9 @@ protected:
     {
         corvanel::setDialogs(&dialogs);
         openOptionsStore()->clear();
-        library = buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1, 245000},
-                                {2, "Dos", "Ana", "First", "Pop", 2, 61000}},
-                               {}, QStringLiteral("Pocket"));
+        library =
+            buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1, 245000}, {2, "Dos", "Ana", "First", "Pop", 2, 61000}},
+                         {}, QStringLiteral("Pocket"));
     }
     void TearDown() override { corvanel::setDialogs(nullptr); }
 
@@ -55,7 +55,7 @@ TEST_F(MainWindowTest, OptionsPersistAcrossTwoInstances)
         first.menus().item("mnuTrayMinNo")->trigger();
         first.menus().item("mnuEmbedded")->trigger();
         first.menus().item("mnuEject")->trigger();
-        first.setVolume(300);   // clamped to the engine's range
+        first.setVolume(300); // clamped to the engine's range
         first.close();
     }
     {

@@ -39,8 +39,7 @@ QString fakeSys(const QTemporaryDir &dir, const QString &mount)
     touch(sys + "/block/sdb/sdb2/dev", "8:18\n");
     QString escaped = mount;
     escaped.replace(" ", "\\040");
-    touch(dir.filePath("mountinfo"),
-          ("36 25 8:18 / " + escaped + " rw,nosuid - vfat /dev/sdb2 rw\n").toUtf8());
+    touch(dir.filePath("mountinfo"), ("36 25 8:18 / " + escaped + " rw,nosuid - vfat /dev/sdb2 rw\n").toUtf8());
     return sys;
 }
 
@@ -220,8 +219,8 @@ TEST_F(StartupTest, LoadProblemsShowOneBoxPerKind)
     EXPECT_EQ(dialogs.calls[0].icon, corvanel::MessageIcon::Information);
     EXPECT_EQ(dialogs.calls[2].title, "Error with iTunesDB");
     EXPECT_EQ(dialogs.calls[2].icon, corvanel::MessageIcon::Critical);
-    EXPECT_TRUE(dialogs.calls[2].text.startsWith(
-        "For some reason, extra information unknown in the iTunesDB file was found."));
+    EXPECT_TRUE(
+        dialogs.calls[2].text.startsWith("For some reason, extra information unknown in the iTunesDB file was found."));
 }
 
 } // namespace

@@ -450,7 +450,7 @@ TEST_F(EngineTest, AStalledSourceNeverHoldsUpTheCaller)
     std::atomic<bool> stop{false};
     std::atomic<bool> fed{false};
     std::thread feed([&] {
-        for (qsizetype sent = 0; !stop.load(); ) {
+        for (qsizetype sent = 0; !stop.load();) {
             if (sent == start.size()) {
                 fed.store(true);
                 break;

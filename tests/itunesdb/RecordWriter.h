@@ -21,7 +21,8 @@ inline int32_t get32(const QByteArray &bytes, qsizetype at)
     return qFromLittleEndian<int32_t>(bytes.constData() + at);
 }
 
-// A record of `headerLength` zero bytes (more when a field lies beyond) with its tag, header length and the given fields.
+// A record of `headerLength` zero bytes (more when a field lies beyond) with its tag, header length and the given
+// fields.
 inline QByteArray record(const char *tag, int32_t headerLength,
                          std::initializer_list<std::pair<int, int32_t>> fields = {})
 {
@@ -48,13 +49,25 @@ inline QByteArray stringObject(int32_t type, const QString &text)
     return bytes;
 }
 
-inline QByteArray database() { return record("mhbd", 0x68, {{8, 0}}); }
-inline QByteArray dataSet(int32_t type) { return record("mhsd", 0x60, {{8, 0x60}, {12, type}}); }
+inline QByteArray database()
+{
+    return record("mhbd", 0x68, {{8, 0}});
+}
+inline QByteArray dataSet(int32_t type)
+{
+    return record("mhsd", 0x60, {{8, 0x60}, {12, type}});
+}
 inline QByteArray track(int32_t id, int32_t lengthMs = 1000, int32_t number = 1)
 {
     return record("mhit", 0x9C, {{16, id}, {40, lengthMs}, {44, number}});
 }
-inline QByteArray playlist() { return record("mhyp", 0x6C); }
-inline QByteArray item(int32_t id) { return record("mhip", 0x4C, {{24, id}}); }
+inline QByteArray playlist()
+{
+    return record("mhyp", 0x6C);
+}
+inline QByteArray item(int32_t id)
+{
+    return record("mhip", 0x4C, {{24, id}});
+}
 
 } // namespace testdb

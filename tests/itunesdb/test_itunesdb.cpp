@@ -79,7 +79,9 @@ std::vector<FixtureCase> fixtureCases()
 {
     const QString none;
     return {
-        {"iTunesDB-podcasts-v73", 142, QStringLiteral("this is the name of the ipod"),
+        {"iTunesDB-podcasts-v73",
+         142,
+         QStringLiteral("this is the name of the ipod"),
          {{QStringLiteral(":: this is the name of the ipod ::"), 142},
           {QStringLiteral("00-mgmt-congratulations-2010-ftd"), 9},
           {QStringLiteral("00-mgmt-mgmt-2013"), 10},
@@ -88,21 +90,31 @@ std::vector<FixtureCase> fixtureCases()
            QStringLiteral("Electronic"), QStringLiteral("\\iPod_Control\\Music\\F12\\SFEG.mp3"),
            QStringLiteral("MPEG audio file"), 1, 180288},
           {1, 23261, QStringLiteral("2 Hearts"), QStringLiteral("Digitalism"), none, none, none, none, 2, 236832}}},
-        {"iTunesDB-otg-mac-v73", 133, QStringLiteral("Geoffrey"),
-         {{QStringLiteral(":: Geoffrey ::"), 133}, {QStringLiteral("On-The-Go 1"), 2}, {QStringLiteral("On-The-Go 2"), 0}},
+        {"iTunesDB-otg-mac-v73",
+         133,
+         QStringLiteral("Geoffrey"),
+         {{QStringLiteral(":: Geoffrey ::"), 133},
+          {QStringLiteral("On-The-Go 1"), 2},
+          {QStringLiteral("On-The-Go 2"), 0}},
          {{0, 95756, QStringLiteral("Awaken the Dreamers"), QStringLiteral("All Shall Perish"), QStringLiteral(""),
            QStringLiteral(""), QStringLiteral("\\iPod_Control\\Music\\F02\\NQMG.mp3"), none, 0, 278883}}},
-        {"iTunesDB-shuffle-v2a", 123, QStringLiteral("G:"),
+        {"iTunesDB-shuffle-v2a",
+         123,
+         QStringLiteral("G:"),
          {{QStringLiteral(":: G: ::"), 123}},
          {{0, 300, QStringLiteral("Follow You Follow Me"), QStringLiteral("Genesis"),
            QStringLiteral("...And Then There Were Three"), QStringLiteral("Progressive Rock"),
            QStringLiteral("\\iPod_Control\\Music\\f02\\Genesis - Follow You Follow Me.mp3"), none, 0, 238695},
           {1, 301, QStringLiteral("Everything's Coming Our Way"), QStringLiteral("Carlos Santana"), none,
            QStringLiteral(""), none, none, 11, -1}}},
-        {"iTunesDB-empty-cjk-v73", 0, QString::fromUtf8("\u201cAdministrator\u201d\u7684 iPod"),
+        {"iTunesDB-empty-cjk-v73",
+         0,
+         QString::fromUtf8("\u201cAdministrator\u201d\u7684 iPod"),
          {{QString::fromUtf8(":: \u201cAdministrator\u201d\u7684 iPod ::"), 0}},
          {}},
-        {"iTunesDB-libgpod-v0d", 0, QStringLiteral("Nicks iPod"),
+        {"iTunesDB-libgpod-v0d",
+         0,
+         QStringLiteral("Nicks iPod"),
          {{QStringLiteral(":: Nicks iPod ::"), 0}, {QStringLiteral("Podcasts"), 0}},
          {}},
     };
@@ -125,7 +137,8 @@ TEST(RealDatabases, GiveTheKnownLibraries)
         EXPECT_EQ(library.SongCount, want.songs);
         EXPECT_EQ(int(library.Songs.size()), want.songs);
         EXPECT_EQ(library.iPodName, want.iPodName);
-        ASSERT_EQ(library.PlaylistCount, int(want.playlists.size())) << playlistNames(library).join(" | ").toStdString();
+        ASSERT_EQ(library.PlaylistCount, int(want.playlists.size()))
+            << playlistNames(library).join(" | ").toStdString();
         for (std::size_t p = 0; p < want.playlists.size(); ++p) {
             EXPECT_EQ(library.Playlists[p]->Name, want.playlists[p].name);
             EXPECT_EQ(library.Playlists[p]->SongIDs.ListCount(), want.playlists[p].ids);
@@ -173,9 +186,9 @@ mkipod::Database sampleDatabase(mkipod::Layout layout)
     mkipod::Track a;
     a.id = 101;
     a.title = QStringLiteral("First \"quoted\" song");
-    a.artist = QStringLiteral("");          // present but empty
+    a.artist = QStringLiteral(""); // present but empty
     a.album = QStringLiteral("Album A");
-    a.genre = QStringLiteral("");           // present but empty
+    a.genre = QStringLiteral(""); // present but empty
     a.location = QStringLiteral(":iPod_Control:Music:F00:AAAA.mp3");
     a.fileType = QStringLiteral("MPEG audio file");
     a.comment = QStringLiteral("a comment the reader steps over");
@@ -184,7 +197,7 @@ mkipod::Database sampleDatabase(mkipod::Layout layout)
     a.sizeBytes = 1111;
     mkipod::Track b;
     b.id = 202;
-    b.title = QString::fromUtf8("\u6f22\u5b57 \U0001F3B5 caf\u00e9");   // CJK, a surrogate pair, Latin-1
+    b.title = QString::fromUtf8("\u6f22\u5b57 \U0001F3B5 caf\u00e9"); // CJK, a surrogate pair, Latin-1
     b.artist = QStringLiteral("Artist B");
     b.location = QStringLiteral(":iPod_Control:Music:F01:BBBB.m4a");
     b.fileType = QStringLiteral("AAC audio file");
@@ -193,7 +206,7 @@ mkipod::Database sampleDatabase(mkipod::Layout layout)
     b.podcastRss = QStringLiteral("http://example.invalid/feed.rss");
     b.trackNumber = 1;
     b.lengthMs = 1000;
-    mkipod::Track c;   // no string objects at all
+    mkipod::Track c; // no string objects at all
     c.id = -5;
     c.lengthMs = 7;
     db.tracks = {a, b, c};
@@ -233,7 +246,7 @@ TEST(GeneratedDatabases, AllLayoutsGiveTheSameLibrary)
         EXPECT_EQ(a.Length, 245000);
         const Song &b = library.Songs[1];
         EXPECT_EQ(b.Title, QString::fromUtf8("\u6f22\u5b57 \U0001F3B5 caf\u00e9"));
-        EXPECT_EQ(b.Album, QString());   // no object: no default
+        EXPECT_EQ(b.Album, QString()); // no object: no default
         EXPECT_EQ(b.Genre, QString());
         const Song &c = library.Songs[2];
         EXPECT_EQ(c.SongID, -5);
@@ -279,10 +292,10 @@ TEST(GeneratedDatabases, SongFilesOnDiskGiveTheirSizes)
     ASSERT_EQ(library.SongCount, 3);
     EXPECT_EQ(library.Songs[0].FileSize, 1111.0);
     EXPECT_EQ(library.Songs[1].FileSize, 2222.0);
-    EXPECT_EQ(library.Songs[2].FileSize, 0.0);   // no location: nothing to measure, no problem
+    EXPECT_EQ(library.Songs[2].FileSize, 0.0); // no location: nothing to measure, no problem
     EXPECT_TRUE(report.problems.empty());
     EXPECT_EQ(statuses, std::vector<QString>{QStringLiteral("Loading database into program...")});
-    EXPECT_EQ(library.PlaylistCount, 4);   // no On-The-Go file
+    EXPECT_EQ(library.PlaylistCount, 4); // no On-The-Go file
 }
 
 TEST(GeneratedDatabases, OnTheGoPlaylistComesLastFromACaseMismatchedFolder)
@@ -321,7 +334,8 @@ TEST(GeneratedDatabases, ALargeDatabaseIndexesEveryTrack)
     MusicLibrary library;
     LoadReport report;
     std::vector<std::pair<qint64, qint64>> progress;
-    walkITunesDb(bytes, library, nullptr, report, [&](qint64 done, qint64 total) { progress.emplace_back(done, total); });
+    walkITunesDb(bytes, library, nullptr, report,
+                 [&](qint64 done, qint64 total) { progress.emplace_back(done, total); });
     buildSongIndex(library, report);
     ASSERT_GE(progress.size(), 2u);
     for (std::size_t i = 0; i < progress.size(); ++i) {
@@ -346,9 +360,9 @@ TEST(GeneratedDatabases, RepeatedTextsStayRightAcrossManyDistinctValues)
     // More distinct artists than any cache holds, interleaved with repeating genres.
     QByteArray bytes = testdb::database() + testdb::dataSet(1);
     for (int i = 0; i < 9000; ++i) {
-        bytes += testdb::track(i) + testdb::stringObject(4, QStringLiteral("Artist %1").arg(i))
-            + testdb::stringObject(5, i % 3 ? QStringLiteral("Genre %1").arg(i % 5) : QString())
-            + testdb::stringObject(3, QStringLiteral("Album %1").arg(i % 4099));
+        bytes += testdb::track(i) + testdb::stringObject(4, QStringLiteral("Artist %1").arg(i)) +
+                 testdb::stringObject(5, i % 3 ? QStringLiteral("Genre %1").arg(i % 5) : QString()) +
+                 testdb::stringObject(3, QStringLiteral("Album %1").arg(i % 4099));
     }
     MusicLibrary library;
     LoadReport report;
@@ -370,7 +384,7 @@ TEST(Loading, NotADatabaseLeavesEverythingEmptyAndQuiet)
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.write("MHBD");   // the tag is case-sensitive
+        f.write("MHBD"); // the tag is case-sensitive
     }
     MusicLibrary library;
     library.iPodDrive = drive.path();
@@ -379,7 +393,7 @@ TEST(Loading, NotADatabaseLeavesEverythingEmptyAndQuiet)
     EXPECT_EQ(report.unknownTags, 0);
     EXPECT_TRUE(report.problems.empty());
     EXPECT_EQ(library.SongCount, 0);
-    EXPECT_EQ(library.PlaylistCount, 0);   // no On-The-Go either
+    EXPECT_EQ(library.PlaylistCount, 0); // no On-The-Go either
     EXPECT_TRUE(library.SongIndex.isEmpty());
     EXPECT_EQ(library.Library, nullptr);
 }
@@ -468,7 +482,7 @@ TEST(LibraryJson, HasTheDocumentedShapeAndEscapes)
     const QByteArray json = libraryToJson(library, report);
     EXPECT_TRUE(json.contains(R"("title": "First \"quoted\" song")"));
     EXPECT_TRUE(json.contains(R"("title": "back\\slash\nline\u0001")"));
-    EXPECT_TRUE(json.contains(QString::fromUtf8("\u6f22\u5b57 \U0001F3B5").toUtf8()));   // raw UTF-8
+    EXPECT_TRUE(json.contains(QString::fromUtf8("\u6f22\u5b57 \U0001F3B5").toUtf8())); // raw UTF-8
 
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);

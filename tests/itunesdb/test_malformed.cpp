@@ -42,7 +42,8 @@ mkipod::Database smallDatabase(mkipod::Layout layout)
         t.comment = QStringLiteral("comment");
         db.tracks.push_back(t);
     }
-    db.playlists = {{QStringLiteral("Pod"), {10, 11, 12}, true}, {QStringLiteral("List"), {12}},
+    db.playlists = {{QStringLiteral("Pod"), {10, 11, 12}, true},
+                    {QStringLiteral("List"), {12}},
                     {QStringLiteral("Smart"), {10}, false, false, true}};
     return db;
 }
@@ -128,7 +129,7 @@ TEST(MalformedDatabases, HeaderLengthZeroOrNegativeIsSlidOver)
     for (const int32_t bad : {0, -1, -0x68, INT32_MIN}) {
         SCOPED_TRACE(bad);
         QByteArray bytes = database() + dataSet(1) + track(1) + stringObject(1, QStringLiteral("One"));
-        put32(bytes, 4, bad);   // the database header itself
+        put32(bytes, 4, bad); // the database header itself
         const auto result = walk(bytes);
         EXPECT_EQ(result->library.SongCount, 1);
         EXPECT_EQ(result->library.Songs[0].Title, QStringLiteral("One"));
@@ -191,11 +192,10 @@ TEST(MalformedDatabases, OtherDataSetsAreSkippedWhole)
 {
     // Songs and a playlist inside a data set of type 3 are never read.
     const QByteArray hidden = track(99) + stringObject(1, QStringLiteral("Hidden"));
-    QByteArray podcasts = dataSet(3) + record("mhlp", 0x5C) + playlist() + stringObject(1, "Copy") + item(99)
-        + hidden;
+    QByteArray podcasts = dataSet(3) + record("mhlp", 0x5C) + playlist() + stringObject(1, "Copy") + item(99) + hidden;
     put32(podcasts, 8, int32_t(podcasts.size()));
-    const QByteArray bytes = database() + dataSet(1) + record("mhlt", 0x5C) + track(1) + podcasts + dataSet(2)
-        + record("mhlp", 0x5C) + playlist() + stringObject(1, QStringLiteral("Master")) + item(1);
+    const QByteArray bytes = database() + dataSet(1) + record("mhlt", 0x5C) + track(1) + podcasts + dataSet(2) +
+                             record("mhlp", 0x5C) + playlist() + stringObject(1, QStringLiteral("Master")) + item(1);
     const auto result = walk(bytes);
     ASSERT_EQ(result->library.SongCount, 1);
     EXPECT_EQ(result->library.PlaylistCount, 1);
@@ -216,9 +216,10 @@ TEST(MalformedDatabases, FourStrayBytesCountFour)
 
 TEST(MalformedDatabases, PlaylistItemBeforeAnyPlaylist)
 {
-    const QByteArray bytes = database() + dataSet(1) + track(7) + dataSet(2) + record("mhlp", 0x5C) + item(7)
-        + item(8) + playlist() + stringObject(1, QStringLiteral("First")) + stringObject(1, QStringLiteral("Later"))
-        + item(7) + playlist() + stringObject(1, QStringLiteral("A")) + stringObject(1, QStringLiteral("B"));
+    const QByteArray bytes = database() + dataSet(1) + track(7) + dataSet(2) + record("mhlp", 0x5C) + item(7) +
+                             item(8) + playlist() + stringObject(1, QStringLiteral("First")) +
+                             stringObject(1, QStringLiteral("Later")) + item(7) + playlist() +
+                             stringObject(1, QStringLiteral("A")) + stringObject(1, QStringLiteral("B"));
     const auto result = walk(bytes);
     EXPECT_EQ(result->report.count(Kind::PlaylistItemWithoutPlaylist), 2);
     ASSERT_EQ(result->library.PlaylistCount, 2);

@@ -72,12 +72,12 @@ TEST(ClsList, SelectionIsIndependentOfItems)
     list.setText(QStringLiteral("Z"));
     EXPECT_EQ(list.List(2), QStringLiteral("Z"));
 
-    list.setSelected(1, false);   // not the selected one: nothing changes
+    list.setSelected(1, false); // not the selected one: nothing changes
     EXPECT_EQ(list.ListIndex(), 2);
 
     list.RemoveItem(1);
     EXPECT_EQ(itemsOf(list), (QStringList{"x", "Z"}));
-    EXPECT_EQ(list.ListIndex(), 2);   // now past the end
+    EXPECT_EQ(list.ListIndex(), 2); // now past the end
     EXPECT_EQ(list.Text(), QString());
     list.setText(QStringLiteral("ignored"));
     EXPECT_EQ(itemsOf(list), (QStringList{"x", "Z"}));
@@ -89,9 +89,9 @@ TEST(ClsList, SelectionIsIndependentOfItems)
 TEST(ClsList, ListIndexIsStoredOnlyWhileTheCurrentOneIsInside)
 {
     clsList list = listOf({"a", "b"});
-    list.setListIndex(40);   // not range-checked itself
+    list.setListIndex(40); // not range-checked itself
     EXPECT_EQ(list.ListIndex(), 40);
-    list.setListIndex(0);    // refused: the current position lies past the array
+    list.setListIndex(0); // refused: the current position lies past the array
     EXPECT_EQ(list.ListIndex(), 40);
     list.setSelected(1, true);
     list.setListIndex(0);
@@ -249,7 +249,7 @@ TEST(FillMiniDatabase, StopsAtADanglingId)
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().kind, LibraryErrorKind::UnknownSongId);
     EXPECT_TRUE(result.error().message.contains(QStringLiteral("555")));
-    EXPECT_EQ(mini.summaries().size(), 1u);   // the playlist before it was done, none after
+    EXPECT_EQ(mini.summaries().size(), 1u); // the playlist before it was done, none after
 }
 
 class NativePathTest : public ::testing::Test
@@ -296,19 +296,21 @@ TEST_F(NativePathTest, NamesBeyondAscii)
     ASSERT_TRUE(QDir(m_dir.path()).mkpath(QString::fromUtf8("iPod_Control/Music/Caf\u00e9")));
     write(QString::fromUtf8("iPod_Control/Music/Caf\u00e9/\u97f3\u697d \u00c9t\u00e9.mp3"), 99);
     NativePathResolver resolver(m_dir.path());
-    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\iPod_Control\\Music\\Caf\u00e9\\\u97f3\u697d \u00c9t\u00e9.mp3")), 99);
-    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\IPOD_CONTROL\\MUSIC\\CAF\u00c9\\\u97f3\u697d \u00e9T\u00c9.MP3")), 99);
+    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\iPod_Control\\Music\\Caf\u00e9\\\u97f3\u697d \u00c9t\u00e9.mp3")),
+              99);
+    EXPECT_EQ(resolver.fileSize(QString::fromUtf8("\\IPOD_CONTROL\\MUSIC\\CAF\u00c9\\\u97f3\u697d \u00e9T\u00c9.MP3")),
+              99);
 }
 
 TEST_F(NativePathTest, ListingsResolveAsFileByFileDoes)
 {
     NativePathResolver byFile(m_dir.path());
     NativePathResolver byListing(m_dir.path());
-    for (const QString &path : {QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.mp3"),
-                                QStringLiteral("\\IPOD_CONTROL\\MUSIC\\f00\\abcd.MP3"),
-                                QStringLiteral("\\iPod_Control\\Music\\F01\\GENESIS - FOLLOW YOU.mp3"),
-                                QStringLiteral("\\iPod_Control\\Music\\F00\\NONE.mp3"), QStringLiteral("\\No\\Such.mp3")})
-    {
+    for (const QString &path :
+         {QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.mp3"),
+          QStringLiteral("\\IPOD_CONTROL\\MUSIC\\f00\\abcd.MP3"),
+          QStringLiteral("\\iPod_Control\\Music\\F01\\GENESIS - FOLLOW YOU.mp3"),
+          QStringLiteral("\\iPod_Control\\Music\\F00\\NONE.mp3"), QStringLiteral("\\No\\Such.mp3")}) {
         QByteArray line;
         EXPECT_TRUE(byListing.appendFromListings(line, path));
         EXPECT_EQ(QFile::decodeName(line), byFile.resolve(path)) << path.toStdString();
@@ -330,10 +332,10 @@ TEST_F(NativePathTest, PathsThatLeaveTheIpodOrCarryControlCharactersAreRefused)
 {
     NativePathResolver resolver(m_dir.path() + QStringLiteral("/iPod_Control"));
     // Each of these names a real file, through a way that must not be taken.
-    for (const QString &path : {QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3"),
-                                QStringLiteral("/Music/../../iPod_Control/Music/F00/ABCD.mp3"),
-                                QStringLiteral("\\Music\\F00\\ABCD.mp3\r\n"), QStringLiteral("\\Music\\F00\tABCD.mp3"),
-                                QString()}) {
+    for (const QString &path :
+         {QStringLiteral("\\..\\iPod_Control\\Music\\F00\\ABCD.mp3"),
+          QStringLiteral("/Music/../../iPod_Control/Music/F00/ABCD.mp3"), QStringLiteral("\\Music\\F00\\ABCD.mp3\r\n"),
+          QStringLiteral("\\Music\\F00\tABCD.mp3"), QString()}) {
         EXPECT_FALSE(NativePathResolver::isSafe(path)) << path.toStdString();
         EXPECT_EQ(resolver.resolve(path), QString()) << path.toStdString();
         EXPECT_EQ(resolver.fileSize(path), std::nullopt) << path.toStdString();

@@ -31,7 +31,10 @@ uint32_t u32(const QByteArray &b, qsizetype at)
     return v;
 }
 
-QString tag(const QByteArray &b, qsizetype at) { return QString::fromLatin1(b.mid(at, 4)); }
+QString tag(const QByteArray &b, qsizetype at)
+{
+    return QString::fromLatin1(b.mid(at, 4));
+}
 
 struct ItdbFree
 {
@@ -50,7 +53,10 @@ Itdb parseWithLibgpod(const QString &file)
     return db;
 }
 
-QString str(const gchar *s) { return s ? QString::fromUtf8(s) : QString(); }
+QString str(const gchar *s)
+{
+    return s ? QString::fromUtf8(s) : QString();
+}
 
 std::vector<Itdb_Track *> tracksOf(Itdb_iTunesDB *db)
 {
@@ -81,8 +87,8 @@ Database sampleDatabase(Layout layout)
 {
     Database db;
     db.layout = layout;
-    auto track = [](int32_t id, const char *title, const char *artist, const char *album, const char *genre, const char *path,
-                    const char *type) {
+    auto track = [](int32_t id, const char *title, const char *artist, const char *album, const char *genre,
+                    const char *path, const char *type) {
         Track t;
         t.id = id;
         t.title = QString::fromUtf8(title);
@@ -100,12 +106,17 @@ Database sampleDatabase(Layout layout)
         t.bitrate = 128;
         return t;
     };
-    db.tracks.push_back(track(11, "Café au lait", "Élodie", "Nuit", "Jazz", ":iPod_Control:Music:F00:ABCD.mp3", "MPEG audio file"));
-    db.tracks.push_back(track(12, "東京の夜", "佐藤", "夜", "J-Pop", ":iPod_Control:Music:F01:EFGH.m4a", "AAC audio file"));
-    db.tracks.push_back(track(13, "No artist object", nullptr, nullptr, nullptr, ":iPod_Control:Music:F02:IJKL.wav", "WAV audio file"));
-    db.tracks.push_back(track(14, "Empty artist", "", "Nuit", "", ":iPod_Control:Music:F03:MNOP.mp3", "MPEG audio file"));
+    db.tracks.push_back(
+        track(11, "Café au lait", "Élodie", "Nuit", "Jazz", ":iPod_Control:Music:F00:ABCD.mp3", "MPEG audio file"));
+    db.tracks.push_back(
+        track(12, "東京の夜", "佐藤", "夜", "J-Pop", ":iPod_Control:Music:F01:EFGH.m4a", "AAC audio file"));
+    db.tracks.push_back(
+        track(13, "No artist object", nullptr, nullptr, nullptr, ":iPod_Control:Music:F02:IJKL.wav", "WAV audio file"));
+    db.tracks.push_back(
+        track(14, "Empty artist", "", "Nuit", "", ":iPod_Control:Music:F03:MNOP.mp3", "MPEG audio file"));
     db.tracks[0].comment = QStringLiteral("A comment object");
-    Track pod = track(15, "Episode 1", "Radio", "Show", "Podcast", ":iPod_Control:Music:F04:QRST.mp3", "MPEG audio file");
+    Track pod =
+        track(15, "Episode 1", "Radio", "Show", "Podcast", ":iPod_Control:Music:F04:QRST.mp3", "MPEG audio file");
     pod.podcast = true;
     pod.podcastUrl = QStringLiteral("http://example.com/e1.mp3");
     pod.podcastRss = QStringLiteral("http://example.com/feed.xml");
@@ -196,12 +207,15 @@ TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
     EXPECT_EQ(memberIds(lists.back()), (std::vector<int32_t>{12, 11}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, LibgpodCrossCheck, ::testing::Values(Layout::ITunes7, Layout::Libgpod, Layout::Legacy),
-                         [](const auto &param) {
+INSTANTIATE_TEST_SUITE_P(Layouts, LibgpodCrossCheck,
+                         ::testing::Values(Layout::ITunes7, Layout::Libgpod, Layout::Legacy), [](const auto &param) {
                              switch (param.param) {
-                             case Layout::ITunes7: return std::string("ITunes7");
-                             case Layout::Libgpod: return std::string("Libgpod");
-                             case Layout::Legacy: return std::string("Legacy");
+                             case Layout::ITunes7:
+                                 return std::string("ITunes7");
+                             case Layout::Libgpod:
+                                 return std::string("Libgpod");
+                             case Layout::Legacy:
+                                 return std::string("Legacy");
                              }
                              return std::string();
                          });
@@ -382,7 +396,8 @@ Decoded decode(const QString &path)
     AVFormatContext *fmt = nullptr;
     if (avformat_open_input(&fmt, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
         return d;
-    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> fmtGuard(fmt, [](AVFormatContext *f) { avformat_close_input(&f); });
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> fmtGuard(
+        fmt, [](AVFormatContext *f) { avformat_close_input(&f); });
     if (avformat_find_stream_info(fmt, nullptr) < 0)
         return d;
     const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -390,7 +405,8 @@ Decoded decode(const QString &path)
         return d;
     const AVCodec *codec = avcodec_find_decoder(fmt->streams[stream]->codecpar->codec_id);
     AVCodecContext *ctx = avcodec_alloc_context3(codec);
-    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctxGuard(ctx, [](AVCodecContext *c) { avcodec_free_context(&c); });
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctxGuard(
+        ctx, [](AVCodecContext *c) { avcodec_free_context(&c); });
     avcodec_parameters_to_context(ctx, fmt->streams[stream]->codecpar);
     if (avcodec_open2(ctx, codec, nullptr) < 0)
         return d;
@@ -405,11 +421,20 @@ Decoded decode(const QString &path)
                 float v = 0;
                 for (int c = 0; c < channels; ++c) {
                     switch (frame->format) {
-                    case AV_SAMPLE_FMT_FLTP: v += reinterpret_cast<float *>(frame->data[c])[i]; break;
-                    case AV_SAMPLE_FMT_FLT: v += reinterpret_cast<float *>(frame->data[0])[i * channels + c]; break;
-                    case AV_SAMPLE_FMT_S16P: v += reinterpret_cast<int16_t *>(frame->data[c])[i] / 32768.0f; break;
-                    case AV_SAMPLE_FMT_S16: v += reinterpret_cast<int16_t *>(frame->data[0])[i * channels + c] / 32768.0f; break;
-                    default: break;
+                    case AV_SAMPLE_FMT_FLTP:
+                        v += reinterpret_cast<float *>(frame->data[c])[i];
+                        break;
+                    case AV_SAMPLE_FMT_FLT:
+                        v += reinterpret_cast<float *>(frame->data[0])[i * channels + c];
+                        break;
+                    case AV_SAMPLE_FMT_S16P:
+                        v += reinterpret_cast<int16_t *>(frame->data[c])[i] / 32768.0f;
+                        break;
+                    case AV_SAMPLE_FMT_S16:
+                        v += reinterpret_cast<int16_t *>(frame->data[0])[i * channels + c] / 32768.0f;
+                        break;
+                    default:
+                        break;
                     }
                 }
                 v /= float(channels);
@@ -447,7 +472,7 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     QTemporaryDir dir;
     QString error;
     ASSERT_TRUE(makeDemoIpod(dir.path(), &error)) << error.toStdString();
-        Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
+    Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
     ASSERT_TRUE(itdb);
     const auto tracks = tracksOf(itdb.get());
     ASSERT_GE(tracks.size(), 24u);

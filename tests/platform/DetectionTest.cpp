@@ -25,8 +25,8 @@ public:
     QString mountInfoPath() const { return m_dir.path() + "/mountinfo"; }
     DiskInventory inventory() const { return DiskInventory(sysRoot(), mountInfoPath()); }
 
-    void addDisk(const QString &name, bool removable, const QString &vendor, const QString &model,
-                 const QString &dev, const std::vector<FakePartition> &partitions = {})
+    void addDisk(const QString &name, bool removable, const QString &vendor, const QString &model, const QString &dev,
+                 const std::vector<FakePartition> &partitions = {})
     {
         const QString disk = sysRoot() + "/block/" + name;
         write(disk + "/removable", removable ? "1\n" : "0\n");
@@ -47,8 +47,8 @@ public:
         QDir().mkpath(folder);
         QByteArray escaped = QFile::encodeName(folder);
         escaped.replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
-        appendMountInfo(QByteArray::number(++m_mountId) + " 1 " + dev.toLatin1() + " / " + escaped
-                        + " rw,relatime shared:1 - vfat /dev/x rw\n");
+        appendMountInfo(QByteArray::number(++m_mountId) + " 1 " + dev.toLatin1() + " / " + escaped +
+                        " rw,relatime shared:1 - vfat /dev/x rw\n");
         return folder;
     }
 
@@ -59,8 +59,7 @@ public:
         file.write(line);
     }
 
-    static void addDatabase(const QString &folder,
-                            const QString &relative = "iPod_Control/iTunes/iTunesDB")
+    static void addDatabase(const QString &folder, const QString &relative = "iPod_Control/iTunes/iTunesDB")
     {
         write(folder + "/" + relative, "mhbd");
     }
@@ -89,8 +88,7 @@ TEST(DiskInventory, ReadsDisksPartitionsAndMounts)
 {
     FakeSystem fake;
     fake.addDisk("sda", false, "ATA", "Samsung SSD", "8:0", {{"sda1", 1, "8:1"}});
-    fake.addDisk("sdb", true, "Apple", "iPod", "8:16",
-                 {{"sdb2", 2, "8:18"}, {"sdb1", 1, "8:17"}});
+    fake.addDisk("sdb", true, "Apple", "iPod", "8:16", {{"sdb2", 2, "8:18"}, {"sdb1", 1, "8:17"}});
     const QString mounted = fake.mount("8:18", "My IPOD");
 
     const DiskInventory inventory = fake.inventory();
@@ -116,19 +114,18 @@ TEST(DiskInventory, ReadsDisksPartitionsAndMounts)
 
 TEST(DiskInventory, MountInfoEscapesAndGarbage)
 {
-    EXPECT_EQ(DiskInventory::decodeMountPath("/media/a\\040b\\011c\\012d\\134e"),
-              "/media/a b\tc\nd\\e");
+    EXPECT_EQ(DiskInventory::decodeMountPath("/media/a\\040b\\011c\\012d\\134e"), "/media/a b\tc\nd\\e");
     // A backslash that does not start an octal escape stays.
     EXPECT_EQ(DiskInventory::decodeMountPath("/x\\9y\\"), "/x\\9y\\");
 
-    const QHash<QString, QStringList> mounts = DiskInventory::parseMountInfo(
-        "garbage\n"
-        "\n"
-        "1 2 notadev / /mnt/a rw - vfat x rw\n"
-        "3 4 8:1\n"
-        "5 6 8:2 /sub /mnt/bind rw - vfat x rw\n"
-        "7 8 8:2 / /media/IPOD\\040X rw - vfat x rw\n"
-        "\xff\xfe 9 8:3 / relative rw\n");
+    const QHash<QString, QStringList> mounts =
+        DiskInventory::parseMountInfo("garbage\n"
+                                      "\n"
+                                      "1 2 notadev / /mnt/a rw - vfat x rw\n"
+                                      "3 4 8:1\n"
+                                      "5 6 8:2 /sub /mnt/bind rw - vfat x rw\n"
+                                      "7 8 8:2 / /media/IPOD\\040X rw - vfat x rw\n"
+                                      "\xff\xfe 9 8:3 / relative rw\n");
     EXPECT_EQ(mounts.size(), 1);
     // The whole filesystem comes before a bind mount of a folder in it.
     EXPECT_EQ(mounts.value("8:2"), (QStringList{"/media/IPOD X", "/mnt/bind"}));
@@ -144,8 +141,7 @@ TEST(FindiPod, FindsTheRemovableAppleDiskWithADatabase)
     FakeSystem::addDatabase(fake.mount("8:17", "stick"));
     EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
 
-    fake.addDisk("sdc", true, "Apple", "iPod", "8:32",
-                 {{"sdc1", 1, "8:33"}, {"sdc2", 2, "8:34"}});
+    fake.addDisk("sdc", true, "Apple", "iPod", "8:32", {{"sdc1", 1, "8:33"}, {"sdc2", 2, "8:34"}});
     fake.mount("8:33", "firmware");
     const QString ipod = fake.mount("8:34", "Bob's IPOD");
     EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
@@ -180,8 +176,8 @@ TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
             const QString part = QString("8:%1").arg(n * 16 + 1);
             const QString name = diskName(n);
             const bool isIpod = n == 2;
-            fake.addDisk(name, isIpod || n == 21, isIpod ? "Apple" : "Generic",
-                         isIpod ? "iPod" : "Disk", dev, {{name + "1", 1, part}});
+            fake.addDisk(name, isIpod || n == 21, isIpod ? "Apple" : "Generic", isIpod ? "iPod" : "Disk", dev,
+                         {{name + "1", 1, part}});
             if (n == 2)
                 diskTwo = fake.mount(part, "two");
             if (n == 21)
@@ -256,15 +252,11 @@ TEST(IsIpod, MatchesEachPartIgnoringCase)
 
 TEST(IsIpod, DatabasePathGivesTheIpodFolder)
 {
-    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/iPod_Control/iTunes/iTunesDB"),
-              "/media/a/IPOD");
-    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/ipod_control/itunes/itunesdb"),
-              "/media/a/IPOD");
-    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a//IPOD/./iPod_Control/iTunes/iTunesDB"),
-              "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/iPod_Control/iTunes/iTunesDB"), "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/ipod_control/itunes/itunesdb"), "/media/a/IPOD");
+    EXPECT_EQ(iPodDriveFromDatabasePath("/media/a//IPOD/./iPod_Control/iTunes/iTunesDB"), "/media/a/IPOD");
     EXPECT_EQ(iPodDriveFromDatabasePath("/home/me/backup/iTunesDB"), "/home/me/backup");
     EXPECT_EQ(iPodDriveFromDatabasePath("/iPod_Control/iTunes/iTunesDB"), "/");
     // A relative path is taken from the working folder.
-    EXPECT_EQ(iPodDriveFromDatabasePath("x/iPod_Control/iTunes/iTunesDB"),
-              QDir::currentPath() + "/x");
+    EXPECT_EQ(iPodDriveFromDatabasePath("x/iPod_Control/iTunes/iTunesDB"), QDir::currentPath() + "/x");
 }

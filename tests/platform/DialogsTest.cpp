@@ -17,7 +17,11 @@ using namespace corvanel;
 TEST(Dialogs, DefaultServiceAndScopedInstall)
 {
     EXPECT_EQ(installedDialogs(), nullptr);
-    EXPECT_NE(dynamic_cast<QtDialogs *>(&dialogs()), nullptr);
+    // Without windows, questions take their cancelling answer instead of waiting for a click.
+    EXPECT_FALSE(dialogs().askYesNo("T", "Go on?"));
+    EXPECT_EQ(dialogs().message({"T", "Sure?", MessageIcon::Question, MessageButtons::OkCancel}),
+              MessageResult::Cancel);
+    EXPECT_EQ(dialogs().input("T", "Value?"), std::nullopt);
     {
         RecordingDialogs outer;
         ScopedDialogs outerScope(outer);
@@ -46,8 +50,7 @@ TEST(RecordingDialogs, RecordsCallsAndAnswersFromQueues)
               MessageResult::Cancel);
     // Nothing queued: the cancelling answer.
     EXPECT_FALSE(dialogs().askYesNo("Again", "?"));
-    EXPECT_EQ(dialogs().message({"Q", "", MessageIcon::None, MessageButtons::OkCancel}),
-              MessageResult::Cancel);
+    EXPECT_EQ(dialogs().message({"Q", "", MessageIcon::None, MessageButtons::OkCancel}), MessageResult::Cancel);
 
     ASSERT_EQ(fake.count(), 5u);
     EXPECT_EQ(fake.calls[0].title, "Info");
@@ -84,8 +87,7 @@ TEST(RecordingDialogs, RecordsCallsAndAnswersFromQueues)
 
 TEST(QtDialogs, ShortTextGoesToAMessageBox)
 {
-    const Message message{"No iPod Found!", "Line one\nLine two", MessageIcon::Information,
-                          MessageButtons::Ok};
+    const Message message{"No iPod Found!", "Line one\nLine two", MessageIcon::Information, MessageButtons::Ok};
     EXPECT_FALSE(QtDialogs::needsScrollingBox(message.text));
     std::unique_ptr<QDialog> widget = QtDialogs::createMessageWidget(message);
     auto *box = qobject_cast<QMessageBox *>(widget.get());
@@ -143,14 +145,13 @@ TEST(QtDialogs, LongTextGoesToAScrollingBoxWithCopy)
     EXPECT_FALSE(widget->isVisible());
     EXPECT_EQ(QtDialogs::resultFromExec(widget->result(), MessageButtons::Ok), MessageResult::Ok);
 
-    std::unique_ptr<QDialog> question = QtDialogs::createMessageWidget(
-        {"Q", longText, MessageIcon::Question, MessageButtons::YesNo});
+    std::unique_ptr<QDialog> question =
+        QtDialogs::createMessageWidget({"Q", longText, MessageIcon::Question, MessageButtons::YesNo});
     auto *questionButtons = question->findChild<QDialogButtonBox *>();
     ASSERT_NE(questionButtons, nullptr);
     question->open();
     questionButtons->button(QDialogButtonBox::No)->click();
-    EXPECT_EQ(QtDialogs::resultFromExec(question->result(), MessageButtons::YesNo),
-              MessageResult::No);
+    EXPECT_EQ(QtDialogs::resultFromExec(question->result(), MessageButtons::YesNo), MessageResult::No);
 }
 
 TEST(QtDialogs, ClosedWindowGivesTheCancellingAnswer)
@@ -158,8 +159,7 @@ TEST(QtDialogs, ClosedWindowGivesTheCancellingAnswer)
     EXPECT_EQ(QtDialogs::resultFromExec(0, MessageButtons::Ok), MessageResult::Ok);
     EXPECT_EQ(QtDialogs::resultFromExec(0, MessageButtons::YesNo), MessageResult::No);
     EXPECT_EQ(QtDialogs::resultFromExec(0, MessageButtons::YesNoCancel), MessageResult::Cancel);
-    EXPECT_EQ(QtDialogs::resultFromExec(QMessageBox::Yes, MessageButtons::YesNoCancel),
-              MessageResult::Yes);
+    EXPECT_EQ(QtDialogs::resultFromExec(QMessageBox::Yes, MessageButtons::YesNoCancel), MessageResult::Yes);
 }
 
 TEST(QtDialogs, ChoosersAreSetUp)

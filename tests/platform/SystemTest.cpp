@@ -74,9 +74,8 @@ TEST(SingleInstance, StaleLocksAreTakenOver)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::number(deadPid > 0 ? deadPid : 999999) + "\n"
-                   + QCoreApplication::applicationName().toUtf8() + "\n"
-                   + QSysInfo::machineHostName().toUtf8() + "\n");
+        file.write(QByteArray::number(deadPid > 0 ? deadPid : 999999) + "\n" +
+                   QCoreApplication::applicationName().toUtf8() + "\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     }
     {
         SingleInstance instance(path);
@@ -93,8 +92,7 @@ TEST(SingleInstance, StaleLocksAreTakenOver)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60),
-                                     QFileDevice::FileModificationTime));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
     }
     EXPECT_TRUE(instance.tryAcquire());
 }
@@ -113,8 +111,7 @@ TEST(TempFiles, CreatesDistinctPrivateFiles)
         EXPECT_EQ(info.absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
         EXPECT_TRUE(info.fileName().startsWith("iTunesDBTemp"));
         EXPECT_EQ(info.fileName().endsWith(".m3u"), i % 2 == 1);
-        EXPECT_EQ(info.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup),
-                  QFile::Permissions());
+        EXPECT_EQ(info.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), QFile::Permissions());
         seen.insert(*file);
     }
     EXPECT_EQ(seen.size(), 20);
@@ -253,8 +250,7 @@ TEST(Shell, ShowInFileManagerOverDBus)
     EXPECT_EQ(withoutManager.opened, QStringList{QFileInfo(dir.path()).absoluteFilePath()});
 
     FakeFileManager manager;
-    ASSERT_TRUE(server.registerObject("/org/freedesktop/FileManager1", &manager,
-                                      QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(server.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(server.registerService("org.freedesktop.FileManager1"));
     FallbackShell withManager(client);
     EXPECT_TRUE(withManager.showInFileManager(song));

@@ -28,8 +28,8 @@ TEST(Spectrum, EachBandIsScaledAgainstItsOwnLoudestValue)
     SpectrumState state;
     std::vector<float> in(401, 0.0f);
     float out[32];
-    in[0] = 0.25f;   // band 0: one value
-    in[5] = 0.04f;   // band 5: values 5 and 6
+    in[0] = 0.25f; // band 0: one value
+    in[5] = 0.04f; // band 5: values 5 and 6
     in[6] = 0.05f;
     vis_SimplifySpectrum(in.data(), 401, out, 32, state);
     EXPECT_FLOAT_EQ(out[0], 1.0f) << "the first loud frame is its own maximum";
@@ -38,7 +38,7 @@ TEST(Spectrum, EachBandIsScaledAgainstItsOwnLoudestValue)
     EXPECT_DOUBLE_EQ(state.BandPeak32[0], 0.5);
     EXPECT_NEAR(state.BandPeak32[5], 0.3, 1e-6);
 
-    in[0] = 0.0625f;  // sqrt = 0.25, half of the peak
+    in[0] = 0.0625f; // sqrt = 0.25, half of the peak
     vis_SimplifySpectrum(in.data(), 401, out, 32, state);
     EXPECT_FLOAT_EQ(out[0], 0.5f);
     EXPECT_DOUBLE_EQ(state.BandPeak32[0], 0.5) << "maxima never decay";
@@ -65,14 +65,14 @@ TEST(Spectrum, BarsRiseFastFallSlowlyAndSilenceDecays)
     view.resize(269, 60);
     std::vector<float> loud(401, 0.5f);
     view.DrawSpectrum(loud.data());
-    EXPECT_FLOAT_EQ(view.state().BandLevel[0], 0.75f);   // (3 x 1 + 0) / 4
+    EXPECT_FLOAT_EQ(view.state().BandLevel[0], 0.75f); // (3 x 1 + 0) / 4
     std::vector<float> silence(401, 0.0f);
     const float rise = view.DrawSpectrum(silence.data());
     EXPECT_FLOAT_EQ(rise, 0.0f);
     EXPECT_FLOAT_EQ(view.state().BandLevel[0], 0.5625f); // falls by a quarter
     EXPECT_EQ(AnalyserView::barWidth(269), 8);
 
-    view.setColorValue(0x0000FF);   // red in the lowest byte
+    view.setColorValue(0x0000FF); // red in the lowest byte
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image);
     EXPECT_EQ(QColor(image.pixel(2, 59)), QColor(255, 0, 0));

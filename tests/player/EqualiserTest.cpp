@@ -20,7 +20,7 @@ TEST(Equaliser, SliderGeometryAndReopenState)
     {
         frmEQ eq;
         EXPECT_EQ(eq.picBass->shpBassWidth(), 150);
-        eq.picBass_MouseMove(149);   // width 150: exactly 0 dB
+        eq.picBass_MouseMove(149); // width 150: exactly 0 dB
         EXPECT_FLOAT_EQ(BassGain, 0.0f);
         eq.picBass_MouseMove(219);
         EXPECT_FLOAT_EQ(BassGain, 7.0f);

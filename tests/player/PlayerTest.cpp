@@ -17,12 +17,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QtEndian>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -85,14 +85,15 @@ protected:
         corvanel::setDialogs(&dialogs);
         FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
         BassGain = 0;
-        library = buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000},
-                                {2, "Two", "Ana", "First", "Pop", 2, 2000},
-                                {3, "Three", "Ana", "First", "Pop", 3, 2000},
-                                {4, "Four", "Ana", "First", "Pop", 4, 2000, "\\iPod_Control\\Music\\F00\\S4.m4a"},
-                                {5, "Gone", "Ana", "First", "Pop", 5, 2000, "\\iPod_Control\\Music\\F00\\none.mp3"},
-                                {6, "Tone", "Zed", "Tones", "Test", 1, 3000, "\\iPod_Control\\Music\\F00\\T4K.wav"},
-                                {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
-                                {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
+        library =
+            buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000},
+                          {2, "Two", "Ana", "First", "Pop", 2, 2000},
+                          {3, "Three", "Ana", "First", "Pop", 3, 2000},
+                          {4, "Four", "Ana", "First", "Pop", 4, 2000, "\\iPod_Control\\Music\\F00\\S4.m4a"},
+                          {5, "Gone", "Ana", "First", "Pop", 5, 2000, "\\iPod_Control\\Music\\F00\\none.mp3"},
+                          {6, "Tone", "Zed", "Tones", "Test", 1, 3000, "\\iPod_Control\\Music\\F00\\T4K.wav"},
+                          {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
+                          {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
         library->iPodDrive = s_dir->path();
         library->Songs[3].FileType = QStringLiteral("AAC audio file");
         window = std::make_unique<frmMain>(*library);
@@ -126,10 +127,7 @@ protected:
         return condition();
     }
     // The level of the song now playing, past the filter's settling.
-    double level()
-    {
-        return rmsLeft(play(22050), 4096);
-    }
+    double level() { return rmsLeft(play(22050), 4096); }
 
     static QTemporaryDir *s_dir;
     corvanel::RecordingDialogs dialogs;
@@ -164,7 +162,7 @@ TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
     play(4410);
     EXPECT_EQ(FSOUND_GetCurrentPosition(channel), paused);
 
-    player->picPlay_Click();   // the same row: resumed, not restarted
+    player->picPlay_Click(); // the same row: resumed, not restarted
     EXPECT_EQ(player->CurrentSample, sample);
     EXPECT_EQ(player->CurrentChannel, channel);
     EXPECT_GE(FSOUND_GetCurrentPosition(channel), paused);
@@ -244,7 +242,7 @@ TEST_F(PlayerTest, FailedLoadTellsTheUserAndLeavesNothingToSeek)
     EXPECT_EQ(dialogs.last().text, "An error occured opening the sample!\r\nFile not found");
     EXPECT_FALSE(player->Playing);
     EXPECT_EQ(player->CurrentChannel, 0);
-    player->PicPosition_MouseDown(10);   // nothing to move
+    player->PicPosition_MouseDown(10); // nothing to move
     EXPECT_EQ(player->PicPosition->shapeWidth(), 0);
 }
 
@@ -253,10 +251,10 @@ TEST_F(PlayerTest, VolumeBarsFollowTheirFormulas)
     EXPECT_EQ(window->volume(), 200);
     EXPECT_EQ(FSOUND_GetVolume(0), 200);
     player->picVolume->resize(100, 10);
-    player->picVolume_MouseDown(49);   // width 50 of 100
+    player->picVolume_MouseDown(49); // width 50 of 100
     EXPECT_EQ(FSOUND_GetVolume(0), 127);
     player->picSpecVolume->resize(8, 56);
-    player->picSpecVolume_MouseDown(200);   // below the bar: the lowest unit
+    player->picSpecVolume_MouseDown(200); // below the bar: the lowest unit
     EXPECT_EQ(player->picSpecVolume->shapeTop(), 55);
     EXPECT_EQ(FSOUND_GetVolume(0), 9);
     player->setVolume(255);

@@ -41,8 +41,8 @@ CheckResult literalDuplicates(const MusicLibrary &library)
                 continue;
             const Song &a = library.Songs[static_cast<std::size_t>(j)];
             const Song &b = library.Songs[static_cast<std::size_t>(i)];
-            if (a.Title == b.Title && a.Artist == b.Artist && a.Album == b.Album
-                && !marks.contains("[" + QString::number(j) + "]")) {
+            if (a.Title == b.Title && a.Artist == b.Artist && a.Album == b.Album &&
+                !marks.contains("[" + QString::number(j) + "]")) {
                 ++result.count;
                 marks += "[" + QString::number(i) + "]";
                 result.report += "\r\n" + b.Artist + " - " + b.Title;
@@ -77,8 +77,8 @@ TEST(Duplicates, PairsGroupsAndCase)
     EXPECT_EQ(r.report, "\r\nBo - T\r\nBo - T\r\nBo - T");
 
     // Case matters in every field.
-    const auto cased = songs({{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"},
-                              {"Song", "Ana", "first"}});
+    const auto cased =
+        songs({{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"}, {"Song", "Ana", "first"}});
     EXPECT_EQ(findDuplicates(*cased).count, 0);
     // The fields are compared separately, not joined.
     const auto joined = songs({{"ab", "c", "d"}, {"a", "bc", "d"}});
@@ -91,7 +91,8 @@ TEST(Duplicates, SameReportAsTheLiteralCheck)
 {
     // Indexes above 9: "[1]" must not be found inside "[12]"; groups interleave.
     std::vector<std::array<const char *, 3>> rows(16, {"Filler", "Nobody", "None"});
-    const char *titles[] = {"f0", "g1", "h2", "f3", "i4", "j5", "k6", "l7", "m8", "n9", "o10", "p11", "g1", "h2", "h2", "g1"};
+    const char *titles[] = {"f0", "g1", "h2",  "f3",  "i4", "j5", "k6", "l7",
+                            "m8", "n9", "o10", "p11", "g1", "h2", "h2", "g1"};
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = {titles[i], "Art", "Alb"};
     const auto interleaved = songs(rows);
@@ -226,8 +227,7 @@ TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_EQ(dialogs.last().title, "Missing Files!");
-    EXPECT_EQ(dialogs.last().text,
-              "The following files were missing on your iPod: \r\nAna - Same\r\nAna - Same");
+    EXPECT_EQ(dialogs.last().text, "The following files were missing on your iPod: \r\nAna - Same\r\nAna - Same");
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the hourglass is gone";
     QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.count(), 2u);
@@ -236,11 +236,12 @@ TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
 TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
 {
     const corvanel::ScopedShell scoped(shell);
-    auto library = buildLibrary({{1, "Keep one", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F00\\A.mp3"},
-                                 {2, "Drop", "Ana", "First", "Pop", 2},
-                                 {3, "Keep two", "Ana", "First", "Pop", 3, 1000, "\\iPod_Control\\Music\\F01\\Ü ß.m4a"},
-                                 {4, "Drop too", "Bea", "Second", "Rock", 1},
-                                 {5, "Keep three", "Bea", "Second", "Rock", 2, 1000, "\\iPod_Control\\Music\\F02\\C.mp3"}});
+    auto library =
+        buildLibrary({{1, "Keep one", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F00\\A.mp3"},
+                      {2, "Drop", "Ana", "First", "Pop", 2},
+                      {3, "Keep two", "Ana", "First", "Pop", 3, 1000, "\\iPod_Control\\Music\\F01\\Ü ß.m4a"},
+                      {4, "Drop too", "Bea", "Second", "Rock", 1},
+                      {5, "Keep three", "Bea", "Second", "Rock", 2, 1000, "\\iPod_Control\\Music\\F02\\C.mp3"}});
     library->iPodDrive = "/media/me/MY IPOD";
     frmMain window(*library);
     window.txtSearch->setText("keep");
@@ -253,8 +254,8 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
     EXPECT_EQ(shell.count(), 0u);
     EXPECT_EQ(QDir::temp().entryList({"iTunesDBTemp*.m3u"}), before);
 
-    window.lstSong->selectionModel()->setCurrentIndex(
-        window.songModel().index(2, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window.lstSong->selectionModel()->setCurrentIndex(window.songModel().index(2, 0),
+                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     window.menus().item("mnuOpenInDefaultAsPlaylist")->trigger();
     ASSERT_EQ(shell.count(), 1u);
     EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);

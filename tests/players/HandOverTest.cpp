@@ -5,8 +5,8 @@
 #include "ExternalPlayers.h"
 #include "Options.h"
 #include "RecordingDialogs.h"
-#include "TestPaths.h"
 #include "Shell.h"
+#include "TestPaths.h"
 #include "frmMain.h"
 #include "frmMenus.h"
 
@@ -28,7 +28,9 @@ QString makeRecordingPlayer(const QString &folder, const QString &name, const QS
 {
     const QString script = folder + "/" + name;
     const QByteArray body = "#!/bin/sh\n"
-                            "out='" + output.toUtf8() + "'\n"
+                            "out='" +
+                            output.toUtf8() +
+                            "'\n"
                             "for a in \"$@\"; do printf 'arg=%s\\n' \"$a\" >> \"$out\"; done\n"
                             "printf 'argc=%d\\n' $# >> \"$out\"\n";
     writeFile(script, body, true);

@@ -6,10 +6,10 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include <optional>
 

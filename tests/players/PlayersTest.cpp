@@ -85,7 +85,7 @@ TEST_F(PlayersTest, DialogStoresItsRowsOnClose)
 
     dialogs.programAnswers = {QString("/opt/new/player with space"), std::nullopt};
     dialog.cmdAdd->click();
-    dialog.cmdAdd->click();   // cancelled: nothing added, nothing said
+    dialog.cmdAdd->click(); // cancelled: nothing added, nothing said
     ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Program), 2u);
     EXPECT_EQ(dialogs.calls[0].title, "Select Media Player");
     EXPECT_EQ(dialogs.calls[0].initial, QCoreApplication::applicationDirPath());
@@ -94,7 +94,7 @@ TEST_F(PlayersTest, DialogStoresItsRowsOnClose)
     dialog.lstPlayers->setCurrentRow(0);
     dialog.cmdRemovePlayer->click();
     dialog.lstPlayers->clearSelection();
-    dialog.cmdRemovePlayer->click();   // no selected row: nothing removed
+    dialog.cmdRemovePlayer->click(); // no selected row: nothing removed
     EXPECT_EQ(dialog.players(), (QStringList{"/opt/old/two", "/opt/old/three", "/opt/new/player with space"}));
 
     dialog.show();
@@ -135,8 +135,8 @@ TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
         const QPoint centre = dialog->imgClose->rect().center();
         QMouseEvent press(QEvent::MouseButtonPress, centre, dialog->imgClose->mapToGlobal(centre), Qt::LeftButton,
                           Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, centre, dialog->imgClose->mapToGlobal(centre),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, dialog->imgClose->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(dialog->imgClose, &press);
         QApplication::sendEvent(dialog->imgClose, &release);
     });
@@ -151,7 +151,7 @@ TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
     EXPECT_EQ(playerSetting("DefaultPlayer"), "/opt/players/beta");
     EXPECT_EQ(window.DefaultPlayer, "/opt/players/beta");
     EXPECT_EQ(marks(window), (std::vector<bool>{false, false, true}));
-    window.menus().playerEntries()[2]->trigger();   // choosing it again keeps the mark
+    window.menus().playerEntries()[2]->trigger(); // choosing it again keeps the mark
     EXPECT_EQ(marks(window), (std::vector<bool>{false, false, true}));
     window.menus().playerEntries()[0]->trigger();
     EXPECT_EQ(playerSetting("DefaultPlayer"), std::nullopt);
@@ -192,7 +192,8 @@ TEST_F(PlayersTest, RemovingEveryPlayerDeletesTheKeysAndTheChoice)
     storePlayerSettings({"/opt/a", "/opt/b", "/opt/c"}, "/opt/b");
     frmMain window(*library);
     ASSERT_EQ(marks(window), (std::vector<bool>{false, false, true, false}));
-    frmDefaultPlayer dialog(DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
+    frmDefaultPlayer dialog(
+        DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
     dialog.show();
     while (dialog.lstPlayers->count() > 0) {
         dialog.lstPlayers->setCurrentRow(0);
@@ -210,7 +211,8 @@ TEST_F(PlayersTest, RemovingTheChosenPlayerFallsBackToTheDefault)
 {
     storePlayerSettings({"/opt/a", "/opt/b"}, "/opt/b");
     frmMain window(*library);
-    frmDefaultPlayer dialog(DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
+    frmDefaultPlayer dialog(
+        DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
     dialog.show();
     dialog.lstPlayers->setCurrentRow(1);
     dialog.cmdRemovePlayer->click();
@@ -229,10 +231,10 @@ TEST_F(PlayersTest, UnusableCountMeansNoPlayers)
     store.setValue("Player/Player1", "/opt/a");
     store.sync();
     EXPECT_EQ(players::storedCount(), 0);
-    store.setValue("Player/Count", "40000");   // beyond 16 bits
+    store.setValue("Player/Count", "40000"); // beyond 16 bits
     store.sync();
     EXPECT_EQ(players::storedCount(), 0);
-    store.setValue("Player/Count", "2");   // a missing key gives an empty row
+    store.setValue("Player/Count", "2"); // a missing key gives an empty row
     store.sync();
     EXPECT_EQ(players::storedPlayers(), (QStringList{"/opt/a", ""}));
 }
@@ -253,24 +255,37 @@ protected:
         const QString apps = root + "/share/applications/";
         writeFile(apps + "vlc.desktop", ("[Desktop Entry]\nType=Application\nName=VLC media player\n"
                                          "Name[de]=VLC Medienwiedergabe\nGenericName=Media player\n"
-                                         "Exec=" + root + "/bin/vlc --started-from-file %U\n"
-                                         "[Desktop Action new]\nName=Not this one\nExec=other\n").toUtf8());
+                                         "Exec=" +
+                                         root +
+                                         "/bin/vlc --started-from-file %U\n"
+                                         "[Desktop Action new]\nName=Not this one\nExec=other\n")
+                                            .toUtf8());
         // A bare program name is looked up in PATH.
         writeFile(apps + "audacious.desktop",
                   "[Desktop Entry]\nType=Application\nName = Audacious\nExec=audacious %U\n");
         // Quoted, behind env, in a subfolder (id "kde-mpv.desktop").
         writeFile(apps + "kde/mpv.desktop", ("[Desktop Entry]\nType=Application\nName=mpv Media Player\n"
-                                             "Exec=env LC_ALL=C \"" + root + "/bin/mpv\" --player-operation-mode=pseudo-gui -- %U\n").toUtf8());
+                                             "Exec=env LC_ALL=C \"" +
+                                             root + "/bin/mpv\" --player-operation-mode=pseudo-gui -- %U\n")
+                                                .toUtf8());
         // Hidden entries do not count; NoDisplay ones only when nothing shown matches.
         writeFile(apps + "a-hidden.desktop", ("[Desktop Entry]\nType=Application\nName=Deleted\nHidden=true\n"
-                                              "Exec=" + root + "/bin/plainplayer\n").toUtf8());
+                                              "Exec=" +
+                                              root + "/bin/plainplayer\n")
+                                                 .toUtf8());
         writeFile(apps + "b-nodisplay.desktop", ("[Desktop Entry]\nType=Application\nName=Helper\nNoDisplay=true\n"
-                                                 "Exec=" + root + "/bin/vlc --helper\n").toUtf8());
+                                                 "Exec=" +
+                                                 root + "/bin/vlc --helper\n")
+                                                    .toUtf8());
         writeFile(apps + "hiddenonly.desktop", ("[Desktop Entry]\nType=Application\nName=Only Hidden\nNoDisplay=true\n"
-                                                "Exec=" + root + "/bin/hiddenonly\n").toUtf8());
+                                                "Exec=" +
+                                                root + "/bin/hiddenonly\n")
+                                                   .toUtf8());
         // The same id in the user's own folder wins over the system's.
         writeFile(apps + "shadowed.desktop", ("[Desktop Entry]\nType=Application\nName=System Shadowed\n"
-                                              "Exec=" + root + "/bin/shadowed\n").toUtf8());
+                                              "Exec=" +
+                                              root + "/bin/shadowed\n")
+                                                 .toUtf8());
         writeFile(root + "/home/applications/shadowed.desktop",
                   ("[Desktop Entry]\nType=Application\nName=User Shadowed\nExec=" + root + "/bin/shadowed\n").toUtf8());
         // Not an application.

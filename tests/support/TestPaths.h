@@ -18,8 +18,8 @@ inline QString binPath(const QString &name)
 
 // A test that reads the real iPod files skips, in one line, where they are not there (a clone
 // of the project on its own); the CMake cache variable CORVANEL_FIXTURES_DIR says where.
-#define CORVANEL_REQUIRE_FIXTURES()                                                                                 \
-    do {                                                                                                            \
-        if (!fixturesPresent())                                                                                     \
-            GTEST_SKIP() << "real iPod files not found in " CORVANEL_FIXTURES_DIR " (CORVANEL_FIXTURES_DIR)";      \
+#define CORVANEL_REQUIRE_FIXTURES()                                                                                    \
+    do {                                                                                                               \
+        if (!fixturesPresent())                                                                                        \
+            GTEST_SKIP() << "real iPod files not found in " CORVANEL_FIXTURES_DIR " (CORVANEL_FIXTURES_DIR)";          \
     } while (false)

@@ -75,8 +75,9 @@ TEST(DataConnectionText, ToBase64PadsShortTails)
     EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("abc")), QStringLiteral("YWJj"));
     EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("user:pass")), QStringLiteral("dXNlcjpwYXNz"));
     EXPECT_EQ(DataConnection::FailureToString(11), QStringLiteral("Unknown Error!"));
-    EXPECT_EQ(DataConnection::FailureToString(0),
-              QStringLiteral("The connection with the proxy or host has been closed, before downloading the entire file."));
+    EXPECT_EQ(
+        DataConnection::FailureToString(0),
+        QStringLiteral("The connection with the proxy or host has been closed, before downloading the entire file."));
 }
 
 TEST(DataConnectionText, PopLineSplitsAtCrLf)
@@ -124,16 +125,18 @@ TEST(DataConnectionText, RequestLinesInOrder)
     connection.setUseHttpAuthorization(true);
     connection.setHttpUser(QStringLiteral("user"));
     connection.setHttpPass(QStringLiteral("pass"));
-    const QByteArray agent = "User-Agent: Corvanel/" + QByteArray::number(CORVANEL_VERSION_MAJOR) + "."
-                             + QByteArray::number(CORVANEL_VERSION_MINOR) + "."
-                             + QByteArray::number(CORVANEL_VERSION_PATCH) + "\r\n";
+    const QByteArray agent = "User-Agent: Corvanel/" + QByteArray::number(CORVANEL_VERSION_MAJOR) + "." +
+                             QByteArray::number(CORVANEL_VERSION_MINOR) + "." +
+                             QByteArray::number(CORVANEL_VERSION_PATCH) + "\r\n";
     EXPECT_EQ(connection.buildRequest(), "GET /Path/file.txt?x=1 HTTP/1.0\r\n"
-                                         "Accept: */*\r\n" + agent + "Host: example.com\r\n"
-                                         "Range: bytes=1234-\r\n"
-                                         "Pragma: no-cache\r\n"
-                                         "Cache-Control: no-cache\r\n"
-                                         "Authorization: Basic dXNlcjpwYXNz\r\n"
-                                         "\r\n");
+                                         "Accept: */*\r\n" +
+                                             agent +
+                                             "Host: example.com\r\n"
+                                             "Range: bytes=1234-\r\n"
+                                             "Pragma: no-cache\r\n"
+                                             "Cache-Control: no-cache\r\n"
+                                             "Authorization: Basic dXNlcjpwYXNz\r\n"
+                                             "\r\n");
     // Through an HTTP proxy the whole address goes in the request line.
     connection.setProxyType(1);
     connection.setAllowCache(true);
@@ -141,9 +144,11 @@ TEST(DataConnectionText, RequestLinesInOrder)
     connection.setHttpUser(QString());
     connection.setHttpPass(QString());
     EXPECT_EQ(connection.buildRequest(), "GET http://Example.com:81/Path/file.txt?x=1 HTTP/1.0\r\n"
-                                         "Accept: */*\r\n" + agent + "Host: example.com\r\n"
-                                         "Proxy-Connection: Keep-Alive\r\n"
-                                         "\r\n");
+                                         "Accept: */*\r\n" +
+                                             agent +
+                                             "Host: example.com\r\n"
+                                             "Proxy-Connection: Keep-Alive\r\n"
+                                             "\r\n");
 }
 
 TEST(DataConnectionText, MakeTempFileNameCreatesTheFile)

@@ -19,8 +19,8 @@
 #error "UPDATE_TEST_DIR must name the folder of the update tests"
 #endif
 
-bool ManagedProcess::start(const QString &program, const QStringList &arguments,
-                           const QProcessEnvironment &environment, bool guarded)
+bool ManagedProcess::start(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+                           bool guarded)
 {
     stop();
     m_output.clear();
@@ -196,10 +196,14 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     const QString name = withLogin ? QStringLiteral("danted-login") : QStringLiteral("danted");
     const QString config = m_dir.path() + QLatin1Char('/') + name + QStringLiteral(".conf");
     const QByteArray text = "logoutput: stderr\n"
-                            "internal: 127.0.0.1 port = " + QByteArray::number(port) + "\n"
+                            "internal: 127.0.0.1 port = " +
+                            QByteArray::number(port) +
+                            "\n"
                             "external: 127.0.0.1\n"
                             "clientmethod: none\n"
-                            "socksmethod: " + QByteArray(withLogin ? "username" : "none") + "\n"
+                            "socksmethod: " +
+                            QByteArray(withLogin ? "username" : "none") +
+                            "\n"
                             "user.privileged: root\n"
                             "user.unprivileged: nobody\n"
                             "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
@@ -207,16 +211,16 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     if (!writeFile(config, text))
         return std::unexpected(QStringLiteral("cannot write ") + config);
     const QString pidFile = m_dir.path() + QLatin1Char('/') + name + QStringLiteral(".pid");
-    if (QStandardPaths::findExecutable(QStringLiteral("danted")).isEmpty()
-        && !QFile::exists(QStringLiteral("/usr/sbin/danted")))
+    if (QStandardPaths::findExecutable(QStringLiteral("danted")).isEmpty() &&
+        !QFile::exists(QStringLiteral("/usr/sbin/danted")))
         return std::unexpected(QStringLiteral("danted is not installed (Debian package dante-server)"));
     const QString danted = QFile::exists(QStringLiteral("/usr/sbin/danted")) ? QStringLiteral("/usr/sbin/danted")
-                                                                              : QStringLiteral("danted");
+                                                                             : QStringLiteral("danted");
     // danted gives up its parent-death signal when it changes its user, so a guard shell
     // stays beside it: when the test program closes the guard's input (on stopping, or by
     // dying) the guard ends danted by its process ID.
-    const QString guarded = QStringLiteral("'%1' -f '%2' -p '%3' & d=$!; read _; kill $d; wait $d")
-                                .arg(danted, config, pidFile);
+    const QString guarded =
+        QStringLiteral("'%1' -f '%2' -p '%3' & d=$!; read _; kill $d; wait $d").arg(danted, config, pidFile);
     QString script = guarded;
     if (withLogin) {
         // danted checks logins against the system's user database. The test user lives only
@@ -227,16 +231,15 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
             return std::unexpected(QStringLiteral("danted with a login needs to read /etc/passwd and /etc/shadow "
                                                   "(run the tests as root)"));
         QProcess hash;
-        hash.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"),
-                                               QStringLiteral("-salt"), QStringLiteral("corvanel"),
-                                               QStringLiteral("s3cret")});
+        hash.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-salt"),
+                                               QStringLiteral("corvanel"), QStringLiteral("s3cret")});
         if (!hash.waitForFinished(5000) || hash.exitCode() != 0)
             return std::unexpected(QStringLiteral("openssl passwd failed"));
         const QByteArray crypted = hash.readAllStandardOutput().trimmed();
         const QString passwdCopy = m_dir.path() + QStringLiteral("/passwd");
         const QString shadowCopy = m_dir.path() + QStringLiteral("/shadow");
-        if (!writeFile(passwdCopy, passwd.readAll() + "corvproxy:x:64999:65534::/nonexistent:/usr/sbin/nologin\n")
-            || !writeFile(shadowCopy, shadow.readAll() + "corvproxy:" + crypted + ":19000:0:99999:7:::\n"))
+        if (!writeFile(passwdCopy, passwd.readAll() + "corvproxy:x:64999:65534::/nonexistent:/usr/sbin/nologin\n") ||
+            !writeFile(shadowCopy, shadow.readAll() + "corvproxy:" + crypted + ":19000:0:99999:7:::\n"))
             return std::unexpected(QStringLiteral("cannot write the test user database"));
         QFile::setPermissions(shadowCopy, QFile::ReadOwner | QFile::WriteOwner);
         script = QStringLiteral("mount --bind '%1' /etc/passwd && mount --bind '%2' /etc/shadow && { %3; }")
@@ -249,9 +252,8 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     if (!started)
         return std::unexpected(QStringLiteral("danted did not start"));
     if (!waitForPort(port, 10000) || !process.running())
-        return std::unexpected(QStringLiteral("danted does not listen on 127.0.0.1:%1; its output:\n%2")
-                                   .arg(port)
-                                   .arg(process.output()));
+        return std::unexpected(
+            QStringLiteral("danted does not listen on 127.0.0.1:%1; its output:\n%2").arg(port).arg(process.output()));
     return port;
 }
 
@@ -271,7 +273,8 @@ std::expected<int, QString> TestServers::tinyproxy()
         return m_tinyproxyPort;
     m_tinyproxyPort = freePort();
     const QString config = m_dir.path() + QStringLiteral("/tinyproxy.conf");
-    const QByteArray text = "Port " + QByteArray::number(m_tinyproxyPort) + "\n"
+    const QByteArray text = "Port " + QByteArray::number(m_tinyproxyPort) +
+                            "\n"
                             "Listen 127.0.0.1\n"
                             "Allow 127.0.0.1\n"
                             "MaxClients 20\n"

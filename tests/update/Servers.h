@@ -71,7 +71,7 @@ private:
 };
 
 // Asserts inside a test that a server is up, with the reason when it is not.
-#define REQUIRE_SERVER(var, expr)                                                                  \
-    const auto var##Result = (expr);                                                               \
-    ASSERT_TRUE(var##Result.has_value()) << qPrintable(var##Result.error());                       \
+#define REQUIRE_SERVER(var, expr)                                                                                      \
+    const auto var##Result = (expr);                                                                                   \
+    ASSERT_TRUE(var##Result.has_value()) << qPrintable(var##Result.error());                                           \
     const int var = *var##Result

@@ -21,7 +21,8 @@
 
 namespace {
 
-const QString kComplete = QStringLiteral("Update Complete!|Corvanel has been updated! Now running new version of Corvanel...");
+const QString kComplete =
+    QStringLiteral("Update Complete!|Corvanel has been updated! Now running new version of Corvanel...");
 
 bool writeFile(const QString &path, const QByteArray &contents)
 {
@@ -80,10 +81,7 @@ struct ProgramFolder
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     }
     QString path(const QString &name) const { return dir.filePath(name); }
-    bool install(const QString &program)
-    {
-        return QFile::copy(binPath(program), path(program));
-    }
+    bool install(const QString &program) { return QFile::copy(binPath(program), path(program)); }
 };
 
 // The Updater as a real process; its boxes go to its error output.
@@ -206,8 +204,9 @@ TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
         ProgramFolder folder;
         ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sh"), folder.path(QStringLiteral("corvanel"))));
         ManagedProcess stubborn;
-        ASSERT_TRUE(stubborn.start(folder.path(QStringLiteral("corvanel")),
-                                   {QStringLiteral("-c"), QStringLiteral("trap '' TERM; echo ready; while :; do sleep 0.05; done")}));
+        ASSERT_TRUE(stubborn.start(
+            folder.path(QStringLiteral("corvanel")),
+            {QStringLiteral("-c"), QStringLiteral("trap '' TERM; echo ready; while :; do sleep 0.05; done")}));
         // Once it has said so, it ignores the polite request to end.
         ASSERT_TRUE(waitUntil([&] { return stubborn.output().contains(QLatin1String("ready")); }, 5000));
         ASSERT_TRUE(updater::isOurProgram(stubborn.pid(), folder.dir.path()));
@@ -243,8 +242,8 @@ TEST(UpdaterProgram, NothingPendingCompletesAndRestarts)
     EXPECT_TRUE(updater.output.contains(kComplete)) << qPrintable(updater.output);
     EXPECT_TRUE(other.running());
     QList<qint64> restarted;
-    EXPECT_TRUE(waitUntil([&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); },
-                          10000));
+    EXPECT_TRUE(waitUntil(
+        [&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); }, 10000));
     endAll(restarted);
 }
 
@@ -290,8 +289,8 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
     ASSERT_TRUE(writeFile(servers.originRoot() + QStringLiteral("/rt/extra.bin"), "extra data"));
     const QByteArray base = "http://127.0.0.1:" + QByteArray::number(port) + "/rt/";
     ASSERT_TRUE(writeFile(servers.originRoot() + QStringLiteral("/rt/version.txt"),
-                          "// Corvanel\r\n32000::" + base + "corvanel.bin::corvanel.new\r\n32000::" + base
-                              + "extra.bin::extra.dat.new\r\n"));
+                          "// Corvanel\r\n32000::" + base + "corvanel.bin::corvanel.new\r\n32000::" + base +
+                              "extra.bin::extra.dat.new\r\n"));
 
     corvanel::RecordingDialogs dialogs;
     corvanel::ScopedDialogs scope(dialogs);
@@ -326,8 +325,8 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
     EXPECT_EQ(QDir(folder.dir.path()).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden), QStringList());
 
     QList<qint64> restarted;
-    EXPECT_TRUE(waitUntil([&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); },
-                          10000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); }, 10000))
         << qPrintable(updater.output) << qPrintable(running.output());
     EXPECT_FALSE(restarted.contains(running.pid()));
     endAll(restarted);

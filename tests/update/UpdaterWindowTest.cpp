@@ -89,10 +89,7 @@ protected:
         m_window = nullptr;
     }
 
-    QStringList folderFiles() const
-    {
-        return QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
+    QStringList folderFiles() const { return QDir(m_folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     QByteArray folderFile(const QString &name) const
     {
         QFile file(m_folder.filePath(name));
@@ -186,8 +183,10 @@ TEST_F(UpdateWindow, TwoFilesShowTheirProgressInTurn)
 {
     serve(QStringLiteral("files/one.bin"), bytesOf(300000, 1));
     serve(QStringLiteral("files/two.bin"), bytesOf(200000, 2));
-    listing("// two files\r\n80::" + fileAddress("one.bin") + "::one.dat.new\r\n"
-            "81::" + fileAddress("two.bin") + "::two.dat\r\n");
+    listing("// two files\r\n80::" + fileAddress("one.bin") +
+            "::one.dat.new\r\n"
+            "81::" +
+            fileAddress("two.bin") + "::two.dat\r\n");
     QStringList texts;
     int fullBar = 0;
     int barMaximum = -1;
@@ -249,7 +248,8 @@ TEST_F(UpdateWindow, ListingCannotNameAPath)
 {
     QTemporaryDir outside;
     serve(QStringLiteral("files/evil.bin"), "evil");
-    const QByteArray escape = QDir(m_folder.path()).relativeFilePath(outside.filePath(QStringLiteral("evil.new"))).toUtf8();
+    const QByteArray escape =
+        QDir(m_folder.path()).relativeFilePath(outside.filePath(QStringLiteral("evil.new"))).toUtf8();
     for (const QByteArray &name : {escape, outside.filePath(QStringLiteral("evil.new")).toUtf8(), QByteArray(".."),
                                    QByteArray("sub\\evil.new")}) {
         m_dialogs.clear();
@@ -266,9 +266,13 @@ TEST_F(UpdateWindow, FailedDownloadLeavesNoTargetFile)
 {
     REQUIRE_SERVER(scripted, servers().scripted());
     serve(QStringLiteral("files/good.bin"), "good");
-    listing("90::" + fileAddress("good.bin") + "::good.new\r\n"
-            "91::http://127.0.0.1:" + QByteArray::number(scripted) + "/early::broken.new\r\n"
-            "92::" + fileAddress("good.bin") + "::never.new\r\n");
+    listing("90::" + fileAddress("good.bin") +
+            "::good.new\r\n"
+            "91::http://127.0.0.1:" +
+            QByteArray::number(scripted) +
+            "/early::broken.new\r\n"
+            "92::" +
+            fileAddress("good.bin") + "::never.new\r\n");
     run();
     ASSERT_EQ(m_dialogs.count(), 2u);
     EXPECT_EQ(m_dialogs.calls[0].title, QStringLiteral("Corvanel"));

@@ -82,8 +82,8 @@ bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
     for (int done = 0; done < frames; done += kChunk) {
         const int n = std::min(kChunk, frames - done);
         // LAME's interface takes a non-const pointer but does not write through it.
-        const int bytes = lame_encode_buffer_interleaved(gf.get(), const_cast<short *>(pcm.data() + 2 * size_t(done)), n,
-                                                         buffer.data(), int(buffer.size()));
+        const int bytes = lame_encode_buffer_interleaved(gf.get(), const_cast<short *>(pcm.data() + 2 * size_t(done)),
+                                                         n, buffer.data(), int(buffer.size()));
         if (bytes < 0) {
             *error = QStringLiteral("LAME encoding failed (%1)").arg(bytes);
             return false;

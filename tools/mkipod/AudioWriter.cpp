@@ -48,7 +48,10 @@ const std::array<float, kTableSize> &sineTable()
     return table;
 }
 
-float midiToHz(int note) { return 440.0f * std::pow(2.0f, float(note - 69) / 12.0f); }
+float midiToHz(int note)
+{
+    return 440.0f * std::pow(2.0f, float(note - 69) / 12.0f);
+}
 
 struct Voice
 {
@@ -123,7 +126,8 @@ public:
         uint32_t phase = 0;
         for (size_t i = 0; i < len; ++i) {
             const float t = float(i) / kSampleRate;
-            const float s = rng.noise() * std::exp(-t * 16.0f) * 0.32f + table[phase >> (32 - kTableBits)] * std::exp(-t * 30.0f) * 0.25f;
+            const float s = rng.noise() * std::exp(-t * 16.0f) * 0.32f +
+                            table[phase >> (32 - kTableBits)] * std::exp(-t * 30.0f) * 0.25f;
             phase += step;
             m_left[start + i] += s * 0.9f;
             m_right[start + i] += s;
@@ -218,7 +222,7 @@ std::vector<int16_t> synthesizeMusic(int seconds, int seed)
     const bool isMinor = rng.below(2) == 1;
     const int *scale = isMinor ? minor : major;
     const int *progression = isMinor ? minorProgressions[rng.below(4)] : majorProgressions[rng.below(4)];
-    const int root = 45 + rng.below(10);          // A2 .. F#3
+    const int root = 45 + rng.below(10); // A2 .. F#3
     const double beat = 60.0 / (84 + rng.below(56));
     const double bar = 4 * beat;
     const bool swing = rng.below(3) == 0;
@@ -243,7 +247,8 @@ std::vector<int16_t> synthesizeMusic(int seconds, int seed)
         // Bass: root and fifth in eighth notes.
         for (int e = 0; e < 8; ++e) {
             const int degree = (e % 4 == 3) ? chord + 4 : chord;
-            mix.tone(t0 + e * beat / 2, beat / 2 * 0.9, midiToHz(note(degree) - 12), e % 2 == 0 ? 0.42f : 0.3f, 0.0f, kBass);
+            mix.tone(t0 + e * beat / 2, beat / 2 * 0.9, midiToHz(note(degree) - 12), e % 2 == 0 ? 0.42f : 0.3f, 0.0f,
+                     kBass);
         }
 
         // Melody: a walk over the scale that lands on chord tones on the beat.
@@ -292,7 +297,9 @@ bool writeAudio(const QString &path, const AudioSpec &spec, QString *error)
         QString message;
         QByteArray bytes;
         switch (spec.kind) {
-        case AudioSpec::Kind::Wav: bytes = wavBytes(pcm); break;
+        case AudioSpec::Kind::Wav:
+            bytes = wavBytes(pcm);
+            break;
         case AudioSpec::Kind::Mp3:
             if (!encodeMp3(pcm, &bytes, &message)) {
                 if (error)

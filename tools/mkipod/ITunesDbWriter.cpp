@@ -44,17 +44,29 @@ enum MhodType : uint32_t {
 uint32_t mhitHeaderLength(Layout layout)
 {
     switch (layout) {
-    case Layout::Legacy: return 0x9C;
-    case Layout::Libgpod: return 0xF4;
-    case Layout::ITunes7: break;
+    case Layout::Legacy:
+        return 0x9C;
+    case Layout::Libgpod:
+        return 0xF4;
+    case Layout::ITunes7:
+        break;
     }
     return 0x248;
 }
 
-uint32_t mhypHeaderLength(Layout layout) { return layout == Layout::Legacy ? 0x6C : 0xB8; }
+uint32_t mhypHeaderLength(Layout layout)
+{
+    return layout == Layout::Legacy ? 0x6C : 0xB8;
+}
 
-uint64_t trackDbid(int32_t id) { return 0x7A3C000000000000ull ^ (uint64_t(uint32_t(id)) * 0x9E3779B97F4A7C15ull); }
-uint64_t playlistId(size_t index) { return 0x2B5D000000000000ull + (uint64_t(index) + 1) * 0x00010F0A3C5B1ull; }
+uint64_t trackDbid(int32_t id)
+{
+    return 0x7A3C000000000000ull ^ (uint64_t(uint32_t(id)) * 0x9E3779B97F4A7C15ull);
+}
+uint64_t playlistId(size_t index)
+{
+    return 0x2B5D000000000000ull + (uint64_t(index) + 1) * 0x00010F0A3C5B1ull;
+}
 
 // The 4-character type marker, stored so that it reads "MP3 " as a big-endian number.
 uint32_t fileTypeMarker(const Track &t)
@@ -62,7 +74,8 @@ uint32_t fileTypeMarker(const Track &t)
     QString kind;
     if (t.location) {
         const QString loc = t.location->toLower();
-        if (loc.endsWith(QLatin1String(".m4a")) || loc.endsWith(QLatin1String(".m4p")) || loc.endsWith(QLatin1String(".aac")))
+        if (loc.endsWith(QLatin1String(".m4a")) || loc.endsWith(QLatin1String(".m4p")) ||
+            loc.endsWith(QLatin1String(".aac")))
             kind = QStringLiteral("M4A ");
         else if (loc.endsWith(QLatin1String(".wav")))
             kind = QStringLiteral("WAV ");
@@ -76,7 +89,8 @@ uint32_t fileTypeMarker(const Track &t)
     if (kind.isEmpty())
         kind = QStringLiteral("MP3 ");
     const QByteArray k = kind.toLatin1();
-    return (uint32_t(uint8_t(k[0])) << 24) | (uint32_t(uint8_t(k[1])) << 16) | (uint32_t(uint8_t(k[2])) << 8) | uint8_t(k[3]);
+    return (uint32_t(uint8_t(k[0])) << 24) | (uint32_t(uint8_t(k[1])) << 16) | (uint32_t(uint8_t(k[2])) << 8) |
+           uint8_t(k[3]);
 }
 
 // A string object: 24-byte header, then position 1, the byte length L, 1 (UTF-16), 0, and L bytes
@@ -119,7 +133,10 @@ void writePlaylistViewMhod(ByteWriter &w)
     const qsizetype at = w.beginRecord("mhod", 0x18);
     w.set32(at + 12, PlaylistPosition);
     w.appendZeros(0x288 - 0x18);
-    struct Column { uint16_t id, width; };
+    struct Column
+    {
+        uint16_t id, width;
+    };
     static constexpr Column columns[] = {{0x02, 200}, {0x03, 60}, {0x04, 160}, {0x05, 160}, {0x07, 90}};
     w.set16(at + 0x28, 0);
     w.set16(at + 0x2A, uint16_t(std::size(columns)));
@@ -137,11 +154,11 @@ void writeSmartPrefsMhod(ByteWriter &w)
 {
     const qsizetype at = w.beginRecord("mhod", 0x18);
     w.set32(at + 12, SmartPrefs);
-    w.append8(1);  // live update
-    w.append8(1);  // check rules
-    w.append8(0);  // check limits
-    w.append8(3);  // limit type: songs
-    w.append8(2);  // limit sort: random
+    w.append8(1); // live update
+    w.append8(1); // check rules
+    w.append8(0); // check limits
+    w.append8(3); // limit type: songs
+    w.append8(2); // limit sort: random
     w.appendZeros(3);
     w.append32(25); // limit value
     w.appendZeros(0x60 - 0x18 - 12);
@@ -196,7 +213,11 @@ struct LibraryIndexes
 LibraryIndexes buildLibraryIndexes(const std::vector<Track> &tracks)
 {
     ByteWriter w(qsizetype(tracks.size()) * 40 + 1024);
-    struct Keys { QString title, album, artist, genre; int32_t track; };
+    struct Keys
+    {
+        QString title, album, artist, genre;
+        int32_t track;
+    };
     std::vector<Keys> keys;
     keys.reserve(tracks.size());
     for (const Track &t : tracks)
@@ -221,10 +242,14 @@ LibraryIndexes buildLibraryIndexes(const std::vector<Track> &tracks)
     };
     auto leadKey = [&](uint32_t order, uint32_t i) -> const QString & {
         switch (order) {
-        case ByAlbum: return keys[i].album;
-        case ByArtist: return keys[i].artist;
-        case ByGenre: return keys[i].genre;
-        default: return keys[i].title;
+        case ByAlbum:
+            return keys[i].album;
+        case ByArtist:
+            return keys[i].artist;
+        case ByGenre:
+            return keys[i].genre;
+        default:
+            return keys[i].title;
         }
     };
 
@@ -244,7 +269,11 @@ LibraryIndexes buildLibraryIndexes(const std::vector<Track> &tracks)
         w.endRecord(at);
         ++written;
 
-        struct Jump { char16_t letter; uint32_t start, count; };
+        struct Jump
+        {
+            char16_t letter;
+            uint32_t start, count;
+        };
         std::vector<Jump> jumps;
         for (uint32_t n = 0; n < idx.size(); ++n) {
             const QString &k = leadKey(order, idx[n]);
@@ -278,13 +307,13 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
     const bool mp3 = fileTypeMarker(t) == 0x4D503320u;
     const uint32_t added = kMacTime + uint32_t(t.id % 86400);
     w.set32(at + 16, uint32_t(t.id));
-    w.set32(at + 20, 1);                      // visible
+    w.set32(at + 20, 1); // visible
     w.set32(at + 24, fileTypeMarker(t));
-    w.set8(at + 28, 0);                       // constant bit rate
+    w.set8(at + 28, 0); // constant bit rate
     w.set8(at + 29, mp3 ? 1 : 0);
-    w.set8(at + 30, 0);                       // not a compilation
+    w.set8(at + 30, 0); // not a compilation
     w.set8(at + 31, uint8_t(t.rating));
-    w.set32(at + 32, added + 3600);           // modified
+    w.set32(at + 32, added + 3600); // modified
     w.set32(at + 36, uint32_t(t.sizeBytes));
     w.set32(at + 40, uint32_t(t.lengthMs));
     w.set32(at + 44, uint32_t(t.trackNumber));
@@ -295,16 +324,16 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
     w.set32(at + 80, uint32_t(t.playCount));
     w.set32(at + 84, uint32_t(t.playCount));
     if (t.playCount > 0)
-        w.set32(at + 88, added + 86400);      // last played
-    w.set32(at + 92, 1);                      // disc 1 of 1
+        w.set32(at + 88, added + 86400); // last played
+    w.set32(at + 92, 1);                 // disc 1 of 1
     w.set32(at + 96, 1);
-    w.set32(at + 104, added);                 // added
+    w.set32(at + 104, added); // added
     w.set64(at + 112, trackDbid(t.id));
     w.set32(at + 136, std::bit_cast<uint32_t>(float(t.sampleRate)));
     if (header >= 0xF4) {
         if (t.podcast) {
-            w.set8(at + 165, 1);              // skip when shuffling
-            w.set8(at + 166, 1);              // remember playback position
+            w.set8(at + 165, 1);                       // skip when shuffling
+            w.set8(at + 166, 1);                       // remember playback position
             w.set8(at + 178, t.playCount > 0 ? 1 : 2); // played / unplayed mark
         }
         w.set64(at + 168, trackDbid(t.id));
@@ -313,7 +342,7 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
         w.set32(at + 208, t.podcast ? 4 : 1); // media type: podcast / audio
     }
     if (header >= 0x148 && aac)
-        w.set32(at + 248, 0);                 // gapless data: none
+        w.set32(at + 248, 0); // gapless data: none
 
     uint32_t count = 0;
     auto str = [&](uint32_t type, const std::optional<QString> &s) {
@@ -368,9 +397,9 @@ void writePlaylist(ByteWriter &w, const PlaylistContext &ctx, const Playlist &pl
     w.set8(at + 20, pl.master ? 1 : 0);
     w.set32(at + 24, kMacTime + uint32_t(index) * 60);
     w.set64(at + 28, playlistId(index));
-    w.set16(at + 40, 1);                      // string objects
+    w.set16(at + 40, 1); // string objects
     w.set16(at + 42, pl.podcastFlag ? 1 : 0);
-    w.set32(at + 44, pl.master ? 5 : 1);      // sort order
+    w.set32(at + 44, pl.master ? 5 : 1); // sort order
     if (ctx.dataSet == SmartPlaylists && ctx.layout != Layout::Legacy)
         w.set16(at + 0x50, uint16_t(index + 1)); // built-in list kind
 
@@ -413,7 +442,7 @@ void writePlaylist(ByteWriter &w, const PlaylistContext &ctx, const Playlist &pl
             const uint32_t groupId = (*ctx.nextItemId)++;
             const qsizetype h = w.beginRecord("mhip", 0x4C);
             w.set32(h + 12, 1);
-            w.set32(h + 16, 0x100);           // podcast group header
+            w.set32(h + 16, 0x100); // podcast group header
             w.set32(h + 20, groupId);
             w.set32(h + 28, kMacTime);
             writeStringMhod(w, Title, shows[s]);

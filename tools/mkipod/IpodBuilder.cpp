@@ -1,6 +1,6 @@
 // iPod folders: the control files, the demo library with generated music, large libraries.
-#include "AudioEncoders.h"
 #include "IpodBuilder.h"
+#include "AudioEncoders.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +43,7 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 }
 
 // Runs job(i) for i in 0 .. count - 1 on a few threads; the first error wins.
-template <typename Job>
-bool runParallel(int count, Job job, QString *error)
+template <typename Job> bool runParallel(int count, Job job, QString *error)
 {
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
@@ -184,8 +183,8 @@ constexpr const char *kDemoArtists[] = {"The Copper Lanterns", "Élodie Marchand
                                         "Pixel Drift",         "Kaito Sato",      "Halvetra Radio"};
 constexpr const char *kDemoGenres[] = {"Rock", "Jazz", "Electronic", "Podcast"};
 constexpr DemoAlbum kDemoAlbums[] = {
-    {"Slow Burn", 0, 2006, 4},      {"Harbour Lights", 0, 2008, 3}, {"Café de Nuit", 1, 2007, 4},
-    {"Blue Hours", 1, 2005, 3},     {"Neon Grid", 2, 2008, 3},      {"Signals", 2, 2009, 3},
+    {"Slow Burn", 0, 2006, 4},      {"Harbour Lights", 0, 2008, 3},  {"Café de Nuit", 1, 2007, 4},
+    {"Blue Hours", 1, 2005, 3},     {"Neon Grid", 2, 2008, 3},       {"Signals", 2, 2009, 3},
     {"Midnight Metro", 2, 2007, 3}, {"Corvanel Weekly", 3, 2009, 2},
 };
 
@@ -223,9 +222,12 @@ constexpr DemoSong kDemoSongs[] = {
 QString fileTypeName(K kind)
 {
     switch (kind) {
-    case K::Aac: return QStringLiteral("AAC audio file");
-    case K::Wav: return QStringLiteral("WAV audio file");
-    case K::Mp3: break;
+    case K::Aac:
+        return QStringLiteral("AAC audio file");
+    case K::Wav:
+        return QStringLiteral("WAV audio file");
+    case K::Mp3:
+        break;
     }
     return QStringLiteral("MPEG audio file");
 }
@@ -233,9 +235,12 @@ QString fileTypeName(K kind)
 QString extension(K kind)
 {
     switch (kind) {
-    case K::Aac: return QStringLiteral("m4a");
-    case K::Wav: return QStringLiteral("wav");
-    case K::Mp3: break;
+    case K::Aac:
+        return QStringLiteral("m4a");
+    case K::Wav:
+        return QStringLiteral("wav");
+    case K::Mp3:
+        break;
     }
     return QStringLiteral("mp3");
 }
@@ -273,7 +278,8 @@ bool makeDemoIpod(const QString &root, QString *error)
             if (t.podcast) {
                 t.playCount = 0;
                 t.rating = 0;
-                t.podcastUrl = QStringLiteral("http://feeds.halvetra.net/corvanel-weekly/episode-%1.mp3").arg(s.trackNumber);
+                t.podcastUrl =
+                    QStringLiteral("http://feeds.halvetra.net/corvanel-weekly/episode-%1.mp3").arg(s.trackNumber);
                 t.podcastRss = QStringLiteral("http://feeds.halvetra.net/corvanel-weekly.xml");
             }
             seconds[size_t(i)] = t.podcast ? 8 : 8 + s.seed % 5;
@@ -293,8 +299,10 @@ bool makeDemoIpod(const QString &root, QString *error)
         Playlist master{QStringLiteral("Corvanel Demo"), {}, true};
         for (const Track &t : db.tracks)
             master.trackIds.push_back(t.id);
-        Playlist roadTrip{QStringLiteral("Road Trip"), {idOf(0), idOf(14), idOf(4), idOf(17), idOf(2), idOf(20), idOf(15), idOf(6)}};
-        Playlist lateNight{QStringLiteral("Late Night Jazz"), {idOf(7), idOf(8), idOf(11), idOf(12), idOf(9), idOf(13), idOf(10), idOf(20)}};
+        Playlist roadTrip{QStringLiteral("Road Trip"),
+                          {idOf(0), idOf(14), idOf(4), idOf(17), idOf(2), idOf(20), idOf(15), idOf(6)}};
+        Playlist lateNight{QStringLiteral("Late Night Jazz"),
+                           {idOf(7), idOf(8), idOf(11), idOf(12), idOf(9), idOf(13), idOf(10), idOf(20)}};
         Playlist podcasts{QStringLiteral("Podcasts"), {idOf(24), idOf(25)}};
         podcasts.podcastFlag = true;
         db.playlists = {master, roadTrip, lateNight, podcasts};

@@ -17,9 +17,9 @@ struct Track
     std::optional<QString> artist;
     std::optional<QString> album;
     std::optional<QString> genre;
-    std::optional<QString> location;   // iPod form, ":iPod_Control:Music:F00:ABCD.mp3"
-    std::optional<QString> fileType;   // "MPEG audio file", "AAC audio file", "WAV audio file"
-    std::optional<QString> comment;    // an extra string object (type 8) the reader must step over
+    std::optional<QString> location; // iPod form, ":iPod_Control:Music:F00:ABCD.mp3"
+    std::optional<QString> fileType; // "MPEG audio file", "AAC audio file", "WAV audio file"
+    std::optional<QString> comment;  // an extra string object (type 8) the reader must step over
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
     int32_t sizeBytes = 0;
@@ -29,7 +29,7 @@ struct Track
     bool podcast = false;
     int32_t totalTracks = 0;
     int32_t playCount = 0;
-    int32_t rating = 0;                // 0..100, 20 per star
+    int32_t rating = 0; // 0..100, 20 per star
     // Podcast feed addresses (types 15 and 16): UTF-8 objects without a length field,
     // total length = 24 + bytes, so "string length + 40" does not step over them.
     std::optional<QString> podcastUrl;
@@ -40,25 +40,25 @@ struct Playlist
 {
     QString name;
     std::vector<int32_t> trackIds;
-    bool master = false;               // the first playlist written must be the master
+    bool master = false; // the first playlist written must be the master
     bool podcastFlag = false;
-    bool smart = false;                // adds smart-playlist data objects (types 50, 51) the reader must step over
+    bool smart = false; // adds smart-playlist data objects (types 50, 51) the reader must step over
 };
 
 enum class Layout {
-    Legacy,      // data sets 1, 2 only (old iTunes), short headers
-    ITunes7,     // data sets in iTunes' order 4, 1, 3, 2, 5; long headers (mhit 0x248)
-    Libgpod,     // data sets 1, 3, 2 as libgpod writes them
+    Legacy,  // data sets 1, 2 only (old iTunes), short headers
+    ITunes7, // data sets in iTunes' order 4, 1, 3, 2, 5; long headers (mhit 0x248)
+    Libgpod, // data sets 1, 3, 2 as libgpod writes them
 };
 
 struct Database
 {
     std::vector<Track> tracks;
-    std::vector<Playlist> playlists;   // playlists[0] is the master
+    std::vector<Playlist> playlists; // playlists[0] is the master
     Layout layout = Layout::ITunes7;
     uint32_t version = 0x75;
-    std::vector<Playlist> podcastPlaylists;   // data set 3 (defaults to a copy of the playlists)
-    std::vector<Playlist> smartPlaylists;     // data set 5
+    std::vector<Playlist> podcastPlaylists; // data set 3 (defaults to a copy of the playlists)
+    std::vector<Playlist> smartPlaylists;   // data set 5
 };
 
 // The iTunesDB bytes of a database.
@@ -75,7 +75,7 @@ struct AudioSpec
 {
     enum class Kind { Mp3, Aac, Wav } kind = Kind::Mp3;
     int seconds = 10;
-    int seed = 0;                       // chooses the melody
+    int seed = 0; // chooses the melody
 };
 // Encodes generated music into a file; returns false with a message on failure.
 bool writeAudio(const QString &path, const AudioSpec &spec, QString *error = nullptr);
@@ -83,8 +83,8 @@ bool writeAudio(const QString &path, const AudioSpec &spec, QString *error = nul
 // Writes <root>/iPod_Control/iTunes/iTunesDB (+ OTGPlaylistInfo when otg is set),
 // <root>/iPod_Control/Device/Preferences and SysInfo, and creates the Music/Fxx folders.
 // Song files are not written here.
-bool writeIpod(const QString &root, const Database &db,
-               const std::optional<std::vector<int32_t>> &otg, QString *error = nullptr);
+bool writeIpod(const QString &root, const Database &db, const std::optional<std::vector<int32_t>> &otg,
+               QString *error = nullptr);
 
 // The bundled demo iPod: at least 24 songs with real audio (see the README).
 bool makeDemoIpod(const QString &root, QString *error = nullptr);

@@ -78,7 +78,8 @@ int main(int argc, char **argv)
                     return usageError(QStringLiteral("--tracks needs a number of 0 or more, not \"%1\"").arg(args[i]));
             } else if (a == QLatin1String("--playlists") && hasValue) {
                 if (!parseCount(args[++i], &playlists))
-                    return usageError(QStringLiteral("--playlists needs a number of 0 or more, not \"%1\"").arg(args[i]));
+                    return usageError(
+                        QStringLiteral("--playlists needs a number of 0 or more, not \"%1\"").arg(args[i]));
             } else if (a == QLatin1String("--files")) {
                 files = true;
             } else if (a == QLatin1String("--layout") && hasValue) {
