@@ -376,8 +376,7 @@ void EmbeddedPlayer::OpenInEmbedded()
         else
             corvanel::dialogs().inform(QStringLiteral("AAC File Not Supported"),
                                        QStringLiteral("This song is an AAC file which the embedded player is not "
-                                                      "capable of playing. Please try using the Default Player."),
-                                       &m_main);
+                                                      "capable of playing. Please try using the Default Player."));
         return;
     }
     // A path the resolver refuses (it would leave the iPod) is an error of the start itself.
@@ -411,8 +410,7 @@ void EmbeddedPlayer::startFailed()
         corvanel::dialogs().inform(
             QStringLiteral("Error in playing file"),
             QStringLiteral(
-                "Could not play the file using the inbuilt Media Player... Please try using the Default Player"),
-            &m_main);
+                "Could not play the file using the inbuilt Media Player... Please try using the Default Player"));
     m_main.lblTitle->clear();
     m_main.lblArtist->clear();
     m_main.lblAlbum->clear();
@@ -438,8 +436,7 @@ void EmbeddedPlayer::PlayFile(const QString &File)
             corvanel::dialogs().message(
                 {QStringLiteral("Corvanel"),
                  QStringLiteral("An error occured opening the sample!\r\n") + FModErrorText(FSOUND_GetError()),
-                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
-                &m_main);
+                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
             Playing = false;
             return;
         }
@@ -453,8 +450,7 @@ void EmbeddedPlayer::PlayFile(const QString &File)
         corvanel::dialogs().message(
             {QStringLiteral("Corvanel"),
              QStringLiteral("An error occured playing the sample!\r\n") + FModErrorText(FSOUND_GetError()),
-             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
-            &m_main);
+             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
         return;
     }
     applyEQToChannel(channel);
@@ -630,7 +626,7 @@ void EmbeddedPlayer::PicSpectrum_MouseUp(Qt::MouseButton Button)
     if (Button != Qt::RightButton)
         return;
     uint32_t c = storedSpectrumColor();
-    if (const auto chosen = corvanel::dialogs().chooseColor(AnalyserView::toColor(c), &m_main)) {
+    if (const auto chosen = corvanel::dialogs().chooseColor(AnalyserView::toColor(c))) {
         c = AnalyserView::fromColor(*chosen);
         corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QString::number(c));
     }

@@ -81,8 +81,7 @@ bool frmInit::start()
         corvanel::dialogs().askYesNo(
             QStringLiteral("Update to latest?"),
             QStringLiteral(
-                "An update for Corvanel has been downloaded. Would you like to update to the latest version?"),
-            this)) {
+                "An update for Corvanel has been downloaded. Would you like to update to the latest version?"))) {
         mdl::RunUpdater(true, nullptr, m_updateFolder);
         close();
         return false;
@@ -120,7 +119,7 @@ bool frmInit::StartScan()
     const QString found = corvanel::FindiPod(m_inventory());
     if (found.left(2).compare(QLatin1String("no"), Qt::CaseInsensitive) == 0) {
         lblScanDrive->setText(QStringLiteral("Scanning Drive : None!"));
-        corvanel::dialogs().inform(QStringLiteral("No iPod Found!"), kNoIpodText, this);
+        corvanel::dialogs().inform(QStringLiteral("No iPod Found!"), kNoIpodText);
         close();
         return false;
     }

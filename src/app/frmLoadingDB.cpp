@@ -49,7 +49,7 @@ void frmLoadingDB::loadFinished()
     delete m_worker;
     m_worker = nullptr;
     QGuiApplication::restoreOverrideCursor();
-    reportLoadProblems(m_report, this);
+    reportLoadProblems(m_report);
     if (m_onLoaded) {
         m_onLoaded();
     } else {
@@ -64,10 +64,10 @@ void frmLoadingDB::loadFinished()
     close();
 }
 
-void reportLoadProblems(const LoadReport &report, QWidget *parent)
+void reportLoadProblems(const LoadReport &report)
 {
     for (std::size_t i = 0; i < report.problems.size(); ++i)
-        corvanel::dialogs().inform(QStringLiteral("Error!"), QStringLiteral("Error, continuing!"), parent);
+        corvanel::dialogs().inform(QStringLiteral("Error!"), QStringLiteral("Error, continuing!"));
     if (report.unknownTags > 0)
-        corvanel::dialogs().critical(QStringLiteral("Error with iTunesDB"), unknownTagWarningText(), parent);
+        corvanel::dialogs().critical(QStringLiteral("Error with iTunesDB"), unknownTagWarningText());
 }

@@ -41,4 +41,4 @@ private:
 };
 
 // Shows the boxes a load calls for: one per kind of failure, then the unknown-data warning.
-void reportLoadProblems(const LoadReport &report, QWidget *parent = nullptr);
+void reportLoadProblems(const LoadReport &report);

@@ -543,7 +543,7 @@ void frmMain::txtSearch_Change()
     if (text.toLower() == QLatin1String("screenjump")) {
         const auto answer = corvanel::dialogs().input(
             QStringLiteral("Screen Jump!"), QStringLiteral("What amount would you like to modify the screen jump to?"),
-            QString(), this);
+            QString());
         if (answer) {
             bool ok = false;
             const int value = answer->trimmed().toInt(&ok);
@@ -551,7 +551,7 @@ void frmMain::txtSearch_Change()
                 ScreenJump = static_cast<int16_t>(value);
             else
                 corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
-                                           QStringLiteral("Please enter a whole number from -32768 to 32767."), this);
+                                           QStringLiteral("Please enter a whole number from -32768 to 32767."));
         }
         txtSearch->clear();
         return;
@@ -695,8 +695,7 @@ void frmMain::mnuInfo_Click()
         return;
     const Song &song = m_library.Songs[static_cast<std::size_t>(m_model->songAt(row))];
     corvanel::dialogs().message({QStringLiteral("Song Information"), songInformationText(song),
-                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok},
-                                this);
+                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok});
 }
 
 void frmMain::mnuShowFile_Click()
@@ -718,8 +717,7 @@ void frmMain::mnuWebsite_Click()
 void frmMain::mnuAbout_Click()
 {
     corvanel::dialogs().message({aboutTitle(m_frame->lblCaption->text()), aboutText(),
-                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok},
-                                this);
+                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok});
 }
 
 void frmMain::mnuUpdate_Click()
@@ -954,7 +952,7 @@ void frmMain::cmdMakeM3u_Click()
         return;
     const auto playlist = writeM3u(m_library.iPodDrive, *m_model);
     if (!playlist) {
-        corvanel::dialogs().critical(QStringLiteral("Open as Playlist"), playlist.error(), this);
+        corvanel::dialogs().critical(QStringLiteral("Open as Playlist"), playlist.error());
         return;
     }
     players::handOver(*playlist, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
@@ -967,7 +965,7 @@ void frmMain::ScanForDuplicates()
         const WaitCursor wait;
         result = findDuplicates(m_library);
     }
-    corvanel::dialogs().message(duplicatesMessage(result), this);
+    corvanel::dialogs().message(duplicatesMessage(result));
 }
 
 void frmMain::ScanForMissing()
@@ -980,7 +978,7 @@ void frmMain::ScanForMissing()
 void frmMain::missingCheckFinished(const CheckResult &result)
 {
     QGuiApplication::restoreOverrideCursor();
-    corvanel::dialogs().message(missingMessage(result), this);
+    corvanel::dialogs().message(missingMessage(result));
 }
 
 void frmMain::lstSong_DblClick()

@@ -13,7 +13,7 @@ Dialogs *g_installed = nullptr;
 class ConsoleDialogs final : public Dialogs
 {
 public:
-    MessageResult message(const Message &message, QWidget *) override
+    MessageResult message(const Message &message) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(message.title), qPrintable(message.text));
         switch (message.buttons) {
@@ -27,13 +27,10 @@ public:
         }
         return MessageResult::Cancel;
     }
-    std::optional<QString> input(const QString &, const QString &, const QString &, QWidget *) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QColor> chooseColor(const QColor &, QWidget *) override { return std::nullopt; }
-    std::optional<QString> chooseProgram(const QString &, const QString &, QWidget *) override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString &, const QString &, QWidget *) override { return std::nullopt; }
+    std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
+    std::optional<QColor> chooseColor(const QColor &) override { return std::nullopt; }
+    std::optional<QString> chooseProgram(const QString &, const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseFolder(const QString &, const QString &) override { return std::nullopt; }
 };
 
 Dialogs &builtInDialogs()

@@ -6,8 +6,6 @@
 #include <QStringList>
 #include <optional>
 
-class QWidget;
-
 namespace corvanel {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
@@ -24,6 +22,8 @@ struct Message
     MessageButtons buttons = MessageButtons::Ok;
 };
 
+// The service takes no window: the implementation places each box over the window the user
+// is working in, so that logic without widgets can ask too.
 class Dialogs
 {
 public:
@@ -31,29 +31,27 @@ public:
 
     // A message box; for long texts the implementation shows a scrolling box with the same
     // title and text and a Copy button.
-    virtual MessageResult message(const Message &message, QWidget *parent = nullptr) = 0;
+    virtual MessageResult message(const Message &message) = 0;
     // An input box; std::nullopt when the user cancels.
     virtual std::optional<QString> input(const QString &title, const QString &prompt,
-                                         const QString &defaultText = QString(), QWidget *parent = nullptr) = 0;
-    virtual std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) = 0;
+                                         const QString &defaultText = QString()) = 0;
+    virtual std::optional<QColor> chooseColor(const QColor &initial) = 0;
     // Choosing a program to run: filter "Programs (*)", executable files only.
-    virtual std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
-                                                 QWidget *parent = nullptr) = 0;
-    virtual std::optional<QString> chooseFolder(const QString &title, const QString &startFolder,
-                                                QWidget *parent = nullptr) = 0;
+    virtual std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) = 0;
+    virtual std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) = 0;
 
     // Shorthands.
-    MessageResult inform(const QString &title, const QString &text, QWidget *parent = nullptr)
+    MessageResult inform(const QString &title, const QString &text)
     {
-        return message({title, text, MessageIcon::Information, MessageButtons::Ok}, parent);
+        return message({title, text, MessageIcon::Information, MessageButtons::Ok});
     }
-    MessageResult critical(const QString &title, const QString &text, QWidget *parent = nullptr)
+    MessageResult critical(const QString &title, const QString &text)
     {
-        return message({title, text, MessageIcon::Critical, MessageButtons::Ok}, parent);
+        return message({title, text, MessageIcon::Critical, MessageButtons::Ok});
     }
-    bool askYesNo(const QString &title, const QString &text, QWidget *parent = nullptr)
+    bool askYesNo(const QString &title, const QString &text)
     {
-        return message({title, text, MessageIcon::Question, MessageButtons::YesNo}, parent) == MessageResult::Yes;
+        return message({title, text, MessageIcon::Question, MessageButtons::YesNo}) == MessageResult::Yes;
     }
 };
 

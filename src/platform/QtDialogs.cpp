@@ -221,15 +221,23 @@ MessageResult QtDialogs::resultFromExec(int execResult, MessageButtons buttons)
     return MessageResult::Cancel;
 }
 
-MessageResult QtDialogs::message(const Message &message, QWidget *parent)
+QWidget *QtDialogs::owner()
 {
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+MessageResult QtDialogs::message(const Message &message)
+{
+    QWidget *parent = owner();
     std::unique_ptr<QDialog> dialog = createMessageWidget(message, parent);
     return resultFromExec(dialog->exec(), message.buttons);
 }
 
-std::optional<QString> QtDialogs::input(const QString &title, const QString &prompt, const QString &defaultText,
-                                        QWidget *parent)
+std::optional<QString> QtDialogs::input(const QString &title, const QString &prompt, const QString &defaultText)
 {
+    QWidget *parent = owner();
     QInputDialog dialog(parent);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
@@ -239,8 +247,9 @@ std::optional<QString> QtDialogs::input(const QString &title, const QString &pro
     return dialog.textValue();
 }
 
-std::optional<QColor> QtDialogs::chooseColor(const QColor &initial, QWidget *parent)
+std::optional<QColor> QtDialogs::chooseColor(const QColor &initial)
 {
+    QWidget *parent = owner();
     const QColor chosen = QColorDialog::getColor(initial, parent);
     if (!chosen.isValid())
         return std::nullopt;
@@ -289,8 +298,9 @@ std::unique_ptr<QFileDialog> QtDialogs::createFolderChooser(const QString &title
     return dialog;
 }
 
-std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QString &startFolder, QWidget *parent)
+std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QString &startFolder)
 {
+    QWidget *parent = owner();
     std::unique_ptr<QFileDialog> dialog = createProgramChooser(title, startFolder, parent);
     if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
@@ -309,8 +319,9 @@ std::optional<QString> QtDialogs::acceptedProgram(const QStringList &selectedFil
     return std::nullopt;
 }
 
-std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder, QWidget *parent)
+std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder)
 {
+    QWidget *parent = owner();
     std::unique_ptr<QFileDialog> dialog = createFolderChooser(title, startFolder, parent);
     if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;

@@ -6,6 +6,7 @@
 
 class QDialog;
 class QFileDialog;
+class QWidget;
 
 namespace corvanel {
 
@@ -15,14 +16,15 @@ public:
     // Texts with more lines than this go to the scrolling box.
     static constexpr int maxMessageLines = 25;
 
-    MessageResult message(const Message &message, QWidget *parent = nullptr) override;
-    std::optional<QString> input(const QString &title, const QString &prompt, const QString &defaultText = QString(),
-                                 QWidget *parent = nullptr) override;
-    std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) override;
-    std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
-                                         QWidget *parent = nullptr) override;
-    std::optional<QString> chooseFolder(const QString &title, const QString &startFolder,
-                                        QWidget *parent = nullptr) override;
+    MessageResult message(const Message &message) override;
+    std::optional<QString> input(const QString &title, const QString &prompt,
+                                 const QString &defaultText = QString()) override;
+    std::optional<QColor> chooseColor(const QColor &initial) override;
+    std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) override;
+    std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) override;
+
+    // The window a box belongs to: the open modal one, else the active window (or none).
+    static QWidget *owner();
 
     // True when the text does not suit a plain message box: more than maxMessageLines lines,
     // or, once wrapped, taller than the screen that would show it.
@@ -34,9 +36,9 @@ public:
     // value, or 0 when the window was closed.
     static std::unique_ptr<QDialog> createMessageWidget(const Message &message, QWidget *parent = nullptr);
 
-    // The program chooser: filter "Programs (*)", lists only executable files.
     // The program chosen in the chooser, or nothing when the choice is not an executable file.
     static std::optional<QString> acceptedProgram(const QStringList &selectedFiles);
+    // The program chooser: filter "Programs (*)", lists only executable files.
     static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title, const QString &startFolder,
                                                              QWidget *parent = nullptr);
     static std::unique_ptr<QFileDialog> createFolderChooser(const QString &title, const QString &startFolder,

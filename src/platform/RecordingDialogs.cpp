@@ -17,7 +17,7 @@ template <typename T> std::optional<T> takeAnswer(std::deque<std::optional<T>> &
 
 } // namespace
 
-MessageResult RecordingDialogs::message(const Message &message, QWidget *)
+MessageResult RecordingDialogs::message(const Message &message)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Message;
@@ -37,8 +37,7 @@ MessageResult RecordingDialogs::message(const Message &message, QWidget *)
     return message.buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
 }
 
-std::optional<QString> RecordingDialogs::input(const QString &title, const QString &prompt, const QString &defaultText,
-                                               QWidget *)
+std::optional<QString> RecordingDialogs::input(const QString &title, const QString &prompt, const QString &defaultText)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Input;
@@ -49,7 +48,7 @@ std::optional<QString> RecordingDialogs::input(const QString &title, const QStri
     return takeAnswer(inputAnswers);
 }
 
-std::optional<QColor> RecordingDialogs::chooseColor(const QColor &initial, QWidget *)
+std::optional<QColor> RecordingDialogs::chooseColor(const QColor &initial)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Color;
@@ -58,7 +57,7 @@ std::optional<QColor> RecordingDialogs::chooseColor(const QColor &initial, QWidg
     return takeAnswer(colorAnswers);
 }
 
-std::optional<QString> RecordingDialogs::chooseProgram(const QString &title, const QString &startFolder, QWidget *)
+std::optional<QString> RecordingDialogs::chooseProgram(const QString &title, const QString &startFolder)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Program;
@@ -68,7 +67,7 @@ std::optional<QString> RecordingDialogs::chooseProgram(const QString &title, con
     return takeAnswer(programAnswers);
 }
 
-std::optional<QString> RecordingDialogs::chooseFolder(const QString &title, const QString &startFolder, QWidget *)
+std::optional<QString> RecordingDialogs::chooseFolder(const QString &title, const QString &startFolder)
 {
     DialogCall call;
     call.kind = DialogCall::Kind::Folder;

@@ -38,14 +38,12 @@ public:
     std::deque<std::optional<QString>> programAnswers;
     std::deque<std::optional<QString>> folderAnswers;
 
-    MessageResult message(const Message &message, QWidget *parent = nullptr) override;
-    std::optional<QString> input(const QString &title, const QString &prompt, const QString &defaultText = QString(),
-                                 QWidget *parent = nullptr) override;
-    std::optional<QColor> chooseColor(const QColor &initial, QWidget *parent = nullptr) override;
-    std::optional<QString> chooseProgram(const QString &title, const QString &startFolder,
-                                         QWidget *parent = nullptr) override;
-    std::optional<QString> chooseFolder(const QString &title, const QString &startFolder,
-                                        QWidget *parent = nullptr) override;
+    MessageResult message(const Message &message) override;
+    std::optional<QString> input(const QString &title, const QString &prompt,
+                                 const QString &defaultText = QString()) override;
+    std::optional<QColor> chooseColor(const QColor &initial) override;
+    std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) override;
+    std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) override;
 
     // Forgets the recorded calls and every queued answer.
     void clear();

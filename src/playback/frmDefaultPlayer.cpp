@@ -153,7 +153,7 @@ void frmDefaultPlayer::done(int result)
 void frmDefaultPlayer::cmdAdd_Click()
 {
     const auto chosen = corvanel::dialogs().chooseProgram(QStringLiteral("Select Media Player"),
-                                                          QCoreApplication::applicationDirPath(), this);
+                                                          QCoreApplication::applicationDirPath());
     if (chosen && !chosen->isEmpty()) {
         lstPlayers->addItem(*chosen);
         lstPlayers->setCurrentRow(lstPlayers->count() - 1);

@@ -79,8 +79,7 @@ void frmEQ::Command1_Click()
 {
     EQEffect = FSOUND_FX_Enable(EQChannel ? EQChannel() : 0, FSOUND_FX_PARAMEQ);
     corvanel::dialogs().message({QStringLiteral("Corvanel"), QString::number(EQEffect), corvanel::MessageIcon::None,
-                                 corvanel::MessageButtons::Ok},
-                                this);
+                                 corvanel::MessageButtons::Ok});
 }
 
 void frmEQ::picBass_MouseMove(int x)

@@ -287,8 +287,7 @@ void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
     // listed name, if there is one, was there before and stays as it was.
     discardPartial();
     corvanel::dialogs().message({QStringLiteral("Corvanel"), DataConnection::FailureToString(Why),
-                                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok},
-                                this);
+                                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
     WasError();
 }
 
@@ -337,8 +336,7 @@ void frmUpdater::finishCheck()
         const bool yes = corvanel::dialogs().askYesNo(
             QStringLiteral("Update Now?"),
             QStringLiteral("The updater has finished downloading all updates for your version of Corvanel. The "
-                           "program needs to restart to update to the new version. Would you like to update now?"),
-            this);
+                           "program needs to restart to update to the new version. Would you like to update now?"));
         if (yes && m_setup.runUpdater) {
             const QPointer<frmUpdater> self(this);
             m_setup.runUpdater(false);
@@ -347,7 +345,7 @@ void frmUpdater::finishCheck()
         }
     } else {
         corvanel::dialogs().inform(QStringLiteral("No Updates!"),
-                                   QStringLiteral("There are no updates for your version of Corvanel!"), this);
+                                   QStringLiteral("There are no updates for your version of Corvanel!"));
     }
     endCheck();
 }
@@ -359,8 +357,7 @@ void frmUpdater::WasError()
     corvanel::dialogs().inform(
         QStringLiteral("Error in download!"),
         QStringLiteral("There was an error while trying to update Corvanel. Please go to the Halvetra website, using "
-                       "the link in the Help Menu, and try getting the latest version from there!"),
-        this);
+                       "the link in the Help Menu, and try getting the latest version from there!"));
     endCheck();
 }
 
