@@ -722,16 +722,7 @@ void frmMain::mnuAbout_Click()
 
 void frmMain::mnuUpdate_Click()
 {
-    corvanel::update::WindowSkin skin;
-    skin.paintBack = [tile = m_back->backgroundTile()](QPainter &painter, const QRect &area) {
-        PaintBack(painter, area, tile);
-        paintOuterBorder(painter, QRectF(area));
-    };
-    skin.captionPicture = [back = m_back.get()](int width) { return back->captionPicture(width); };
-    skin.mask = [](const QSize &size) { return roundedMask(size); };
-    skin.windowIcon = frmBack::appIcon();
-    corvanel::update::openUpdateWindow(
-        this, [this](bool fromStartup) { mdl::RunUpdater(fromStartup, this); }, std::move(skin));
+    corvanel::update::openUpdateWindow(this, [this](bool fromStartup) { mdl::RunUpdater(fromStartup, this); });
 }
 
 void frmMain::mnuShow_Click()
@@ -919,19 +910,7 @@ void frmMain::mnuPlayer_Click(int Index)
 
 void frmMain::mnuAddPlayer_Click()
 {
-    DialogSkin skin;
-    skin.paintBack = [tile = m_back->backgroundTile()](QPainter &painter, const QRect &area) {
-        PaintBack(painter, area, tile);
-        paintOuterBorder(painter, QRectF(area));
-    };
-    skin.captionPicture = [back = m_back.get()](int width) { return back->captionPicture(width); };
-    skin.mask = [](const QSize &size) { return roundedMask(size); };
-    skin.podIcon = m_back->podIcon();
-    skin.closeImage = m_back->imgClose();
-    skin.closeHoverImage = m_back->imgCloseHover();
-    skin.windowIcon = frmBack::appIcon();
-    frmDefaultPlayer dialog(
-        std::move(skin), [this] { LoadPlayers(); }, this);
+    frmDefaultPlayer dialog([this] { LoadPlayers(); }, this);
     dialog.exec();
 }
 

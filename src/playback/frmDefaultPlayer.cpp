@@ -1,5 +1,8 @@
 #include "frmDefaultPlayer.h"
 
+#include "SkinFrame.h"
+#include "frmBack.h"
+
 #include "Dialogs.h"
 #include "ExternalPlayers.h"
 
@@ -63,33 +66,30 @@ bool isLeft(QEvent *event)
 
 } // namespace
 
-frmDefaultPlayer::frmDefaultPlayer(DialogSkin skin, std::function<void()> onUnload, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_skin(std::move(skin)), m_onUnload(std::move(onUnload))
+frmDefaultPlayer::frmDefaultPlayer(std::function<void()> onUnload, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_onUnload(std::move(onUnload))
 {
     setObjectName(QStringLiteral("frmDefaultPlayer"));
     setWindowTitle(QStringLiteral("Players"));
-    if (!m_skin.windowIcon.isNull())
-        setWindowIcon(m_skin.windowIcon);
+    setWindowIcon(frmBack::appIcon());
+    const frmBack back(devicePixelRatioF());
+    m_close = back.imgClose();
+    m_closeLit = back.imgCloseHover();
     setStyleSheet(QString::fromLatin1(kStyle));
     setFixedSize(480, 340);
 
     imgCaption = image(QStringLiteral("imgCaption"), this);
     imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
-    if (m_skin.captionPicture)
-        imgCaption->setPixmap(m_skin.captionPicture(width()));
+    imgCaption->setPixmap(back.captionPicture(width()));
     imgPod = image(QStringLiteral("imgPod"), this);
     imgPod->setGeometry(9, (kCaptionHeight - kIconSize) / 2, kIconSize, kIconSize);
-    imgPod->setPixmap(m_skin.podIcon);
+    imgPod->setPixmap(back.podIcon());
     lblCaption = new QLabel(QStringLiteral("Corvanel"), this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
     lblCaption->setGeometry(9 + kIconSize + 8, 0, width() - 80, kCaptionHeight);
     imgClose = image(QStringLiteral("imgClose"), this);
     imgClose->setGeometry(width() - 9 - kIconSize, (kCaptionHeight - kIconSize) / 2, kIconSize, kIconSize);
-    imgClose->setPixmap(m_skin.closeImage);
-    if (m_skin.closeImage.isNull()) {
-        imgClose->setText(QStringLiteral("\u2715"));
-        imgClose->setAlignment(Qt::AlignCenter);
-    }
+    imgClose->setPixmap(m_close);
     imgClose->setCursor(Qt::PointingHandCursor);
     imgClose->setToolTip(QStringLiteral("Close"));
     imgClose->setAttribute(Qt::WA_Hover);
@@ -180,20 +180,17 @@ QStringList frmDefaultPlayer::players() const
 void frmDefaultPlayer::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (m_skin.paintBack) {
-        m_skin.paintBack(painter, rect());
-        return;
-    }
-    painter.fillRect(rect(), QColor(0x2a, 0x30, 0x38));
-    painter.setPen(QColor(0x0b, 0x0d, 0x10));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    // The main window's tiled background and rounded border.
+    if (m_tile.isNull() || m_tile.devicePixelRatio() != devicePixelRatioF())
+        m_tile = frmBack(devicePixelRatioF()).backgroundTile();
+    PaintBack(painter, rect(), m_tile);
+    paintOuterBorder(painter, QRectF(rect()));
 }
 
 void frmDefaultPlayer::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    if (m_skin.mask)
-        setMask(m_skin.mask(size()));
+    setMask(roundedMask(size()));
 }
 
 void frmDefaultPlayer::showEvent(QShowEvent *event)
@@ -217,10 +214,10 @@ bool frmDefaultPlayer::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (watched == imgClose) {
-        if (type == QEvent::HoverEnter && !m_skin.closeHoverImage.isNull())
-            imgClose->setPixmap(m_skin.closeHoverImage);
-        else if (type == QEvent::HoverLeave && !m_skin.closeImage.isNull())
-            imgClose->setPixmap(m_skin.closeImage);
+        if (type == QEvent::HoverEnter)
+            imgClose->setPixmap(m_closeLit);
+        else if (type == QEvent::HoverLeave)
+            imgClose->setPixmap(m_close);
         else if (type == QEvent::MouseButtonRelease && isLeft(event) &&
                  imgClose->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
             close();

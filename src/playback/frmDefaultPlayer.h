@@ -2,34 +2,19 @@
 // The "Players" dialog: the list of external player programs. Every way of closing it stores
 // the list and has the owner rebuild its player menu.
 #include <QDialog>
-#include <QIcon>
 #include <QPixmap>
-#include <QRegion>
 #include <functional>
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 
-// The program's skin as this dialog wears it; the owner supplies its pictures. Anything left
-// empty falls back to plain graphite.
-struct DialogSkin
-{
-    std::function<void(QPainter &, const QRect &)> paintBack; // background and border
-    std::function<QPixmap(int width)> captionPicture;         // the caption strip
-    std::function<QRegion(const QSize &)> mask;               // rounded corners
-    QPixmap podIcon;
-    QPixmap closeImage;
-    QPixmap closeHoverImage;
-    QIcon windowIcon;
-};
-
 class frmDefaultPlayer : public QDialog
 {
     Q_OBJECT
 public:
     // onUnload runs after the list has been stored: the owner's LoadPlayers.
-    explicit frmDefaultPlayer(DialogSkin skin, std::function<void()> onUnload, QWidget *parent = nullptr);
+    explicit frmDefaultPlayer(std::function<void()> onUnload, QWidget *parent = nullptr);
     ~frmDefaultPlayer() override;
 
     void cmdAdd_Click();
@@ -60,7 +45,9 @@ private:
     void Form_Load();
     void Form_Unload();
 
-    DialogSkin m_skin;
+    QPixmap m_tile;  // the backdrop tile at the window's scale factor
+    QPixmap m_close; // the close image, plain and lit
+    QPixmap m_closeLit;
     std::function<void()> m_onUnload;
     bool m_unloaded = false;
 };

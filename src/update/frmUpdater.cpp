@@ -2,7 +2,9 @@
 
 #include "DataConnection.h"
 #include "Dialogs.h"
+#include "SkinFrame.h"
 #include "UpdateListing.h"
+#include "frmBack.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -97,8 +99,7 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
                        "QProgressBar { background: transparent; border: none; }"
                        "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
 
-    if (!m_setup.skin.windowIcon.isNull())
-        setWindowIcon(m_setup.skin.windowIcon);
+    setWindowIcon(frmBack::appIcon());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 0, 12, 12);
     layout->setSpacing(6);
@@ -122,8 +123,7 @@ void frmUpdater::buildCaption(QVBoxLayout *layout)
     imgCaption = new QLabel(this);
     imgCaption->setObjectName(QStringLiteral("imgCaption"));
     imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
-    if (m_setup.skin.captionPicture)
-        imgCaption->setPixmap(m_setup.skin.captionPicture(width()));
+    imgCaption->setPixmap(frmBack(devicePixelRatioF()).captionPicture(width()));
     imgCaption->lower();
 
     auto *captionBar = new QHBoxLayout;
@@ -413,29 +413,23 @@ void frmUpdater::mouseDoubleClickEvent(QMouseEvent *event)
 void frmUpdater::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (m_setup.skin.paintBack) {
-        m_setup.skin.paintBack(painter, rect());
-        return;
-    }
-    QLinearGradient gradient(0, 0, 0, height());
-    gradient.setColorAt(0.0, QColor(0x2c, 0x31, 0x3a));
-    gradient.setColorAt(1.0, QColor(0x16, 0x19, 0x1e));
-    painter.fillRect(rect(), gradient);
-    painter.setPen(QColor(0x4a, 0x52, 0x60));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    // The main window's tiled background and rounded border.
+    if (m_tile.isNull() || m_tile.devicePixelRatio() != devicePixelRatioF())
+        m_tile = frmBack(devicePixelRatioF()).backgroundTile();
+    PaintBack(painter, rect(), m_tile);
+    paintOuterBorder(painter, QRectF(rect()));
 }
 
 void frmUpdater::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
-    if (m_setup.skin.mask)
-        setMask(m_setup.skin.mask(size()));
+    setMask(roundedMask(size()));
 }
 
 namespace corvanel::update {
 
-frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater, WindowSkin skin,
+frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
                              const QString &programFolder)
 {
     QPointer<frmUpdater> &window = openWindow();
@@ -447,7 +441,6 @@ frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromSt
     UpdaterSetup setup;
     setup.programFolder = programFolder;
     setup.runUpdater = std::move(runUpdater);
-    setup.skin = std::move(skin);
     window = new frmUpdater(mainWindow, std::move(setup));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -1,10 +1,8 @@
 #pragma once
 // The update window: fetches the server's listing, downloads every newer file into the
 // program folder and offers to restart into the Updater.
-#include <QIcon>
 #include <QPixmap>
 #include <QPointer>
-#include <QRegion>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -20,16 +18,6 @@ class QFrame;
 
 namespace corvanel::update {
 
-// The main window's skin as this window wears it; the owner supplies its pictures. Anything
-// left empty falls back to plain painting.
-struct WindowSkin
-{
-    std::function<void(QPainter &, const QRect &)> paintBack; // tiled background and border
-    std::function<QPixmap(int width)> captionPicture;         // the caption strip
-    std::function<QRegion(const QSize &)> mask;               // rounded corners
-    QIcon windowIcon;
-};
-
 struct UpdaterSetup
 {
     // Where the programs live and the downloads go.
@@ -40,7 +28,6 @@ struct UpdaterSetup
     int localVersion = -1;
     // The hand-over to the Updater that the main program provides (RunUpdater(FromStartup)).
     std::function<void(bool FromStartup)> runUpdater;
-    WindowSkin skin;
 };
 
 } // namespace corvanel::update
@@ -113,6 +100,7 @@ private:
     qsizetype m_nextLine = 0;
     QString m_partialFile; // the download being written
     QString m_target;      // its name once complete
+    QPixmap m_tile;        // the backdrop tile at the window's scale factor
 };
 
 namespace corvanel::update {
@@ -121,7 +109,7 @@ namespace corvanel::update {
 // window deletes itself when it closes. runUpdater is called with false when the user agrees
 // to restart into the Updater. The window wears skin.
 frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
-                             WindowSkin skin = {}, const QString &programFolder = QString());
+                             const QString &programFolder = QString());
 // The open update window, if any.
 frmUpdater *updateWindow();
 

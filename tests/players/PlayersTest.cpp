@@ -75,7 +75,7 @@ TEST_F(PlayersTest, DialogStoresItsRowsOnClose)
 {
     storePlayerSettings({"/opt/old/one", "/opt/old/two", "/opt/old/three"}, "/opt/old/two");
     int reloads = 0;
-    frmDefaultPlayer dialog(DialogSkin{}, [&] { ++reloads; });
+    frmDefaultPlayer dialog([&] { ++reloads; });
     EXPECT_EQ(dialog.windowTitle(), "Players");
     EXPECT_EQ(dialog.lblCaption->text(), "Corvanel");
     EXPECT_EQ(dialog.lblText->text(), "Please Select External Players:");
@@ -192,8 +192,7 @@ TEST_F(PlayersTest, RemovingEveryPlayerDeletesTheKeysAndTheChoice)
     storePlayerSettings({"/opt/a", "/opt/b", "/opt/c"}, "/opt/b");
     frmMain window(*library);
     ASSERT_EQ(marks(window), (std::vector<bool>{false, false, true, false}));
-    frmDefaultPlayer dialog(
-        DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
+    frmDefaultPlayer dialog([&] { window.LoadPlayers(); }, &window);
     dialog.show();
     while (dialog.lstPlayers->count() > 0) {
         dialog.lstPlayers->setCurrentRow(0);
@@ -211,8 +210,7 @@ TEST_F(PlayersTest, RemovingTheChosenPlayerFallsBackToTheDefault)
 {
     storePlayerSettings({"/opt/a", "/opt/b"}, "/opt/b");
     frmMain window(*library);
-    frmDefaultPlayer dialog(
-        DialogSkin{}, [&] { window.LoadPlayers(); }, &window);
+    frmDefaultPlayer dialog([&] { window.LoadPlayers(); }, &window);
     dialog.show();
     dialog.lstPlayers->setCurrentRow(1);
     dialog.cmdRemovePlayer->click();

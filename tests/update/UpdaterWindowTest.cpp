@@ -2,6 +2,7 @@
 #include "RecordingDialogs.h"
 #include "Servers.h"
 #include "UpdateListing.h"
+#include "frmBack.h"
 #include "frmUpdater.h"
 
 #include <QDir>
@@ -356,28 +357,22 @@ TEST_F(UpdateWindow, DownloadedFilesKeepOrTakeOrdinaryModes)
     EXPECT_EQ(folderMode(QStringLiteral("version")), 0640u);
 }
 
-// With the owner's skin the window wears the caption strip and the tiled background; the
-// controls on them stay as they are.
-TEST(UpdateWindowLook, WearsTheOwnersSkin)
+// The window wears the main window's skin: the caption strip across the top and the tiled
+// background below, with its controls on them as they are.
+TEST(UpdateWindowLook, WearsTheMainWindowsSkin)
 {
-    const QColor back(200, 0, 0), caption(0, 200, 0);
     UpdaterSetup setup;
     setup.programFolder = QDir::tempPath();
-    setup.skin.paintBack = [&](QPainter &painter, const QRect &area) { painter.fillRect(area, back); };
-    int askedWidth = 0;
-    setup.skin.captionPicture = [&](int width) {
-        askedWidth = width;
-        QPixmap strip(width, 30);
-        strip.fill(caption);
-        return strip;
-    };
     frmUpdater window(nullptr, setup);
     const QImage look = window.grab().toImage();
-    EXPECT_EQ(askedWidth, window.width());
-    EXPECT_EQ(look.pixelColor(2, 2), caption);
-    EXPECT_EQ(look.pixelColor(window.width() / 2, 27), caption);
-    EXPECT_EQ(look.pixelColor(2, window.height() - 3), back);
-    EXPECT_EQ(look.pixelColor(window.width() - 3, 40), back);
+    const QImage strip = frmBack(1.0).captionPicture(window.width()).toImage();
+    EXPECT_EQ(look.pixelColor(window.width() / 2, 2), strip.pixelColor(window.width() / 2, 2));
+    QImage tiled(window.size(), QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&tiled);
+        PaintBack(painter, window.rect(), frmBack(1.0).backgroundTile());
+    }
+    EXPECT_EQ(look.pixelColor(6, window.height() - 6), tiled.pixelColor(6, window.height() - 6));
     EXPECT_EQ(window.lblCaption->text(), QStringLiteral("Corvanel"));
     EXPECT_EQ(window.fraInfo->title(), QStringLiteral("Update Info"));
     EXPECT_GE(window.lblCaption->geometry().top(), 0);

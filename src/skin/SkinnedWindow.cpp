@@ -2,12 +2,12 @@
 
 #include "SkinFrame.h"
 #include "frmBack.h"
-#include "mdl.h"
 
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QWindow>
 
 SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_back(std::make_unique<frmBack>())
@@ -61,11 +61,12 @@ void SkinnedWindow::paintEvent(QPaintEvent *)
 void SkinnedWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    mdl::RoundWindow(this, skin::kCornerRadius);
+    setMask(roundedMask(size()));
 }
 
 void SkinnedWindow::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
-        mdl::DragWindow(this);
+        if (windowHandle())
+            windowHandle()->startSystemMove();
 }
