@@ -475,36 +475,29 @@ void EmbeddedPlayer::selectRow(int row)
 
 void EmbeddedPlayer::picNext_Click()
 {
-    const int count = m_main.songModel().rowCount();
-    const int row = m_main.selectedSongRow();
-    if (count == 0)
-        return;
-    if (row < 0) {
-        selectRow(0);
-    } else if (row == count - 1) {
-        FSOUND_StopSound(FSOUND_ALL);
-        Playing = false;
-        return;
-    } else {
-        selectRow(row + 1);
-    }
-    OpenInEmbedded();
+    moveAndPlay(+1);
 }
 
 void EmbeddedPlayer::picPrev_Click()
 {
+    moveAndPlay(-1);
+}
+
+void EmbeddedPlayer::moveAndPlay(int step)
+{
+    // The list's current order; no wrapping: past an end all sound stops and the selection stays.
     const int count = m_main.songModel().rowCount();
     const int row = m_main.selectedSongRow();
     if (count == 0)
         return;
     if (row < 0) {
         selectRow(0);
-    } else if (row == 0) {
+    } else if (row + step < 0 || row + step >= count) {
         FSOUND_StopSound(FSOUND_ALL);
         Playing = false;
         return;
     } else {
-        selectRow(row - 1);
+        selectRow(row + step);
     }
     OpenInEmbedded();
 }

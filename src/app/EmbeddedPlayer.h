@@ -131,6 +131,8 @@ public:
 private:
     void showPlaying(bool playing);
     void startFailed();
+    // Next (+1) and Previous (-1): the neighbouring row plays.
+    void moveAndPlay(int step);
     void selectRow(int row);
     void jumpWindow(float rise);
 

@@ -6,8 +6,6 @@ namespace corvanel {
 
 namespace {
 
-Dialogs *g_installed = nullptr;
-
 // Without windows (before the program installs its dialogs, or in a tool) a message goes to
 // standard error and every question takes its cancelling answer.
 class ConsoleDialogs final : public Dialogs
@@ -41,19 +39,25 @@ Dialogs &builtInDialogs()
 
 } // namespace
 
+static ServiceSlot<Dialogs> &slot()
+{
+    static ServiceSlot<Dialogs> instance(&builtInDialogs);
+    return instance;
+}
+
 Dialogs &dialogs()
 {
-    return g_installed ? *g_installed : builtInDialogs();
+    return slot().get();
 }
 
 void setDialogs(Dialogs *service)
 {
-    g_installed = service;
+    slot().install(service);
 }
 
 Dialogs *installedDialogs()
 {
-    return g_installed;
+    return slot().installed();
 }
 
 } // namespace corvanel

@@ -1,6 +1,8 @@
 #pragma once
 // The one service through which every message, question and dialog of the program goes,
 // so that tests can see and answer them.
+#include "ServiceSlot.h"
+
 #include <QColor>
 #include <QString>
 #include <QStringList>
@@ -64,17 +66,6 @@ void setDialogs(Dialogs *service);
 // The service installed with setDialogs, or nullptr when the built-in console one is in use.
 Dialogs *installedDialogs();
 
-// Installs a service for the lifetime of the object and puts the previous one back.
-class ScopedDialogs
-{
-public:
-    explicit ScopedDialogs(Dialogs &service) : m_previous(installedDialogs()) { setDialogs(&service); }
-    ~ScopedDialogs() { setDialogs(m_previous); }
-    ScopedDialogs(const ScopedDialogs &) = delete;
-    ScopedDialogs &operator=(const ScopedDialogs &) = delete;
-
-private:
-    Dialogs *m_previous;
-};
+using ScopedDialogs = ScopedService<Dialogs, &installedDialogs, &setDialogs>;
 
 } // namespace corvanel

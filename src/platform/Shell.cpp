@@ -14,8 +14,6 @@ namespace corvanel {
 
 namespace {
 
-Shell *g_installed = nullptr;
-
 Shell &builtInShell()
 {
     static DesktopShell instance;
@@ -24,19 +22,25 @@ Shell &builtInShell()
 
 } // namespace
 
+static ServiceSlot<Shell> &slot()
+{
+    static ServiceSlot<Shell> instance(&builtInShell);
+    return instance;
+}
+
 Shell &shell()
 {
-    return g_installed ? *g_installed : builtInShell();
+    return slot().get();
 }
 
 void setShell(Shell *service)
 {
-    g_installed = service;
+    slot().install(service);
 }
 
 Shell *installedShell()
 {
-    return g_installed;
+    return slot().installed();
 }
 
 QUrl documentUrl(const QString &pathOrUrl)

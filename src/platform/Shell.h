@@ -1,6 +1,8 @@
 #pragma once
 // The shell operations of the program: opening a document or address with the desktop's
 // association, starting a program, showing a file in the file manager.
+#include "ServiceSlot.h"
+
 #include <QDBusConnection>
 #include <QString>
 #include <QStringList>
@@ -29,17 +31,7 @@ Shell &shell();
 void setShell(Shell *service);
 Shell *installedShell();
 
-class ScopedShell
-{
-public:
-    explicit ScopedShell(Shell &service) : m_previous(installedShell()) { setShell(&service); }
-    ~ScopedShell() { setShell(m_previous); }
-    ScopedShell(const ScopedShell &) = delete;
-    ScopedShell &operator=(const ScopedShell &) = delete;
-
-private:
-    Shell *m_previous;
-};
+using ScopedShell = ScopedService<Shell, &installedShell, &setShell>;
 
 // A local path, or a text that already is an address, as the URL to open.
 QUrl documentUrl(const QString &pathOrUrl);
