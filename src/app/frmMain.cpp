@@ -808,22 +808,18 @@ void frmMain::Shutdown()
         auto store = openOptionsStore();
         SaveOptions(*m_menus, *store, volume());
     }
-    m_shutdownSteps.push_back(QStringLiteral("SaveOptions"));
     hide();
     m_player->closeEngine();
-    m_shutdownSteps.push_back(QStringLiteral("StopPlayback"));
     if (m_eq)
         m_eq->close();
     if (frmUpdater *updater = corvanel::update::updateWindow())
         updater->close();
     m_menus.reset();
-    m_shutdownSteps.push_back(QStringLiteral("UnloadMenus"));
     if (m_tray) {
         m_tray->hide();
         delete m_tray;
         m_tray = nullptr;
     }
-    m_shutdownSteps.push_back(QStringLiteral("DeleteTrayIcon"));
 }
 
 // ---- External players and the library checks ---------------------------------------------

@@ -90,7 +90,6 @@ public:
     void cmdEQ_Click();
     const QString &nowPlayingLength() const { return m_nowPlayingLength; }
     void setNowPlayingLength(const QString &milliseconds) { m_nowPlayingLength = milliseconds; }
-    const std::vector<QString> &shutdownSteps() const { return m_shutdownSteps; }
     bool trayAvailable() const;
 
     std::vector<int32_t> SourceSongs, GenreSongs, ArtistSongs;
@@ -161,5 +160,4 @@ private:
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
-    std::vector<QString> m_shutdownSteps;
 };

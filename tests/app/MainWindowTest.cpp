@@ -7,6 +7,8 @@
 #include "frmMain.h"
 #include "frmMenus.h"
 
+#include "FSound.h"
+#include "TrayIcon.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -94,15 +96,17 @@ TEST_F(MainWindowTest, UnreadableValuesKeepTheDesignMarks)
     EXPECT_EQ(window.volume(), 200);
 }
 
-TEST_F(MainWindowTest, ShutdownSavesFirstAndRemovesTheTrayIconLast)
+TEST_F(MainWindowTest, ShutdownSavesTheOptionsClosesTheEngineAndRemovesTheTrayIcon)
 {
     frmMain window(*library);
     window.show();
+    window.setVolume(77);
+    ASSERT_NE(window.findChild<TrayIcon *>(), nullptr);
     window.close();
-    EXPECT_EQ(window.shutdownSteps(),
-              (std::vector<QString>{"SaveOptions", "StopPlayback", "UnloadMenus", "DeleteTrayIcon"}));
     EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(openOptionsStore()->contains("Options/Volume"));
+    EXPECT_EQ(openOptionsStore()->value("Options/Volume").toString(), "77") << "saved while the volume was known";
+    EXPECT_EQ(FSOUND_DSP_GetFFTUnit(), 0) << "the sound engine is closed";
+    EXPECT_EQ(window.findChild<TrayIcon *>(), nullptr) << "the tray icon is gone";
 }
 
 TEST_F(MainWindowTest, SongInformationAboutAndShowFile)
