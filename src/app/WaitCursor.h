@@ -1,4 +1,5 @@
 #pragma once
+#include <QCursor>
 #include <QGuiApplication>
 
 // The hourglass for the whole screen while a piece of work runs.

@@ -44,9 +44,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
+#include <array>
 
 namespace {
-const QString kAll = QStringLiteral("[All]");
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
@@ -55,7 +55,7 @@ QLabel *caption(const QString &text, QWidget *parent)
     return label;
 }
 
-QListWidget *filterList(const QString &name, QWidget *parent)
+QListWidget *makeFilterList(const QString &name, QWidget *parent)
 {
     auto *list = new QListWidget(parent);
     list->setObjectName(name);
@@ -146,8 +146,8 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     m_missingCheck = new MissingFilesCheck(this);
     connect(m_missingCheck, &MissingFilesCheck::finished, this, &frmMain::missingCheckFinished);
     connectMenus();
-    fillSources();
-    SelectOneVal(lstSource, 0);
+    connectBrowser();
+    m_browser->load();
 
     // The spectrum colour, the sound engine, then the settings, then the tray icon.
     m_player->setSpectrumColor(storedSpectrumColor());
@@ -194,10 +194,10 @@ void frmMain::buildWindow()
 
     auto *filters = new QVBoxLayout;
     filters->setSpacing(4);
-    lstSource = filterList(QStringLiteral("lstSource"), this);
-    lstGenre = filterList(QStringLiteral("lstGenre"), this);
-    lstArtist = filterList(QStringLiteral("lstArtist"), this);
-    lstAlbum = filterList(QStringLiteral("lstAlbum"), this);
+    lstSource = makeFilterList(QStringLiteral("lstSource"), this);
+    lstGenre = makeFilterList(QStringLiteral("lstGenre"), this);
+    lstArtist = makeFilterList(QStringLiteral("lstArtist"), this);
+    lstAlbum = makeFilterList(QStringLiteral("lstAlbum"), this);
     const std::pair<const char *, QListWidget *> levels[] = {
         {"Source:", lstSource}, {"Genre:", lstGenre}, {"Artist:", lstArtist}, {"Album:", lstAlbum}};
     for (const auto &[text, list] : levels) {
@@ -317,29 +317,86 @@ void frmMain::buildWindow()
     gripRow->addWidget(grip);
     root->addLayout(gripRow);
 
-    connectFilterList(lstSource, &frmMain::lstSource_Click);
-    connectFilterList(lstGenre, &frmMain::lstGenre_Click);
-    connectFilterList(lstArtist, &frmMain::lstArtist_Click);
-    connectFilterList(lstAlbum, &frmMain::lstAlbum_Click);
     connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
     connect(cmdJump, &QPushButton::clicked, this, &frmMain::cmdJump_Click);
     connect(lstSong->header(), &QHeaderView::sectionClicked, this, &frmMain::lstSong_ColumnClick);
 }
 
-void frmMain::connectFilterList(QListWidget *list, void (frmMain::*handler)())
+void frmMain::connectBrowser()
 {
-    // A list's handler runs on every click. A click that changes the selection runs it through
+    m_browser = new SongBrowser(m_library, *m_catalog, *m_model, this);
+    for (int level = 0; level < SongBrowser::kLevels; ++level)
+        connectFilterList(static_cast<SongBrowser::Level>(level));
+    connect(m_browser, &SongBrowser::listChanged, this, &frmMain::showList);
+    connect(m_browser, &SongBrowser::songRowSelected, this, &frmMain::showSelectedSongRow);
+    connect(m_browser, &SongBrowser::searchTextChanged, this, [this](const QString &text) {
+        const QSignalBlocker blocker(txtSearch);
+        txtSearch->setText(text);
+    });
+    connect(m_browser, &SongBrowser::sortChanged, this, [this](int column, Qt::SortOrder order) {
+        lstSong->header()->setSortIndicator(column, order);
+        if (const int row = selectedSongRow(); row >= 0)
+            lstSong->scrollTo(m_model->index(row, 0));
+    });
+    connect(m_browser, &SongBrowser::songsFocusRequested, this, [this] { lstSong->setFocus(); });
+    connect(lstSong->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { m_browser->setSelectedSongRow(selectedSongRow()); });
+}
+
+QListWidget *frmMain::filterList(SongBrowser::Level level) const
+{
+    const std::array<QListWidget *, SongBrowser::kLevels> lists{lstSource, lstGenre, lstArtist, lstAlbum};
+    return lists[static_cast<std::size_t>(level)];
+}
+
+void frmMain::connectFilterList(SongBrowser::Level level)
+{
+    // A list's level runs on every click. A click that changes the selection runs it through
     // the selection change; a click on the row that is already selected changes nothing, and
     // runs it on release (so the search is cleared and the songs rebuilt, as on any click).
+    QListWidget *list = filterList(level);
     list->viewport()->installEventFilter(this);
-    connect(list, &QListWidget::itemSelectionChanged, this, [this, handler] {
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list, level] {
         ++m_filterRuns;
-        (this->*handler)();
+        std::vector<int> rows;
+        for (const QModelIndex &index : list->selectionModel()->selectedIndexes())
+            rows.push_back(index.row());
+        m_browser->setSelection(level, rows, list->currentRow());
     });
-    connect(list, &QAbstractItemView::clicked, this, [this, handler] {
+    connect(list, &QAbstractItemView::clicked, this, [this, level] {
         if (m_filterRuns == m_filterRunsAtPress)
-            (this->*handler)();
+            m_browser->click(level);
     });
+}
+
+void frmMain::showList(SongBrowser::Level level)
+{
+    QListWidget *widget = filterList(level);
+    const SongBrowser::FilterList &list = m_browser->list(level);
+    const QSignalBlocker blocker(widget);
+    bool same = widget->count() == list.rows.size();
+    for (int i = 0; same && i < widget->count(); ++i)
+        same = widget->item(i)->text() == list.rows[i];
+    if (!same) {
+        widget->clear();
+        widget->addItems(list.rows);
+    }
+    widget->clearSelection();
+    for (std::size_t i = 0; i < list.selected.size(); ++i)
+        if (list.selected[i] && static_cast<int>(i) != list.current)
+            widget->item(static_cast<int>(i))->setSelected(true);
+    if (list.current >= 0)
+        widget->setCurrentRow(list.current, list.selected[static_cast<std::size_t>(list.current)]
+                                                ? QItemSelectionModel::Select
+                                                : QItemSelectionModel::NoUpdate);
+}
+
+void frmMain::showSelectedSongRow(int row)
+{
+    lstSong->selectionModel()->clear();
+    if (row >= 0 && row < m_model->rowCount())
+        lstSong->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void frmMain::connectMenus()
@@ -360,19 +417,6 @@ void frmMain::connectMenus()
     m_menus->markAvailable(QStringLiteral("mnuUpdate"));
 }
 
-void frmMain::fillSources()
-{
-    PlaylistNames.Clear();
-    for (int32_t i = 1; i < m_library.PlaylistCount; ++i)
-        PlaylistNames.AddItem(m_library.Playlists[static_cast<std::size_t>(i)]->Name);
-    PlaylistNames.BuBBleSort();
-    const QSignalBlocker blocker(lstSource);
-    lstSource->clear();
-    if (m_library.PlaylistCount > 0)
-        lstSource->addItem(m_library.Playlists[0]->Name);
-    lstSource->addItems(QStringList(PlaylistNames.items().begin(), PlaylistNames.items().end()));
-}
-
 bool frmMain::IsSelectedInList(const QListWidget *list, const QString &Text)
 {
     for (const QListWidgetItem *item : list->selectedItems())
@@ -383,152 +427,29 @@ bool frmMain::IsSelectedInList(const QListWidget *list, const QString &Text)
 
 void frmMain::SelectOneVal(QListWidget *InList, int Val)
 {
-    {
-        const QSignalBlocker blocker(InList);
-        InList->clearSelection();
-        if (Val >= 0 && Val < InList->count())
-            InList->setCurrentRow(Val, QItemSelectionModel::ClearAndSelect);
-    }
-    if (InList == lstSource)
-        lstSource_Click();
-    else if (InList == lstGenre)
-        lstGenre_Click();
-    else if (InList == lstArtist)
-        lstArtist_Click();
-    else if (InList == lstAlbum)
-        lstAlbum_Click();
-}
-
-bool frmMain::showsAll(const QListWidget *list)
-{
-    const QListWidgetItem *current = list->currentItem();
-    return current && current->text() == kAll;
-}
-
-std::vector<char> frmMain::selectedKeys(const QListWidget *list) const
-{
-    // Keys are case-folded, so a selected "rock" passes "Rock" and "ROCK" alike.
-    std::vector<char> selected(static_cast<std::size_t>(m_catalog->keyCount()), 0);
-    for (const QListWidgetItem *item : list->selectedItems())
-        if (const int32_t key = m_catalog->keyOf(item->text()); key >= 0)
-            selected[static_cast<std::size_t>(key)] = 1;
-    return selected;
-}
-
-void frmMain::fillList(QListWidget *list, const clsList &names)
-{
-    const QSignalBlocker blocker(list);
-    list->clear();
-    QStringList rows;
-    rows.reserve(names.ListCount() + 1);
-    rows.append(kAll);
-    for (const QString &name : names.items())
-        rows.append(name);
-    list->addItems(rows);
+    for (int level = 0; level < SongBrowser::kLevels; ++level)
+        if (filterList(static_cast<SongBrowser::Level>(level)) == InList)
+            m_browser->SelectOneVal(static_cast<SongBrowser::Level>(level), Val);
 }
 
 void frmMain::lstSource_Click()
 {
-    const WaitCursor wait;
-    GenreNames.Clear();
-    SourceSongs.clear();
-    QSet<QString> chosen;
-    for (const QListWidgetItem *item : lstSource->selectedItems())
-        chosen.insert(item->text().toLower());
-    std::vector<char> listed(static_cast<std::size_t>(m_catalog->keyCount()), 0);
-    for (int32_t p = 0; p < m_library.PlaylistCount; ++p) {
-        const clsPlayList &playlist = *m_library.Playlists[static_cast<std::size_t>(p)];
-        if (!chosen.contains(playlist.Name.toLower()))
-            continue;
-        for (const QString &id : playlist.SongIDs.items()) {
-            // A track id the library does not hold is skipped; the rest of the playlist is listed.
-            const auto index = m_library.indexOf(id);
-            if (!index)
-                continue;
-            SourceSongs.push_back(*index);
-            const int32_t key = m_catalog->genreKey(*index);
-            if (!listed[static_cast<std::size_t>(key)]) {
-                listed[static_cast<std::size_t>(key)] = 1;
-                GenreNames.AddItem(m_library.Songs[static_cast<std::size_t>(*index)].Genre);
-            }
-        }
-    }
-    GenreNames.BuBBleSort();
-    fillList(lstGenre, GenreNames);
-    SelectOneVal(lstGenre, 0);
-}
-
-void frmMain::runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
-                             int32_t (SongCatalog::*filterKey)(int32_t) const,
-                             int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn, bool skipEmpty,
-                             clsList &names, QListWidget *next)
-{
-    const WaitCursor wait;
-    names.Clear();
-    passing.clear();
-    passing.reserve(walked.size());
-    const bool all = showsAll(list);
-    const std::vector<char> selected = all ? std::vector<char>() : selectedKeys(list);
-    std::vector<char> listed(static_cast<std::size_t>(m_catalog->keyCount()), 0);
-    const SongCatalog &catalog = *m_catalog;
-    for (const int32_t song : walked) {
-        if (!all && !selected[static_cast<std::size_t>((catalog.*filterKey)(song))])
-            continue;
-        passing.push_back(song);
-        const int32_t key = (catalog.*collectKey)(song);
-        if (listed[static_cast<std::size_t>(key)])
-            continue;
-        const QString &value = catalog.text(song, collectColumn);
-        if (skipEmpty && value.isEmpty())
-            continue;
-        listed[static_cast<std::size_t>(key)] = 1;
-        names.AddItem(value);
-    }
-    names.BuBBleSort();
-    fillList(next, names);
+    m_browser->click(SongBrowser::Source);
 }
 
 void frmMain::lstGenre_Click()
 {
-    runFilterLevel(lstGenre, SourceSongs, GenreSongs, &SongCatalog::genreKey, &SongCatalog::artistKey,
-                   SongCatalog::ColArtist, false, ArtistNames, lstArtist);
-    SelectOneVal(lstArtist, 0);
+    m_browser->click(SongBrowser::Genre);
 }
 
 void frmMain::lstArtist_Click()
 {
-    runFilterLevel(lstArtist, GenreSongs, ArtistSongs, &SongCatalog::artistKey, &SongCatalog::albumKey,
-                   SongCatalog::ColAlbum, true, AlbumNames, lstAlbum);
-    SelectOneVal(lstAlbum, 0);
+    m_browser->click(SongBrowser::Artist);
 }
 
 void frmMain::lstAlbum_Click()
 {
-    const WaitCursor wait;
-    if (!m_searchRebuild && !txtSearch->text().isEmpty()) {
-        const QSignalBlocker blocker(txtSearch);
-        txtSearch->clear();
-        SearchLength = 0;
-    }
-    const bool all = showsAll(lstAlbum);
-    const std::vector<char> selected = all ? std::vector<char>() : selectedKeys(lstAlbum);
-    std::vector<int32_t> rows;
-    rows.reserve(ArtistSongs.size());
-    for (const int32_t song : ArtistSongs)
-        if (all || selected[static_cast<std::size_t>(m_catalog->albumKey(song))])
-            rows.push_back(song);
-    m_model->setSongs(std::move(rows));
-    m_model->sortForBrowsing();
-    lstSong->header()->setSortIndicator(SongCatalog::ColArtist, Qt::AscendingOrder);
-    selectFirstSongRowIfMany();
-}
-
-void frmMain::selectFirstSongRowIfMany()
-{
-    lstSong->selectionModel()->clear();
-    if (m_model->rowCount() > 1)
-        lstSong->selectionModel()->setCurrentIndex(m_model->index(0, 0),
-                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_browser->click(SongBrowser::Album);
 }
 
 int frmMain::selectedSongRow() const
@@ -539,50 +460,7 @@ int frmMain::selectedSongRow() const
 
 void frmMain::txtSearch_Change()
 {
-    const QString text = txtSearch->text();
-    if (text.toLower() == QLatin1String("screenjump")) {
-        const auto answer = corvanel::dialogs().input(
-            QStringLiteral("Screen Jump!"), QStringLiteral("What amount would you like to modify the screen jump to?"),
-            QString());
-        if (answer) {
-            bool ok = false;
-            const int value = answer->trimmed().toInt(&ok);
-            if (ok && value >= -32768 && value <= 32767)
-                ScreenJump = static_cast<int16_t>(value);
-            else
-                corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
-                                           QStringLiteral("Please enter a whole number from -32768 to 32767."));
-        }
-        txtSearch->clear();
-        return;
-    }
-    if (text.size() < SearchLength) {
-        // Characters were removed: start again from the whole selection, then filter.
-        m_searchRebuild = true;
-        lstAlbum_Click();
-        m_searchRebuild = false;
-    }
-    SearchLength = static_cast<int>(text.size());
-    if (text.isEmpty())
-        return;
-    std::vector<QString> words;
-    for (const QString &word : text.split(QLatin1Char(' ')))
-        words.push_back(word.toLower());
-
-    const int selectedRow = selectedSongRow();
-    int newSelectedRow = -1;
-    int row = 0, kept = 0;
-    const int left = m_model->keepRows([&](int32_t song) {
-        const bool keep = m_catalog->matchesAllWords(song, words);
-        if (row == selectedRow && keep)
-            newSelectedRow = kept;
-        kept += keep ? 1 : 0;
-        ++row;
-        return keep;
-    });
-    if (newSelectedRow >= 0 && newSelectedRow < left && selectedSongRow() != newSelectedRow)
-        lstSong->selectionModel()->setCurrentIndex(m_model->index(newSelectedRow, 0),
-                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_browser->txtSearch_Change(txtSearch->text());
 }
 
 void frmMain::imgClearSearch_Click()
@@ -592,28 +470,12 @@ void frmMain::imgClearSearch_Click()
 
 void frmMain::cmdJump_Click()
 {
-    const QString length = m_nowPlayingLength;
-    txtSearch->setText(length);
-    if (m_model->rowCount() == 0) {
-        SelectOneVal(lstSource, 0);
-        txtSearch->setText(length);
-    }
-    lstSong->setFocus();
+    m_browser->cmdJump_Click(m_nowPlayingLength);
 }
 
 void frmMain::lstSong_ColumnClick(int column)
 {
-    if (selectedSongRow() < 0) {
-        lstSong->header()->setSortIndicator(m_model->sortColumn(), m_model->sortOrder());
-        return;
-    }
-    Qt::SortOrder order = m_model->sortOrder();
-    if (column == m_model->sortColumn())
-        order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    m_model->sortByColumn(column, order);
-    lstSong->header()->setSortIndicator(column, order);
-    if (const int row = selectedSongRow(); row >= 0)
-        lstSong->scrollTo(m_model->index(row, 0));
+    m_browser->lstSong_ColumnClick(column);
 }
 
 int32_t frmMain::volume() const

@@ -2,6 +2,7 @@
 #include "LibraryChecks.h"
 #include "MusicLibrary.h"
 #include "SkinFrame.h"
+#include "SongBrowser.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
 #include "clsList.h"
@@ -92,10 +93,8 @@ public:
     void setNowPlayingLength(const QString &milliseconds) { m_nowPlayingLength = milliseconds; }
     bool trayAvailable() const;
 
-    std::vector<int32_t> SourceSongs, GenreSongs, ArtistSongs;
-    clsList PlaylistNames, GenreNames, ArtistNames, AlbumNames;
-    int SearchLength = 0;
-    bool ExtractSelectedOnly = false;
+    // The browser's rules; the lists above show what it holds.
+    SongBrowser &browser() { return *m_browser; }
 
     QListWidget *lstSource = nullptr;
     QListWidget *lstGenre = nullptr;
@@ -126,19 +125,14 @@ protected:
 
 private:
     void buildWindow();
-    void connectFilterList(QListWidget *list, void (frmMain::*handler)());
+    void connectBrowser();
+    QListWidget *filterList(SongBrowser::Level level) const;
+    void connectFilterList(SongBrowser::Level level);
+    void showList(SongBrowser::Level level);
+    void showSelectedSongRow(int row);
     void connectMenus();
     void connectPlayer();
     void connectExternalPlayers();
-    void fillSources();
-    void runFilterLevel(QListWidget *list, const std::vector<int32_t> &walked, std::vector<int32_t> &passing,
-                        int32_t (SongCatalog::*filterKey)(int32_t) const,
-                        int32_t (SongCatalog::*collectKey)(int32_t) const, int collectColumn, bool skipEmpty,
-                        clsList &names, QListWidget *next);
-    std::vector<char> selectedKeys(const QListWidget *list) const;
-    static bool showsAll(const QListWidget *list);
-    static void fillList(QListWidget *list, const clsList &names);
-    void selectFirstSongRowIfMany();
     void Shutdown();
 
     MusicLibrary &m_library;
@@ -151,10 +145,10 @@ private:
     QLabel *m_songsLabel = nullptr;
     int m_filterRuns = 0;         // selection changes of the filter lists handled so far
     int m_filterRunsAtPress = -1; // their count when a filter list was last pressed
-    bool m_searchRebuild = false; // the song level was started by the search itself
     bool m_shutDown = false;
     bool m_jumping = false;
     EmbeddedPlayer *m_player = nullptr;
+    SongBrowser *m_browser = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;
     BackdropCache m_backdrop;
