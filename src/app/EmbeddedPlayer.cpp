@@ -3,18 +3,14 @@
 #include "AnalyserView.h"
 #include "Dialogs.h"
 #include "FSound.h"
-#include "NativePath.h"
 #include "ScreenJump.h"
 #include "SettingsStore.h"
 #include "TimeText.h"
-#include "WaitCursor.h"
 #include "frmMain.h"
 #include "frmMenus.h"
-#include "mdlEQ.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,17 +22,9 @@
 #include <cmath>
 
 namespace {
-constexpr unsigned kLoadMode = 0x130;
-
 int32_t clampVolume(double volume)
 {
     return static_cast<int32_t>(std::clamp(volume, 0.0, 255.0));
-}
-
-void processEventsTimes(int times)
-{
-    for (int i = 0; i < times; ++i)
-        QCoreApplication::processEvents();
 }
 } // namespace
 
@@ -312,47 +300,48 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
             picSpecVolume_MouseDown(at.y());
     });
     connect(PicSpectrum, &AnalyserView::colorRequested, this, [this] { PicSpectrum_MouseUp(Qt::RightButton); });
-    EQChannel = [this] { return CurrentChannel; };
+    connectController();
 }
 
 EmbeddedPlayer::~EmbeddedPlayer()
 {
-    EQChannel = nullptr;
     closeEngine();
+}
+
+void EmbeddedPlayer::connectController()
+{
+    PlayerController::Hooks hooks;
+    hooks.selectedRow = [this] { return m_main.selectedSongRow(); };
+    hooks.forceUnsupported = [this] { return m_main.menus().item(QStringLiteral("mnuUnsupportedFiles"))->isChecked(); };
+    hooks.boxOpen = [] { return QApplication::activeModalWidget() != nullptr; };
+    m_controller = new PlayerController(m_main.library(), m_main.songModel(), std::move(hooks), this);
+    connect(m_controller, &PlayerController::playingShown, this, &EmbeddedPlayer::showPlaying);
+    connect(m_controller, &PlayerController::nowPlaying, this, &EmbeddedPlayer::showNowPlaying);
+    connect(m_controller, &PlayerController::nowPlayingCleared, this, [this] {
+        for (QLabel *label : {m_main.lblTitle, m_main.lblArtist, m_main.lblAlbum, m_main.lblGenre})
+            label->clear();
+    });
+    connect(m_controller, &PlayerController::positionChanged, this, &EmbeddedPlayer::showPosition);
+    connect(m_controller, &PlayerController::volumeChanged, this, &EmbeddedPlayer::showVolume);
+    connect(m_controller, &PlayerController::rowRequested, this, [this](int row) { m_main.selectSongRow(row); });
+    connect(m_controller, &PlayerController::externalRequested, this, [this] { m_main.handOverToExternalPlayer(); });
 }
 
 bool EmbeddedPlayer::InitSoundEngine(const std::function<void(const QString &)> &status)
 {
-    if (status)
-        status(QStringLiteral("Initializing fMod for embedded playing..."));
-    if (!FSOUND_Init(44100, 32, 0)) {
-        corvanel::dialogs().message(
-            {QStringLiteral("Corvanel"),
-             QStringLiteral("An error occured initializing fmod!\r\n") + FModErrorText(FSOUND_GetError()),
-             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+    m_controller->setVolume(volume());
+    if (!m_controller->InitSoundEngine(status))
         return false;
-    }
-    m_engineOpen = true;
-    FSOUND_SetVolume(FSOUND_ALL, volume());
     tmrCheckfMod->start();
     return true;
 }
 
 void EmbeddedPlayer::closeEngine()
 {
-    if (!m_engineOpen)
-        return;
-    m_engineOpen = false;
-    Playing = false;
     tmrCheckfMod->stop();
     tmrSpectrum->stop();
-    FSOUND_StopSound(FSOUND_ALL);
-    processEventsTimes(4);
-    FSOUND_Close();
-    processEventsTimes(4);
-    CurrentSample = 0;
-    CurrentChannel = 0;
-    CurrentFile.clear();
+    if (m_controller)
+        m_controller->closeEngine();
 }
 
 void EmbeddedPlayer::showPlaying(bool playing)
@@ -363,165 +352,66 @@ void EmbeddedPlayer::showPlaying(bool playing)
     m_main.menus().item(QStringLiteral("mnuPlay"))->setEnabled(!playing);
 }
 
-void EmbeddedPlayer::OpenInEmbedded()
+void EmbeddedPlayer::showNowPlaying(const PlayerController::NowPlaying &song)
 {
-    const WaitCursor wait;
-    const int row = m_main.selectedSongRow();
-    if (row < 0)
-        return;
-    SongTableModel &songs = m_main.songModel();
-    if (songs.text(row, SongCatalog::ColType).toLower() == QLatin1String("aac audio file")) {
-        if (m_main.menus().item(QStringLiteral("mnuUnsupportedFiles"))->isChecked())
-            m_main.handOverToExternalPlayer();
-        else
-            corvanel::dialogs().inform(QStringLiteral("AAC File Not Supported"),
-                                       QStringLiteral("This song is an AAC file which the embedded player is not "
-                                                      "capable of playing. Please try using the Default Player."));
-        return;
-    }
-    // A path the resolver refuses (it would leave the iPod) is an error of the start itself.
-    const QString file = nativeSongPath(m_main.library().iPodDrive, songs.text(row, SongCatalog::ColPath));
-    if (!file.isEmpty())
-        PlayFile(file);
-    showPlaying(true);
-    QCoreApplication::processEvents();
-    if (file.isEmpty()) {
-        startFailed();
-        return;
-    }
-    m_main.setNowPlayingLength(songs.text(row, SongCatalog::ColLengthMs));
-    m_main.lblTitle->setText(songs.text(row, SongCatalog::ColTitle));
-    m_main.lblArtist->setText(songs.text(row, SongCatalog::ColArtist));
-    m_main.lblAlbum->setText(songs.text(row, SongCatalog::ColAlbum));
-    m_main.menus()
-        .item(QStringLiteral("mnuNow"))
-        ->setText(m_main.lblArtist->text() + QStringLiteral(" - ") + m_main.lblTitle->text());
-    m_main.lblGenre->setText(songs.text(row, SongCatalog::ColGenre));
-    NowPlayingLength = songs.text(row, SongCatalog::ColLengthMs).toInt();
-    m_main.lblTime->setText(QStringLiteral("Length: ") + ConvertToTime(NowPlayingLength));
+    m_main.setNowPlayingLength(song.lengthMs);
+    m_main.lblTitle->setText(song.title);
+    m_main.lblArtist->setText(song.artist);
+    m_main.lblAlbum->setText(song.album);
+    m_main.menus().item(QStringLiteral("mnuNow"))->setText(song.artist + QStringLiteral(" - ") + song.title);
+    m_main.lblGenre->setText(song.genre);
+    m_main.lblTime->setText(QStringLiteral("Length: ") + ConvertToTime(song.lengthMs.toInt()));
     m_main.showNowPlaying(true);
 }
 
-void EmbeddedPlayer::startFailed()
+void EmbeddedPlayer::OpenInEmbedded()
 {
-    if (m_main.menus().item(QStringLiteral("mnuUnsupportedFiles"))->isChecked())
-        m_main.handOverToExternalPlayer();
-    else
-        corvanel::dialogs().inform(
-            QStringLiteral("Error in playing file"),
-            QStringLiteral(
-                "Could not play the file using the inbuilt Media Player... Please try using the Default Player"));
-    m_main.lblTitle->clear();
-    m_main.lblArtist->clear();
-    m_main.lblAlbum->clear();
-    m_main.lblGenre->clear();
+    m_controller->OpenInEmbedded();
 }
 
 void EmbeddedPlayer::PlayFile(const QString &File)
 {
-    const WaitCursor wait;
-    if (picPause->isVisible())
-        picPause_Click();
-    int32_t channel = CurrentChannel;
-    if (!CurrentFile.isEmpty() && File == CurrentFile) {
-        FSOUND_SetPaused(CurrentChannel, false);
-    } else {
-        FSOUND_Sample_Free(CurrentSample);
-        CurrentSample = 0;
-        CurrentChannel = 0;
-        CurrentFile.clear();
-        const QByteArray name = QFile::encodeName(File);
-        const int32_t sample = FSOUND_Sample_Load(FSOUND_FREE, name.constData(), kLoadMode, 0, 0);
-        if (sample == 0) {
-            corvanel::dialogs().message(
-                {QStringLiteral("Corvanel"),
-                 QStringLiteral("An error occured opening the sample!\r\n") + FModErrorText(FSOUND_GetError()),
-                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
-            Playing = false;
-            return;
-        }
-        channel = FSOUND_PlaySound(FSOUND_FREE, sample);
-        FSOUND_SetVolume(FSOUND_ALL, volume());
-        CurrentSample = sample;
-        CurrentFile = File;
-    }
-    CurrentChannel = channel;
-    if (channel == 0) {
-        corvanel::dialogs().message(
-            {QStringLiteral("Corvanel"),
-             QStringLiteral("An error occured playing the sample!\r\n") + FModErrorText(FSOUND_GetError()),
-             corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
-        return;
-    }
-    applyEQToChannel(channel);
+    m_controller->PlayFile(File);
 }
 
 void EmbeddedPlayer::picPlay_Click()
 {
-    Playing = true;
-    OpenInEmbedded();
+    m_controller->picPlay_Click();
 }
 
 void EmbeddedPlayer::picPause_Click()
 {
-    FSOUND_SetPaused(CurrentChannel, true);
-    showPlaying(false);
-}
-
-void EmbeddedPlayer::selectRow(int row)
-{
-    m_main.selectSongRow(row);
+    m_controller->picPause_Click();
 }
 
 void EmbeddedPlayer::picNext_Click()
 {
-    moveAndPlay(+1);
+    m_controller->picNext_Click();
 }
 
 void EmbeddedPlayer::picPrev_Click()
 {
-    moveAndPlay(-1);
-}
-
-void EmbeddedPlayer::moveAndPlay(int step)
-{
-    // The list's current order; no wrapping: past an end all sound stops and the selection stays.
-    const int count = m_main.songModel().rowCount();
-    const int row = m_main.selectedSongRow();
-    if (count == 0)
-        return;
-    if (row < 0) {
-        selectRow(0);
-    } else if (row + step < 0 || row + step >= count) {
-        FSOUND_StopSound(FSOUND_ALL);
-        Playing = false;
-        return;
-    } else {
-        selectRow(row + step);
-    }
-    OpenInEmbedded();
+    m_controller->picPrev_Click();
 }
 
 void EmbeddedPlayer::tmrCheckfMod_Timer()
 {
-    const int32_t v = clampVolume(FSOUND_GetVolume(0));
+    m_controller->tmrCheckfMod_Timer();
+}
+
+void EmbeddedPlayer::showVolume(int32_t v)
+{
     picVolume->setShapeWidth(static_cast<int>(v / 255.0 * picVolume->scaleWidth() + 1));
     picVolume->tag = QString::number(v);
     const int height = static_cast<int>(v / 255.0 * picSpecVolume->scaleHeight());
     picSpecVolume->setShapeTopHeight(picSpecVolume->scaleHeight() - height + 1, height);
+}
 
-    const unsigned p = CurrentChannel ? FSOUND_GetCurrentPosition(CurrentChannel) : 0;
-    const unsigned n = CurrentSample ? FSOUND_Sample_GetLength(CurrentSample) : 0;
-    const bool playing = CurrentChannel != 0 && FSOUND_IsPlaying(CurrentChannel) == 1;
-    if (playing && n > 0) {
-        const double fraction = static_cast<double>(p) / n;
-        PicPosition->setShapeWidth(static_cast<int>(fraction * PicPosition->scaleWidth()));
-        lblElapsed->setText(ConvertToTime(static_cast<int32_t>(std::lround(fraction * NowPlayingLength))));
-        ShowRemaining();
-    } else if (Playing && !QApplication::activeModalWidget()) {
-        // While a box waits for the user, continuous play waits too: no second box over the first.
-        picNext_Click();
-    }
+void EmbeddedPlayer::showPosition(double fraction, const QString &elapsed)
+{
+    PicPosition->setShapeWidth(static_cast<int>(fraction * PicPosition->scaleWidth()));
+    lblElapsed->setText(elapsed);
+    ShowRemaining();
 }
 
 void EmbeddedPlayer::ShowRemaining()
@@ -534,13 +424,10 @@ void EmbeddedPlayer::ShowRemaining()
 void EmbeddedPlayer::PicPosition_MouseDown(int x)
 {
     // After a failed load there is nothing to move.
-    if (CurrentChannel == 0 || CurrentSample == 0)
+    if (m_controller->CurrentChannel == 0 || m_controller->CurrentSample == 0)
         return;
     PicPosition->setShapeWidth(x);
-    const double fraction = PicPosition->scaleWidth() > 0 ? static_cast<double>(x) / PicPosition->scaleWidth() : 0;
-    FSOUND_SetCurrentPosition(
-        CurrentChannel,
-        static_cast<unsigned>(std::lround(std::clamp(fraction, 0.0, 1.0) * FSOUND_Sample_GetLength(CurrentSample))));
+    m_controller->seekTo(PicPosition->scaleWidth() > 0 ? static_cast<double>(x) / PicPosition->scaleWidth() : 0);
 }
 
 void EmbeddedPlayer::picVolume_MouseDown(int x)
@@ -548,7 +435,7 @@ void EmbeddedPlayer::picVolume_MouseDown(int x)
     picVolume->setShapeWidth(x + 1);
     const int32_t v = clampVolume(std::floor(static_cast<double>(x + 1) / picVolume->scaleWidth() * 255));
     picVolume->tag = QString::number(v);
-    FSOUND_SetVolume(FSOUND_ALL, v);
+    m_controller->setVolume(v);
 }
 
 void EmbeddedPlayer::picSpecVolume_MouseDown(int y)
@@ -561,7 +448,7 @@ void EmbeddedPlayer::picSpecVolume_MouseDown(int y)
     picSpecVolume->setShapeTopHeight(top, height);
     const int32_t v = clampVolume(std::floor(static_cast<double>(height) / scale * 255));
     picVolume->tag = QString::number(v);
-    FSOUND_SetVolume(FSOUND_ALL, v);
+    m_controller->setVolume(v);
 }
 
 int32_t EmbeddedPlayer::volume() const
@@ -573,7 +460,7 @@ void EmbeddedPlayer::setVolume(int32_t volume)
 {
     const int32_t v = clampVolume(volume);
     picVolume->tag = QString::number(v);
-    FSOUND_SetVolume(FSOUND_ALL, v);
+    m_controller->setVolume(v);
     picVolume->setShapeWidth(static_cast<int>(v / 255.0 * picVolume->scaleWidth() + 1));
 }
 
@@ -599,7 +486,7 @@ void EmbeddedPlayer::mnuSpectrum_Click()
 
 void EmbeddedPlayer::tmrSpectrum_Timer()
 {
-    if (!Playing || !m_main.menus().item(QStringLiteral("mnuSpectrum"))->isChecked())
+    if (!m_controller->Playing || !m_main.menus().item(QStringLiteral("mnuSpectrum"))->isChecked())
         return;
     if (m_main.isMinimized())
         return;

@@ -1,6 +1,8 @@
 #pragma once
 // The embedded player of the main window: the transport, the position and volume bars,
 // the time labels and the spectrum analyser, over the sound engine.
+#include "PlayerController.h"
+
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -108,11 +110,8 @@ public:
     void setVolume(int32_t volume);
     void setSpectrumColor(uint32_t value);
 
-    QString CurrentFile;
-    int32_t CurrentSample = 0;
-    int32_t CurrentChannel = 0;
-    bool Playing = false;
-    int32_t NowPlayingLength = 0;
+    // The player's rules and state (the song, continuous play, the engine's handles).
+    PlayerController &controller() { return *m_controller; }
 
     TransportButton *picPlay = nullptr;
     TransportButton *picPause = nullptr;
@@ -129,14 +128,13 @@ public:
     QTimer *tmrSpectrum = nullptr;
 
 private:
+    void connectController();
     void showPlaying(bool playing);
-    void startFailed();
-    // Next (+1) and Previous (-1): the neighbouring row plays.
-    void moveAndPlay(int step);
-    void selectRow(int row);
+    void showNowPlaying(const PlayerController::NowPlaying &song);
+    void showPosition(double fraction, const QString &elapsed);
+    void showVolume(int32_t volume);
     void jumpWindow(float rise);
 
     frmMain &m_main;
-    bool m_engineOpen = false;
-    bool m_loadFailed = false;
+    PlayerController *m_controller = nullptr;
 };

@@ -141,8 +141,8 @@ TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
 {
     selectRow(0);
     player->picPlay_Click();
-    ASSERT_NE(player->CurrentChannel, 0) << dialogs.count();
-    EXPECT_TRUE(player->Playing);
+    ASSERT_NE(player->controller().CurrentChannel, 0) << dialogs.count();
+    EXPECT_TRUE(player->controller().Playing);
     EXPECT_TRUE(player->picPause->isVisibleTo(window.get()));
     EXPECT_FALSE(player->picPlay->isVisibleTo(window.get()));
     EXPECT_EQ(window->lblTitle->text(), "One");
@@ -153,8 +153,8 @@ TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
     EXPECT_FALSE(window->menus().item("mnuPlay")->isEnabled());
     EXPECT_TRUE(window->menus().item("mnuPause")->isEnabled());
 
-    const int channel = player->CurrentChannel;
-    const int sample = player->CurrentSample;
+    const int channel = player->controller().CurrentChannel;
+    const int sample = player->controller().CurrentSample;
     player->picPause_Click();
     EXPECT_EQ(FSOUND_IsPlaying(channel), 1) << "a paused channel still counts as playing";
     EXPECT_TRUE(player->picPlay->isVisibleTo(window.get()));
@@ -163,15 +163,15 @@ TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
     EXPECT_EQ(FSOUND_GetCurrentPosition(channel), paused);
 
     player->picPlay_Click(); // the same row: resumed, not restarted
-    EXPECT_EQ(player->CurrentSample, sample);
-    EXPECT_EQ(player->CurrentChannel, channel);
+    EXPECT_EQ(player->controller().CurrentSample, sample);
+    EXPECT_EQ(player->controller().CurrentChannel, channel);
     EXPECT_GE(FSOUND_GetCurrentPosition(channel), paused);
 
     // Another row while paused starts it from its beginning.
     player->picPause_Click();
     selectRow(1);
     player->picPlay_Click();
-    EXPECT_NE(player->CurrentSample, sample);
+    EXPECT_NE(player->controller().CurrentSample, sample);
     EXPECT_EQ(window->lblTitle->text(), "Two");
 }
 
@@ -181,7 +181,7 @@ TEST_F(PlayerTest, ContinuousPlayWalksDownTheList)
     player->picPlay_Click();
     ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Three"; })) << "the next row follows";
     // Four is an AAC file: refused; then the missing file fails to load, which ends continuous play.
-    ASSERT_TRUE(playUntil([&] { return !player->Playing; }));
+    ASSERT_TRUE(playUntil([&] { return !player->controller().Playing; }));
     ASSERT_EQ(dialogs.count(), 2u);
     EXPECT_EQ(dialogs.calls[0].title, "AAC File Not Supported");
     EXPECT_EQ(dialogs.calls[1].text, "An error occured opening the sample!\r\nFile not found");
@@ -198,7 +198,7 @@ TEST_F(PlayerTest, NextAndPreviousAtTheEndsStopInsteadOfWrapping)
 
     selectRow(0);
     player->picPrev_Click();
-    EXPECT_FALSE(player->Playing);
+    EXPECT_FALSE(player->controller().Playing);
     EXPECT_EQ(window->selectedSongRow(), 0) << "the selection stays";
 
     // With nothing selected, Next starts from the first row.
@@ -208,10 +208,10 @@ TEST_F(PlayerTest, NextAndPreviousAtTheEndsStopInsteadOfWrapping)
     EXPECT_EQ(window->lblTitle->text(), "One");
 
     selectRow(window->songModel().rowCount() - 1);
-    player->Playing = true;
+    player->controller().Playing = true;
     player->picNext_Click();
-    EXPECT_FALSE(player->Playing);
-    EXPECT_EQ(FSOUND_IsPlaying(player->CurrentChannel), 0);
+    EXPECT_FALSE(player->controller().Playing);
+    EXPECT_EQ(FSOUND_IsPlaying(player->controller().CurrentChannel), 0);
 }
 
 TEST_F(PlayerTest, AacRuleBothWays)
@@ -222,7 +222,7 @@ TEST_F(PlayerTest, AacRuleBothWays)
     EXPECT_EQ(dialogs.last().title, "AAC File Not Supported");
     EXPECT_EQ(dialogs.last().text, "This song is an AAC file which the embedded player is not capable of playing. "
                                    "Please try using the Default Player.");
-    EXPECT_EQ(player->CurrentChannel, 0);
+    EXPECT_EQ(player->controller().CurrentChannel, 0);
 
     corvanel::RecordingShell shell;
     corvanel::ScopedShell scoped(shell);
@@ -236,12 +236,12 @@ TEST_F(PlayerTest, AacRuleBothWays)
 TEST_F(PlayerTest, FailedLoadTellsTheUserAndLeavesNothingToSeek)
 {
     selectRow(4);
-    player->Playing = true;
+    player->controller().Playing = true;
     player->OpenInEmbedded();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().text, "An error occured opening the sample!\r\nFile not found");
-    EXPECT_FALSE(player->Playing);
-    EXPECT_EQ(player->CurrentChannel, 0);
+    EXPECT_FALSE(player->controller().Playing);
+    EXPECT_EQ(player->controller().CurrentChannel, 0);
     player->PicPosition_MouseDown(10); // nothing to move
     EXPECT_EQ(player->PicPosition->shapeWidth(), 0);
 }
@@ -290,8 +290,8 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
 
     // The song ends: the old song's effect is forgotten, a slider press keeps its gain for the
     // next song and shows nothing.
-    player->Playing = false; // no continuous play: the song just ends
-    ASSERT_TRUE(playUntil([&] { return FSOUND_IsPlaying(player->CurrentChannel) != 1; }));
+    player->controller().Playing = false; // no continuous play: the song just ends
+    ASSERT_TRUE(playUntil([&] { return FSOUND_IsPlaying(player->controller().CurrentChannel) != 1; }));
     eq.picBass_MouseMove(199);
     EXPECT_EQ(EQEffect, 0);
     EXPECT_FLOAT_EQ(BassGain, 5.0f);
@@ -311,7 +311,7 @@ TEST_F(PlayerTest, APathOutsideTheIpodIsAStartError)
     EXPECT_EQ(dialogs.last().title, "Error in playing file");
     EXPECT_EQ(dialogs.last().text,
               "Could not play the file using the inbuilt Media Player... Please try using the Default Player");
-    EXPECT_EQ(player->CurrentChannel, 0);
+    EXPECT_EQ(player->controller().CurrentChannel, 0);
     EXPECT_EQ(window->lblTitle->text(), "");
     EXPECT_EQ(window->lblArtist->text(), "");
 
@@ -347,7 +347,7 @@ TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
     }
     EXPECT_EQ(window->lblTitle->text(), "Three");
     box.close();
-    ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->Playing; }, 2));
+    ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->controller().Playing; }, 2));
 }
 
 TEST(PlayerTexts, RemainingTimeBorrowsAMinute)

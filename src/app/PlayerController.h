@@ -1,0 +1,82 @@
+#pragma once
+// The embedded player's rules, without widgets: the song that plays, continuous play, Next
+// and Previous, the position and the volume over the sound engine. The player's controls
+// forward to it and show what it emits.
+#include "MusicLibrary.h"
+#include "SongTableModel.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class PlayerController : public QObject
+{
+    Q_OBJECT
+public:
+    // What the controller asks of its window.
+    struct Hooks
+    {
+        std::function<int()> selectedRow;       // the song list's selected row, -1 for none
+        std::function<bool()> forceUnsupported; // "Force Unsupported to External Player" is checked
+        std::function<bool()> boxOpen;          // a box waits for the user
+    };
+    struct NowPlaying
+    {
+        QString title, artist, album, genre;
+        QString lengthMs; // the song's length in milliseconds, as the song list holds it
+    };
+
+    PlayerController(const MusicLibrary &library, const SongTableModel &songs, Hooks hooks, QObject *parent = nullptr);
+    ~PlayerController() override;
+
+    // Starts the engine; false (after telling the user) when no sound device opens.
+    bool InitSoundEngine(const std::function<void(const QString &)> &status = {});
+    void closeEngine();
+    bool engineOpen() const { return m_engineOpen; }
+
+    void OpenInEmbedded();
+    void PlayFile(const QString &File);
+    void picPlay_Click();
+    void picPause_Click();
+    void picNext_Click();
+    void picPrev_Click();
+    // The 200 ms tick: the volume and position, and the next song when one has ended.
+    void tmrCheckfMod_Timer();
+    // Moves the playing song to this part of its length (0..1); false when nothing is loaded.
+    bool seekTo(double fraction);
+
+    int32_t volume() const { return m_volume; }
+    void setVolume(int32_t volume);
+
+    QString CurrentFile;
+    int32_t CurrentSample = 0;
+    int32_t CurrentChannel = 0;
+    bool Playing = false; // continuous play
+    int32_t NowPlayingLength = 0;
+
+signals:
+    // Pause shows instead of Play (and the tray's items follow).
+    void playingShown(bool playing);
+    void nowPlaying(const PlayerController::NowPlaying &song);
+    // The start failed: the now-playing texts are emptied.
+    void nowPlayingCleared();
+    void positionChanged(double fraction, const QString &elapsed);
+    void volumeChanged(int32_t volume);
+    // The song list should select this row (Next, Previous).
+    void rowRequested(int row);
+    // The selected song goes to the external player.
+    void externalRequested();
+
+private:
+    void showPlaying(bool playing);
+    void startFailed();
+    void moveAndPlay(int step);
+
+    const MusicLibrary &m_library;
+    const SongTableModel &m_songs;
+    Hooks m_hooks;
+    bool m_engineOpen = false;
+    bool m_pauseShown = false;
+    int32_t m_volume = 200;
+};
