@@ -80,3 +80,5 @@ private:
     bool m_pauseShown = false;
     int32_t m_volume = 200;
 };
+
+Q_DECLARE_METATYPE(PlayerController::NowPlaying)
