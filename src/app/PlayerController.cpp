@@ -196,6 +196,7 @@ void PlayerController::moveAndPlay(int step)
     } else if (row + step < 0 || row + step >= count) {
         FSOUND_StopSound(FSOUND_ALL);
         Playing = false;
+        emit stopped();
         return;
     } else {
         emit rowRequested(row + step);

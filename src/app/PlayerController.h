@@ -67,6 +67,8 @@ signals:
     void rowRequested(int row);
     // The selected song goes to the external player.
     void externalRequested();
+    // All sound stopped at an end of the list; continuous play is off.
+    void stopped();
 
 private:
     void showPlaying(bool playing);

@@ -37,6 +37,7 @@ TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
     QObject::connect(&player, &PlayerController::rowRequested, [&](int row) { selected = row; });
     QSignalSpy titles(&player, &PlayerController::nowPlaying);
     QSignalSpy shown(&player, &PlayerController::playingShown);
+    QSignalSpy stopped(&player, &PlayerController::stopped);
 
     ASSERT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
     ASSERT_TRUE(player.InitSoundEngine());
@@ -50,6 +51,7 @@ TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
         player.tmrCheckfMod_Timer();
     }
     EXPECT_FALSE(player.Playing) << "continuous play ends after the last row";
+    EXPECT_EQ(stopped.count(), 1);
     ASSERT_EQ(titles.count(), 2);
     EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "Two");
     EXPECT_EQ(selected, 1) << "the selection stays on the last row";
