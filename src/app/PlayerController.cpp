@@ -39,12 +39,11 @@ PlayerController::PlayerController(const MusicLibrary &library, const SongTableM
                                    QObject *parent)
     : QObject(parent), m_library(library), m_songs(songs), m_hooks(std::move(hooks))
 {
-    EQChannel = [this] { return CurrentChannel; };
+    m_equaliser.EQChannel = [this] { return CurrentChannel; };
 }
 
 PlayerController::~PlayerController()
 {
-    EQChannel = nullptr;
     closeEngine();
 }
 
@@ -159,7 +158,7 @@ void PlayerController::PlayFile(const QString &File)
         engineFailure(QStringLiteral("An error occured playing the sample!\r\n"));
         return;
     }
-    applyEQToChannel(channel);
+    m_equaliser.applyEQToChannel(channel);
 }
 
 void PlayerController::picPlay_Click()

@@ -4,6 +4,7 @@
 // forward to it and show what it emits.
 #include "MusicLibrary.h"
 #include "SongTableModel.h"
+#include "mdlEQ.h"
 
 #include <QObject>
 #include <QString>
@@ -49,6 +50,9 @@ public:
     int32_t volume() const { return m_volume; }
     void setVolume(int32_t volume);
 
+    // The equaliser follows the playing channel.
+    Equaliser &equaliser() { return m_equaliser; }
+
     QString CurrentFile;
     int32_t CurrentSample = 0;
     int32_t CurrentChannel = 0;
@@ -78,6 +82,7 @@ private:
     const MusicLibrary &m_library;
     const SongTableModel &m_songs;
     Hooks m_hooks;
+    Equaliser m_equaliser;
     bool m_engineOpen = false;
     bool m_pauseShown = false;
     int32_t m_volume = 200;

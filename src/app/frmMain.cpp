@@ -518,7 +518,7 @@ void frmMain::jumpBy(int offset)
 void frmMain::cmdEQ_Click()
 {
     if (!m_eq) {
-        m_eq = new frmEQ(this);
+        m_eq = new frmEQ(m_player->controller().equaliser(), this);
         m_eq->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_eq->show();

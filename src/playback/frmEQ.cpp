@@ -52,7 +52,7 @@ void BassSlider::mouseMoveEvent(QMouseEvent *event)
         emit moved(qRound(event->position().x()));
 }
 
-frmEQ::frmEQ(QWidget *parent) : QWidget(parent, Qt::Tool)
+frmEQ::frmEQ(Equaliser &equaliser, QWidget *parent) : QWidget(parent, Qt::Tool), m_equaliser(equaliser)
 {
     setObjectName(QStringLiteral("frmEQ"));
     setWindowTitle(QStringLiteral("EQ"));
@@ -65,7 +65,7 @@ frmEQ::frmEQ(QWidget *parent) : QWidget(parent, Qt::Tool)
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("Bass"), this));
     picBass = new BassSlider(this);
-    picBass->setShpBassWidth(widthForGain(BassGain));
+    picBass->setShpBassWidth(widthForGain(m_equaliser.BassGain));
     row->addWidget(picBass);
     layout->addLayout(row);
     Command1 = new QPushButton(QStringLiteral("Command1"), this);
@@ -77,15 +77,15 @@ frmEQ::frmEQ(QWidget *parent) : QWidget(parent, Qt::Tool)
 
 void frmEQ::Command1_Click()
 {
-    EQEffect = FSOUND_FX_Enable(EQChannel ? EQChannel() : 0, FSOUND_FX_PARAMEQ);
-    corvanel::dialogs().message({QStringLiteral("Corvanel"), QString::number(EQEffect), corvanel::MessageIcon::None,
-                                 corvanel::MessageButtons::Ok});
+    const int32_t id = m_equaliser.enableOnChannel();
+    corvanel::dialogs().message(
+        {QStringLiteral("Corvanel"), QString::number(id), corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
 }
 
 void frmEQ::picBass_MouseMove(int x)
 {
     picBass->setShpBassWidth(x + 1);
     const float gain = gainForWidth(x + 1);
-    BassGain = gain;
-    SetEQ(4000.0f, 12.0f, gain);
+    m_equaliser.BassGain = gain;
+    m_equaliser.SetEQ(4000.0f, 12.0f, gain);
 }

@@ -2,6 +2,7 @@
 // The equaliser window: one "Bass" slider on the playing song.
 #include <QWidget>
 
+class Equaliser;
 class QLabel;
 class QPushButton;
 
@@ -31,7 +32,8 @@ class frmEQ : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmEQ(QWidget *parent = nullptr);
+    // The window drives the player's equaliser.
+    explicit frmEQ(Equaliser &equaliser, QWidget *parent = nullptr);
 
     void Command1_Click();
     // A press or a drag at x on the slider: sets the width and the gain, then the band.
@@ -39,4 +41,7 @@ public:
 
     BassSlider *picBass = nullptr;
     QPushButton *Command1 = nullptr;
+
+private:
+    Equaliser &m_equaliser;
 };

@@ -10,7 +10,7 @@ constexpr float kCentre = 4000.0f;
 constexpr float kBandwidth = 12.0f;
 } // namespace
 
-bool SetEQ(float Center, float Bandwidth, float Gain)
+bool Equaliser::SetEQ(float Center, float Bandwidth, float Gain)
 {
     const int32_t channel = EQChannel ? EQChannel() : 0;
     // Nothing plays (no song yet, it has ended, or its load failed): the handle of the old
@@ -29,7 +29,7 @@ bool SetEQ(float Center, float Bandwidth, float Gain)
     return true;
 }
 
-void applyEQToChannel(int32_t channel)
+void Equaliser::applyEQToChannel(int32_t channel)
 {
     EQEffect = 0;
     if (channel == 0 || BassGain == 0.0f)
@@ -38,6 +38,12 @@ void applyEQToChannel(int32_t channel)
     EQEffect = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
     if (EQEffect > 0)
         FSOUND_FX_SetParamEQ(EQEffect, kCentre, kBandwidth, BassGain);
+}
+
+int32_t Equaliser::enableOnChannel()
+{
+    EQEffect = FSOUND_FX_Enable(EQChannel ? EQChannel() : 0, FSOUND_FX_PARAMEQ);
+    return EQEffect;
 }
 
 float gainForWidth(int width)

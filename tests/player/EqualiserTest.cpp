@@ -15,19 +15,17 @@ TEST(Equaliser, SliderGeometryAndReopenState)
 
     corvanel::RecordingDialogs dialogs;
     corvanel::ScopedDialogs scoped(dialogs);
-    BassGain = 0;
-    EQEffect = 0;
+    Equaliser equaliser;
     {
-        frmEQ eq;
+        frmEQ eq(equaliser);
         EXPECT_EQ(eq.picBass->shpBassWidth(), 150);
         eq.picBass_MouseMove(149); // width 150: exactly 0 dB
-        EXPECT_FLOAT_EQ(BassGain, 0.0f);
+        EXPECT_FLOAT_EQ(equaliser.BassGain, 0.0f);
         eq.picBass_MouseMove(219);
-        EXPECT_FLOAT_EQ(BassGain, 7.0f);
+        EXPECT_FLOAT_EQ(equaliser.BassGain, 7.0f);
     }
-    frmEQ again;
+    frmEQ again(equaliser);
     EXPECT_EQ(again.picBass->shpBassWidth(), 220) << "the slider is where it was left";
     // Nothing plays: the gain is kept for the next song and no box appears.
     EXPECT_EQ(dialogs.count(), 0u);
-    BassGain = 0;
 }

@@ -84,7 +84,6 @@ protected:
     {
         corvanel::setDialogs(&dialogs);
         FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
-        BassGain = 0;
         library =
             buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000},
                           {2, "Two", "Ana", "First", "Pop", 2, 2000},
@@ -104,7 +103,6 @@ protected:
     {
         window.reset();
         FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
-        BassGain = 0;
         corvanel::setDialogs(nullptr);
     }
 
@@ -272,7 +270,7 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
     ASSERT_GT(flat, 0.05);
     player->picPause_Click();
     selectRow(5);
-    BassGain = 10;
+    player->controller().equaliser().BassGain = 10;
     player->picPlay_Click(); // resumed: the gain reaches the channel
     const double boosted = level();
     EXPECT_NEAR(20 * std::log10(boosted / flat), 10.0, 0.5);
@@ -282,7 +280,7 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
     }
     window->lstSong_DblClick(); // a double click on the playing row resumes it too
     EXPECT_NEAR(20 * std::log10(level() / flat), 10.0, 0.5) << "never a second filter";
-    frmEQ eq;
+    frmEQ eq(player->controller().equaliser());
     eq.picBass_MouseMove(149); // back to 0 dB
     EXPECT_NEAR(20 * std::log10(level() / flat), 0.0, 0.2);
     eq.picBass_MouseMove(249); // +10 dB
@@ -293,8 +291,8 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
     player->controller().Playing = false; // no continuous play: the song just ends
     ASSERT_TRUE(playUntil([&] { return FSOUND_IsPlaying(player->controller().CurrentChannel) != 1; }));
     eq.picBass_MouseMove(199);
-    EXPECT_EQ(EQEffect, 0);
-    EXPECT_FLOAT_EQ(BassGain, 5.0f);
+    EXPECT_EQ(player->controller().equaliser().EQEffect, 0);
+    EXPECT_FLOAT_EQ(player->controller().equaliser().BassGain, 5.0f);
     EXPECT_EQ(dialogs.count(), 0u);
     selectRow(7);
     player->picPlay_Click();
