@@ -14,16 +14,7 @@ public:
     MessageResult message(const Message &message) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(message.title), qPrintable(message.text));
-        switch (message.buttons) {
-        case MessageButtons::Ok:
-            return MessageResult::Ok;
-        case MessageButtons::YesNo:
-            return MessageResult::No;
-        case MessageButtons::OkCancel:
-        case MessageButtons::YesNoCancel:
-            return MessageResult::Cancel;
-        }
-        return MessageResult::Cancel;
+        return cancellingAnswer(message.buttons);
     }
     std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
     std::optional<QColor> chooseColor(const QColor &) override { return std::nullopt; }
@@ -43,6 +34,20 @@ static ServiceSlot<Dialogs> &slot()
 {
     static ServiceSlot<Dialogs> instance(&builtInDialogs);
     return instance;
+}
+
+MessageResult cancellingAnswer(MessageButtons buttons)
+{
+    switch (buttons) {
+    case MessageButtons::Ok:
+        return MessageResult::Ok;
+    case MessageButtons::YesNo:
+        return MessageResult::No;
+    case MessageButtons::OkCancel:
+    case MessageButtons::YesNoCancel:
+        break;
+    }
+    return MessageResult::Cancel;
 }
 
 Dialogs &dialogs()

@@ -16,6 +16,9 @@ enum class MessageButtons { Ok, YesNo, OkCancel, YesNoCancel };
 
 enum class MessageResult { Ok, Cancel, Yes, No };
 
+// The answer of a box closed without a choice: Ok, No or Cancel.
+MessageResult cancellingAnswer(MessageButtons buttons);
+
 struct Message
 {
     QString title;

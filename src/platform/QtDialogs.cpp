@@ -207,18 +207,8 @@ MessageResult QtDialogs::resultFromExec(int execResult, MessageButtons buttons)
     case QMessageBox::No:
         return MessageResult::No;
     default:
-        break;
+        return cancellingAnswer(buttons);
     }
-    switch (buttons) {
-    case MessageButtons::Ok:
-        return MessageResult::Ok;
-    case MessageButtons::YesNo:
-        return MessageResult::No;
-    case MessageButtons::OkCancel:
-    case MessageButtons::YesNoCancel:
-        break;
-    }
-    return MessageResult::Cancel;
 }
 
 QWidget *QtDialogs::owner()

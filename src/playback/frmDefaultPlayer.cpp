@@ -180,11 +180,7 @@ QStringList frmDefaultPlayer::players() const
 void frmDefaultPlayer::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    // The main window's tiled background and rounded border.
-    if (m_tile.isNull() || m_tile.devicePixelRatio() != devicePixelRatioF())
-        m_tile = frmBack(devicePixelRatioF()).backgroundTile();
-    PaintBack(painter, rect(), m_tile);
-    paintOuterBorder(painter, QRectF(rect()));
+    paintSkinnedBackground(painter, *this, m_tile);
 }
 
 void frmDefaultPlayer::resizeEvent(QResizeEvent *event)

@@ -525,3 +525,12 @@ void BackdropCache::paint(QPainter &painter, const QRect &exposed, const QSize &
     const QRectF source(QPointF(exposed.topLeft()) * ratio, QSizeF(exposed.size()) * ratio);
     painter.drawPixmap(QRectF(exposed), whole, source);
 }
+
+void paintSkinnedBackground(QPainter &painter, const QWidget &window, QPixmap &tile)
+{
+    const qreal ratio = window.devicePixelRatioF();
+    if (tile.isNull() || tile.devicePixelRatio() != ratio)
+        tile = frmBack(ratio).backgroundTile();
+    PaintBack(painter, window.rect(), tile);
+    paintOuterBorder(painter, QRectF(window.rect()));
+}

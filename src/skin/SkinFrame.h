@@ -169,3 +169,7 @@ private:
     QPixmap m_picture;
     QPixmap m_tile;
 };
+
+// The main window's tiled background and rounded border over a whole small window; `tile`
+// keeps the tile made for the window's scale factor between paints.
+void paintSkinnedBackground(QPainter &painter, const QWidget &window, QPixmap &tile);

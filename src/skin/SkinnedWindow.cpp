@@ -51,11 +51,7 @@ void SkinnedWindow::PaintBack()
 void SkinnedWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const qreal ratio = devicePixelRatioF();
-    if (m_tile.isNull() || m_tile.devicePixelRatio() != ratio)
-        m_tile = frmBack(ratio).backgroundTile();
-    ::PaintBack(painter, rect(), m_tile);
-    paintOuterBorder(painter, QRectF(rect()));
+    paintSkinnedBackground(painter, *this, m_tile);
 }
 
 void SkinnedWindow::resizeEvent(QResizeEvent *event)
