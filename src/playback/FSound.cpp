@@ -2,6 +2,7 @@
 
 #include "AudioAnalyser.h"
 #include "AudioChannel.h"
+#include "AudioDisposer.h"
 
 #include <SDL.h>
 extern "C" {
@@ -31,53 +32,6 @@ constexpr int kFftUnit = 1;
 constexpr std::chrono::milliseconds kClosePatience{2000};
 // Offline rendering waits at most this long for a decoder before it renders what there is.
 constexpr std::chrono::milliseconds kOfflineWait{10000};
-
-// Stopped channels and freed samples end their threads here, off the caller's thread: a decoder
-// stuck in a read of a vanished device must never hold up the window. Their flags are set
-// before they arrive, so on a healthy disk they are gone within a read.
-class Disposer
-{
-public:
-    void later(std::vector<std::shared_ptr<AudioChannel>> channels, std::shared_ptr<AudioSample> sample = nullptr)
-    {
-        for (auto &c : channels)
-            c->abort();
-        if (sample)
-            sample->abort();
-        if (channels.empty() && !sample)
-            return;
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_pending;
-        }
-        std::thread([this, channels = std::move(channels), sample = std::move(sample)]() mutable {
-            channels.clear();
-            sample.reset();
-            std::lock_guard lock(m_mutex);
-            --m_pending;
-            m_done.notify_all();
-        }).detach();
-    }
-
-    // Waits until everything handed over is gone, at most `patience`.
-    void drain(std::chrono::milliseconds patience)
-    {
-        std::unique_lock lock(m_mutex);
-        m_done.wait_for(lock, patience, [this] { return m_pending == 0; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    int m_pending = 0;
-};
-
-// Lives as long as the process: a disposal thread may still run while statics are destroyed.
-Disposer &disposer()
-{
-    static auto *instance = new Disposer;
-    return *instance;
-}
 
 struct Slot
 {
