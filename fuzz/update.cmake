@@ -1,8 +1,9 @@
 # The download client's response reading, the SOCKS reply handling and the update listing.
 # Built from the client's own sources: they need nothing but Qt Core and Network.
+file(GLOB fuzz_client_sources ${PROJECT_SOURCE_DIR}/src/update/DataConnection*.cpp)
 foreach(target fuzz_http fuzz_socks fuzz_listing)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp
-    ${PROJECT_SOURCE_DIR}/src/update/DataConnection.cpp ${PROJECT_SOURCE_DIR}/src/update/DataConnection.h
+    ${fuzz_client_sources} ${PROJECT_SOURCE_DIR}/src/update/DataConnection.h
     ${PROJECT_SOURCE_DIR}/src/update/UpdateListing.cpp ${PROJECT_SOURCE_DIR}/src/update/UpdateListing.h)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/update)
   target_link_libraries(${target} PRIVATE Qt6::Core Qt6::Network)
