@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace corvanel::update;
+
 namespace {
 
 constexpr qint64 kFileBytes = 256LL * 1024 * 1024;
@@ -114,7 +116,7 @@ struct Outcome
     int reallocations = 0;
 };
 
-Outcome download(int type, const QString &address, const QString &target)
+Outcome download(BodyTarget type, const QString &address, const QString &target)
 {
     DataConnection connection;
     connection.setDownloadType(type);
@@ -176,7 +178,7 @@ void BM_DownloadVsCurl(benchmark::State &state)
     qint64 growth = 0;
     for (auto _ : state) {
         const double curl = curlSeconds(server.address("big.bin"), theirs);
-        const Outcome outcome = download(0, server.address("big.bin"), ours);
+        const Outcome outcome = download(BodyTarget::File, server.address("big.bin"), ours);
         if (!outcome.ok || curl < 0) {
             state.SkipWithError("a download failed");
             return;
@@ -207,7 +209,7 @@ void BM_MemoryBufferDownload(benchmark::State &state)
     }
     int reallocations = 0;
     for (auto _ : state) {
-        const Outcome outcome = download(1, server.address("memory.bin"), QString());
+        const Outcome outcome = download(BodyTarget::Memory, server.address("memory.bin"), QString());
         if (!outcome.ok) {
             state.SkipWithError("the download failed");
             return;

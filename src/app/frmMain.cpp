@@ -536,7 +536,7 @@ void frmMain::Shutdown()
     m_player->closeEngine();
     if (m_eq)
         m_eq->close();
-    if (frmUpdater *updater = corvanel::update::updateWindow())
+    if (corvanel::update::frmUpdater *updater = corvanel::update::updateWindow())
         updater->close();
     m_menus.reset();
     if (m_tray) {

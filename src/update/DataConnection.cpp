@@ -15,65 +15,16 @@
 
 #include <unistd.h>
 
+namespace corvanel::update {
 namespace {
-
-// A header that never ends would otherwise grow without bound.
-constexpr qsizetype kMaxHeaderBytes = 1 << 20;
 constexpr qint64 kSocketBufferBytes = 1 << 20;
-
-bool hasControlCharacters(const QString &text)
-{
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
-}
-
 } // namespace
-
-QString PopLine(QString &text)
-{
-    const qsizetype at = text.indexOf(QLatin1String("\r\n"));
-    if (at < 0) {
-        QString line = text;
-        text.clear();
-        return line;
-    }
-    QString line = text.left(at);
-    text.remove(0, at + 2);
-    return line;
-}
 
 bool StartWinsock(QString *description)
 {
     if (description)
         *description = QStringLiteral("Qt Network");
     return true;
-}
-
-std::optional<HttpAddress> parseHttpAddress(const QString &address)
-{
-    if (hasControlCharacters(address))
-        return std::nullopt;
-    const QString work = address.toLower() + QLatin1Char('/');
-    const qsizetype scheme = work.indexOf(QLatin1String("://"));
-    if (scheme < 0 || work.left(scheme) != QLatin1String("http"))
-        return std::nullopt;
-    const qsizetype hostStart = scheme + 3;
-    const qsizetype hostEnd = work.indexOf(QLatin1Char('/'), hostStart);
-    QString host = work.mid(hostStart, hostEnd - hostStart);
-    HttpAddress result;
-    const qsizetype colon = host.indexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        qint64 port = 0;
-        for (qsizetype i = colon + 1; i < host.size() && host[i].isDigit() && port <= 65535; ++i)
-            port = port * 10 + host[i].digitValue();
-        if (port < 1 || port > 65535)
-            return std::nullopt;
-        result.port = static_cast<int>(port);
-        host.truncate(colon);
-    }
-    if (host.isEmpty())
-        return std::nullopt;
-    result.host = host;
-    return result;
 }
 
 DataConnection::DataConnection(QObject *parent) : QObject(parent)
@@ -92,7 +43,7 @@ DataConnection::~DataConnection()
 
 qint64 DataConnection::ReceivedBytes() const
 {
-    return m_maxDownload >= 0 ? std::min(m_receivedBytes, m_maxDownload) : m_receivedBytes;
+    return m_protocol.receivedBytes();
 }
 
 qint64 DataConnection::RealReceivedBytes() const
@@ -109,7 +60,7 @@ void DataConnection::FetchURLString(const QString &sURL)
 {
     const std::optional<HttpAddress> address = parseHttpAddress(sURL);
     if (!address) {
-        emit DownloadFailed(FailBadAddress, m_id);
+        fail(DownloadFailure::BadAddress);
         return;
     }
     m_url = sURL;
@@ -120,30 +71,49 @@ void DataConnection::FetchURLString(const QString &sURL)
 
 void DataConnection::resetForFetch()
 {
+    ++m_fetchNumber;
     m_closed = false;
-    m_readingHeader = true;
-    m_headerText.clear();
-    m_handshakeBytes.clear();
-    m_handshakeDone = false;
-    m_receivedBytes = 0;
-    m_downloadLength = -1;
-    m_socks5Step = 0;
-    m_httpReply = 0;
     m_aborted = false;
     m_inCloseHandling = false;
-    m_replyFailed = false;
     ClearBuffer();
     if (m_resumeFrom <= 0)
         m_useResume = false;
 }
 
+DownloadRequest DataConnection::currentRequest() const
+{
+    DownloadRequest request;
+    request.url = m_url;
+    request.hostname = m_hostname;
+    request.port = m_port;
+    request.proxy = m_proxyType;
+    request.proxyUsername = m_proxyUsername;
+    request.proxyPassword = m_proxyPassword;
+    request.proxyUseRemoteDNS = m_proxyUseRemoteDNS;
+    request.proxyAuthentication = m_proxyAuthentication;
+    request.resolvedAddress = m_resolvedAddress;
+    request.useHttpAuthorization = m_useHttpAuthorization;
+    request.httpUser = m_httpUser;
+    request.httpPass = m_httpPass;
+    request.allowCache = m_allowCache;
+    request.useResume = m_useResume;
+    request.resumeFrom = m_resumeFrom;
+    request.maxDownload = m_maxDownload;
+    request.autoRedirect = m_autoRedirect;
+    return request;
+}
+
+QByteArray DataConnection::buildRequest() const
+{
+    DownloadProtocol protocol;
+    protocol.start(currentRequest());
+    return protocol.httpRequest();
+}
+
 void DataConnection::FetchURL()
 {
-    m_withoutSocket = false;
-    if (!m_redirecting) {
-        m_redirectCount = 0;
+    if (!m_redirecting)
         closeTargetFile();
-    }
     m_connectTimer.stop();
     m_stallTimer.stop();
     if (m_lookupId >= 0) {
@@ -151,18 +121,20 @@ void DataConnection::FetchURL()
         m_lookupId = -1;
     }
     resetForFetch();
-    if (m_downloadType == 0 && !m_redirecting) {
+    if (m_downloadType == BodyTarget::File && !m_redirecting) {
         if (m_useTempFile)
             m_filename = MakeTempFileName();
         if (!openTargetFile()) {
             m_phase = Phase::Closed;
             m_closed = true;
-            emit DownloadFailed(FailCreateFile, m_id);
+            fail(DownloadFailure::CreateFile);
             return;
         }
     }
     dropSocket();
     m_isConnected = false;
+    // A fetch that cannot start at once still reports the length and reply of this one.
+    m_protocol.start(currentRequest(), m_redirecting);
     startConnecting();
 }
 
@@ -179,7 +151,7 @@ void DataConnection::dropSocket()
 void DataConnection::startConnecting()
 {
     m_connectTimer.start(m_connectTimeoutMs);
-    const bool socksNeedsAddress = socksProxy() && !m_proxyUseRemoteDNS;
+    const bool socksNeedsAddress = currentRequest().socks() && !m_proxyUseRemoteDNS;
     if (socksNeedsAddress) {
         QHostAddress literal;
         if (literal.setAddress(m_hostname) && literal.protocol() == QAbstractSocket::IPv4Protocol) {
@@ -244,26 +216,12 @@ void DataConnection::onSocketConnected()
         if (!self || m_phase != Phase::Connected)
             return;
     }
-    onWritable();
-}
-
-void DataConnection::onWritable()
-{
-    if (socksProxy() && !m_handshakeDone)
-        sendSocksMessage();
-    else
-        sendHttpRequest();
+    handle(m_protocol.start(currentRequest(), m_redirecting));
 }
 
 bool DataConnection::sendBytes(const QByteArray &bytes)
 {
-    if (bytes.isEmpty())
-        return true;
-    if (m_withoutSocket) {
-        m_sentWithoutSocket += bytes;
-        return true;
-    }
-    return m_socket && m_socket->write(bytes) == bytes.size();
+    return bytes.isEmpty() || (m_socket && m_socket->write(bytes) == bytes.size());
 }
 
 void DataConnection::onSocketReadyRead()
@@ -287,44 +245,12 @@ void DataConnection::readResponse()
     }
 }
 
-void DataConnection::receive(const QByteArray &block)
-{
-    receiveBlock(block);
-}
-
 void DataConnection::receiveBlock(QByteArrayView block)
 {
     if (m_phase != Phase::Connected || block.isEmpty())
         return;
     m_stallTimer.start(m_stallTimeoutMs);
-    if (socksProxy() && !m_handshakeDone)
-        handleHandshakeBytes(block);
-    else
-        handleResponseBytes(block);
-}
-
-void DataConnection::handleResponseBytes(QByteArrayView bytes)
-{
-    if (!m_readingHeader) {
-        StoreData(bytes.data(), bytes.size());
-        return;
-    }
-    const qsizetype searchFrom = std::max<qsizetype>(0, m_headerText.size() - 3);
-    m_headerText.append(bytes);
-    const qsizetype end = m_headerText.indexOf("\r\n\r\n", searchFrom);
-    if (end < 0) {
-        if (m_headerText.size() > kMaxHeaderBytes)
-            failAndClose(FailBadReply);
-        return;
-    }
-    const QByteArray body = m_headerText.mid(end + 4);
-    m_headerText.truncate(end + 4);
-    m_readingHeader = false;
-    const QPointer<DataConnection> self(this);
-    ProcessHeader();
-    if (!self || m_redirecting || m_phase != Phase::Connected || body.isEmpty())
-        return;
-    StoreData(body.constData(), body.size());
+    handle(m_protocol.receive(block));
 }
 
 void DataConnection::closeHandling()
@@ -342,38 +268,35 @@ void DataConnection::closeHandling()
     m_inCloseHandling = false;
     if (m_redirecting || m_closed)
         return;
-    const bool fileWritten = closeTargetFile(!m_aborted && !m_replyFailed);
+    const DownloadProtocol::Outcome outcome = m_protocol.closeOutcome();
+    const bool fileWritten = closeTargetFile(!m_aborted && outcome != DownloadProtocol::Outcome::AlreadyReported);
     m_isConnected = false;
     m_closed = true;
     m_phase = Phase::Closed;
     m_connectTimer.stop();
     m_stallTimer.stop();
     dropSocket();
-    if (m_aborted) {
-        emit DownloadFailed(FailAborted, m_id);
-    } else if (socksProxy() && !m_handshakeDone) {
-        emit DownloadFailed(FailProxyRejected, m_id);
-    } else if (m_replyFailed) {
-        // The failure has been reported already.
-    } else if (!fileWritten) {
-        // The last bytes reach the file only now: a full disk must not pass for a whole file.
-        emit DownloadFailed(FailCreateFile, m_id);
-    } else if (m_readingHeader) {
-        emit DownloadFailed(FailClosedEarly, m_id);
-    } else if (m_downloadLength != -1 && m_downloadLength != ReceivedBytes() &&
-               (ReceivedBytes() < m_maxDownload || m_maxDownload < 0)) {
-        emit DownloadFailed(FailClosedEarly, m_id);
-    } else {
+    using Outcome = DownloadProtocol::Outcome;
+    if (m_aborted)
+        fail(DownloadFailure::Aborted);
+    else if (outcome == Outcome::ProxyRejected)
+        fail(DownloadFailure::ProxyRejected);
+    else if (outcome == Outcome::AlreadyReported)
+        return;
+    else if (!fileWritten) // The last bytes reach the file only now: a full disk is no whole file.
+        fail(DownloadFailure::CreateFile);
+    else if (outcome == Outcome::ClosedEarly)
+        fail(DownloadFailure::ClosedEarly);
+    else
         emit Disconnected(m_id);
-    }
 }
 
-void DataConnection::fail(int why)
+void DataConnection::fail(DownloadFailure why)
 {
-    emit DownloadFailed(why, m_id);
+    emit DownloadFailed(static_cast<int>(why), m_id);
 }
 
-void DataConnection::failAndClose(int why)
+void DataConnection::failAndClose(DownloadFailure why)
 {
     closeTargetFile();
     m_isConnected = false;
@@ -394,7 +317,7 @@ void DataConnection::Disconnect()
 {
     if (m_phase == Phase::Resolving || m_phase == Phase::Connecting) {
         m_aborted = true;
-        failAndClose(FailAborted);
+        failAndClose(DownloadFailure::Aborted);
         return;
     }
     if (m_phase != Phase::Connected)
@@ -431,7 +354,7 @@ void DataConnection::onSocketDisconnected()
 void DataConnection::onSocketError()
 {
     if (m_phase == Phase::Resolving || m_phase == Phase::Connecting) {
-        failAndClose(proxied() ? FailConnectProxy : FailConnectHost);
+        failAndClose(proxied() ? DownloadFailure::ConnectProxy : DownloadFailure::ConnectHost);
         return;
     }
     if (m_phase != Phase::Connected)
@@ -443,69 +366,19 @@ void DataConnection::onSocketError()
     // Anything else (a reset, a network failure) ends the transfer; keep what arrived first.
     readResponse();
     if (m_phase == Phase::Connected)
-        failAndClose(FailClosedEarly);
+        failAndClose(DownloadFailure::ClosedEarly);
 }
 
 void DataConnection::onConnectTimeout()
 {
     if (m_phase == Phase::Resolving || m_phase == Phase::Connecting)
-        failAndClose(proxied() ? FailConnectProxy : FailConnectHost);
+        failAndClose(proxied() ? DownloadFailure::ConnectProxy : DownloadFailure::ConnectHost);
 }
 
 void DataConnection::onStallTimeout()
 {
     if (m_phase == Phase::Connected)
-        failAndClose(FailClosedEarly);
-}
-
-void DataConnection::startWithoutSocket()
-{
-    abortSilently();
-    m_redirecting = false;
-    resetForFetch();
-    m_withoutSocket = true;
-    m_sentWithoutSocket.clear();
-    m_resolvedAddress = 0x7F000001u;
-    m_phase = Phase::Connected;
-    m_isConnected = true;
-    onWritable();
-}
-
-void DataConnection::remoteClosed()
-{
-    if (m_phase == Phase::Connected)
-        closeHandling();
-}
-
-QString DataConnection::FailureToString(int Why)
-{
-    switch (Why) {
-    case 0:
-        return QStringLiteral(
-            "The connection with the proxy or host has been closed, before downloading the entire file.");
-    case 1:
-        return QStringLiteral("The download has been aborted by the user.");
-    case 2:
-        return QStringLiteral("Unable to create a necessary window.");
-    case 3:
-        return QStringLiteral("Unable to send data to the host or proxy");
-    case 4:
-        return QStringLiteral("The server didn't reply with a 200 or 206 reply code.");
-    case 5:
-        return QStringLiteral("Unable to connect to the host.");
-    case 6:
-        return QStringLiteral("Unable to create the file, specified in the Filename property.");
-    case 7:
-        return QStringLiteral("Unable to connect to the proxy or unable to send data to it.");
-    case 8:
-        return QStringLiteral("The connection request has failed or the proxy server has rejected it.");
-    case 9:
-        return QStringLiteral("The selected authentication method was not accepted by the proxy.");
-    case 10:
-        return QStringLiteral("The user/password combination was not accepted by the proxy.");
-    default:
-        return QStringLiteral("Unknown Error!");
-    }
+        failAndClose(DownloadFailure::ClosedEarly);
 }
 
 QString DataConnection::ToBase64(const QString &sNormString)
@@ -521,3 +394,5 @@ QString DataConnection::MakeTempFileName()
         return QString();
     return file.fileName();
 }
+
+} // namespace corvanel::update

@@ -1,12 +1,15 @@
 #pragma once
 // An HTTP/1.0 download client: one resource at a time into a file, a memory buffer or a
 // stream of events, directly or through an HTTP, SOCKS4/4a or SOCKS5 proxy. Everything runs
-// on the thread that owns the object, driven by the socket's signals; nothing blocks.
+// on the thread that owns the object, driven by the socket's signals; nothing blocks. The
+// protocol itself is DownloadProtocol; this is its socket, its timers and the body's target.
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+
+#include "DownloadProtocol.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,37 +19,11 @@ class QFile;
 class QTcpSocket;
 class QHostInfo;
 
-// Failure codes of DownloadFailed.
-enum DataConnectionFailure : int {
-    FailClosedEarly = 0,
-    FailAborted = 1,
-    FailNoWindow = 2,
-    FailSend = 3,
-    FailBadReply = 4,
-    FailConnectHost = 5,
-    FailCreateFile = 6,
-    FailConnectProxy = 7,
-    FailProxyRejected = 8,
-    FailProxyMethod = 9,
-    FailProxyLogin = 10,
-    FailBadAddress = 11,
-};
-
-// The first line of a text and the rest after its CR LF; without CR LF the whole text.
-QString PopLine(QString &text);
+namespace corvanel::update {
 
 // Starts the socket layer once per process. Qt's sockets need nothing, so it only reports
 // success and a description.
 bool StartWinsock(QString *description = nullptr);
-
-// What an address given to FetchURLString is made of.
-struct HttpAddress
-{
-    QString host; // lower case
-    int port = 80;
-};
-// Parses "http://host[:port][/...]" (any case). Empty when the address is unusable.
-std::optional<HttpAddress> parseHttpAddress(const QString &address);
 
 class DataConnection : public QObject
 {
@@ -56,14 +33,14 @@ public:
     explicit DataConnection(QObject *parent = nullptr);
     ~DataConnection() override;
 
-    int DownloadType() const { return m_downloadType; }
-    void setDownloadType(int value) { m_downloadType = value; }
+    BodyTarget DownloadType() const { return m_downloadType; }
+    void setDownloadType(BodyTarget value) { m_downloadType = value; }
     QString filename() const { return m_filename; }
     void setFilename(const QString &value) { m_filename = value; }
     bool UseTempFile() const { return m_useTempFile; }
     void setUseTempFile(bool value) { m_useTempFile = value; }
-    int ProxyType() const { return m_proxyType; }
-    void setProxyType(int value) { m_proxyType = value; }
+    ProxyKind ProxyType() const { return m_proxyType; }
+    void setProxyType(ProxyKind value) { m_proxyType = value; }
     QString ProxyHostname() const { return m_proxyHostname; }
     void setProxyHostname(const QString &value) { m_proxyHostname = value; }
     int ProxyPort() const { return m_proxyPort; }
@@ -105,8 +82,8 @@ public:
     qint64 RealReceivedBytes() const;
     qint64 MaxDownload() const { return m_maxDownload; }
     void setMaxDownload(qint64 value) { m_maxDownload = value; }
-    qint64 DownloadLength() const { return m_downloadLength; }
-    int HTTPReply() const { return m_httpReply; }
+    qint64 DownloadLength() const { return m_protocol.downloadLength(); }
+    int HTTPReply() const { return m_protocol.httpReply(); }
     bool UseResume() const { return m_useResume; }
     void setUseResume(bool value) { m_useResume = value; }
     qint64 ResumeFrom() const { return m_resumeFrom; }
@@ -126,7 +103,7 @@ public:
     qint64 GetBufferSize() const { return m_buffer.size(); }
     void ClearBuffer();
 
-    static QString FailureToString(int Why);
+    static QString FailureToString(int Why) { return failureText(Why); }
     static QString ToBase64(const QString &sNormString);
     // Creates an empty file "<8 characters>.tmp" in the temporary folder and returns its name.
     static QString MakeTempFileName();
@@ -138,15 +115,6 @@ public:
     int bufferReallocations() const { return m_bufferReallocations; }
     // Ends the transfer without raising any event; the target file is closed.
     void abortSilently();
-
-    // Driving the protocol without a socket, for tests and fuzzing: the state becomes that of
-    // a fresh connection to the host or proxy (no file is opened for type 0, nothing is
-    // written); receive() then takes blocks as if read from the socket and remoteClosed() as
-    // if the peer had closed. What would have been sent is collected in sentBytes().
-    void startWithoutSocket();
-    void receive(const QByteArray &block);
-    void remoteClosed();
-    QByteArray sentBytes() const { return m_sentWithoutSocket; }
 
     // The request that FetchURL sends, as it stands.
     QByteArray buildRequest() const;
@@ -181,29 +149,28 @@ private:
     void onConnectTimeout();
     void onStallTimeout();
 
-    void onWritable();
-    void sendHttpRequest();
-    bool sendBytes(const QByteArray &bytes);
+    DownloadRequest currentRequest() const;
     void readResponse();
     void receiveBlock(QByteArrayView block);
-    void handleHandshakeBytes(QByteArrayView bytes);
-    void sendSocksMessage();
-    void handleResponseBytes(QByteArrayView bytes);
-    void ProcessHeader();
-    bool followRedirect();
-    void StoreData(const char *bytes, qint64 count);
-    void appendToBuffer(const char *bytes, qint64 count);
+    // Carries out the protocol's events in order; false once one of them ended the transfer
+    // or a handler started another.
+    bool handle(const DownloadEvents &events);
+    bool handleEvent(const DownloadEvent &event);
+    bool sendBytes(const QByteArray &bytes);
+    bool applyReply(int code);
+    void followRedirect(const DownloadEvent &event);
+    bool StoreData(QByteArrayView bytes);
+    void appendToBuffer(QByteArrayView bytes);
     void closeHandling();
-    void fail(int why);
-    void failAndClose(int why);
-    bool proxied() const { return m_proxyType != 0; }
-    bool socksProxy() const { return m_proxyType == 2 || m_proxyType == 3; }
+    void fail(DownloadFailure why);
+    void failAndClose(DownloadFailure why);
+    bool proxied() const { return m_proxyType != ProxyKind::Direct; }
 
     // Properties.
-    int m_downloadType = 0;
+    BodyTarget m_downloadType = BodyTarget::File;
     QString m_filename;
     bool m_useTempFile = true;
-    int m_proxyType = 0;
+    ProxyKind m_proxyType = ProxyKind::Direct;
     QString m_proxyHostname = QStringLiteral("localhost");
     int m_proxyPort = 80;
     QString m_hostname;
@@ -221,15 +188,15 @@ private:
     bool m_proxyUseRemoteDNS = false;
     int m_proxyAuthentication = 0;
     bool m_isConnected = false;
-    qint64 m_receivedBytes = 0;
     qint64 m_maxDownload = -1;
-    qint64 m_downloadLength = -1;
-    int m_httpReply = 0;
     bool m_useResume = false;
     qint64 m_resumeFrom = 0;
     bool m_autoRedirect = true;
 
     // Transfer state.
+    DownloadProtocol m_protocol;
+    // Rises with every fetch, so that event handling notices a handler that started another.
+    quint64 m_fetchNumber = 0;
     Phase m_phase = Phase::Idle;
     QTcpSocket *m_socket = nullptr;
     std::unique_ptr<QFile> m_file;
@@ -237,25 +204,17 @@ private:
     int m_bufferReallocations = 0;
     QByteArray m_readBlock;  // reused for every receive
     QByteArray m_fileBuffer; // body bytes on their way to the file
-    QByteArray m_headerText;
-    QByteArray m_handshakeBytes;
-    bool m_readingHeader = true;
-    bool m_handshakeDone = false;
     bool m_closed = false;
     bool m_aborted = false;
     bool m_redirecting = false;
     bool m_inCloseHandling = false;
-    bool m_replyFailed = false;
-    int m_socks5Step = 0;
-    int m_redirectCount = 0;
-    QString m_location;
     quint32 m_resolvedAddress = 0xFFFFFFFFu;
     int m_lookupId = -1;
-    bool m_withoutSocket = false;
-    QByteArray m_sentWithoutSocket;
 
     QTimer m_connectTimer;
     QTimer m_stallTimer;
     int m_connectTimeoutMs = 30000;
     int m_stallTimeoutMs = 60000;
 };
+
+} // namespace corvanel::update

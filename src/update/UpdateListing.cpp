@@ -1,5 +1,7 @@
 #include "UpdateListing.h"
 
+#include "NumberText.h"
+
 #include <QtGlobal>
 
 #include <limits>
@@ -13,22 +15,7 @@ namespace {
 // number does not fit in 16 bits.
 std::optional<int> leadingInt16(const QString &text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > 32768)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
+    const int64_t value = leadingInteger(text);
     if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return static_cast<int>(value);

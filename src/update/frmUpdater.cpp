@@ -27,7 +27,7 @@
 
 #include <sys/stat.h>
 
-using namespace corvanel::update;
+namespace corvanel::update {
 
 namespace {
 
@@ -223,17 +223,17 @@ void frmUpdater::DownloadURL(const QString &URL, const QString &DLTo)
     QTemporaryFile partial(QFileInfo(DLTo).absolutePath() + QStringLiteral("/.corvanel-download-XXXXXX"));
     partial.setAutoRemove(false);
     if (!partial.open()) {
-        RemoteFile_DownloadFailed(FailCreateFile, RemoteFile->id());
+        RemoteFile_DownloadFailed(static_cast<int>(DownloadFailure::CreateFile), RemoteFile->id());
         return;
     }
     m_partialFile = partial.fileName();
     m_target = DLTo;
     partial.close();
 
-    RemoteFile->setDownloadType(0);
+    RemoteFile->setDownloadType(BodyTarget::File);
     RemoteFile->setFilename(m_partialFile);
     RemoteFile->setUseTempFile(false);
-    RemoteFile->setProxyType(0);
+    RemoteFile->setProxyType(ProxyKind::Direct);
     RemoteFile->setAutoRedirect(true);
     RemoteFile->setAllowCache(true);
     RemoteFile->setUseResume(false);
@@ -422,8 +422,6 @@ void frmUpdater::resizeEvent(QResizeEvent *event)
     imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
     setMask(roundedMask(size()));
 }
-
-namespace corvanel::update {
 
 frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,
                              const QString &programFolder)

@@ -9,7 +9,6 @@
 
 #include <functional>
 
-class DataConnection;
 class QGroupBox;
 class QLabel;
 class QVBoxLayout;
@@ -17,6 +16,8 @@ class QProgressBar;
 class QFrame;
 
 namespace corvanel::update {
+
+class DataConnection;
 
 struct UpdaterSetup
 {
@@ -30,14 +31,12 @@ struct UpdaterSetup
     std::function<void(bool FromStartup)> runUpdater;
 };
 
-} // namespace corvanel::update
-
 class frmUpdater : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmUpdater(QWidget *owner = nullptr, corvanel::update::UpdaterSetup setup = {});
+    explicit frmUpdater(QWidget *owner = nullptr, UpdaterSetup setup = {});
     ~frmUpdater() override;
 
     QLabel *lblCaption = nullptr;
@@ -89,7 +88,7 @@ private:
     void discardPartial();
     void endCheck();
 
-    corvanel::update::UpdaterSetup m_setup;
+    UpdaterSetup m_setup;
     Stage m_stage = Stage::Idle;
     bool m_started = false;
     bool m_closing = false;
@@ -102,8 +101,6 @@ private:
     QString m_target;      // its name once complete
     QPixmap m_tile;        // the backdrop tile at the window's scale factor
 };
-
-namespace corvanel::update {
 
 // Opens the update window owned by mainWindow (or raises the open one) and returns it. The
 // window deletes itself when it closes. runUpdater is called with false when the user agrees

@@ -8,30 +8,33 @@
 
 struct Events
 {
-    explicit Events(DataConnection &connection)
+    explicit Events(corvanel::update::DataConnection &connection)
     {
-        QObject::connect(&connection, &DataConnection::Connected, [this](int) { ++connected, log << "Connected"; });
-        QObject::connect(&connection, &DataConnection::QuerySent, [this](int) { ++querySent; });
-        QObject::connect(&connection, &DataConnection::Disconnected, [this](int) {
+        QObject::connect(&connection, &corvanel::update::DataConnection::Connected,
+                         [this](int) { ++connected, log << "Connected"; });
+        QObject::connect(&connection, &corvanel::update::DataConnection::QuerySent, [this](int) { ++querySent; });
+        QObject::connect(&connection, &corvanel::update::DataConnection::Disconnected, [this](int) {
             ++disconnected;
             log << "Disconnected";
         });
-        QObject::connect(&connection, &DataConnection::DownloadFailed, [this](int why, int) {
+        QObject::connect(&connection, &corvanel::update::DataConnection::DownloadFailed, [this](int why, int) {
             failures << why;
             log << QStringLiteral("DownloadFailed(%1)").arg(why);
         });
-        QObject::connect(&connection, &DataConnection::BytesReceived, [this](qint64 count, int) {
+        QObject::connect(&connection, &corvanel::update::DataConnection::BytesReceived, [this](qint64 count, int) {
             lastCount = count;
             ++blocks;
         });
-        QObject::connect(&connection, &DataConnection::StreamBytes, [this](int count, const QByteArray &bytes, int) {
-            streamed += bytes;
-            streamedCount += count;
-        });
-        QObject::connect(&connection, &DataConnection::ObjectMoved, [this](const QString &location, int) {
-            moved = location;
-            log << QStringLiteral("ObjectMoved");
-        });
+        QObject::connect(&connection, &corvanel::update::DataConnection::StreamBytes,
+                         [this](int count, const QByteArray &bytes, int) {
+                             streamed += bytes;
+                             streamedCount += count;
+                         });
+        QObject::connect(&connection, &corvanel::update::DataConnection::ObjectMoved,
+                         [this](const QString &location, int) {
+                             moved = location;
+                             log << QStringLiteral("ObjectMoved");
+                         });
     }
 
     bool done() const { return disconnected > 0 || !failures.isEmpty() || !moved.isEmpty(); }

@@ -307,8 +307,8 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
                               folder.environment);
     };
     {
-        frmUpdater window(nullptr, setup);
-        QObject::connect(&window, &frmUpdater::finished, [&] { finished = true; });
+        corvanel::update::frmUpdater window(nullptr, setup);
+        QObject::connect(&window, &corvanel::update::frmUpdater::finished, [&] { finished = true; });
         window.show();
         ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
     }

@@ -193,7 +193,7 @@ TEST_F(UpdateWindow, TwoFilesShowTheirProgressInTurn)
     int barMaximum = -1;
     run([&](frmUpdater &window) {
         barMaximum = window.shpProgress->maximum();
-        QObject::connect(window.RemoteFile, &DataConnection::BytesReceived, [&] {
+        QObject::connect(window.RemoteFile, &corvanel::update::DataConnection::BytesReceived, [&] {
             if (texts.isEmpty() || texts.last() != window.lblUpdate->text())
                 texts << window.lblUpdate->text();
             fullBar = std::max(fullBar, window.shpProgress->value());
@@ -221,7 +221,7 @@ TEST_F(UpdateWindow, UnknownLengthLeavesTheBarEmpty)
     int largest = 0;
     QString text;
     run([&](frmUpdater &window) {
-        QObject::connect(window.RemoteFile, &DataConnection::BytesReceived, [&] {
+        QObject::connect(window.RemoteFile, &corvanel::update::DataConnection::BytesReceived, [&] {
             if (window.fileCounter() == 0)
                 return;
             largest = std::max(largest, window.shpProgress->value());
@@ -277,7 +277,8 @@ TEST_F(UpdateWindow, FailedDownloadLeavesNoTargetFile)
     run();
     ASSERT_EQ(m_dialogs.count(), 2u);
     EXPECT_EQ(m_dialogs.calls[0].title, QStringLiteral("Corvanel"));
-    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailClosedEarly));
+    EXPECT_EQ(m_dialogs.calls[0].text,
+              corvanel::update::failureText(int(corvanel::update::DownloadFailure::ClosedEarly)));
     EXPECT_EQ(m_dialogs.calls[0].icon, MessageIcon::None);
     EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
     EXPECT_EQ(m_dialogs.calls[1].text,
@@ -293,7 +294,8 @@ TEST_F(UpdateWindow, UnreachableServerAndShortLinesEndInError)
     qputenv("CORVANEL_UPDATE_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(freePort()));
     run();
     ASSERT_EQ(m_dialogs.count(), 2u);
-    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailConnectHost));
+    EXPECT_EQ(m_dialogs.calls[0].text,
+              corvanel::update::failureText(int(corvanel::update::DownloadFailure::ConnectHost)));
     EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
 
     SetUp();
@@ -313,7 +315,8 @@ TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
     listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/early::corvanel\r\n");
     run();
     ASSERT_EQ(m_dialogs.count(), 2u);
-    EXPECT_EQ(m_dialogs.calls[0].text, DataConnection::FailureToString(FailClosedEarly));
+    EXPECT_EQ(m_dialogs.calls[0].text,
+              corvanel::update::failureText(int(corvanel::update::DownloadFailure::ClosedEarly)));
     EXPECT_EQ(m_dialogs.calls[1].title, kErrorTitle);
     EXPECT_EQ(folderFile(QStringLiteral("corvanel")), "the installed program");
     EXPECT_EQ(folderMode(QStringLiteral("corvanel")), 0755u);
