@@ -3,6 +3,7 @@
 #include "AnalyserView.h"
 #include "Dialogs.h"
 #include "FSound.h"
+#include "NumberText.h"
 #include "ScreenJump.h"
 #include "SettingsStore.h"
 #include "TimeText.h"
@@ -79,8 +80,8 @@ QString remainingText(const QString &length, const QString &elapsed)
         return QString();
     auto split = [](const QString &text, int &minutes, int &seconds) {
         const qsizetype colon = text.indexOf(QLatin1Char(':'));
-        minutes = text.left(colon).toInt();
-        seconds = colon < 0 ? 0 : text.mid(colon + 1).toInt();
+        minutes = static_cast<int>(corvanel::leadingInteger(QStringView(text).left(colon)));
+        seconds = colon < 0 ? 0 : static_cast<int>(corvanel::leadingInteger(QStringView(text).mid(colon + 1)));
     };
     int tm = 0, ts = 0, em = 0, es = 0;
     split(length, tm, ts);

@@ -1,6 +1,7 @@
 #include "SongBrowser.h"
 
 #include "Dialogs.h"
+#include "NumberText.h"
 #include "ScreenJump.h"
 #include "WaitCursor.h"
 
@@ -239,10 +240,9 @@ void SongBrowser::askScreenJump()
         QString());
     if (!answer)
         return;
-    bool ok = false;
-    const int value = answer->trimmed().toInt(&ok);
-    if (ok && value >= -32768 && value <= 32767)
-        ScreenJump = static_cast<int16_t>(value);
+    const std::optional<int64_t> value = corvanel::wholeInteger(*answer);
+    if (value && *value >= -32768 && *value <= 32767)
+        ScreenJump = static_cast<int16_t>(*value);
     else
         corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
                                    QStringLiteral("Please enter a whole number from -32768 to 32767."));
