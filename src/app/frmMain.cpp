@@ -9,6 +9,7 @@
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "SkinFrame.h"
+#include "SkinStyle.h"
 #include "TrayIcon.h"
 #include "WaitCursor.h"
 #include "frmBack.h"
@@ -91,40 +92,6 @@ QPixmap clearSearchPicture()
     return picture;
 }
 
-const char *kStyle = R"(
-QWidget { font-family: Verdana, "DejaVu Sans", sans-serif; font-size: 9pt; color: #e8ecf2; }
-QLabel#fieldCaption { color: #9fb4cc; font-weight: bold; font-size: 8pt; letter-spacing: 1px; }
-QListWidget, QTreeView, QLineEdit {
-  background: rgba(12, 16, 22, 200); border: 1px solid rgba(255,255,255,28); border-radius: 6px;
-  selection-background-color: #e8892b; selection-color: #ffffff; outline: 0; }
-QListWidget::item { padding: 2px 6px; }
-QListWidget::item:selected, QTreeView::item:selected { background: #e8892b; color: white; }
-QListWidget::item:hover:!selected, QTreeView::item:hover:!selected { background: rgba(255,255,255,18); }
-QTreeView { alternate-background-color: rgba(255,255,255,9); }
-QTreeView::item { padding: 2px 4px; border: 0; }
-QHeaderView::section { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #3a4452, stop:1 #2a313b);
-  color: #cfd8e3; border: 0; border-right: 1px solid #1b2027; padding: 4px 6px; font-weight: bold; }
-QLineEdit { padding: 4px 8px; }
-QLineEdit:focus, QListWidget:focus, QTreeView:focus { border: 1px solid #e8892b; }
-QPushButton { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #4a5563, stop:1 #323a45);
-  border: 1px solid #1b2027; border-radius: 5px; padding: 5px 12px; color: #f1f4f8; }
-QPushButton:hover { background: qlineargradient(x1:0,y1:0,x2:0,y2:1, stop:0 #f19a3e, stop:1 #d0731c); }
-QPushButton:pressed { background: #b9621a; }
-QPushButton:disabled { color: #7d8793; background: #2b3139; }
-QGroupBox { border: 1px solid rgba(255,255,255,28); border-radius: 8px; margin-top: 14px;
-  background: rgba(12, 16, 22, 150); padding: 8px; }
-QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; color: #f0a458; font-weight: bold; }
-QScrollBar:vertical { background: transparent; width: 10px; margin: 2px; }
-QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 4px; min-height: 24px; }
-QScrollBar:horizontal { background: transparent; height: 10px; margin: 2px; }
-QScrollBar::handle:horizontal { background: rgba(255,255,255,60); border-radius: 4px; min-width: 24px; }
-QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
-QLabel#lblTitle { font-size: 11pt; font-weight: bold; color: #ffffff; }
-QLabel#lblArtist, QLabel#lblAlbum, QLabel#lblGenre, QLabel#lblTime { color: #b8c4d2; }
-QLabel#idleHint { color: #6f7c8c; font-style: italic; }
-QDialog, QMessageBox, QInputDialog, QColorDialog, QFileDialog { background: #232a33; }
-QMessageBox QLabel, QDialog QLabel { color: #e8ecf2; }
-)";
 } // namespace
 
 frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QWidget *parent,
@@ -170,7 +137,7 @@ frmMain::~frmMain()
 
 void frmMain::buildWindow()
 {
-    setStyleSheet(QString::fromLatin1(kStyle));
+    skin::applyStyle(this);
     resize(1180, 760);
     setMinimumSize(900, 560);
 

@@ -1,5 +1,7 @@
 #include "frmMenus.h"
 
+#include "SkinStyle.h"
+
 #include "SettingsStore.h"
 
 #include <QAction>
@@ -36,17 +38,6 @@ const QStringList kUnbuiltItems = {
 const QString kPlayerName = QStringLiteral("mnuPlayer");
 
 // The pop-ups wear the skin's colours; submenus inherit it from their parent menu.
-const char *const kMenuStyle = R"(
-QMenu {
-  background: #2a3038; color: #e8ecf2; border: 1px solid #0b0d10; padding: 4px 0px;
-  font-family: Verdana, "DejaVu Sans", sans-serif; font-size: 9pt;
-}
-QMenu::item { padding: 5px 30px 5px 28px; background: transparent; }
-QMenu::item:selected { background: #e8782a; color: #ffffff; }
-QMenu::item:disabled { color: #6f7987; background: transparent; }
-QMenu::separator { height: 1px; background: #3d4550; margin: 4px 8px; }
-QMenu::indicator { width: 14px; height: 14px; left: 8px; }
-)";
 
 } // namespace
 
@@ -68,7 +59,7 @@ QMenu *frmMenus::addTopMenu(const QString &name, const QString &title)
 {
     auto owned = std::make_unique<QMenu>(title);
     QMenu *menu = owned.get();
-    menu->setStyleSheet(QString::fromLatin1(kMenuStyle));
+    skin::applyStyle(menu);
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     m_topMenus.push_back(std::move(owned));

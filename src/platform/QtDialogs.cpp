@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "SkinStyle.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
@@ -23,6 +25,13 @@
 namespace corvanel {
 
 namespace {
+
+// A dialog with an owner inherits the owner's look; one without gets the program's own.
+void styleUnowned(QWidget *dialog, QWidget *parent)
+{
+    if (!parent)
+        skin::applyStyle(dialog);
+}
 
 QMessageBox::Icon toQtIcon(MessageIcon icon)
 {
@@ -96,6 +105,7 @@ QScreen *screenFor(QWidget *parent)
 std::unique_ptr<QDialog> createScrollingBox(const Message &message, QWidget *parent)
 {
     auto dialog = std::make_unique<QDialog>(parent);
+    styleUnowned(dialog.get(), parent);
     dialog->setWindowTitle(message.title);
     dialog->setObjectName(QStringLiteral("scrollingMessageBox"));
 
@@ -192,6 +202,7 @@ std::unique_ptr<QDialog> QtDialogs::createMessageWidget(const Message &message, 
                                              toQtButtons(message.buttons), parent);
     box->setTextFormat(Qt::PlainText);
     box->setDefaultButton(defaultButton(message.buttons));
+    styleUnowned(box.get(), parent);
     return box;
 }
 
@@ -229,6 +240,7 @@ std::optional<QString> QtDialogs::input(const QString &title, const QString &pro
 {
     QWidget *parent = owner();
     QInputDialog dialog(parent);
+    styleUnowned(&dialog, parent);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
@@ -276,6 +288,7 @@ std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &titl
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDot);
     dialog->setProxyModel(new ProgramFilter(dialog.get()));
+    styleUnowned(dialog.get(), parent);
     return dialog;
 }
 

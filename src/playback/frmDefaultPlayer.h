@@ -37,17 +37,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
     void Form_Unload();
 
-    QPixmap m_tile;  // the backdrop tile at the window's scale factor
-    QPixmap m_close; // the close image, plain and lit
-    QPixmap m_closeLit;
+    QPixmap m_tile; // the backdrop tile at the window's scale factor
     std::function<void()> m_onUnload;
     bool m_unloaded = false;
 };

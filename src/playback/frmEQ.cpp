@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "FSound.h"
+#include "SkinStyle.h"
 #include "mdlEQ.h"
 
 #include <QHBoxLayout>
@@ -56,10 +57,7 @@ frmEQ::frmEQ(Equaliser &equaliser, QWidget *parent) : QWidget(parent, Qt::Tool),
 {
     setObjectName(QStringLiteral("frmEQ"));
     setWindowTitle(QStringLiteral("EQ"));
-    setStyleSheet(QStringLiteral(
-        "QWidget#frmEQ { background: #232a33; } QLabel { color: #e8ecf2; font-weight: bold; }"
-        "QPushButton { background: #3a4452; color: #f1f4f8; border: 1px solid #1b2027; border-radius: 5px;"
-        " padding: 4px 12px; } QPushButton:hover { background: #d0731c; }"));
+    skin::applyStyle(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
     auto *row = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #include "SkinnedWindow.h"
 
+#include "SkinStyle.h"
+
 #include "SkinFrame.h"
 #include "frmBack.h"
 
@@ -15,9 +17,7 @@ SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
     setWindowTitle(title);
     setWindowIcon(m_back->appIcon());
     setFixedSize(440, 170);
-    setStyleSheet(QStringLiteral("QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; }"
-                                 "QLabel#lblCaption { font-size: 14pt; font-weight: bold; color: #ffffff; }"
-                                 "QLabel { font-size: 9pt; }"));
+    skin::applyStyle(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 24);
     layout->setSpacing(8);

@@ -1,5 +1,8 @@
 #include "frmUpdater.h"
 
+#include "CaptionBar.h"
+#include "SkinStyle.h"
+
 #include "DataConnection.h"
 #include "Dialogs.h"
 #include "SkinFrame.h"
@@ -34,7 +37,6 @@ namespace {
 // The listing is a few lines; anything far larger is not a listing.
 constexpr qint64 kMaxListingBytes = 16 * 1024 * 1024;
 constexpr int kProgressSteps = 1000;
-constexpr int kCaptionHeight = 30;
 
 QPointer<frmUpdater> &openWindow()
 {
@@ -88,22 +90,17 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
     if (m_setup.listingAddress.isEmpty())
         m_setup.listingAddress = listingAddress();
     setFixedSize(380, 190);
-    setStyleSheet(
-        QStringLiteral("QWidget { font-family: Verdana, 'DejaVu Sans', sans-serif; color: #e8ecf2; font-size: 9pt; }"
-                       "QLabel#lblCaption { font-size: 11pt; font-weight: bold; color: #ffffff; }"
-                       "QLabel#imgClose { font-size: 12pt; font-weight: bold; color: #c8ccd2; }"
-                       "QLabel#imgClose:hover { color: #ff6a5a; }"
-                       "QGroupBox { border: 1px solid #4a5260; border-radius: 4px; margin-top: 10px; padding: 8px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: #aab4c4; }"
-                       "QFrame#PicPosition { background: #15181d; border: 1px solid #4a5260; border-radius: 3px; }"
-                       "QProgressBar { background: transparent; border: none; }"
-                       "QProgressBar::chunk { background: #4d8fe0; border-radius: 2px; }"));
+    skin::applyStyle(this);
 
     setWindowIcon(frmBack::appIcon());
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(12, 0, 12, 12);
+    layout->setContentsMargins(12, skin::CaptionBar::kHeight + 6, 12, 12);
     layout->setSpacing(6);
-    buildCaption(layout);
+    auto *caption = new skin::CaptionBar(this, QStringLiteral("Corvanel"));
+    lblCaption = caption->lblCaption;
+    imgCaption = caption->imgCaption;
+    imgClose = caption->imgClose;
+    connect(caption, &skin::CaptionBar::closeRequested, this, &QWidget::close);
     buildInfo(layout);
 
     RemoteFile = new DataConnection(this);
@@ -115,30 +112,6 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
             Qt::QueuedConnection);
     connect(RemoteFile, &DataConnection::DownloadFailed, this, &frmUpdater::RemoteFile_DownloadFailed,
             Qt::QueuedConnection);
-}
-
-void frmUpdater::buildCaption(QVBoxLayout *layout)
-{
-    // The caption picture lies under the caption's controls, across the whole width.
-    imgCaption = new QLabel(this);
-    imgCaption->setObjectName(QStringLiteral("imgCaption"));
-    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
-    imgCaption->setPixmap(frmBack(devicePixelRatioF()).captionPicture(width()));
-    imgCaption->lower();
-
-    auto *captionBar = new QHBoxLayout;
-    captionBar->setContentsMargins(0, 0, 0, 0);
-    lblCaption = new QLabel(QStringLiteral("Corvanel"), this);
-    lblCaption->setObjectName(QStringLiteral("lblCaption"));
-    lblCaption->setFixedHeight(kCaptionHeight);
-    imgClose = new QLabel(QStringLiteral("\u00d7"), this);
-    imgClose->setObjectName(QStringLiteral("imgClose"));
-    imgClose->setFixedHeight(kCaptionHeight);
-    imgClose->setCursor(Qt::PointingHandCursor);
-    imgClose->setToolTip(QStringLiteral("Close"));
-    captionBar->addWidget(lblCaption, 1);
-    captionBar->addWidget(imgClose);
-    layout->addLayout(captionBar);
 }
 
 void frmUpdater::buildInfo(QVBoxLayout *layout)
@@ -391,19 +364,6 @@ void frmUpdater::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void frmUpdater::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    QWidget *hit = childAt(event->position().toPoint());
-    if (hit == imgClose) {
-        close();
-        return;
-    }
-    if ((hit == lblCaption || hit == imgCaption || hit == nullptr) && windowHandle())
-        windowHandle()->startSystemMove();
-}
-
 void frmUpdater::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == imgPod)
@@ -414,13 +374,6 @@ void frmUpdater::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     paintSkinnedBackground(painter, *this, m_tile);
-}
-
-void frmUpdater::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    imgCaption->setGeometry(0, 0, width(), kCaptionHeight);
-    setMask(roundedMask(size()));
 }
 
 frmUpdater *openUpdateWindow(QWidget *mainWindow, std::function<void(bool FromStartup)> runUpdater,

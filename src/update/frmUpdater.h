@@ -65,10 +65,8 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private slots:
     void RemoteFile_BytesReceived(qint64 count, int id);
@@ -78,7 +76,6 @@ private slots:
 private:
     enum class Stage { Idle, Listing, Files, Done };
 
-    void buildCaption(QVBoxLayout *layout);
     void buildInfo(QVBoxLayout *layout);
 
     void ProcessFile();
