@@ -1,0 +1,73 @@
+#include "ExtractNames.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace corvanel::extract {
+namespace {
+
+// Stands for a folder separator of the template while the fields are put in.
+const QString kMarker = QStringLiteral("PATHSEPERATOR");
+
+bool onlyDotsAndSpaces(const QString &component)
+{
+    for (const QChar c : component) {
+        if (c != u'.' && c != u' ')
+            return false;
+    }
+    return true;
+}
+
+void defaultIfEmpty(QString &field, const char *fallback)
+{
+    if (field.isEmpty())
+        field = QString::fromLatin1(fallback);
+}
+
+} // namespace
+
+QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArtist, QString &SongAlbum,
+                     QString &SongGenre, QString &SongTrack)
+{
+    QString name = Format;
+    name.replace(QLatin1Char('\\'), kMarker);
+    name.replace(QLatin1Char('/'), kMarker);
+    defaultIfEmpty(SongGenre, "Unknown Genre");
+    defaultIfEmpty(SongArtist, "Unknown Artist");
+    defaultIfEmpty(SongAlbum, "Unknown Album");
+    defaultIfEmpty(SongTrack, "00");
+    // In this order: a value holding a later token is replaced again.
+    name.replace(QStringLiteral("[genre]"), SongGenre, Qt::CaseInsensitive);
+    name.replace(QStringLiteral("[artist]"), SongArtist, Qt::CaseInsensitive);
+    name.replace(QStringLiteral("[album]"), SongAlbum, Qt::CaseInsensitive);
+    name.replace(QStringLiteral("[title]"), SongTitle, Qt::CaseInsensitive);
+    name.replace(QStringLiteral("[track number]"), SongTrack, Qt::CaseInsensitive);
+    for (const char c : {'\\', '<', '>', '/', ':', '*', '|', '?'})
+        name.remove(QLatin1Char(c));
+    name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    QStringList components = name.split(kMarker);
+    for (QString &component : components) {
+        if (onlyDotsAndSpaces(component))
+            component = QStringLiteral("_");
+    }
+    return components.join(QLatin1Char('/'));
+}
+
+QString GetFormat(const QString &File)
+{
+    // Only the file's own name counts: a dot in a folder name is no extension.
+    const qsizetype nameStart = std::max(File.lastIndexOf(QLatin1Char('\\')), File.lastIndexOf(QLatin1Char('/'))) + 1;
+    const qsizetype dot = File.lastIndexOf(QLatin1Char('.'));
+    return dot < nameStart ? QStringLiteral("dat") : File.mid(dot + 1);
+}
+
+QString TwoDigits(int Number)
+{
+    QString text = QString::number(Number);
+    if (text.size() == 1)
+        text.prepend(QLatin1Char('0'));
+    return text;
+}
+
+} // namespace corvanel::extract

@@ -1,0 +1,68 @@
+// The names extracted songs get.
+#include "ExtractNames.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvanel::extract;
+
+namespace {
+
+struct NameCase
+{
+    const char *format;
+    const char *title, *artist, *album, *genre, *track;
+    const char *expected;
+};
+
+QString nameFor(const NameCase &c)
+{
+    QString title = QString::fromUtf8(c.title), artist = QString::fromUtf8(c.artist),
+            album = QString::fromUtf8(c.album), genre = QString::fromUtf8(c.genre), track = QString::fromUtf8(c.track);
+    return MakeFileName(QString::fromUtf8(c.format), title, artist, album, genre, track);
+}
+
+} // namespace
+
+TEST(ExtractNames, TemplatesGiveTheseNames)
+{
+    const char *const standard = "[genre]\\[artist]\\[album]\\[track number] - [title]";
+    const NameCase cases[] = {
+        {standard, "Song: One", "Me/You", "First", "Rock", "01", "Rock/MeYou/First/01 - Song One"},
+        {standard, "Alone", "", "", "", "", "Unknown Genre/Unknown Artist/Unknown Album/00 - Alone"},
+        {"[GENRE]/[Title] ([Track Number])", "T", "A", "B", "Pop", "07", "Pop/T (07)"},
+        // A value holding a later token is replaced again; earlier tokens are not.
+        {"[artist] - [title]", "[genre]", "[title]", "", "G", "", "[genre] - [genre]"},
+        {"[title]", "a<b>c\"d*e|f?g\\h", "", "", "", "", "abc\"defgh"},
+        {"[title]", "no folder\\here", "", "", "", "", "no folderhere"},
+        // Nothing escapes the destination: empty, dot and space-only components become "_".
+        {"[artist]\\[album]\\[title]", "..", "..", ".", "", "", "_/_/_"},
+        {"\\[title]", "Song", "", "", "", "", "_/Song"},
+        {"[artist]\\[title]", " . ", "../..", "", "", "", "_/_"},
+        {"[title]", "bell\a\x01tab\there", "", "", "", "", "belltabhere"},
+        {"[genre]\\[artist]\\[title]", "夜に駆ける", "Ångström", "", "J-Pop", "", "J-Pop/Ångström/夜に駆ける"},
+    };
+    for (const NameCase &c : cases)
+        EXPECT_EQ(nameFor(c), QString::fromUtf8(c.expected)) << c.format << " / " << c.title;
+}
+
+TEST(ExtractNames, DefaultsAreWrittenBack)
+{
+    QString title = QStringLiteral("T"), artist, album, genre, track;
+    MakeFileName(kDefaultFormat, title, artist, album, genre, track);
+    EXPECT_EQ(genre, QStringLiteral("Unknown Genre"));
+    EXPECT_EQ(artist, QStringLiteral("Unknown Artist"));
+    EXPECT_EQ(album, QStringLiteral("Unknown Album"));
+    EXPECT_EQ(track, QStringLiteral("00"));
+    EXPECT_EQ(title, QStringLiteral("T"));
+}
+
+TEST(ExtractNames, ExtensionsAndTrackNumbers)
+{
+    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.mp3")), QStringLiteral("mp3"));
+    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.x.m4a")), QStringLiteral("m4a"));
+    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD")), QStringLiteral("dat"));
+    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F0.0\\ABCD")), QStringLiteral("dat"));
+    EXPECT_EQ(TwoDigits(3), QStringLiteral("03"));
+    EXPECT_EQ(TwoDigits(0), QStringLiteral("00"));
+    EXPECT_EQ(TwoDigits(12), QStringLiteral("12"));
+}
