@@ -1,0 +1,152 @@
+#include "FileCopy.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <random>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvanel::extract {
+namespace {
+
+// Large enough for the kernel to stream, small enough for progress and stopping to be prompt.
+constexpr int64_t kBlockBytes = 8 << 20;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd)
+    {
+        close();
+        m_fd = fd;
+    }
+    // Closes now; the errno of a failed close, else 0.
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    }
+
+private:
+    int m_fd;
+};
+
+QByteArray temporaryNameBeside(const QByteArray &destination)
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const qsizetype slash = destination.lastIndexOf('/');
+    return destination.left(slash + 1) + ".corvanel-" + QByteArray::number(random(), 36) + ".part";
+}
+
+// Copies with copy_file_range, falling back to read and write where the kernel cannot.
+int copyBytes(int from, int to, int64_t total, const std::atomic<bool> &stop,
+              const std::function<void(int64_t, int64_t)> &onBytes)
+{
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    int64_t done = 0;
+    while (true) {
+        if (stop.load())
+            return ECANCELED;
+        ssize_t count = -1;
+        if (kernelCopy) {
+            count = ::copy_file_range(from, nullptr, to, nullptr, static_cast<size_t>(kBlockBytes), 0);
+            if (count < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                continue;
+            }
+        } else {
+            if (buffer.empty())
+                buffer.resize(1 << 20);
+            count = ::read(from, buffer.data(), buffer.size());
+            for (ssize_t written = 0; count > 0 && written < count;) {
+                const ssize_t n = ::write(to, buffer.data() + written, static_cast<size_t>(count - written));
+                if (n < 0 && errno != EINTR)
+                    return errno;
+                written += std::max<ssize_t>(n, 0);
+            }
+        }
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (count == 0)
+            return 0;
+        done += count;
+        if (onBytes)
+            onBytes(done, total);
+    }
+}
+
+} // namespace
+
+CopyResult makeFolders(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    for (qsizetype slash = name.indexOf('/', 1); slash >= 0; slash = name.indexOf('/', slash + 1)) {
+        const QByteArray folder = name.left(slash);
+        if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
+            return {errno};
+        struct stat info
+        {
+        };
+        if (::stat(folder.constData(), &info) != 0)
+            return {errno};
+        if (!S_ISDIR(info.st_mode))
+            return {ENOTDIR};
+    }
+    return {};
+}
+
+CopyResult copyFile(const QString &source, const QString &destination, const std::atomic<bool> &stop,
+                    const std::function<void(int64_t, int64_t)> &onBytes)
+{
+    Descriptor from(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (from.get() < 0)
+        return {errno};
+    struct stat info
+    {
+    };
+    if (::fstat(from.get(), &info) != 0)
+        return {errno};
+    if (S_ISDIR(info.st_mode))
+        return {EISDIR};
+    const QByteArray target = QFile::encodeName(destination);
+    QByteArray temporary;
+    Descriptor to;
+    for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {
+        temporary = temporaryNameBeside(target);
+        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (to.get() < 0 && errno != EEXIST)
+            return {errno};
+    }
+    if (to.get() < 0)
+        return {EEXIST};
+    int error = copyBytes(from.get(), to.get(), info.st_size, stop, onBytes);
+    const int closeError = to.close();
+    if (error == 0)
+        error = closeError;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temporary.constData());
+    return {error};
+}
+
+} // namespace corvanel::extract

@@ -1,0 +1,29 @@
+#pragma once
+// Copying one file into place without ever leaving half of it under its name: the bytes go
+// to a hidden temporary file in the target folder, which is renamed over the name at the end.
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+namespace corvanel::extract {
+
+// What a copy ended with: 0, or the errno of the step that failed; ECANCELED when stopped.
+struct CopyResult
+{
+    int error = 0;
+    explicit operator bool() const { return error == 0; }
+};
+
+// Creates every missing folder of `path` (which names a file: its last component is not made).
+CopyResult makeFolders(const QString &path);
+
+// Copies `source` to `destination` (an existing file is replaced) through a temporary file in
+// the destination's folder, with the kernel's copy where it serves. `onBytes` hears of every
+// block copied; `stop` is checked between blocks. On any failure, and when stopped, the
+// temporary file is removed and `destination` is untouched.
+CopyResult copyFile(const QString &source, const QString &destination, const std::atomic<bool> &stop,
+                    const std::function<void(int64_t done, int64_t total)> &onBytes = {});
+
+} // namespace corvanel::extract
