@@ -160,6 +160,35 @@ TEST(FindiPod, CaptionsMatchInAnyCaseAndTheFirstIpodWithADatabaseWins)
     EXPECT_EQ(FindiPod(fake.inventory()), first);
 }
 
+TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
+{
+    for (bool databaseOnDiskTwo : {false, true}) {
+        SCOPED_TRACE(databaseOnDiskTwo);
+        FakeSystem fake;
+        QString diskTwo;
+        QString diskTwentyOne;
+        for (int n = 0; n < 23; ++n) {
+            const QString dev = QString("8:%1").arg(n * 16);
+            const QString part = QString("8:%1").arg(n * 16 + 1);
+            const QString name = QString("sd") + QChar('a' + n);
+            const bool isIpod = n == 2;
+            fake.addDisk(name, isIpod || n == 21, isIpod ? "Apple" : "Generic", isIpod ? "iPod" : "Disk", dev,
+                         {{name + "1", 1, part}});
+            if (n == 2)
+                diskTwo = fake.mount(part, "two");
+            if (n == 21)
+                diskTwentyOne = fake.mount(part, "twentyone");
+        }
+        FakeSystem::addDatabase(diskTwentyOne);
+        if (databaseOnDiskTwo)
+            FakeSystem::addDatabase(diskTwo);
+
+        const DiskInventory inventory = fake.inventory();
+        ASSERT_EQ(inventory.disks()[21].name, "sdv");
+        EXPECT_EQ(FindiPod(inventory), databaseOnDiskTwo ? diskTwo : diskTwentyOne);
+    }
+}
+
 TEST(FindiPod, MissingSourcesFindNothing)
 {
     const DiskInventory nothing("/nonexistent/sys", "/nonexistent/mountinfo");
