@@ -1,5 +1,6 @@
 #include "EngineTestFiles.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <lame/lame.h>
 extern "C" {
@@ -30,23 +31,17 @@ bool writeWav(const QString &path, const std::vector<int16_t> &pcm, int channels
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;
-    auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char *>(&v), 2); };
-    const auto bytes = uint32_t(pcm.size() * 2);
-    f.write("RIFF");
-    u32(36 + bytes);
-    f.write("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(uint16_t(channels));
-    u32(uint32_t(rate));
-    u32(uint32_t(rate * channels * 2));
-    u16(uint16_t(channels * 2));
-    u16(16);
-    f.write("data");
-    u32(bytes);
-    f.write(reinterpret_cast<const char *>(pcm.data()), qint64(bytes));
-    return true;
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const auto bytes = quint32(pcm.size() * 2);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + bytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
+        << quint16(channels * 2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    return out.writeRawData(reinterpret_cast<const char *>(pcm.data()), int(bytes)) == int(bytes);
 }
 
 bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind)
@@ -108,30 +103,23 @@ Decoded decodeWhole(const QString &path)
         return result;
     result.channels = ctx->ch_layout.nb_channels;
     result.rate = ctx->sample_rate;
+    if (fmt->duration > 0)
+        result.headerFrames = av_rescale(fmt->duration, result.rate, AV_TIME_BASE);
     AVPacket *pkt = av_packet_alloc();
     AVFrame *frame = av_frame_alloc();
     auto drain = [&] {
         while (avcodec_receive_frame(ctx.get(), frame) == 0) {
+            const auto sampleFormat = AVSampleFormat(frame->format);
+            const bool planar = av_sample_fmt_is_planar(sampleFormat);
+            const bool isFloat = av_get_packed_sample_fmt(sampleFormat) == AV_SAMPLE_FMT_FLT;
+            if (!isFloat && av_get_packed_sample_fmt(sampleFormat) != AV_SAMPLE_FMT_S16)
+                result.channels = 0; // a format this reader does not know: no samples at all
             for (int i = 0; i < frame->nb_samples; ++i)
                 for (int c = 0; c < result.channels; ++c) {
-                    float v = 0;
-                    switch (frame->format) {
-                    case AV_SAMPLE_FMT_FLTP:
-                        v = reinterpret_cast<float *>(frame->extended_data[c])[i];
-                        break;
-                    case AV_SAMPLE_FMT_FLT:
-                        v = reinterpret_cast<float *>(frame->data[0])[i * result.channels + c];
-                        break;
-                    case AV_SAMPLE_FMT_S16:
-                        v = reinterpret_cast<int16_t *>(frame->data[0])[i * result.channels + c] / 32768.0f;
-                        break;
-                    case AV_SAMPLE_FMT_S16P:
-                        v = reinterpret_cast<int16_t *>(frame->extended_data[c])[i] / 32768.0f;
-                        break;
-                    default:
-                        break;
-                    }
-                    result.samples.push_back(v);
+                    const uint8_t *data = frame->extended_data[planar ? c : 0];
+                    const int at = planar ? i : i * result.channels + c;
+                    result.samples.push_back(isFloat ? reinterpret_cast<const float *>(data)[at]
+                                                     : reinterpret_cast<const int16_t *>(data)[at] / 32768.0f);
                 }
             av_frame_unref(frame);
         }
@@ -147,22 +135,6 @@ Decoded decodeWhole(const QString &path)
     av_packet_free(&pkt);
     av_frame_free(&frame);
     return result;
-}
-
-int64_t containerFrames(const QString &path)
-{
-    AVFormatContext *fmt = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    if (avformat_open_input(&fmt, name.constData(), nullptr, nullptr) < 0)
-        return -1;
-    int64_t frames = -1;
-    if (avformat_find_stream_info(fmt, nullptr) >= 0) {
-        const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-        if (stream >= 0 && fmt->duration > 0)
-            frames = av_rescale(fmt->duration, fmt->streams[stream]->codecpar->sample_rate, AV_TIME_BASE);
-    }
-    avformat_close_input(&fmt);
-    return frames;
 }
 
 } // namespace enginetest

@@ -21,11 +21,9 @@ struct Decoded
     std::vector<float> samples;
     int channels = 0;
     int rate = 0;
+    int64_t headerFrames = -1; // the container's idea of the duration (what a player trusting it shows)
     int64_t frames() const { return channels ? int64_t(samples.size()) / channels : 0; }
 };
 Decoded decodeWhole(const QString &path);
-
-// The container's idea of the duration in frames (what a player trusting the header shows).
-int64_t containerFrames(const QString &path);
 
 } // namespace enginetest

@@ -58,80 +58,59 @@ QString str(const gchar *s)
     return s ? QString::fromUtf8(s) : QString();
 }
 
-std::vector<Itdb_Track *> tracksOf(Itdb_iTunesDB *db)
+template <typename T> std::vector<T *> itemsOf(GList *list)
 {
-    std::vector<Itdb_Track *> out;
-    for (GList *l = db->tracks; l; l = l->next)
-        out.push_back(static_cast<Itdb_Track *>(l->data));
-    return out;
-}
-
-std::vector<Itdb_Playlist *> playlistsOf(Itdb_iTunesDB *db)
-{
-    std::vector<Itdb_Playlist *> out;
-    for (GList *l = db->playlists; l; l = l->next)
-        out.push_back(static_cast<Itdb_Playlist *>(l->data));
+    std::vector<T *> out;
+    for (; list; list = list->next)
+        out.push_back(static_cast<T *>(list->data));
     return out;
 }
 
 std::vector<int32_t> memberIds(Itdb_Playlist *pl)
 {
     std::vector<int32_t> out;
-    for (GList *l = pl->members; l; l = l->next)
-        out.push_back(int32_t(static_cast<Itdb_Track *>(l->data)->id));
+    for (Itdb_Track *t : itemsOf<Itdb_Track>(pl->members))
+        out.push_back(int32_t(t->id));
     return out;
 }
 
 // A library with every kind of record the writer knows.
 Database sampleDatabase(Layout layout)
 {
-    Database db;
-    db.layout = layout;
-    auto track = [](int32_t id, const char *title, const char *artist, const char *album, const char *genre,
-                    const char *path, const char *type) {
+    const auto track = [](int32_t id, const char *title, const char *artist, const char *album, const char *genre,
+                          const char *path, const char *type) {
+        const auto text = [](const char *s) { return s ? std::optional(QString::fromUtf8(s)) : std::nullopt; };
         Track t;
         t.id = id;
-        t.title = QString::fromUtf8(title);
-        if (artist)
-            t.artist = QString::fromUtf8(artist);
-        if (album)
-            t.album = QString::fromUtf8(album);
-        if (genre)
-            t.genre = QString::fromUtf8(genre);
-        t.location = QString::fromUtf8(path);
-        t.fileType = QString::fromUtf8(type);
+        t.title = text(title);
+        t.artist = text(artist);
+        t.album = text(album);
+        t.genre = text(genre);
+        t.location = text(path);
+        t.fileType = text(type);
         t.trackNumber = id % 10;
         t.lengthMs = 1000 * id + 17;
         t.sizeBytes = 4096 + id;
         t.bitrate = 128;
         return t;
     };
-    db.tracks.push_back(
-        track(11, "Café au lait", "Élodie", "Nuit", "Jazz", ":iPod_Control:Music:F00:ABCD.mp3", "MPEG audio file"));
-    db.tracks.push_back(
-        track(12, "東京の夜", "佐藤", "夜", "J-Pop", ":iPod_Control:Music:F01:EFGH.m4a", "AAC audio file"));
-    db.tracks.push_back(
-        track(13, "No artist object", nullptr, nullptr, nullptr, ":iPod_Control:Music:F02:IJKL.wav", "WAV audio file"));
-    db.tracks.push_back(
-        track(14, "Empty artist", "", "Nuit", "", ":iPod_Control:Music:F03:MNOP.mp3", "MPEG audio file"));
-    db.tracks[0].comment = QStringLiteral("A comment object");
-    Track pod =
-        track(15, "Episode 1", "Radio", "Show", "Podcast", ":iPod_Control:Music:F04:QRST.mp3", "MPEG audio file");
-    pod.podcast = true;
-    pod.podcastUrl = QStringLiteral("http://example.com/e1.mp3");
-    pod.podcastRss = QStringLiteral("http://example.com/feed.xml");
-    db.tracks.push_back(pod);
-
-    Playlist master{QStringLiteral("Test iPod"), {11, 12, 13, 14, 15}, true};
-    Playlist mixed{QStringLiteral("Mixed ça 夜"), {14, 12, 11}};
-    Playlist smart{QStringLiteral("Smart"), {12}};
-    smart.smart = true;
-    Playlist podcasts{QStringLiteral("Podcasts"), {15}};
-    podcasts.podcastFlag = true;
-    db.playlists = {master, mixed, smart, podcasts};
-    Playlist builtin{QStringLiteral("Music"), {}};
-    builtin.smart = true;
-    db.smartPlaylists = {builtin};
+    Database db;
+    db.layout = layout;
+    db.tracks = {
+        track(11, "Café au lait", "Élodie", "Nuit", "Jazz", ":iPod_Control:Music:F00:ABCD.mp3", "MPEG audio file"),
+        track(12, "東京の夜", "佐藤", "夜", "J-Pop", ":iPod_Control:Music:F01:EFGH.m4a", "AAC audio file"),
+        track(13, "No artist object", nullptr, nullptr, nullptr, ":iPod_Control:Music:F02:IJKL.wav", "WAV audio file"),
+        track(14, "Empty artist", "", "Nuit", "", ":iPod_Control:Music:F03:MNOP.mp3", "MPEG audio file"),
+        track(15, "Episode 1", "Radio", "Show", "Podcast", ":iPod_Control:Music:F04:QRST.mp3", "MPEG audio file")};
+    db.tracks[0].comment = "A comment object";
+    db.tracks[4].podcast = true;
+    db.tracks[4].podcastUrl = "http://example.com/e1.mp3";
+    db.tracks[4].podcastRss = "http://example.com/feed.xml";
+    db.playlists = {{"Test iPod", {11, 12, 13, 14, 15}, true},
+                    {"Mixed ça 夜", {14, 12, 11}},
+                    {"Smart", {12}, false, false, true},
+                    {"Podcasts", {15}, false, true}};
+    db.smartPlaylists = {{"Music", {}, false, false, true}};
     return db;
 }
 
@@ -153,23 +132,31 @@ std::vector<uint32_t> checkStructure(const QByteArray &b)
     return types;
 }
 
+struct LayoutCase
+{
+    Layout layout;
+    const char *name;
+    std::vector<uint32_t> dataSets; // types in file order
+    uint32_t databaseHeader, trackHeader;
+};
+
 } // namespace
 
-class LibgpodCrossCheck : public ::testing::TestWithParam<Layout>
+class WrittenLayout : public ::testing::TestWithParam<LayoutCase>
 {
 };
 
-TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
+TEST_P(WrittenLayout, ReadByLibgpodAsWritten)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const Database db = sampleDatabase(GetParam());
+    const Database db = sampleDatabase(GetParam().layout);
     QString error;
     ASSERT_TRUE(writeIpod(dir.path(), db, std::vector<int32_t>{1, 0}, &error)) << error.toStdString();
 
     Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
     ASSERT_TRUE(itdb);
-    const auto tracks = tracksOf(itdb.get());
+    const auto tracks = itemsOf<Itdb_Track>(itdb->tracks);
     ASSERT_EQ(tracks.size(), db.tracks.size());
     for (size_t i = 0; i < tracks.size(); ++i) {
         const Track &t = db.tracks[i];
@@ -187,7 +174,7 @@ TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
         EXPECT_EQ(tracks[i]->size, uint32_t(t.sizeBytes));
         EXPECT_EQ(tracks[i]->samplerate, 44100);
     }
-    if (GetParam() != Layout::Legacy) {
+    if (GetParam().layout != Layout::Legacy) {
         EXPECT_EQ(str(tracks[4]->podcasturl), *db.tracks[4].podcastUrl);
         EXPECT_EQ(str(tracks[4]->podcastrss), *db.tracks[4].podcastRss);
     }
@@ -195,7 +182,7 @@ TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
     EXPECT_EQ(tracks[1]->filetype_marker, 0x4D344120u); // "M4A "
 
     // The user playlists, then libgpod's own On-The-Go list from OTGPlaylistInfo.
-    const auto lists = playlistsOf(itdb.get());
+    const auto lists = itemsOf<Itdb_Playlist>(itdb->playlists);
     ASSERT_EQ(lists.size(), db.playlists.size() + 1);
     for (size_t i = 0; i < db.playlists.size(); ++i) {
         EXPECT_EQ(str(lists[i]->name), db.playlists[i].name);
@@ -207,72 +194,60 @@ TEST_P(LibgpodCrossCheck, ReadsTheSameTracksAndPlaylists)
     EXPECT_EQ(memberIds(lists.back()), (std::vector<int32_t>{12, 11}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, LibgpodCrossCheck,
-                         ::testing::Values(Layout::ITunes7, Layout::Libgpod, Layout::Legacy), [](const auto &param) {
-                             switch (param.param) {
-                             case Layout::ITunes7:
-                                 return std::string("ITunes7");
-                             case Layout::Libgpod:
-                                 return std::string("Libgpod");
-                             case Layout::Legacy:
-                                 return std::string("Legacy");
-                             }
-                             return std::string();
-                         });
-
-TEST(ITunesDbLayout, DataSetsHeadersAndNonStringObjects)
+TEST_P(WrittenLayout, RecordsNestAndKeepTheirLengths)
 {
-    const std::map<Layout, std::vector<uint32_t>> order = {
-        {Layout::ITunes7, {4, 1, 3, 2, 5}}, {Layout::Legacy, {1, 2}}, {Layout::Libgpod, {1, 3, 2}}};
-    const std::map<Layout, std::pair<uint32_t, uint32_t>> headers = {
-        {Layout::ITunes7, {0xBC, 0x248}}, {Layout::Legacy, {0x68, 0x9C}}, {Layout::Libgpod, {0xBC, 0xF4}}};
-    for (const auto &[layout, types] : order) {
-        const Database db = sampleDatabase(layout);
-        const QByteArray b = buildITunesDb(db);
-        EXPECT_EQ(checkStructure(b), types);
-        EXPECT_EQ(u32(b, 4), headers.at(layout).first);
-        const qsizetype mhit = b.indexOf("mhit");
-        ASSERT_GT(mhit, 0);
-        EXPECT_EQ(u32(b, mhit + 4), headers.at(layout).second);
-        EXPECT_EQ(QString::fromLatin1(b.mid(mhit + 24, 4)), " 3PM");
+    const Layout layout = GetParam().layout;
+    const Database db = sampleDatabase(layout);
+    const QByteArray b = buildITunesDb(db);
+    EXPECT_EQ(checkStructure(b), GetParam().dataSets);
+    EXPECT_EQ(u32(b, 4), GetParam().databaseHeader);
+    const qsizetype mhit = b.indexOf("mhit");
+    ASSERT_GT(mhit, 0);
+    EXPECT_EQ(u32(b, mhit + 4), GetParam().trackHeader);
+    EXPECT_EQ(QString::fromLatin1(b.mid(mhit + 24, 4)), " 3PM");
 
-        // Every object: string ones are exactly 40 + L long; the others keep their own lengths.
-        std::map<uint32_t, int> nonString;
-        int strings = 0;
-        for (qsizetype at = b.indexOf("mhod"); at >= 0; at = b.indexOf("mhod", at + 4)) {
-            ASSERT_EQ(u32(b, at + 4), 0x18u);
-            const uint32_t type = u32(b, at + 12);
-            const uint32_t total = u32(b, at + 8);
-            if (type <= 8 || (type >= 200 && type <= 202)) {
-                EXPECT_EQ(total, 40 + u32(b, at + 28)) << type;
-                ++strings;
-            } else {
-                ++nonString[type];
-                if (type == 100) {
-                    EXPECT_TRUE(total == 0x2C || total == 0x288) << total;
-                } else if (type == 50) {
-                    EXPECT_EQ(total, 0x60u);
-                } else if (type == 51) {
-                    EXPECT_EQ(tag(b, at + 24), "SLst");
-                } else if (type == 52) {
-                    EXPECT_EQ(u32(b, at + 28), db.tracks.size());
-                    EXPECT_EQ(total, 72 + 4 * db.tracks.size());
-                } else if (type == 15 || type == 16) {
-                    EXPECT_NE(total, 40 + u32(b, at + 28));
-                }
+    // Every object: string ones are exactly 40 + L long; the others keep their own lengths.
+    std::map<uint32_t, int> nonString;
+    int strings = 0;
+    for (qsizetype at = b.indexOf("mhod"); at >= 0; at = b.indexOf("mhod", at + 4)) {
+        ASSERT_EQ(u32(b, at + 4), 0x18u);
+        const uint32_t type = u32(b, at + 12);
+        const uint32_t total = u32(b, at + 8);
+        if (type <= 8 || (type >= 200 && type <= 202)) {
+            EXPECT_EQ(total, 40 + u32(b, at + 28)) << type;
+            ++strings;
+        } else {
+            ++nonString[type];
+            if (type == 100) {
+                EXPECT_TRUE(total == 0x2C || total == 0x288) << total;
+            } else if (type == 50) {
+                EXPECT_EQ(total, 0x60u);
+            } else if (type == 51) {
+                EXPECT_EQ(tag(b, at + 24), "SLst");
+            } else if (type == 52) {
+                EXPECT_EQ(u32(b, at + 28), db.tracks.size());
+                EXPECT_EQ(total, 72 + 4 * db.tracks.size());
+            } else if (type == 15 || type == 16) {
+                EXPECT_NE(total, 40 + u32(b, at + 28));
             }
         }
-        EXPECT_GT(strings, 20);
-        EXPECT_EQ(nonString.count(52) + nonString.count(53), layout == Layout::ITunes7 ? 2u : 0u);
-        EXPECT_GT(nonString[100], 0);
-        EXPECT_GT(nonString[51], 0);
-        if (layout == Layout::ITunes7) {
-            EXPECT_GT(b.indexOf("mhia"), 0);
-            // One album item per distinct album and artist: Nuit/Élodie, 夜/佐藤, Nuit/"", Show/Radio.
-            EXPECT_EQ(u32(b, b.indexOf("mhla") + 8), 4u);
-        }
+    }
+    EXPECT_GT(strings, 20);
+    EXPECT_EQ(nonString.count(52) + nonString.count(53), layout == Layout::ITunes7 ? 2u : 0u);
+    EXPECT_GT(nonString[100], 0);
+    EXPECT_GT(nonString[51], 0);
+    if (layout == Layout::ITunes7) {
+        EXPECT_GT(b.indexOf("mhia"), 0);
+        // One album item per distinct album and artist: Nuit/Élodie, 夜/佐藤, Nuit/"", Show/Radio.
+        EXPECT_EQ(u32(b, b.indexOf("mhla") + 8), 4u);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, WrittenLayout,
+                         ::testing::Values(LayoutCase{Layout::ITunes7, "ITunes7", {4, 1, 3, 2, 5}, 0xBC, 0x248},
+                                           LayoutCase{Layout::Libgpod, "Libgpod", {1, 3, 2}, 0xBC, 0xF4},
+                                           LayoutCase{Layout::Legacy, "Legacy", {1, 2}, 0x68, 0x9C}),
+                         [](const auto &p) { return std::string(p.param.name); });
 
 TEST(DeviceFiles, PreferencesOnTheGoAndSysInfo)
 {
@@ -287,17 +262,13 @@ TEST(DeviceFiles, PreferencesOnTheGoAndSysInfo)
     const QByteArray otg = buildOnTheGo({5, 0, 7});
     ASSERT_EQ(otg.size(), 32);
     EXPECT_EQ(tag(otg, 0), "mhpo");
-    EXPECT_EQ(u32(otg, 4), 0x14u);
-    EXPECT_EQ(u32(otg, 8), 4u);
-    EXPECT_EQ(u32(otg, 12), 3u);
-    EXPECT_EQ(u32(otg, 20), 5u);
-    EXPECT_EQ(u32(otg, 28), 7u);
+    for (const auto &[at, value] : {std::pair{4, 0x14u}, {8, 4u}, {12, 3u}, {20, 5u}, {28, 7u}})
+        EXPECT_EQ(u32(otg, at), value) << at;
 
-    const QString sysInfo = QString::fromUtf8(buildSysInfo(QStringLiteral("MA446"), QStringLiteral("SERIAL1")));
+    const QString sysInfo = QString::fromUtf8(buildSysInfo("MA446", "SERIAL1"));
     EXPECT_TRUE(sysInfo.startsWith("BoardHwName: iPod Q98\n"));
-    EXPECT_TRUE(sysInfo.contains("\npszSerialNumber: SERIAL1\n"));
-    EXPECT_TRUE(sysInfo.contains("\nModelNumStr: MA446\n"));
-    EXPECT_TRUE(sysInfo.contains("\nvisibleBuildID: 0x"));
+    for (const char *line : {"\npszSerialNumber: SERIAL1\n", "\nModelNumStr: MA446\n", "\nvisibleBuildID: 0x"})
+        EXPECT_TRUE(sysInfo.contains(line)) << line;
     EXPECT_TRUE(sysInfo.endsWith('\n'));
 }
 
@@ -328,8 +299,8 @@ TEST(LargeLibrary, ReadByLibgpodWithTwoHundredPlaylists)
     ASSERT_TRUE(makeLargeIpod(dir.path(), 4000, 200, false, &error)) << error.toStdString();
     Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
     ASSERT_TRUE(itdb);
-    EXPECT_EQ(tracksOf(itdb.get()).size(), 4000u);
-    const auto lists = playlistsOf(itdb.get());
+    EXPECT_EQ(itemsOf<Itdb_Track>(itdb->tracks).size(), 4000u);
+    const auto lists = itemsOf<Itdb_Playlist>(itdb->playlists);
     ASSERT_EQ(lists.size(), 201u);
     EXPECT_EQ(memberIds(lists[0]).size(), 4000u);
     EXPECT_EQ(str(lists[200]->name), "Playlist 200");
@@ -339,28 +310,25 @@ TEST(LargeLibrary, ReadByLibgpodWithTwoHundredPlaylists)
 
 TEST(LargeLibrary, BenchmarkSizeHasDistinctFilesAndTheAskedSpread)
 {
+    const auto distinct = [](const Database &db, const std::optional<QString> Track::*field) {
+        QSet<QString> values;
+        for (const Track &t : db.tracks)
+            values.insert(*(t.*field));
+        return values.size();
+    };
     const Database big = makeLargeDatabase(32767, 200);
     ASSERT_EQ(big.tracks.size(), 32767u);
     ASSERT_EQ(big.playlists.size(), 201u);
-    QSet<QString> paths;
+    EXPECT_EQ(distinct(big, &Track::location), 32767);
     QSet<int32_t> ids;
-    for (const Track &t : big.tracks) {
-        paths.insert(*t.location);
+    for (const Track &t : big.tracks)
         ids.insert(t.id);
-    }
-    EXPECT_EQ(paths.size(), 32767);
     EXPECT_EQ(ids.size(), 32767);
 
     const Database db = makeLargeDatabase(300, 3, 4, 10, 20);
-    QSet<QString> genres, artists, albums;
-    for (const Track &t : db.tracks) {
-        genres.insert(*t.genre);
-        artists.insert(*t.artist);
-        albums.insert(*t.album);
-    }
-    EXPECT_EQ(genres.size(), 4);
-    EXPECT_EQ(artists.size(), 10);
-    EXPECT_EQ(albums.size(), 20);
+    EXPECT_EQ(distinct(db, &Track::genre), 4);
+    EXPECT_EQ(distinct(db, &Track::artist), 10);
+    EXPECT_EQ(distinct(db, &Track::album), 20);
     EXPECT_EQ(db.playlists.size(), 4u);
 }
 
@@ -371,7 +339,7 @@ TEST(LargeLibrary, StubFilesMatchTheirRecords)
     ASSERT_TRUE(makeLargeIpod(dir.path(), 120, 2, true, Layout::Libgpod, &error)) << error.toStdString();
     Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
     ASSERT_TRUE(itdb);
-    for (Itdb_Track *t : tracksOf(itdb.get())) {
+    for (Itdb_Track *t : itemsOf<Itdb_Track>(itdb->tracks)) {
         const QFileInfo f(localPath(dir.path(), str(t->ipod_path)));
         ASSERT_TRUE(f.exists()) << f.filePath().toStdString();
         EXPECT_EQ(f.size(), qint64(t->size));
@@ -388,6 +356,20 @@ struct Decoded
     bool ok = false;
 };
 
+float sampleOf(const AVFrame *frame, int i, int c)
+{
+    const auto format = AVSampleFormat(frame->format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    const uint8_t *data = frame->extended_data[planar ? c : 0];
+    const int at = planar ? i : i * frame->ch_layout.nb_channels + c;
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_FLT)
+        return reinterpret_cast<const float *>(data)[at];
+    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S16)
+        return reinterpret_cast<const int16_t *>(data)[at] / 32768.0f;
+    ADD_FAILURE() << "sample format " << format;
+    return 0;
+}
+
 // Decodes a whole file to mono and measures its length and its energy in two rough bands.
 Decoded decode(const QString &path)
 {
@@ -398,45 +380,28 @@ Decoded decode(const QString &path)
         return d;
     std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> fmtGuard(
         fmt, [](AVFormatContext *f) { avformat_close_input(&f); });
-    if (avformat_find_stream_info(fmt, nullptr) < 0)
-        return d;
-    const int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const AVCodec *codec = nullptr;
+    const int stream = avformat_find_stream_info(fmt, nullptr) < 0
+                           ? -1
+                           : av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream < 0)
         return d;
-    const AVCodec *codec = avcodec_find_decoder(fmt->streams[stream]->codecpar->codec_id);
-    AVCodecContext *ctx = avcodec_alloc_context3(codec);
-    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctxGuard(
-        ctx, [](AVCodecContext *c) { avcodec_free_context(&c); });
-    avcodec_parameters_to_context(ctx, fmt->streams[stream]->codecpar);
-    if (avcodec_open2(ctx, codec, nullptr) < 0)
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> ctx(
+        avcodec_alloc_context3(codec), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    avcodec_parameters_to_context(ctx.get(), fmt->streams[stream]->codecpar);
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
         return d;
     AVPacket *pkt = av_packet_alloc();
     AVFrame *frame = av_frame_alloc();
     int64_t samples = 0;
     float smooth = 0, previous = 0;
     auto take = [&] {
-        while (avcodec_receive_frame(ctx, frame) == 0) {
+        while (avcodec_receive_frame(ctx.get(), frame) == 0) {
             const int channels = frame->ch_layout.nb_channels;
             for (int i = 0; i < frame->nb_samples; ++i) {
                 float v = 0;
-                for (int c = 0; c < channels; ++c) {
-                    switch (frame->format) {
-                    case AV_SAMPLE_FMT_FLTP:
-                        v += reinterpret_cast<float *>(frame->data[c])[i];
-                        break;
-                    case AV_SAMPLE_FMT_FLT:
-                        v += reinterpret_cast<float *>(frame->data[0])[i * channels + c];
-                        break;
-                    case AV_SAMPLE_FMT_S16P:
-                        v += reinterpret_cast<int16_t *>(frame->data[c])[i] / 32768.0f;
-                        break;
-                    case AV_SAMPLE_FMT_S16:
-                        v += reinterpret_cast<int16_t *>(frame->data[0])[i * channels + c] / 32768.0f;
-                        break;
-                    default:
-                        break;
-                    }
-                }
+                for (int c = 0; c < channels; ++c)
+                    v += sampleOf(frame, i, c);
                 v /= float(channels);
                 smooth += (v - smooth) * 0.02f;
                 d.lowEnergy += double(smooth) * smooth;
@@ -447,11 +412,11 @@ Decoded decode(const QString &path)
         }
     };
     while (av_read_frame(fmt, pkt) >= 0) {
-        if (pkt->stream_index == stream && avcodec_send_packet(ctx, pkt) >= 0)
+        if (pkt->stream_index == stream && avcodec_send_packet(ctx.get(), pkt) >= 0)
             take();
         av_packet_unref(pkt);
     }
-    avcodec_send_packet(ctx, nullptr);
+    avcodec_send_packet(ctx.get(), nullptr);
     take();
     av_frame_free(&frame);
     av_packet_free(&pkt);
@@ -474,7 +439,7 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     ASSERT_TRUE(makeDemoIpod(dir.path(), &error)) << error.toStdString();
     Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
     ASSERT_TRUE(itdb);
-    const auto tracks = tracksOf(itdb.get());
+    const auto tracks = itemsOf<Itdb_Track>(itdb->tracks);
     ASSERT_GE(tracks.size(), 24u);
 
     QSet<QString> genres, artists, albums, fileTypes, titles;
@@ -506,10 +471,10 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     EXPECT_EQ(pairs, 1);
 
     QStringList names;
-    for (Itdb_Playlist *pl : playlistsOf(itdb.get()))
+    for (Itdb_Playlist *pl : itemsOf<Itdb_Playlist>(itdb->playlists))
         names << str(pl->name);
     EXPECT_EQ(names, (QStringList{"Corvanel Demo", "Road Trip", "Late Night Jazz", "Podcasts", "OTG Playlist 1"}));
-    const auto otg = playlistsOf(itdb.get()).back();
+    const auto otg = itemsOf<Itdb_Playlist>(itdb->playlists).back();
     EXPECT_EQ(memberIds(otg).size(), 3u);
 
     const QByteArray prefs = [&] {

@@ -77,11 +77,6 @@ private:
     int m_mountId = 20;
 };
 
-QString diskName(int number)
-{
-    return QStringLiteral("sd") + QChar('a' + number);
-}
-
 } // namespace
 
 TEST(DiskInventory, ReadsDisksPartitionsAndMounts)
@@ -149,19 +144,20 @@ TEST(FindiPod, FindsTheRemovableAppleDiskWithADatabase)
     EXPECT_EQ(FindiPod(fake.inventory()), ipod);
 }
 
-TEST(FindiPod, CaptionMatchIgnoresCase)
+TEST(FindiPod, CaptionsMatchInAnyCaseAndTheFirstIpodWithADatabaseWins)
 {
     FakeSystem fake;
-    fake.addDisk("sda", true, "apple", "ipod", "8:0", {{"sda1", 1, "8:1"}});
-    const QString ipod = fake.mount("8:1", "ipod");
-    FakeSystem::addDatabase(ipod);
-    EXPECT_EQ(FindiPod(fake.inventory()), ipod);
-
-    FakeSystem older;
-    older.addDisk("sda", true, "APPLE COMPUTER_ INC.", "IPOD", "8:0", {{"sda1", 1, "8:1"}});
-    const QString olderIpod = older.mount("8:1", "old");
-    FakeSystem::addDatabase(olderIpod);
-    EXPECT_EQ(FindiPod(older.inventory()), olderIpod);
+    fake.addDisk("sdb", true, "apple", "ipod", "8:16", {{"sdb1", 1, "8:17"}});
+    fake.addDisk("sdc", true, "APPLE COMPUTER_ INC.", "IPOD", "8:32"); // mounted as a whole
+    fake.addDisk("sdd", true, "Apple", "iPod", "8:48", {{"sdd1", 1, "8:49"}});
+    const QString first = fake.mount("8:17", "first");
+    const QString second = fake.mount("8:32", "second");
+    const QString third = fake.mount("8:49", "third");
+    FakeSystem::addDatabase(second, "IPOD_CONTROL/ITUNES/ITUNESDB");
+    FakeSystem::addDatabase(third);
+    EXPECT_EQ(FindiPod(fake.inventory()), second);
+    FakeSystem::addDatabase(first);
+    EXPECT_EQ(FindiPod(fake.inventory()), first);
 }
 
 TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
@@ -174,7 +170,7 @@ TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
         for (int n = 0; n < 23; ++n) {
             const QString dev = QString("8:%1").arg(n * 16);
             const QString part = QString("8:%1").arg(n * 16 + 1);
-            const QString name = diskName(n);
+            const QString name = QString("sd") + QChar('a' + n);
             const bool isIpod = n == 2;
             fake.addDisk(name, isIpod || n == 21, isIpod ? "Apple" : "Generic", isIpod ? "iPod" : "Disk", dev,
                          {{name + "1", 1, part}});
@@ -191,29 +187,6 @@ TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
         ASSERT_EQ(inventory.disks()[21].name, "sdv");
         EXPECT_EQ(FindiPod(inventory), databaseOnDiskTwo ? diskTwo : diskTwentyOne);
     }
-}
-
-TEST(FindiPod, FirstIpodWithADatabaseWins)
-{
-    FakeSystem fake;
-    fake.addDisk("sdb", true, "Apple", "iPod", "8:16", {{"sdb1", 1, "8:17"}});
-    fake.addDisk("sdc", true, "Apple", "iPod", "8:32", {{"sdc1", 1, "8:33"}});
-    fake.addDisk("sdd", true, "Apple", "iPod", "8:48", {{"sdd1", 1, "8:49"}});
-    fake.mount("8:17", "empty");
-    const QString second = fake.mount("8:33", "second");
-    const QString third = fake.mount("8:49", "third");
-    FakeSystem::addDatabase(second);
-    FakeSystem::addDatabase(third);
-    EXPECT_EQ(FindiPod(fake.inventory()), second);
-}
-
-TEST(FindiPod, WholeDiskMountedIpod)
-{
-    FakeSystem fake;
-    fake.addDisk("sdb", true, "Apple", "iPod", "8:16");
-    const QString ipod = fake.mount("8:16", "whole");
-    FakeSystem::addDatabase(ipod, "IPOD_CONTROL/ITUNES/ITUNESDB");
-    EXPECT_EQ(FindiPod(fake.inventory()), ipod);
 }
 
 TEST(FindiPod, MissingSourcesFindNothing)

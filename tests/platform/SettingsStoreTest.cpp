@@ -38,11 +38,8 @@ TEST(SettingsStore, Int32Texts)
 
     EXPECT_EQ(toInt32("2147483647"), 2147483647);
     EXPECT_EQ(toInt32("-2147483648"), std::numeric_limits<int32_t>::min());
-    EXPECT_EQ(toInt32("2147483648"), std::nullopt);
-    EXPECT_EQ(toInt32("2147483647.6"), std::nullopt);
-    EXPECT_EQ(toInt32("1e300"), std::nullopt);
-    EXPECT_EQ(toInt32("&H100000000"), std::nullopt);
-    for (const char *text : {"", " ", "abc", "12abc", "True", "1 2", "0x10", "."})
+    for (const char *text :
+         {"", " ", "abc", "12abc", "True", "1 2", "0x10", ".", "2147483648", "2147483647.6", "1e300", "&H100000000"})
         EXPECT_EQ(toInt32(text), std::nullopt) << text;
 }
 

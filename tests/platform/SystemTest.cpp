@@ -65,46 +65,34 @@ TEST(SingleInstance, StaleLocksAreTakenOver)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("corvanel.lock");
+    QFile file(path);
 
     // A lock left by a process that has ended.
     QProcess ended;
     ended.start("true");
     ASSERT_TRUE(ended.waitForFinished());
-    const qint64 deadPid = ended.processId() ? ended.processId() : 999999;
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray::number(deadPid > 0 ? deadPid : 999999) + "\n" +
-                   QCoreApplication::applicationName().toUtf8() + "\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    }
-    {
-        SingleInstance instance(path);
-        EXPECT_TRUE(instance.tryAcquire());
-    }
+    const qint64 deadPid = ended.processId() > 0 ? ended.processId() : 999999;
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::number(deadPid) + "\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
+               QSysInfo::machineHostName().toUtf8() + "\n");
+    file.close();
+    EXPECT_TRUE(SingleInstance(path).tryAcquire());
 
     // An empty lock file: another copy may be writing it, unless it is old.
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     SingleInstance instance(path);
     EXPECT_FALSE(instance.tryAcquire());
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-    }
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    file.close();
     EXPECT_TRUE(instance.tryAcquire());
 }
 
 TEST(TempFiles, CreatesDistinctPrivateFiles)
 {
     QSet<QString> seen;
-    std::vector<QString> created;
     for (int i = 0; i < 20; ++i) {
         const std::expected<QString, QString> file = GetTempFile(i % 2 ? ".m3u" : QString());
         ASSERT_TRUE(file.has_value()) << qPrintable(file.error());
-        created.push_back(*file);
         const QFileInfo info(*file);
         EXPECT_TRUE(info.isFile());
         EXPECT_EQ(info.size(), 0);
@@ -115,7 +103,7 @@ TEST(TempFiles, CreatesDistinctPrivateFiles)
         seen.insert(*file);
     }
     EXPECT_EQ(seen.size(), 20);
-    for (const QString &file : created)
+    for (const QString &file : seen)
         QFile::remove(file);
 
     EXPECT_FALSE(createTempFileIn("/nonexistent/folder", "x").has_value());
