@@ -1,0 +1,195 @@
+// The copy loop on an iPod folder: names, collisions, progress, failures and stopping.
+#include "SongExtractor.h"
+#include "ExtractNames.h"
+#include "MusicLibrary.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvanel::extract;
+
+namespace {
+
+class ExtractTest : public ::testing::Test
+{
+protected:
+    // A song on the iPod whose file holds `bytes` (no file when bytes is empty).
+    int addSong(const QString &title, const QString &artist, const QString &album, const QString &genre, int track,
+                const QString &file, const QByteArray &bytes)
+    {
+        Song &song = library.addSong();
+        song.Title = title, song.Artist = artist, song.Album = album, song.Genre = genre;
+        song.TrackNumber = track;
+        song.Path = QStringLiteral("\\iPod_Control\\Music\\F00\\") + file;
+        if (!bytes.isEmpty()) {
+            QDir().mkpath(ipod.filePath(QStringLiteral("iPod_Control/Music/F00")));
+            QFile out(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file));
+            EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        return static_cast<int>(library.Songs.size()) - 1;
+    }
+    QByteArray read(const QString &relative) const
+    {
+        QFile in(out.filePath(relative));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+    }
+    QStringList filesOut() const
+    {
+        QStringList files;
+        for (QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            files << QDir(out.path()).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+    // Runs the background loop to its end; the signal that ended it.
+    QString runInBackground(SongExtractor &extractor, const QString &destination,
+                            const QString &format = kDefaultFormat)
+    {
+        QSignalSpy finished(&extractor, &SongExtractor::finished);
+        QSignalSpy failed(&extractor, &SongExtractor::failed);
+        QSignalSpy stopped(&extractor, &SongExtractor::stopped);
+        extractor.StartExtract(destination, format);
+        const auto ended = [&] { return finished.count() + failed.count() + stopped.count() > 0; };
+        for (int i = 0; i < 500 && !ended(); ++i)
+            QTest::qWait(20);
+        EXPECT_FALSE(extractor.running());
+        if (!failed.isEmpty())
+            return failed.first().first().toString();
+        return finished.isEmpty() ? (stopped.isEmpty() ? QStringLiteral("hung") : QStringLiteral("stopped"))
+                                  : QStringLiteral("finished");
+    }
+
+    void SetUp() override { library.iPodDrive = ipod.path(); }
+
+    QTemporaryDir ipod;
+    QTemporaryDir out;
+    MusicLibrary library;
+};
+
+} // namespace
+
+TEST_F(ExtractTest, SongsLandInTheTemplatesFolders)
+{
+    const int rock = addSong(QStringLiteral("Song: One"), QStringLiteral("Me/You"), QStringLiteral("First"),
+                             QStringLiteral("Rock"), 1, QStringLiteral("ABCD.mp3"), "rock");
+    const int bare =
+        addSong(QStringLiteral("Bare"), QString(), QString(), QString(), 0, QStringLiteral("NOEXT"), "raw");
+    const int sneaky = addSong(QStringLiteral(".."), QStringLiteral(".."), QStringLiteral("../../etc"),
+                               QStringLiteral("."), 2, QStringLiteral("EVIL.m4a"), "evil");
+    SongExtractor extractor(library);
+    extractor.AddSongs({rock, bare, rock, sneaky, bare});
+    EXPECT_EQ(extractor.rows(), (QStringList{"Me/You - Song: One", " - Bare", ".. - .."}));
+    QSignalSpy destination(&extractor, &SongExtractor::destinationChanged);
+    EXPECT_EQ(runInBackground(extractor, out.path()), QStringLiteral("finished"));
+    EXPECT_EQ(destination.count(), 1);
+    EXPECT_EQ(destination.first().first().toString(), out.path() + QLatin1Char('/'));
+    EXPECT_EQ(filesOut(),
+              (QStringList{"Rock/MeYou/First/01 - Song One.mp3",
+                           "Unknown Genre/Unknown Artist/Unknown Album/00 - Bare.dat", "_/_/....etc/02 - ...m4a"}));
+    EXPECT_EQ(read(QStringLiteral("Rock/MeYou/First/01 - Song One.mp3")), QByteArray("rock"));
+}
+
+TEST_F(ExtractTest, SongsOfOneRunNeverOverwriteEachOther)
+{
+    QFile before(out.filePath(QStringLiteral("Same.mp3")));
+    ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+    before.write("from an earlier run");
+    before.close();
+    std::vector<int32_t> songs;
+    for (const char *content : {"one", "two", "three"})
+        songs.push_back(addSong(QStringLiteral("Same"), QStringLiteral("A"), QString(), QString(), 0,
+                                QString::fromLatin1(content) + QStringLiteral(".mp3"), content));
+    songs.push_back(addSong(QStringLiteral("SAME"), QStringLiteral("A"), QString(), QString(), 0,
+                            QStringLiteral("four.mp3"), "four"));
+    SongExtractor extractor(library);
+    extractor.AddSongs(songs);
+    EXPECT_FALSE(extractor.extractNow(out.path(), QStringLiteral("[title]")));
+    EXPECT_EQ(filesOut(), (QStringList{"SAME (4).mp3", "Same (2).mp3", "Same (3).mp3", "Same.mp3"}));
+    // A file from before the run is replaced; the run's own files are not.
+    EXPECT_EQ(read(QStringLiteral("Same.mp3")), QByteArray("one"));
+    EXPECT_EQ(read(QStringLiteral("Same (3).mp3")), QByteArray("three"));
+    EXPECT_EQ(read(QStringLiteral("SAME (4).mp3")), QByteArray("four"));
+}
+
+TEST_F(ExtractTest, ListsOfOneAndOfNone)
+{
+    const int only = addSong(QStringLiteral("Only"), QStringLiteral("A"), QString(), QString(), 3,
+                             QStringLiteral("ONLY.mp3"), QByteArray(300000, 'x'));
+    SongExtractor extractor(library);
+    extractor.AddSongs({only});
+    QSignalSpy progress(&extractor, &SongExtractor::progress);
+    EXPECT_EQ(runInBackground(extractor, out.path() + QLatin1Char('/')), QStringLiteral("finished"));
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_EQ(progress.first().at(1).toInt(), 1);
+    EXPECT_EQ(read(QStringLiteral("Unknown Genre/A/Unknown Album/03 - Only.mp3")).size(), 300000);
+
+    extractor.removeRows({0, 0});
+    EXPECT_TRUE(extractor.songs().empty());
+    QDir(out.path()).removeRecursively();
+    EXPECT_EQ(runInBackground(extractor, out.path()), QStringLiteral("finished"));
+    EXPECT_FALSE(QFileInfo::exists(out.path()));
+}
+
+TEST_F(ExtractTest, FailuresStopWithTheErrorAndNoPartialFile)
+{
+    const int good = addSong(QStringLiteral("Good"), QStringLiteral("A"), QString(), QString(), 0,
+                             QStringLiteral("GOOD.mp3"), "good");
+    const int missing = addSong(QStringLiteral("Gone"), QStringLiteral("A"), QString(), QString(), 0,
+                                QStringLiteral("GONE.mp3"), QByteArray());
+    const int after = addSong(QStringLiteral("After"), QStringLiteral("A"), QString(), QString(), 0,
+                              QStringLiteral("AFTER.mp3"), "after");
+    SongExtractor extractor(library);
+    extractor.AddSongs({good, missing, after});
+    EXPECT_EQ(runInBackground(extractor, out.path(), QStringLiteral("[title]")),
+              QStringLiteral("There was an error during the extract process!\nError 2: No such file or directory"));
+    // What was copied before the failure stays; nothing after it is written.
+    EXPECT_EQ(filesOut(), QStringList{"Good.mp3"});
+
+    // A folder nobody may write to; root is made to obey it for this thread.
+    QDir(out.path()).removeRecursively();
+    QDir().mkpath(out.path());
+    ASSERT_EQ(::chmod(QFile::encodeName(out.path()).constData(), 0555), 0);
+    ::chmod(QFile::encodeName(ipod.path()).constData(), 0755);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ::setfsuid(65534);
+    extractor.AddSongs({good});
+    const std::optional<QString> error = extractor.extractNow(out.path(), QStringLiteral("[title]"));
+    if (root)
+        ::setfsuid(0);
+    ::chmod(QFile::encodeName(out.path()).constData(), 0755);
+    EXPECT_EQ(error, QStringLiteral("There was an error during the extract process!\nError 13: Permission denied"));
+    EXPECT_TRUE(filesOut().isEmpty());
+}
+
+TEST_F(ExtractTest, StoppingLeavesNothingHalfWritten)
+{
+    std::vector<int32_t> songs;
+    for (int i = 0; i < 40; ++i)
+        songs.push_back(addSong(QStringLiteral("Big %1").arg(i), QStringLiteral("A"), QString(), QString(), 0,
+                                QStringLiteral("BIG%1.mp3").arg(i), QByteArray(4 << 20, char('a' + i % 26))));
+    SongExtractor extractor(library);
+    extractor.AddSongs(songs);
+    QObject::connect(&extractor, &SongExtractor::progress, &extractor, [&](double position) {
+        if (position >= 1.0)
+            extractor.stop();
+    });
+    EXPECT_EQ(runInBackground(extractor, out.path(), QStringLiteral("[title]")), QStringLiteral("stopped"));
+    const QStringList files = filesOut();
+    EXPECT_LT(files.size(), 40);
+    for (const QString &file : files) {
+        EXPECT_FALSE(file.startsWith(QLatin1Char('.'))) << qPrintable(file);
+        EXPECT_EQ(QFileInfo(out.filePath(file)).size(), 4 << 20) << qPrintable(file);
+    }
+}
