@@ -69,6 +69,9 @@ public:
     void ScanForMissing();
     void missingCheckFinished(const CheckResult &result);
     void lstSong_DblClick();
+    // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.
+    void cmdExtract_Click();
+    std::vector<int32_t> songsToExtract();
     int16_t PlayerCount = 0;
     QString DefaultPlayer; // the chosen player's path; empty for the desktop's association
 

@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "frmExtract.h"
+
 #include "Dialogs.h"
 #include "EmbeddedPlayer.h"
 #include "ExternalPlayers.h"
@@ -56,11 +58,17 @@ void frmMain::connectExternalPlayers()
     on("mnuInExternal", &frmMain::cmdOpen_Click);
     on("mnuCheckForMissing", &frmMain::ScanForMissing);
     on("mnuCheckForDuplicates", &frmMain::ScanForDuplicates);
+    on("mnuExtract", [this] {
+        m_browser->ExtractSelectedOnly = true;
+        cmdExtract_Click();
+    });
     connect(m_menus.get(), &frmMenus::playerChosen, this, &frmMain::mnuPlayer_Click);
     connect(cmdOpen, &QPushButton::clicked, this, &frmMain::cmdOpen_Click);
     connect(cmdMakeM3u, &QPushButton::clicked, this, &frmMain::cmdMakeM3u_Click);
     cmdOpen->setEnabled(true);
     cmdMakeM3u->setEnabled(true);
+    connect(cmdExtract, &QPushButton::clicked, this, &frmMain::cmdExtract_Click);
+    cmdExtract->setEnabled(true);
     connect(lstSong, &QTreeView::doubleClicked, this, &frmMain::lstSong_DblClick);
     lstSong->installEventFilter(new EnterKeyFilter(lstSong, [this] { lstSong_DblClick(); }));
     LoadPlayers();
@@ -158,4 +166,35 @@ void frmMain::lstSong_DblClick()
         cmdOpen_Click();
     else
         m_player->picPlay_Click();
+}
+
+std::vector<int32_t> frmMain::songsToExtract()
+{
+    std::vector<int32_t> songs;
+    if (m_browser->ExtractSelectedOnly) {
+        m_browser->ExtractSelectedOnly = false;
+        if (const int row = selectedSongRow(); row >= 0)
+            songs.push_back(m_model->songAt(row));
+        return songs;
+    }
+    songs.reserve(static_cast<std::size_t>(m_model->rowCount()));
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        songs.push_back(m_model->songAt(row));
+    return songs;
+}
+
+void frmMain::cmdExtract_Click()
+{
+    std::vector<int32_t> songs;
+    {
+        const WaitCursor wait;
+        if (m_model->rowCount() == 0) {
+            m_browser->ExtractSelectedOnly = false;
+            return;
+        }
+        songs = songsToExtract();
+    }
+    corvanel::extract::frmExtract dialog(m_library, this);
+    dialog.AddSongs(songs);
+    dialog.exec();
 }

@@ -5,7 +5,9 @@
 #include "frmInit.h"
 #include "mdliPodDetect.h"
 
+#include "ExtractCommand.h"
 #include "LibraryJson.h"
+#include "LoadReport.h"
 #include "ParseiTunesDB.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library PATH\n"
+                     "       corvanel --extract DEST [--format TEMPLATE] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
                      "\n"
@@ -23,27 +26,22 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "  (nothing)             find a mounted iPod by itself\n"
                      "  --print-library PATH  read the library of PATH (an iPod folder or an iTunesDB file),\n"
                      "                        print it as JSON and exit\n"
+                     "  --extract DEST        copy every song of the library (of PATH, or of the iPod found)\n"
+                     "                        into the folder DEST, in the master playlist's order, under\n"
+                     "                        names made by --format (default:\n"
+                     "                        \"[genre]\\[artist]\\[album]\\[track number] - [title]\");\n"
+                     "                        progress goes to stderr; exits 0 when every song is copied\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
 int printLibrary(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        std::fprintf(stderr, "corvanel: %s: no such file or folder\n", qPrintable(path));
+    MusicLibrary &library = theLibrary();
+    LoadReport report;
+    if (const std::optional<QString> failure = loadLibraryAt(path, library, report)) {
+        std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }
-    MusicLibrary &library = theLibrary();
-    QString database;
-    if (info.isDir()) {
-        library.iPodDrive = info.absoluteFilePath();
-        database = corvanel::resolvePathIgnoringCase(library.iPodDrive, QStringLiteral("iPod_Control/iTunes/iTunesDB"))
-                       .value_or(library.iPodDrive + QStringLiteral("/iPod_Control/iTunes/iTunesDB"));
-    } else {
-        database = info.absoluteFilePath();
-        library.iPodDrive = corvanel::iPodDriveFromDatabasePath(database);
-    }
-    const LoadReport report = ParseiTunesDB(database, library);
     const QByteArray json = libraryToJson(library, report);
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     std::fputc('\n', stdout);
@@ -63,6 +61,10 @@ int main(int argc, char *argv[])
     if (words.contains(QLatin1String("--version"))) {
         std::printf("corvanel %s\n", CORVANEL_VERSION_TEXT);
         return 0;
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--extract")) {
+        QCoreApplication app(argc, argv);
+        return extractCommand(words);
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--print-library")) {
         if (words.size() != 2) {

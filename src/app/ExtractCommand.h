@@ -1,0 +1,19 @@
+#pragma once
+// corvanel --extract DEST [--format TEMPLATE] [PATH]: every song of an iPod's library into a
+// folder, without a window, for machines without a desktop and for scripts.
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class MusicLibrary;
+struct LoadReport;
+
+// Reads the library of PATH (an iPod folder or an iTunesDB file) into `library`. The error is
+// a sentence for the user.
+std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library, LoadReport &report);
+
+// Runs the command for the words after the program's name (starting with "--extract").
+// Returns the exit status: 0 done, 1 the extraction failed, 2 the command line or the
+// library was unusable.
+int extractCommand(const QStringList &words);
