@@ -1,5 +1,6 @@
 // The copy loop on an iPod folder: names, collisions, progress, failures and stopping.
 #include "SongExtractor.h"
+#include "ExtractFixture.h"
 #include "ExtractNames.h"
 #include "MusicLibrary.h"
 
@@ -20,38 +21,9 @@ using namespace corvanel::extract;
 
 namespace {
 
-class ExtractTest : public ::testing::Test
+class ExtractTest : public ExtractFixture
 {
 protected:
-    // A song on the iPod whose file holds `bytes` (no file when bytes is empty).
-    int addSong(const QString &title, const QString &artist, const QString &album, const QString &genre, int track,
-                const QString &file, const QByteArray &bytes)
-    {
-        Song &song = library.addSong();
-        song.Title = title, song.Artist = artist, song.Album = album, song.Genre = genre;
-        song.TrackNumber = track;
-        song.Path = QStringLiteral("\\iPod_Control\\Music\\F00\\") + file;
-        if (!bytes.isEmpty()) {
-            QDir().mkpath(ipod.filePath(QStringLiteral("iPod_Control/Music/F00")));
-            QFile out(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file));
-            EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
-        }
-        return static_cast<int>(library.Songs.size()) - 1;
-    }
-    QByteArray read(const QString &relative) const
-    {
-        QFile in(out.filePath(relative));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
-    }
-    QStringList filesOut() const
-    {
-        QStringList files;
-        for (QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-            files << QDir(out.path()).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
     // Runs the background loop to its end; the signal that ended it.
     QString runInBackground(SongExtractor &extractor, const QString &destination,
                             const QString &format = kDefaultFormat)
@@ -69,12 +41,6 @@ protected:
         return finished.isEmpty() ? (stopped.isEmpty() ? QStringLiteral("hung") : QStringLiteral("stopped"))
                                   : QStringLiteral("finished");
     }
-
-    void SetUp() override { library.iPodDrive = ipod.path(); }
-
-    QTemporaryDir ipod;
-    QTemporaryDir out;
-    MusicLibrary library;
 };
 
 } // namespace
