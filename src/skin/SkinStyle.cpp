@@ -52,6 +52,7 @@ QLabel#lblTitle { font-size: 11pt; font-weight: bold; color: #ffffff; }
 QLabel#lblArtist, QLabel#lblAlbum, QLabel#lblGenre, QLabel#lblTime { color: #b8c4d2; }
 QLabel#idleHint { color: #6f7c8c; font-style: italic; }
 QWidget#frmEQ { background: #232a33; }
+QGroupBox#fraExtract { background: #1f252d; }
 QWidget#frmEQ QLabel { font-weight: bold; }
 QDialog#frmDefaultPlayer QListWidget::item { padding: 3px 6px; }
 QDialog#frmDefaultPlayer QPushButton { padding: 5px 18px; }
