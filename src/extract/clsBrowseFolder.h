@@ -7,8 +7,9 @@
 // is shown, handlers may steer it with SetFolder() and SetStatus() and reach it through
 // dialogWindow(); outside that time these three throw BrowseFolderError 26002.
 //
-// A RootDir or InitialDir that does not name an existing folder is ignored: the tree then
-// starts at the file-system root, and the home folder is preselected.
+// A RootDir or InitialDir that does not name an existing folder is ignored, as is an
+// InitialDir outside RootDir: without a root the tree starts at the file-system root, and
+// without a start folder the home folder (or else the root) is preselected.
 #include <QObject>
 #include <QPointer>
 #include <QString>

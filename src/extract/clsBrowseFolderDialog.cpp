@@ -8,6 +8,7 @@
 #include "Dialogs.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -16,8 +17,10 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSizeGrip>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -203,6 +206,15 @@ void clsBrowseFolderDialog::buildTree()
     tvwFolders->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tvwFolders->setUniformRowHeights(true);
     tvwFolders->setTextElideMode(Qt::ElideMiddle);
+    m_followTimer = new QTimer(this);
+    m_followTimer->setSingleShot(true);
+    connect(m_followTimer, &QTimer::timeout, this, &clsBrowseFolderDialog::followCurrent);
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, &clsBrowseFolderDialog::scheduleFollow);
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &clsBrowseFolderDialog::scheduleFollow);
+    connect(m_proxy, &QAbstractItemModel::layoutChanged, this, &clsBrowseFolderDialog::scheduleFollow);
+    connect(tvwFolders->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_follow = false; });
+    tvwFolders->installEventFilter(this);
+    tvwFolders->viewport()->installEventFilter(this);
     if (!m_root.isEmpty()) {
         // The root folder is the top item: the tree hangs from the folder holding it.
         const QString above = QFileInfo(m_root).absolutePath();
@@ -289,7 +301,36 @@ bool clsBrowseFolderDialog::selectPath(const QString &path)
         tvwFolders->expand(up);
     tvwFolders->setCurrentIndex(index);
     tvwFolders->scrollTo(index);
+    m_follow = true;
+    scheduleFollow();
     return true;
+}
+
+void clsBrowseFolderDialog::scheduleFollow()
+{
+    if (m_follow)
+        m_followTimer->start(0);
+}
+
+void clsBrowseFolderDialog::followCurrent()
+{
+    const QModelIndex current = tvwFolders->currentIndex();
+    if (m_follow && current.isValid())
+        tvwFolders->scrollTo(current, QAbstractItemView::PositionAtCenter);
+}
+
+bool clsBrowseFolderDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+        m_follow = false;
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void clsBrowseFolderDialog::onCurrentChanged(const QModelIndex &current)
@@ -353,6 +394,12 @@ void clsBrowseFolderDialog::newFolder()
     }
     selectPath(path);
     tvwFolders->setFocus();
+}
+
+void clsBrowseFolderDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    scheduleFollow();
 }
 
 void clsBrowseFolderDialog::paintEvent(QPaintEvent *)

@@ -91,6 +91,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildTree();
@@ -98,11 +100,16 @@ private:
     void preselect(const QString &initialDir);
     QModelIndex viewIndex(const QString &path) const;
     void onCurrentChanged(const QModelIndex &current);
+    void followCurrent();
+    void scheduleFollow();
 
     QString m_root;
     bool m_includeFiles = false;
     QFileSystemModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
+    // The tree fills in as folders load: until the user moves it, a selected item is kept in view.
+    bool m_follow = false;
+    class QTimer *m_followTimer = nullptr;
     QPixmap m_tile; // the backdrop tile at the window's scale factor
 };
 
