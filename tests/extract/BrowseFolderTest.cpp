@@ -1,0 +1,439 @@
+// The folder chooser: its flag word and defaults, the error outside the dialog, choosing and
+// cancelling, the selection and edit-box checks, the root and initial folders, New Folder.
+#include "RecordingDialogs.h"
+#include "clsBrowseFolder.h"
+#include "clsBrowseFolderDialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QWidget>
+#include <functional>
+#include <gtest/gtest.h>
+
+// Readable failure messages for paths.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+using corvanel::extract::BrowseFolderError;
+using corvanel::extract::clsBrowseFolder;
+using corvanel::extract::clsBrowseFolderDialog;
+
+namespace {
+
+using Drive = std::function<void(clsBrowseFolderDialog &)>;
+
+class BrowseFolderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        corvanel::setDialogs(&dialogs);
+        ASSERT_TRUE(temp.isValid());
+        root = QDir::cleanPath(temp.path());
+        for (const char *folder : {"Music Box", "Music Box/Inner", "Other"})
+            ASSERT_TRUE(QDir(root).mkpath(folder));
+        QFile song(path("Music Box/song.mp3"));
+        ASSERT_TRUE(song.open(QIODevice::WriteOnly));
+    }
+    void TearDown() override { corvanel::setDialogs(nullptr); }
+
+    QString path(const QString &relative) const { return root + QLatin1Char('/') + relative; }
+
+    // BrowseForFolder with drive run once the dialog is up; a dialog drive leaves open is
+    // cancelled then, so that no test can wait for a user.
+    QString browse(const Drive &drive)
+    {
+        leftOpen = false;
+        const auto connection = QObject::connect(
+            &browser, &clsBrowseFolder::Initialized, &browser,
+            [&] {
+                auto *dialog = qobject_cast<clsBrowseFolderDialog *>(browser.dialogWindow());
+                ASSERT_NE(dialog, nullptr);
+                drive(*dialog);
+                if (browser.isShown()) {
+                    leftOpen = true;
+                    dialog->finish(QDialog::Rejected);
+                }
+            },
+            Qt::DirectConnection);
+        const QString chosen = browser.BrowseForFolder();
+        QObject::disconnect(connection);
+        return chosen;
+    }
+
+    corvanel::RecordingDialogs dialogs;
+    QTemporaryDir temp;
+    QString root;
+    clsBrowseFolder browser;
+    bool leftOpen = false;
+};
+
+TEST(BrowseFolderProperties, DefaultsAndTheFlagWordOfEachAloneAndAllTogether)
+{
+    const struct
+    {
+        const char *name;
+        void (clsBrowseFolder::*set)(bool);
+        int word;
+    } rows[] = {
+        {"EditBox", &clsBrowseFolder::setEditBox, 0x10},
+        {"StatusText", &clsBrowseFolder::setStatusText, 0x4},
+        {"FileSystemOnly", &clsBrowseFolder::setFileSystemOnly, 0x9},
+        {"ValidateEditBox", &clsBrowseFolder::setValidateEditBox, 0x20},
+        {"UseNewUI", &clsBrowseFolder::setUseNewUI, 0x40},
+        {"IncludeFiles", &clsBrowseFolder::setIncludeFiles, 0x4000},
+    };
+    clsBrowseFolder all;
+    EXPECT_EQ(all.Title(), "Choose Folder");
+    EXPECT_EQ(all.flags(), 0);
+    EXPECT_TRUE(all.DisplayName().isEmpty());
+    EXPECT_FALSE(all.isShown());
+    for (const auto &row : rows) {
+        clsBrowseFolder alone;
+        (alone.*row.set)(true);
+        EXPECT_EQ(alone.flags(), row.word) << row.name;
+        (alone.*row.set)(false);
+        EXPECT_EQ(alone.flags(), 0) << row.name;
+        (all.*row.set)(true);
+    }
+    EXPECT_EQ(all.flags(), 0x407D);
+}
+
+TEST(BrowseFolderSpecial, KnownNumbersGiveTheirFoldersOthersNothing)
+{
+    EXPECT_EQ(clsBrowseFolder::SpecialFolderLocation(40), QDir::homePath());
+    EXPECT_FALSE(clsBrowseFolder::SpecialFolderLocation(13).isEmpty());
+    for (int unknown : {-1, 1, 41, 100000})
+        EXPECT_TRUE(clsBrowseFolder::SpecialFolderLocation(unknown).isEmpty()) << unknown;
+}
+
+TEST_F(BrowseFolderTest, CallsMeantForTheDialogFailWhileNoneIsShown)
+{
+    const std::function<void()> calls[] = {
+        [&] { browser.SetStatus("x"); },
+        [&] { browser.SetFolder(root); },
+        [&] { (void)browser.dialogWindow(); },
+    };
+    auto expect26002 = [&](const char *when) {
+        for (const auto &call : calls) {
+            try {
+                call();
+                ADD_FAILURE() << "no error " << when;
+            } catch (const BrowseFolderError &error) {
+                EXPECT_EQ(error.number, 26002) << when;
+                EXPECT_EQ(error.description, "Operation invalid unless dialog is displayed.") << when;
+                EXPECT_STREQ(error.what(), "Operation invalid unless dialog is displayed.") << when;
+                EXPECT_EQ(error.source, "Corvanel.cBrowseForFolder") << when;
+            }
+        }
+    };
+    expect26002("before");
+    browse([&](clsBrowseFolderDialog &) {
+        EXPECT_NO_THROW(browser.SetStatus("x"));
+        EXPECT_NO_THROW(browser.SetFolder(root));
+    });
+    expect26002("after");
+}
+
+TEST_F(BrowseFolderTest, OkGivesTheChosenFolderAndItsName)
+{
+    browser.setInitialDir(path("Other"));
+    EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                  EXPECT_EQ(dialog.currentPath(), path("Other"));
+                  EXPECT_EQ(dialog.windowTitle(), "Choose Folder");
+                  EXPECT_EQ(dialog.lblText->text(), "Choose Folder");
+                  browser.SetFolder(path("Music Box"));
+                  dialog.cmdOK->click();
+              }),
+              path("Music Box"));
+    EXPECT_EQ(browser.DisplayName(), "Music Box");
+    EXPECT_FALSE(leftOpen);
+    EXPECT_FALSE(browser.isShown());
+}
+
+TEST_F(BrowseFolderTest, CancellingGivesNothingAndForgetsTheLastName)
+{
+    const std::pair<const char *, Drive> ways[] = {
+        {"Cancel", [](clsBrowseFolderDialog &dialog) { dialog.cmdCancel->click(); }},
+        {"Escape", [](clsBrowseFolderDialog &dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); }},
+        {"reject", [](clsBrowseFolderDialog &dialog) { dialog.reject(); }},
+        // The last word counts: a cancel right after OK still cancels.
+        {"OK, then reject",
+         [](clsBrowseFolderDialog &dialog) {
+             dialog.accept();
+             dialog.reject();
+         }},
+    };
+    for (const auto &[name, cancel] : ways) {
+        browser.setInitialDir(path("Other"));
+        ASSERT_EQ(browse([](clsBrowseFolderDialog &dialog) { dialog.accept(); }), path("Other")) << name;
+        ASSERT_EQ(browser.DisplayName(), "Other");
+        EXPECT_EQ(browse(cancel), "") << name;
+        EXPECT_EQ(browser.DisplayName(), "") << name;
+        EXPECT_FALSE(leftOpen) << name;
+    }
+}
+
+TEST_F(BrowseFolderTest, FilesCountOnlyWhereTheFlagsAllowThem)
+{
+    const QString song = path("Music Box/song.mp3");
+    const struct
+    {
+        bool includeFiles, fileSystemOnly;
+        QString selected, chosen;
+    } rows[] = {
+        // Listed but not a folder: OK is refused, and forcing it gives nothing.
+        {true, true, song, ""},
+        // Files allowed: the file is the choice.
+        {true, false, song, song},
+        // Not listed: the file cannot be selected and the folder stays chosen.
+        {false, true, path("Music Box"), path("Music Box")},
+    };
+    for (const auto &row : rows) {
+        browser.setIncludeFiles(row.includeFiles);
+        browser.setFileSystemOnly(row.fileSystemOnly);
+        browser.setInitialDir(path("Music Box"));
+        const QString chosen = browse([&](clsBrowseFolderDialog &dialog) {
+            browser.SetFolder(song);
+            EXPECT_EQ(dialog.currentPath(), row.selected);
+            EXPECT_EQ(dialog.okEnabled(), !row.chosen.isEmpty());
+            dialog.accept();
+        });
+        EXPECT_EQ(chosen, row.chosen) << row.includeFiles << row.fileSystemOnly;
+        EXPECT_EQ(browser.DisplayName(), row.chosen.isEmpty() ? "" : QDir(row.chosen).dirName());
+    }
+}
+
+TEST_F(BrowseFolderTest, SelectionChangedReportsThePathAndCanRefuseIt)
+{
+    QStringList seen;
+    bool initialized = false;
+    QObject::connect(&browser, &clsBrowseFolder::Initialized, &browser, [&] { initialized = true; });
+    QObject::connect(
+        &browser, &clsBrowseFolder::SelectionChanged, &browser,
+        [&](const QString &selected, bool &allow) {
+            EXPECT_TRUE(allow);
+            EXPECT_TRUE(browser.isShown());
+            seen << (initialized ? "" : "before:") + selected;
+            allow = selected != path("Other");
+        },
+        Qt::DirectConnection);
+    browser.setStatusText(true);
+    browser.setInitialDir(path("Music Box"));
+    EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                  EXPECT_EQ(dialog.status(), path("Music Box"));
+                  browser.SetFolder(path("Other"));
+                  EXPECT_EQ(dialog.status(), path("Other"));
+                  EXPECT_FALSE(dialog.okEnabled());
+                  browser.SetFolder(path("Music Box/Inner"));
+                  EXPECT_TRUE(dialog.okEnabled());
+                  browser.SetStatus("Pick one");
+                  EXPECT_EQ(dialog.status(), "Pick one");
+                  browser.SetFolder(path("Other"));
+                  dialog.accept(); // refused folder: nothing chosen
+              }),
+              "");
+    EXPECT_EQ(seen,
+              QStringList({"before:" + path("Music Box"), path("Other"), path("Music Box/Inner"), path("Other")}));
+}
+
+class BrowseFolderEditBoxTest : public BrowseFolderTest
+{
+protected:
+    void SetUp() override
+    {
+        BrowseFolderTest::SetUp();
+        browser.setEditBox(true);
+        browser.setStatusText(true);
+        browser.setValidateEditBox(true);
+        browser.setInitialDir(path("Music Box"));
+    }
+    static void type(clsBrowseFolderDialog &dialog, const QString &text)
+    {
+        dialog.txtPath->clear();
+        QTest::keyClicks(dialog.txtPath, text);
+    }
+};
+
+TEST_F(BrowseFolderEditBoxTest, TypedFolderIsTheChoiceRelativeToTheSelection)
+{
+    const std::pair<QString, QString> rows[] = {
+        {"Inner", path("Music Box/Inner")},
+        {"../Other", path("Other")},
+        {"  " + path("Other") + "  ", path("Other")},
+        {"", path("Music Box")},
+    };
+    for (const auto &[typed, chosen] : rows) {
+        EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                      EXPECT_EQ(dialog.txtPath->text(), path("Music Box"));
+                      type(dialog, typed);
+                      dialog.cmdOK->click();
+                  }),
+                  chosen)
+            << typed.toStdString();
+    }
+}
+
+TEST_F(BrowseFolderEditBoxTest, UnhandledValidationFailureClosesWithNothing)
+{
+    for (const QString typed : {"nowhere", "song.mp3", "/"}) {
+        browser.setRootDir(root);
+        QString status;
+        EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                      type(dialog, typed);
+                      dialog.cmdOK->click();
+                      status = dialog.status();
+                      EXPECT_FALSE(dialog.okEnabled());
+                  }),
+                  "")
+            << typed.toStdString();
+        EXPECT_EQ(status, "Path invalid: " + typed);
+        EXPECT_FALSE(leftOpen);
+        EXPECT_EQ(browser.DisplayName(), "");
+    }
+}
+
+TEST_F(BrowseFolderEditBoxTest, HandlerKeepsTheDialogOpenForAnotherTry)
+{
+    QStringList failures;
+    QObject::connect(
+        &browser, &clsBrowseFolder::ValidationFailed, &browser,
+        [&](const QString &typed, bool &keepOpen) {
+            EXPECT_FALSE(keepOpen);
+            failures << typed;
+            keepOpen = true;
+        },
+        Qt::DirectConnection);
+    EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                  type(dialog, "nowhere");
+                  dialog.cmdOK->click();
+                  EXPECT_TRUE(browser.isShown());
+                  EXPECT_EQ(dialog.status(), "Path invalid: nowhere");
+                  EXPECT_FALSE(dialog.okEnabled());
+                  type(dialog, "Inner");
+                  EXPECT_TRUE(dialog.okEnabled());
+                  dialog.cmdOK->click();
+              }),
+              path("Music Box/Inner"));
+    EXPECT_EQ(failures, QStringList{"nowhere"});
+    EXPECT_FALSE(leftOpen);
+}
+
+TEST_F(BrowseFolderEditBoxTest, WithoutValidationABadPathIsReportedAndTheDialogStays)
+{
+    browser.setValidateEditBox(false);
+    int failures = 0;
+    QObject::connect(&browser, &clsBrowseFolder::ValidationFailed, &browser,
+                     [&](const QString &, bool &) { ++failures; });
+    EXPECT_EQ(browse([&](clsBrowseFolderDialog &dialog) {
+                  type(dialog, "nowhere");
+                  dialog.cmdOK->click();
+                  EXPECT_TRUE(browser.isShown());
+              }),
+              "");
+    EXPECT_TRUE(leftOpen);
+    EXPECT_EQ(failures, 0);
+    ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Message), 1u);
+    EXPECT_EQ(dialogs.last().text, "Path invalid: nowhere");
+    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Warning);
+}
+
+TEST_F(BrowseFolderTest, MissingRootOrInitialFolderIsIgnored)
+{
+    const QString missing = path("gone/away");
+    const struct
+    {
+        QString rootDir, initialDir, treeRoot, selected;
+    } rows[] = {
+        {missing, "", "", QDir::homePath()},
+        {missing, path("Other"), "", path("Other")},
+        {"", missing, "", QDir::homePath()},
+        {root, missing, root, root},
+        // A start outside the root is not in the tree either.
+        {path("Music Box"), path("Other"), path("Music Box"), path("Music Box")},
+    };
+    for (const auto &row : rows) {
+        browser.setRootDir(row.rootDir);
+        browser.setInitialDir(row.initialDir);
+        browse([&](clsBrowseFolderDialog &dialog) {
+            EXPECT_EQ(dialog.rootPath(), row.treeRoot);
+            EXPECT_EQ(dialog.currentPath(), row.selected);
+            if (row.treeRoot.isEmpty())
+                return;
+            const QModelIndex top = dialog.tvwFolders->model()->index(0, 0, dialog.tvwFolders->rootIndex());
+            EXPECT_EQ(top.data().toString(), QDir(row.treeRoot).dirName());
+            browser.SetFolder(path("gone"));
+            browser.SetFolder(QDir::rootPath());
+            EXPECT_EQ(dialog.currentPath(), row.selected);
+        });
+        EXPECT_TRUE(leftOpen);
+    }
+}
+
+TEST_F(BrowseFolderTest, MainUseShowsNewFolderOverTheOwnerAndNoExtras)
+{
+    QWidget owner;
+    browser.sethWndOwner(&owner);
+    browser.setUseNewUI(true);
+    browser.setFileSystemOnly(true);
+    browser.setIncludeFiles(true);
+    EXPECT_EQ(browser.flags(), 0x4049);
+    browse([&](clsBrowseFolderDialog &dialog) {
+        EXPECT_EQ(dialog.parentWidget(), &owner);
+        EXPECT_NE(dialog.cmdNewFolder, nullptr);
+        EXPECT_EQ(dialog.txtPath, nullptr);
+        EXPECT_EQ(dialog.lblStatus, nullptr);
+        // Asking again from inside gives nothing and leaves this dialog up.
+        EXPECT_EQ(browser.BrowseForFolder(), "");
+        EXPECT_TRUE(browser.isShown());
+    });
+}
+
+TEST_F(BrowseFolderTest, NewFolderIsMadeInTheSelectionAndSelected)
+{
+    QDir(root).mkpath("Other/Taken");
+    const struct
+    {
+        std::optional<QString> answer;
+        QString made;   // "" when nothing is made
+        bool complaint; // a message explains why not
+    } rows[] = {
+        {QString("Fresh"), path("Other/Fresh"), false},
+        {QString("  Spaced  "), path("Other/Spaced"), false},
+        {std::nullopt, "", false},
+        {QString("Taken"), "", true},
+        {QString("Taken/Inner"), "", true},
+        {QString("  "), "", true},
+    };
+    browser.setUseNewUI(true);
+    browser.setInitialDir(path("Other"));
+    for (const auto &row : rows) {
+        dialogs.clear();
+        dialogs.inputAnswers.push_back(row.answer);
+        const QStringList before = QDir(path("Other")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        const QString chosen = browse([&](clsBrowseFolderDialog &dialog) {
+            dialog.cmdNewFolder->click();
+            ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Input), 1u);
+            dialog.accept();
+        });
+        const QStringList after = QDir(path("Other")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        EXPECT_EQ(dialogs.calls.front().initial, "New Folder");
+        EXPECT_EQ(dialogs.count(corvanel::DialogCall::Kind::Message), row.complaint ? 1u : 0u);
+        EXPECT_EQ(chosen, row.made.isEmpty() ? path("Other") : row.made);
+        EXPECT_EQ(after.size(), before.size() + (row.made.isEmpty() ? 0 : 1));
+        if (!row.made.isEmpty())
+            QDir(row.made).removeRecursively();
+    }
+}
+
+} // namespace
