@@ -1,6 +1,6 @@
 // The player's rules without a window: continuous play down a list, through the engine's
 // offline output.
-#include "../app/LibraryBuilder.h"
+#include "WindowFixture.h"
 
 #include "FSound.h"
 #include "IpodBuilder.h"
