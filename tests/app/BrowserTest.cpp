@@ -6,10 +6,7 @@
 #include "SongBrowser.h"
 
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTreeView>
 
 namespace {
 

@@ -3,9 +3,7 @@
 
 #include "FSound.h"
 #include "TrayIcon.h"
-#include "frmMenus.h"
 
-#include <QAction>
 #include <QGroupBox>
 
 namespace {

@@ -6,9 +6,6 @@
 #include "frmInit.h"
 #include "frmLoadingDB.h"
 
-#include <QLabel>
-#include <QTemporaryDir>
-
 namespace {
 
 // A fake sysfs with one removable Apple disk whose partition is mounted on `mount`.

@@ -4,19 +4,13 @@
 #include "LibraryChecks.h"
 #include "PlaylistFile.h"
 #include "QtDialogs.h"
-#include "frmMenus.h"
 
-#include <QAction>
 #include <QDialog>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QTreeView>
 
 namespace {
 

@@ -5,13 +5,8 @@
 #include "FSound.h"
 #include "IpodBuilder.h"
 #include "PlayerController.h"
-#include "RecordingDialogs.h"
-#include "SongCatalog.h"
 
-#include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -4,16 +4,10 @@
 #include "ExternalPlayers.h"
 #include "ProductName.h"
 #include "frmDefaultPlayer.h"
-#include "frmMenus.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 namespace {

@@ -2,12 +2,8 @@
 // (option pairs, the stored option, Play and Pause, pending items).
 #include "WindowFixture.h"
 
-#include "frmMenus.h"
-
-#include <QAction>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTreeView>
 
 namespace {
 

@@ -8,14 +8,22 @@
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "frmMain.h"
+#include "frmMenus.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
