@@ -228,8 +228,9 @@ TEST_F(PlayerTest, RefusedSongsTellTheUserOrGoToTheExternalPlayer)
         player->OpenInEmbedded();
         EXPECT_EQ(dialogs.count(), 1u);
         ASSERT_EQ(shell.count(), song.handedOver ? 1u : 0u);
-        if (song.handedOver)
+        if (song.handedOver) {
             EXPECT_TRUE(shell.last().target.endsWith(song.handedOver));
+        }
     }
 }
 

@@ -127,22 +127,16 @@ inline std::optional<QByteArray> waitForFile(const QString &path, const QByteArr
 }
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv
+struct ScopedEnv
 {
-public:
     ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+        : variable(name), old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
     {
         qputenv(name, value);
     }
-    ~ScopedEnv() { m_had ? qputenv(m_name, m_old) : qunsetenv(m_name); }
-    ScopedEnv(const ScopedEnv &) = delete;
-    ScopedEnv &operator=(const ScopedEnv &) = delete;
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
+    ~ScopedEnv() { old ? qputenv(variable, *old) : qunsetenv(variable); }
+    const char *variable;
+    std::optional<QByteArray> old;
 };
 
 // The main window over a library of the test's, with every box recorded. The shell is
