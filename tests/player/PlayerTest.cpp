@@ -6,11 +6,13 @@
 #include "EmbeddedPlayer.h"
 #include "FSound.h"
 #include "IpodBuilder.h"
+#include "PlayerController.h"
 #include "frmEQ.h"
 #include "mdlEQ.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtEndian>
 
@@ -44,26 +46,24 @@ double rmsLeft(const std::vector<float> &stereo, size_t from)
     return n ? std::sqrt(sum / double(n)) : 0.0;
 }
 
+// The songs' files, made once for all the tests of the program.
+QString ipod()
+{
+    static QTemporaryDir dir;
+    if (!QFile::exists(dir.filePath("iPod_Control/Music/F00/T4K-2.wav"))) {
+        QDir().mkpath(dir.filePath("iPod_Control/Music/F00"));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(mkipod::writeAudio(dir.filePath(QStringLiteral("iPod_Control/Music/F00/S%1.mp3").arg(i + 1)),
+                                           {mkipod::AudioSpec::Kind::Mp3, 2, i}));
+        for (const char *name : {"T4K.wav", "T4K-2.wav"})
+            EXPECT_TRUE(writeFile(dir.filePath(QStringLiteral("iPod_Control/Music/F00/") + name), tone(4000, 3, 0.1)));
+    }
+    return dir.path();
+}
+
 class PlayerTest : public WindowFixture
 {
 protected:
-    // The songs' files, made once for all the tests of the program.
-    static QString ipod()
-    {
-        static QTemporaryDir dir;
-        if (!QFile::exists(dir.filePath("iPod_Control/Music/F00/T4K-2.wav"))) {
-            QDir().mkpath(dir.filePath("iPod_Control/Music/F00"));
-            for (int i = 0; i < 3; ++i)
-                EXPECT_TRUE(
-                    mkipod::writeAudio(dir.filePath(QStringLiteral("iPod_Control/Music/F00/S%1.mp3").arg(i + 1)),
-                                       {mkipod::AudioSpec::Kind::Mp3, 2, i}));
-            for (const char *name : {"T4K.wav", "T4K-2.wav"})
-                EXPECT_TRUE(
-                    writeFile(dir.filePath(QStringLiteral("iPod_Control/Music/F00/") + name), tone(4000, 3, 0.1)));
-        }
-        return dir.path();
-    }
-
     void SetUp() override
     {
         FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
@@ -312,6 +312,47 @@ TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
     EXPECT_EQ(window->lblTitle->text(), "Three");
     box.close();
     ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->controller().Playing; }, 2));
+}
+
+// The player's rules without a window, as the controller runs them.
+TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
+{
+    auto library =
+        buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000}, {2, "Two", "Ana", "First", "Pop", 2, 2000}});
+    library->iPodDrive = ipod();
+    corvanel::RecordingDialogs dialogs;
+    const corvanel::ScopedDialogs scoped(dialogs);
+    SongCatalog catalog(*library);
+    SongTableModel songs(catalog);
+    songs.setSongs({0, 1});
+    int selected = 0;
+    PlayerController::Hooks hooks;
+    hooks.selectedRow = [&] { return selected; };
+    PlayerController player(*library, songs, hooks);
+    QObject::connect(&player, &PlayerController::rowRequested, [&](int row) { selected = row; });
+    QSignalSpy titles(&player, &PlayerController::nowPlaying);
+    QSignalSpy shown(&player, &PlayerController::playingShown);
+    QSignalSpy stopped(&player, &PlayerController::stopped);
+
+    ASSERT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
+    ASSERT_TRUE(player.InitSoundEngine());
+    player.picPlay_Click();
+    ASSERT_EQ(titles.count(), 1);
+    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "One");
+    EXPECT_TRUE(shown.last().at(0).toBool());
+    std::vector<float> block(8820 * 2);
+    for (int tick = 0; tick < 40 && player.Playing; ++tick) {
+        FSOUND_Offline_Render(block.data(), 8820);
+        player.tmrCheckfMod_Timer();
+    }
+    EXPECT_FALSE(player.Playing) << "continuous play ends after the last row";
+    EXPECT_EQ(stopped.count(), 1);
+    ASSERT_EQ(titles.count(), 2);
+    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "Two");
+    EXPECT_EQ(selected, 1) << "the selection stays on the last row";
+    EXPECT_EQ(dialogs.count(), 0u);
+    player.closeEngine();
+    FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
 }
 
 TEST(PlayerTexts, RemainingTimeErrorsAndHandEditedColours)
