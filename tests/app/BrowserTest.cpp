@@ -1,5 +1,4 @@
-// The browser driven through the window's widgets as a user drives it, and its rules without
-// any window, as the simulator uses them.
+// The browser driven through the window's widgets, as a user drives it.
 #include "WindowFixture.h"
 
 #include "ScreenJump.h"
@@ -125,8 +124,11 @@ TEST_F(BrowserTest, SearchNarrowsAndDeletingRebuilds)
     // A new selection clears the search, and so does a click on the row already selected:
     // every click rebuilds.
     type("help");
+    QSignalSpy cleared(&window->browser(), &SongBrowser::searchTextChanged);
     click(window->lstGenre, "Jazz");
     EXPECT_TRUE(window->txtSearch->text().isEmpty());
+    ASSERT_EQ(cleared.count(), 1) << "the browser clears the box once";
+    EXPECT_EQ(cleared.last().at(0).toString(), "");
     EXPECT_EQ(titles().size(), 3);
     type("so");
     ASSERT_EQ(titles(), (QStringList{"So What"}));
@@ -218,50 +220,6 @@ TEST_F(BrowserTest, EmptyAndOneSongLibraries)
     open(std::make_unique<MusicLibrary>());
     EXPECT_EQ(window->lstSource->count(), 0);
     EXPECT_EQ(texts(window->lstGenre), QStringList{"[All]"});
-}
-
-// Without a window: the simulator selects rows through SelectOneVal and reads the lists.
-TEST(SongBrowser, SelectOneValSearchAndJumpWithoutAWindow)
-{
-    corvanel::RecordingDialogs dialogs;
-    const corvanel::ScopedDialogs scoped(dialogs);
-    auto library = buildLibrary({{1, "Help!", "The Beatles", "Help!", "Rock", 1, 139000},
-                                 {4, "Paranoid", "Black Sabbath", "Paranoid", "rock", 7, 170000},
-                                 {5, "Clair de Lune", "Debussy", "", "Classical", 0, 245000}},
-                                {{"Chill", {5}}});
-    SongCatalog catalog(*library);
-    SongTableModel model(catalog);
-    SongBrowser browser(*library, catalog, model);
-    browser.load();
-    EXPECT_EQ(browser.list(SongBrowser::Source).rows, (QStringList{":: Test iPod ::", "Chill"}));
-    EXPECT_EQ(browser.selectedSongRow(), 0);
-    QSignalSpy searchTexts(&browser, &SongBrowser::searchTextChanged);
-    browser.txtSearch_Change("rock");
-    browser.txtSearch_Change("rock help");
-    EXPECT_EQ(model.rowCount(), 1);
-    browser.txtSearch_Change("rock");
-    EXPECT_EQ(model.rowCount(), 2) << "deleting rebuilds from the selection";
-    browser.click(SongBrowser::Album);
-    ASSERT_EQ(searchTexts.count(), 1) << "the click clears the search once";
-    EXPECT_EQ(searchTexts.last().at(0).toString(), "");
-    EXPECT_EQ(model.rowCount(), 3);
-
-    browser.SelectOneVal(SongBrowser::Source, 1);
-    EXPECT_EQ(model.rowCount(), 1);
-
-    browser.cmdJump_Click("170000"); // Paranoid is not in Chill
-    EXPECT_EQ(browser.list(SongBrowser::Source).current, 0);
-    ASSERT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(model.text(0, SongCatalog::ColTitle), "Paranoid");
-    EXPECT_EQ(browser.searchText(), "170000");
-
-    browser.click(SongBrowser::Album);
-    browser.setSelectedSongRow(-1);
-    browser.lstSong_ColumnClick(SongCatalog::ColTitle);
-    EXPECT_EQ(model.sortColumn(), SongCatalog::ColArtist) << "no selected row: no sort";
-    browser.setSelectedSongRow(0);
-    browser.lstSong_ColumnClick(SongCatalog::ColTitle);
-    EXPECT_EQ(model.text(0, SongCatalog::ColTitle), "Clair de Lune");
 }
 
 } // namespace

@@ -49,11 +49,17 @@ TEST_F(PlayersTest, NoPlayersStoredLeavesOnlyTheCheckedDefault)
     EXPECT_TRUE(window->cmdMakeM3u->isEnabled());
 }
 
-TEST_F(PlayersTest, DialogStoresItsRowsOnClose)
+TEST_F(PlayersTest, DialogStoresItsRowsOnCloseAndTheSubmenuFollows)
 {
     storePlayerSettings({"/opt/old/one", "/opt/old/two", "/opt/old/three"}, "/opt/old/two");
+    open();
     int reloads = 0;
-    frmDefaultPlayer dialog([&] { ++reloads; });
+    frmDefaultPlayer dialog(
+        [&] {
+            ++reloads;
+            window->LoadPlayers();
+        },
+        window.get());
     EXPECT_EQ(dialog.windowTitle(), "Players");
     EXPECT_EQ(dialog.lblCaption->text(), "Corvanel");
     EXPECT_EQ(dialog.lblText->text(), "Please Select External Players:");
@@ -92,6 +98,25 @@ TEST_F(PlayersTest, DialogStoresItsRowsOnClose)
     EXPECT_EQ(reloads, 2);
     EXPECT_EQ(playerSection(),
               (QStringList{"Count=2", "DefaultPlayer=/opt/old/two", "Player1=/opt/old/two", "Player2=/opt/old/three"}));
+    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/old/two", "/opt/old/three"}));
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false}));
+
+    // Removing the chosen player falls back to the default; removing every player leaves a count only.
+    dialog.show();
+    dialog.lstPlayers->setCurrentRow(0);
+    dialog.cmdRemovePlayer->click();
+    dialog.close();
+    EXPECT_EQ(playerSection(), (QStringList{"Count=1", "Player1=/opt/old/three"}));
+    EXPECT_EQ(marks(), (std::vector<bool>{true, false}));
+    window->menus().playerEntries()[1]->trigger();
+    ASSERT_TRUE(playerSection().contains("DefaultPlayer=/opt/old/three"));
+    dialog.show();
+    dialog.lstPlayers->setCurrentRow(0);
+    dialog.cmdRemovePlayer->click();
+    dialog.close();
+    EXPECT_EQ(playerSection(), QStringList{"Count=0"});
+    EXPECT_EQ(captions(), QStringList{"[Default Player]"});
+    EXPECT_EQ(marks(), std::vector<bool>{true});
 }
 
 TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
@@ -161,33 +186,6 @@ TEST_F(PlayersTest, TwoRowsWithTheSamePathAreBothChecked)
     window->LoadPlayers();
     EXPECT_EQ(marks(), (std::vector<bool>{false, false}));
     EXPECT_EQ(window->DefaultPlayer, "/opt/gone");
-}
-
-TEST_F(PlayersTest, RemovingTheChosenPlayerFallsBackToTheDefaultAndRemovingAllDeletesTheKeys)
-{
-    storePlayerSettings({"/opt/a", "/opt/b", "/opt/c"}, "/opt/b");
-    open();
-    ASSERT_EQ(marks(), (std::vector<bool>{false, false, true, false}));
-    frmDefaultPlayer dialog([&] { window->LoadPlayers(); }, window.get());
-    dialog.show();
-    dialog.lstPlayers->setCurrentRow(1);
-    dialog.cmdRemovePlayer->click();
-    dialog.close();
-    EXPECT_EQ(playerSection(), (QStringList{"Count=2", "Player1=/opt/a", "Player2=/opt/c"}));
-    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/a", "/opt/c"}));
-    EXPECT_EQ(marks(), (std::vector<bool>{true, false, false}));
-
-    window->menus().playerEntries()[1]->trigger();
-    ASSERT_TRUE(playerSection().contains("DefaultPlayer=/opt/a"));
-    dialog.show();
-    while (dialog.lstPlayers->count() > 0) {
-        dialog.lstPlayers->setCurrentRow(0);
-        dialog.cmdRemovePlayer->click();
-    }
-    dialog.close();
-    EXPECT_EQ(playerSection(), QStringList{"Count=0"});
-    EXPECT_EQ(captions(), QStringList{"[Default Player]"});
-    EXPECT_EQ(marks(), std::vector<bool>{true});
 }
 
 TEST_F(PlayersTest, UnusableCountMeansNoPlayers)
