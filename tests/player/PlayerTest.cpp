@@ -88,7 +88,6 @@ protected:
     }
 
     void selectRow(int row) { window->selectSongRow(row); }
-    // Plays `frames` of sound and returns them.
     std::vector<float> play(int frames)
     {
         std::vector<float> out(size_t(frames) * 2);

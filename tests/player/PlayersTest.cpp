@@ -132,7 +132,6 @@ TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
         EXPECT_EQ(dialog->parentWidget(), window.get());
         dialog->cmdAdd->click();
         dialog->cmdAdd->click();
-        // The close image.
         const QPoint centre = dialog->imgClose->rect().center(), global = dialog->imgClose->mapToGlobal(centre);
         for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent event(type, centre, global, Qt::LeftButton,

@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <memory>
