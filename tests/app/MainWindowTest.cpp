@@ -1,82 +1,60 @@
-// The main window as a whole: options kept between runs, the boxes it shows, its shutdown.
-#include "LibraryBuilder.h"
-
-#include "Options.h"
-#include "RecordingDialogs.h"
-#include "Shell.h"
-#include "frmMain.h"
-#include "frmMenus.h"
+// The main window as a whole: options kept between runs, its shutdown, minimising.
+#include "WindowFixture.h"
 
 #include "FSound.h"
 #include "TrayIcon.h"
-#include <QAction>
-#include <QCoreApplication>
+
 #include <QGroupBox>
-#include <QSettings>
-#include <QTreeView>
-#include <gtest/gtest.h>
 
 namespace {
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public WindowFixture
 {
 protected:
-    void SetUp() override
+    std::unique_ptr<MusicLibrary> pocket()
     {
-        corvanel::setDialogs(&dialogs);
-        openOptionsStore()->clear();
-        library =
-            buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1, 245000}, {2, "Dos", "Ana", "First", "Pop", 2, 61000}},
-                         {}, QStringLiteral("Pocket"));
+        return buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1}, {2, "Dos", "Ana", "First", "Pop", 2}}, {},
+                            QStringLiteral("Pocket"));
     }
-    void TearDown() override { corvanel::setDialogs(nullptr); }
-
-    bool checked(frmMain &window, const char *name) { return window.menus().item(QLatin1String(name))->isChecked(); }
-
-    corvanel::RecordingDialogs dialogs;
-    std::unique_ptr<MusicLibrary> library;
+    std::vector<bool> optionMarks()
+    {
+        std::vector<bool> out;
+        for (const char *item : {"mnuTrayMinYes", "mnuTrayMinNo", "mnuEmbedded", "mnuDefaultOpen", "mnuEject"})
+            out.push_back(window->menus().item(item)->isChecked());
+        return out;
+    }
 };
 
 TEST_F(MainWindowTest, FirstRunDefaultsReplaceTheDesignMarks)
 {
-    frmMain window(*library);
-    EXPECT_TRUE(checked(window, "mnuDefaultOpen"));
-    EXPECT_FALSE(checked(window, "mnuEmbedded"));
-    EXPECT_TRUE(checked(window, "mnuTrayMinYes"));
-    EXPECT_FALSE(checked(window, "mnuTrayMinNo"));
-    EXPECT_FALSE(checked(window, "mnuEject"));
-    EXPECT_EQ(window.volume(), 200);
-    EXPECT_EQ(window.fraNow->title(), "Currently Playing from Pocket");
-    EXPECT_EQ(window.windowTitle(), "Corvanel");
+    open(pocket());
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false}));
+    EXPECT_EQ(window->volume(), 200);
+    EXPECT_EQ(window->fraNow->title(), "Currently Playing from Pocket");
+    EXPECT_EQ(window->windowTitle(), "Corvanel");
 }
 
 TEST_F(MainWindowTest, OptionsPersistAcrossTwoInstances)
 {
-    {
-        frmMain first(*library);
-        first.menus().item("mnuTrayMinNo")->trigger();
-        first.menus().item("mnuEmbedded")->trigger();
-        first.menus().item("mnuEject")->trigger();
-        first.setVolume(300); // clamped to the engine's range
-        first.close();
-    }
+    open(pocket());
+    for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject"})
+        window->menus().item(item)->trigger();
+    window->setVolume(300); // clamped to the engine's range
+    window->close();
     {
         auto store = openOptionsStore();
         store->beginGroup("Options");
-        EXPECT_EQ(store->value("mnuMinToTrayNO").toString(), "True");
-        EXPECT_EQ(store->value("mnuMinToTray").toString(), "False");
-        EXPECT_EQ(store->value("mnuEmbedded").toString(), "True");
-        EXPECT_EQ(store->value("mnuDefaultOpen").toString(), "False");
-        EXPECT_EQ(store->value("Volume").toString(), "255");
-        EXPECT_EQ(store->value("mnuEjectOnClose").toString(), "True");
+        for (const auto &[key, value] : {std::pair{"mnuMinToTrayNO", "True"},
+                                         {"mnuMinToTray", "False"},
+                                         {"mnuEmbedded", "True"},
+                                         {"mnuDefaultOpen", "False"},
+                                         {"Volume", "255"},
+                                         {"mnuEjectOnClose", "True"}})
+            EXPECT_EQ(store->value(key).toString(), value) << key;
     }
-    frmMain second(*library);
-    EXPECT_TRUE(checked(second, "mnuTrayMinNo"));
-    EXPECT_FALSE(checked(second, "mnuTrayMinYes"));
-    EXPECT_TRUE(checked(second, "mnuEmbedded"));
-    EXPECT_FALSE(checked(second, "mnuDefaultOpen"));
-    EXPECT_TRUE(checked(second, "mnuEject"));
-    EXPECT_EQ(second.volume(), 255);
+    open(pocket());
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, true, true, false, true}));
+    EXPECT_EQ(window->volume(), 255);
 }
 
 TEST_F(MainWindowTest, UnreadableValuesKeepTheDesignMarks)
@@ -89,71 +67,36 @@ TEST_F(MainWindowTest, UnreadableValuesKeepTheDesignMarks)
         store->setValue("Volume", "loud");
         store->setValue("mnuMinToTray", "0");
     }
-    frmMain window(*library);
-    EXPECT_TRUE(checked(window, "mnuEmbedded")) << "design-time mark kept";
-    EXPECT_TRUE(checked(window, "mnuDefaultOpen"));
-    EXPECT_FALSE(checked(window, "mnuTrayMinYes"));
-    EXPECT_EQ(window.volume(), 200);
+    open(pocket());
+    EXPECT_TRUE(window->menus().item("mnuEmbedded")->isChecked()) << "design-time mark kept";
+    EXPECT_TRUE(window->menus().item("mnuDefaultOpen")->isChecked());
+    EXPECT_FALSE(window->menus().item("mnuTrayMinYes")->isChecked());
+    EXPECT_EQ(window->volume(), 200);
 }
 
 TEST_F(MainWindowTest, ShutdownSavesTheOptionsClosesTheEngineAndRemovesTheTrayIcon)
 {
-    frmMain window(*library);
-    window.show();
-    window.setVolume(77);
-    ASSERT_NE(window.findChild<TrayIcon *>(), nullptr);
-    window.close();
-    EXPECT_FALSE(window.isVisible());
+    open(pocket()).show();
+    window->setVolume(77);
+    ASSERT_NE(window->findChild<TrayIcon *>(), nullptr);
+    window->close();
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(openOptionsStore()->value("Options/Volume").toString(), "77") << "saved while the volume was known";
     EXPECT_EQ(FSOUND_DSP_GetFFTUnit(), 0) << "the sound engine is closed";
-    EXPECT_EQ(window.findChild<TrayIcon *>(), nullptr) << "the tray icon is gone";
-}
-
-TEST_F(MainWindowTest, SongInformationAboutAndShowFile)
-{
-    frmMain window(*library);
-    corvanel::RecordingShell shell;
-    corvanel::ScopedShell scoped(shell);
-    ASSERT_EQ(window.selectedSongRow(), 0);
-    window.mnuInfo_Click();
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.last().title, "Song Information");
-    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Information);
-    EXPECT_EQ(dialogs.last().text, "Title: Uno\r\nArtist: Ana\r\nAlbum: First\r\nLength: 4:05\r\n"
-                                   "Path: \\iPod_Control\\Music\\F00\\S1.mp3");
-
-    window.mnuAbout_Click();
-    EXPECT_EQ(dialogs.last().title, "Halvetra : Corvanel - Play Music From iPod Anywhere!");
-    EXPECT_TRUE(dialogs.last().text.startsWith("Corvanel version: "));
-
-    window.mnuShowFile_Click();
-    ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::ShowInFileManager);
-    EXPECT_EQ(shell.last().target, "/nonexistent-ipod/iPod_Control/Music/F00/S1.mp3");
-
-    window.mnuWebsite_Click();
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
-
-    // Without a selected row neither acts.
-    window.lstSong->selectionModel()->clear();
-    window.mnuInfo_Click();
-    window.mnuShowFile_Click();
-    EXPECT_EQ(dialogs.count(), 2u);
-    EXPECT_EQ(shell.count(), 2u);
+    EXPECT_EQ(window->findChild<TrayIcon *>(), nullptr) << "the tray icon is gone";
 }
 
 TEST_F(MainWindowTest, MinimisingNeverHidesTheWindowWithoutATray)
 {
-    frmMain window(*library);
-    window.show();
-    ASSERT_TRUE(window.menus().item("mnuTrayMinYes")->isChecked());
-    window.showMinimized();
+    open(pocket()).show();
+    ASSERT_TRUE(window->menus().item("mnuTrayMinYes")->isChecked());
+    window->showMinimized();
     QCoreApplication::processEvents();
-    if (!window.trayAvailable()) {
-        EXPECT_TRUE(window.isVisible());
+    if (!window->trayAvailable()) {
+        EXPECT_TRUE(window->isVisible());
     }
-    window.mnuShow_Click();
-    EXPECT_FALSE(window.isMinimized());
+    window->mnuShow_Click();
+    EXPECT_FALSE(window->isMinimized());
 }
 
 } // namespace

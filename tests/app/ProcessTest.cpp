@@ -27,27 +27,13 @@ bool hasThread(qint64 pid, const QByteArray &prefix)
     return false;
 }
 
-class RealProgram : public ::testing::TestWithParam<int>
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        s_ipod = new QTemporaryDir;
-        QString error;
-        ASSERT_TRUE(mkipod::makeDemoIpod(s_ipod->path(), &error)) << error.toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_ipod;
-        s_ipod = nullptr;
-    }
-    static QTemporaryDir *s_ipod;
-};
-QTemporaryDir *RealProgram::s_ipod = nullptr;
+using RealProgram = ::testing::TestWithParam<int>;
 
 TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
 {
-    QTemporaryDir home;
+    QTemporaryDir ipod, home;
+    QString error;
+    ASSERT_TRUE(mkipod::makeDemoIpod(ipod.path(), &error)) << error.toStdString();
     QDir().mkpath(home.filePath("runtime"));
     QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(home.filePath("config/Corvanel"));
@@ -64,7 +50,7 @@ TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
     environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
     environment.insert("ASAN_OPTIONS", "detect_leaks=0");
     program.setProcessEnvironment(environment);
-    program.start(binPath("corvanel"), {s_ipod->path()});
+    program.start(binPath("corvanel"), {ipod.path()});
     ASSERT_TRUE(program.waitForStarted(10000)) << "build corvanel first";
     // The main window starts the sound engine while it loads; its audio thread says it is up.
     QDeadlineTimer up(30000);

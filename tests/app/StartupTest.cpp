@@ -1,57 +1,38 @@
 // Start-up: where the database comes from, the single copy, the pending update, the search.
-#include "LibraryBuilder.h"
+#include "WindowFixture.h"
 
-#include "RecordingDialogs.h"
 #include "ScreenJump.h"
-#include "Shell.h"
 #include "SingleInstance.h"
 #include "frmInit.h"
 #include "frmLoadingDB.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 namespace {
-
-void touch(const QString &path, const QByteArray &content = "x")
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 // A fake sysfs with one removable Apple disk whose partition is mounted on `mount`.
 QString fakeSys(const QTemporaryDir &dir, const QString &mount)
 {
     const QString sys = dir.filePath("sys");
-    touch(sys + "/block/sda/removable", "0\n");
-    touch(sys + "/block/sda/dev", "8:0\n");
-    touch(sys + "/block/sdb/removable", "1\n");
-    touch(sys + "/block/sdb/dev", "8:16\n");
-    touch(sys + "/block/sdb/device/vendor", "Apple   \n");
-    touch(sys + "/block/sdb/device/model", "iPod            \n");
-    touch(sys + "/block/sdb/sdb2/partition", "2\n");
-    touch(sys + "/block/sdb/sdb2/dev", "8:18\n");
+    for (const auto &[file, content] : {std::pair{"sda/removable", "0"},
+                                        {"sda/dev", "8:0"},
+                                        {"sdb/removable", "1"},
+                                        {"sdb/dev", "8:16"},
+                                        {"sdb/device/vendor", "Apple   "},
+                                        {"sdb/device/model", "iPod            "},
+                                        {"sdb/sdb2/partition", "2"},
+                                        {"sdb/sdb2/dev", "8:18"}})
+        writeFile(sys + "/block/" + file, QByteArray(content) + "\n");
     QString escaped = mount;
     escaped.replace(" ", "\\040");
-    touch(dir.filePath("mountinfo"), ("36 25 8:18 / " + escaped + " rw,nosuid - vfat /dev/sdb2 rw\n").toUtf8());
+    writeFile(dir.filePath("mountinfo"), ("36 25 8:18 / " + escaped + " rw,nosuid - vfat /dev/sdb2 rw\n").toUtf8());
     return sys;
 }
 
-class StartupTest : public ::testing::Test
+class StartupTest : public WindowFixture
 {
 protected:
-    void SetUp() override { corvanel::setDialogs(&dialogs); }
-    void TearDown() override { corvanel::setDialogs(nullptr); }
-
     std::unique_ptr<frmInit> makeInit(const QString &commandLine)
     {
-        auto init = std::make_unique<frmInit>(library, commandLine);
+        auto init = std::make_unique<frmInit>(found, commandLine);
         init->setInstanceLock(dir.filePath("corvanel.lock"));
         init->setUpdateFolder(dir.filePath("program"));
         QDir().mkpath(dir.filePath("program"));
@@ -60,15 +41,14 @@ protected:
     }
 
     QTemporaryDir dir;
-    MusicLibrary library;
-    corvanel::RecordingDialogs dialogs;
+    MusicLibrary found;
     QString loaded;
 };
 
 TEST_F(StartupTest, CommandLineForms)
 {
     const QString ipod = dir.filePath("My iPod");
-    touch(ipod + "/iPod_Control/iTunes/iTunesDB", "mhbd");
+    writeFile(ipod + "/iPod_Control/iTunes/iTunesDB", "mhbd");
 
     DatabaseSource folder = decideDatabaseSource(ipod + "/");
     EXPECT_EQ(folder.kind, DatabaseSource::Kind::IpodFolder);
@@ -80,7 +60,7 @@ TEST_F(StartupTest, CommandLineForms)
     EXPECT_EQ(file.iPodDrive, ipod);
 
     // A database copied somewhere else: its folder stands for the iPod.
-    touch(dir.filePath("copies/iTunesDB"), "mhbd");
+    writeFile(dir.filePath("copies/iTunesDB"), "mhbd");
     DatabaseSource copy = decideDatabaseSource(dir.filePath("copies/iTunesDB"));
     EXPECT_EQ(copy.kind, DatabaseSource::Kind::DatabaseFile);
     EXPECT_EQ(copy.iPodDrive, dir.filePath("copies"));
@@ -95,7 +75,7 @@ TEST_F(StartupTest, CommandLineForms)
 TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
 {
     const QString ipod = dir.filePath("IPOD");
-    touch(ipod + "/ipod_control/itunes/itunesdb", "mhbd");
+    writeFile(ipod + "/ipod_control/itunes/itunesdb", "mhbd");
     auto init = makeInit(ipod + " screenjump");
     // The whole command line is not a folder, so the search runs; it finds nothing here.
     init->setInventory([] { return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo"); });
@@ -111,20 +91,20 @@ TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
     direct->setInstanceLock(dir.filePath("second.lock"));
     ASSERT_TRUE(direct->start());
     direct->StartFindiPod();
-    EXPECT_EQ(library.iPodDrive, ipod);
+    EXPECT_EQ(found.iPodDrive, ipod);
     EXPECT_EQ(loaded, ipod + "/ipod_control/itunes/itunesdb");
 }
 
 TEST_F(StartupTest, DeviceSearchFindsTheMountedIpod)
 {
     const QString mount = dir.filePath("media/JOHN S IPOD");
-    touch(mount + "/iPod_Control/iTunes/iTunesDB", "mhbd");
+    writeFile(mount + "/iPod_Control/iTunes/iTunesDB", "mhbd");
     const QString sys = fakeSys(dir, mount);
     auto init = makeInit("");
     init->setInventory([&] { return corvanel::DiskInventory(sys, dir.filePath("mountinfo")); });
     ASSERT_TRUE(init->start());
     init->StartFindiPod();
-    EXPECT_EQ(library.iPodDrive, mount);
+    EXPECT_EQ(found.iPodDrive, mount);
     EXPECT_EQ(loaded, mount + "/iPod_Control/iTunes/iTunesDB");
     EXPECT_EQ(dialogs.count(), 0u);
 }
@@ -162,7 +142,7 @@ TEST_F(StartupTest, SecondCopyEndsSilently)
 
 TEST_F(StartupTest, PendingUpdateAnsweredNoKeepsTheFiles)
 {
-    touch(dir.filePath("program/corvanel.new"));
+    writeFile(dir.filePath("program/corvanel.new"), "x");
     dialogs.answers.push_back(corvanel::MessageResult::No);
     auto init = makeInit("");
     init->setInventory([&] { return corvanel::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
@@ -177,8 +157,8 @@ TEST_F(StartupTest, PendingUpdateAnsweredNoKeepsTheFiles)
 
 TEST_F(StartupTest, PendingUpdateAnsweredYesWithoutUpdaterRemovesTheFiles)
 {
-    touch(dir.filePath("program/corvanel.new"));
-    touch(dir.filePath("program/data.new"));
+    writeFile(dir.filePath("program/corvanel.new"), "x");
+    writeFile(dir.filePath("program/data.new"), "x");
     dialogs.answers.push_back(corvanel::MessageResult::Yes);
     auto init = makeInit("");
     EXPECT_FALSE(init->start()) << "no search after the update question is answered Yes";
@@ -193,10 +173,9 @@ TEST_F(StartupTest, PendingUpdateAnsweredYesWithoutUpdaterRemovesTheFiles)
 
 TEST_F(StartupTest, PendingUpdateAnsweredYesStartsTheUpdaterWithOurProcessId)
 {
-    touch(dir.filePath("program/corvanel.new"));
-    touch(dir.filePath("program/updater"));
-    corvanel::RecordingShell shell;
-    corvanel::ScopedShell scoped(shell);
+    writeFile(dir.filePath("program/corvanel.new"), "x");
+    writeFile(dir.filePath("program/updater"), "x");
+    const corvanel::ScopedShell scoped(shell);
     dialogs.answers.push_back(corvanel::MessageResult::Yes);
     auto init = makeInit("");
     EXPECT_FALSE(init->start());

@@ -1,30 +1,16 @@
 // The duplicate and missing-file checks, their boxes, and the playlist file.
-#include "LibraryBuilder.h"
-#include "PlayerTestSupport.h"
+#include "WindowFixture.h"
 
 #include "LibraryChecks.h"
-#include "Options.h"
 #include "PlaylistFile.h"
 #include "QtDialogs.h"
-#include "RecordingDialogs.h"
-#include "Shell.h"
-#include "frmMain.h"
-#include "frmMenus.h"
 
-#include <QAction>
 #include <QDialog>
-#include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QTreeView>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -51,40 +37,39 @@ CheckResult literalDuplicates(const MusicLibrary &library)
     return result;
 }
 
+// Songs of these titles, artists and albums; their paths and lengths all differ.
 std::unique_ptr<MusicLibrary> songs(const std::vector<std::array<const char *, 3>> &rows)
 {
     std::vector<SongRow> built;
     int id = 100;
     for (const auto &[title, artist, album] : rows)
-        built.push_back({id++, title, artist, album, "Pop"});
+        built.push_back({id, title, artist, album, "Pop", 0, id++});
     return buildLibrary(built);
 }
 
 TEST(Duplicates, PairsGroupsAndCase)
 {
-    const auto pair = songs({{"Song", "Ana", "First"}, {"Other", "Ana", "First"}, {"Song", "Ana", "First"}});
-    CheckResult r = findDuplicates(*pair);
-    EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(r.report, "\r\nAna - Song");
-
-    // Three equal songs A, B, C: A twice, B once. Path and length are not compared.
-    const auto three = songs({{"T", "Bo", "X"}, {"T", "Bo", "X"}, {"T", "Bo", "X"}});
-    three->Songs[1].Artist = "Bo";
-    three->Songs[2].Path = "\\elsewhere.mp3";
-    three->Songs[2].Length = 1;
-    r = findDuplicates(*three);
-    EXPECT_EQ(r.count, 3);
-    EXPECT_EQ(r.report, "\r\nBo - T\r\nBo - T\r\nBo - T");
-
-    // Case matters in every field.
-    const auto cased =
-        songs({{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"}, {"Song", "Ana", "first"}});
-    EXPECT_EQ(findDuplicates(*cased).count, 0);
-    // The fields are compared separately, not joined.
-    const auto joined = songs({{"ab", "c", "d"}, {"a", "bc", "d"}});
-    EXPECT_EQ(findDuplicates(*joined).count, 0);
-
-    EXPECT_EQ(findDuplicates(MusicLibrary{}).count, 0);
+    struct Case
+    {
+        std::vector<std::array<const char *, 3>> rows;
+        int count;
+        const char *report;
+    };
+    for (const Case &c : std::vector<Case>{
+             {{{"Song", "Ana", "First"}, {"Other", "Ana", "First"}, {"Song", "Ana", "First"}}, 1, "\r\nAna - Song"},
+             // Three equal songs A, B, C: A twice, B once.
+             {{{"T", "Bo", "X"}, {"T", "Bo", "X"}, {"T", "Bo", "X"}}, 3, "\r\nBo - T\r\nBo - T\r\nBo - T"},
+             // Case matters in every field.
+             {{{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"}, {"Song", "Ana", "first"}},
+              0,
+              ""},
+             // The fields are compared separately, not joined.
+             {{{"ab", "c", "d"}, {"a", "bc", "d"}}, 0, ""},
+             {{}, 0, ""}}) {
+        const CheckResult r = findDuplicates(*songs(c.rows));
+        EXPECT_EQ(r.count, c.count) << c.report;
+        EXPECT_EQ(r.report, c.report);
+    }
 }
 
 TEST(Duplicates, SameReportAsTheLiteralCheck)
@@ -127,13 +112,14 @@ TEST(Duplicates, BoxesAndALongReport)
     EXPECT_EQ(box.text, "There are no duplicates in your library!");
     EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
 
-    std::vector<std::array<const char *, 3>> rows;
-    std::vector<QByteArray> titles;
-    for (int i = 0; i < 60; ++i)
-        titles.push_back("Title " + QByteArray::number(i / 2));
-    for (const QByteArray &t : titles)
-        rows.push_back({t.constData(), "Ana", "First"});
-    const CheckResult r = findDuplicates(*songs(rows));
+    MusicLibrary library;
+    for (int i = 0; i < 60; ++i) {
+        Song &song = library.addSong();
+        song.Title = "Title " + QString::number(i / 2);
+        song.Artist = "Ana";
+        song.Album = "First";
+    }
+    const CheckResult r = findDuplicates(library);
     ASSERT_EQ(r.count, 30);
     box = duplicatesMessage(r);
     EXPECT_EQ(box.title, "Duplicates Found!");
@@ -178,50 +164,35 @@ TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
 
     // Paths that would leave the iPod, or carry control characters, are refused as missing.
     writeFile(dir.path() + "/outside.mp3", "x");
-    library->Songs.resize(1);
-    library->Songs.push_back(Song{});
-    library->Songs.back().Path = "\\iPod_Control\\..\\outside.mp3";
-    library->Songs.push_back(Song{});
-    library->Songs.back().Path = "\\iPod_Control\\Music\\F00\\Here.mp3\n";
-    EXPECT_EQ(findMissing(*library).count, 2);
-    library->Songs.resize(1);
-    library->Songs.push_back(Song{});
-    library->Songs.back().Path = "\\IPOD_control\\Music\\F00\\lower.mp3";
-    const CheckResult none = findMissing(*library);
+    auto missingOf = [&](const QStringList &paths) {
+        library->Songs.resize(paths.size());
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            library->Songs[std::size_t(i)].Path = paths[i];
+        return findMissing(*library);
+    };
+    EXPECT_EQ(missingOf({"\\iPod_Control\\..\\outside.mp3", "\\iPod_Control\\Music\\F00\\Here.mp3\n"}).count, 2);
+    const CheckResult none =
+        missingOf({"\\iPod_Control\\Music\\F00\\Here.mp3", "\\IPOD_control\\Music\\F00\\lower.mp3"});
     EXPECT_EQ(none.count, 0);
     EXPECT_EQ(missingMessage(none).title, "No errors!");
     EXPECT_EQ(missingMessage(none).text, "All files were found on your iPod");
 }
 
-class WindowChecksTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        corvanel::setDialogs(&dialogs);
-        openOptionsStore()->clear();
-        clearPlayerSettings();
-    }
-    void TearDown() override { corvanel::setDialogs(nullptr); }
-
-    corvanel::RecordingDialogs dialogs;
-    corvanel::RecordingShell shell;
-};
+using WindowChecksTest = WindowFixture;
 
 TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
 {
-    auto library = buildLibrary({{1, "Same", "Ana", "First", "Pop"}, {2, "Same", "Ana", "First", "Pop"}});
-    frmMain window(*library);
-    window.menus().item("mnuCheckForDuplicates")->trigger();
+    open({{1, "Same", "Ana", "First", "Pop"}, {2, "Same", "Ana", "First", "Pop"}});
+    window->menus().item("mnuCheckForDuplicates")->trigger();
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Duplicates Found!");
     EXPECT_EQ(dialogs.last().text, "The following duplicates were found in your library...\r\nAna - Same");
-    window.menus().item("mnuCheckForMissing")->trigger();
+    window->menus().item("mnuCheckForMissing")->trigger();
     // The files are looked at off the window's thread: the menu returns at once, the
     // hourglass shows until the report arrives.
     EXPECT_EQ(dialogs.count(), 1u);
     EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
-    window.menus().item("mnuCheckForMissing")->trigger(); // one check at a time
+    window->menus().item("mnuCheckForMissing")->trigger(); // one check at a time
     QDeadlineTimer deadline(10000);
     while (dialogs.count() < 2 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -236,27 +207,27 @@ TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
 TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
 {
     const corvanel::ScopedShell scoped(shell);
-    auto library =
+    auto songs =
         buildLibrary({{1, "Keep one", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F00\\A.mp3"},
                       {2, "Drop", "Ana", "First", "Pop", 2},
                       {3, "Keep two", "Ana", "First", "Pop", 3, 1000, "\\iPod_Control\\Music\\F01\\Ü ß.m4a"},
                       {4, "Drop too", "Bea", "Second", "Rock", 1},
                       {5, "Keep three", "Bea", "Second", "Rock", 2, 1000, "\\iPod_Control\\Music\\F02\\C.mp3"}});
-    library->iPodDrive = "/media/me/MY IPOD";
-    frmMain window(*library);
-    window.txtSearch->setText("keep");
-    ASSERT_EQ(window.songModel().rowCount(), 3);
-    window.lstSong->selectionModel()->clear();
+    songs->iPodDrive = "/media/me/MY IPOD";
+    open(std::move(songs));
+    window->txtSearch->setText("keep");
+    ASSERT_EQ(window->songModel().rowCount(), 3);
+    window->lstSong->selectionModel()->clear();
 
     // No selected row: nothing is written or opened.
     const QStringList before = QDir::temp().entryList({"iTunesDBTemp*.m3u"});
-    window.cmdMakeM3u->click();
+    window->cmdMakeM3u->click();
     EXPECT_EQ(shell.count(), 0u);
     EXPECT_EQ(QDir::temp().entryList({"iTunesDBTemp*.m3u"}), before);
 
-    window.lstSong->selectionModel()->setCurrentIndex(window.songModel().index(2, 0),
-                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    window.menus().item("mnuOpenInDefaultAsPlaylist")->trigger();
+    window->lstSong->selectionModel()->setCurrentIndex(window->songModel().index(2, 0),
+                                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window->menus().item("mnuOpenInDefaultAsPlaylist")->trigger();
     ASSERT_EQ(shell.count(), 1u);
     EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
     const QString path = shell.last().target;
@@ -274,8 +245,8 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
 
     // Each run makes a fresh file; a chosen player gets it as its one argument.
     storePlayerSettings({"/opt/players/mpv"}, "/opt/players/mpv");
-    window.LoadPlayers();
-    window.cmdMakeM3u->click();
+    window->LoadPlayers();
+    window->cmdMakeM3u->click();
     ASSERT_EQ(shell.count(), 2u);
     EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::StartProgram);
     EXPECT_EQ(shell.last().target, "/opt/players/mpv");

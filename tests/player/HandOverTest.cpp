@@ -1,25 +1,12 @@
 // Handing a song or a playlist to a real program, and to the desktop's association.
-#include "LibraryBuilder.h"
-#include "PlayerTestSupport.h"
+#include "WindowFixture.h"
 
 #include "ExternalPlayers.h"
-#include "Options.h"
-#include "RecordingDialogs.h"
-#include "Shell.h"
 #include "TestPaths.h"
-#include "frmMain.h"
-#include "frmMenus.h"
 
-#include <QAction>
-#include <QDir>
 #include <QProcess>
-#include <QPushButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTreeView>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -46,26 +33,28 @@ QStringList argsOf(const QByteArray &record)
     return args;
 }
 
-class HandOverTest : public ::testing::Test
+class HandOverTest : public WindowFixture
 {
 protected:
-    void SetUp() override
+    // The iPod of the window tests: one song whose file is there, one whose file is not.
+    void openIpod()
     {
-        ASSERT_TRUE(dir.isValid());
-        corvanel::setDialogs(&dialogs);
-        openOptionsStore()->clear();
-        clearPlayerSettings();
+        drive = dir.path() + "/ipod";
+        writeFile(drive + "/iPod_Control/Music/F01/ABCD.mp3", "ID3");
+        auto songs = buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F01\\ABCD.mp3"},
+                                   {2, "Dos", "Ana", "First", "Pop", 2, 1000, "\\iPod_Control\\Music\\F01\\Gone.mp3"}});
+        songs->iPodDrive = drive;
+        open(std::move(songs));
     }
-    void TearDown() override { corvanel::setDialogs(nullptr); }
 
     QTemporaryDir dir;
-    corvanel::RecordingDialogs dialogs;
+    QString drive;
 };
 
 TEST_F(HandOverTest, ThePathReachesARealPlayerAsOneArgument)
 {
     const QString record = dir.path() + "/argv.txt";
-    const QString player = makeRecordingPlayer(dir.path(), "player", record);
+    const QString player = makeRecordingPlayer(dir.path(), "my player", record);
     const QString song = dir.path() + "/-rf My \"Song\" $(touch pwned) 'x' `id`; ü.mp3";
     EXPECT_TRUE(players::handOver(song, false, player));
     const auto recorded = waitForFile(record, "argc=");
@@ -88,40 +77,33 @@ TEST_F(HandOverTest, ThePathReachesARealPlayerAsOneArgument)
 }
 
 // An X server for the helper: a private Xvfb, or the session's own display.
-class XServer
+struct XServer
 {
-public:
     XServer()
     {
         const QString xvfb = QStandardPaths::findExecutable("Xvfb");
         if (!xvfb.isEmpty()) {
-            m_process.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-            if (m_process.waitForStarted(5000)) {
-                QDeadlineTimer deadline(10000);
-                while (!m_process.canReadLine() && !deadline.hasExpired() && m_process.state() == QProcess::Running)
-                    m_process.waitForReadyRead(100);
-                const QByteArray number = m_process.readLine().trimmed();
-                if (!number.isEmpty())
-                    m_display = ":" + number;
-            }
+            process.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+            for (QDeadlineTimer deadline(10000); process.waitForStarted(5000) && !process.canReadLine() &&
+                                                 !deadline.hasExpired() && process.state() == QProcess::Running;)
+                process.waitForReadyRead(100);
+            if (const QByteArray number = process.readLine().trimmed(); !number.isEmpty())
+                display = ":" + number;
         }
-        if (m_display.isEmpty())
-            m_display = qgetenv("DISPLAY");
+        if (display.isEmpty())
+            display = qgetenv("DISPLAY");
     }
     ~XServer()
     {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000))
-                m_process.kill();
-            m_process.waitForFinished(1000);
-        }
+        if (process.state() == QProcess::NotRunning)
+            return;
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished(1000);
     }
-    QByteArray display() const { return m_display; }
-
-private:
-    QProcess m_process;
-    QByteArray m_display;
+    QProcess process;
+    QByteArray display;
 };
 
 TEST_F(HandOverTest, TheAssociationGoesThroughXdgOpen)
@@ -132,11 +114,11 @@ TEST_F(HandOverTest, TheAssociationGoesThroughXdgOpen)
     makeRecordingPlayer(bin, "xdg-open", record);
 
     const XServer x;
-    if (x.display().isEmpty())
+    if (x.display.isEmpty())
         GTEST_SKIP() << "no X server for the desktop services";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", QString::fromUtf8(x.display()));
+    env.insert("DISPLAY", QString::fromUtf8(x.display));
     env.insert("PATH", bin + ":" + env.value("PATH"));
     // On a known desktop its own opener could be asked before xdg-open.
     env.remove("XDG_CURRENT_DESKTOP");
@@ -161,89 +143,56 @@ TEST_F(HandOverTest, TheAssociationGoesThroughXdgOpen)
     EXPECT_FALSE(QFile::exists(dir.path() + "/pwned"));
 }
 
-// The window's side: which file goes to whom, from each way in.
-class WindowHandOverTest : public HandOverTest
-{
-protected:
-    void SetUp() override
-    {
-        HandOverTest::SetUp();
-        drive = dir.path() + "/ipod";
-        QDir().mkpath(drive + "/iPod_Control/Music/F01");
-        writeFile(drive + "/iPod_Control/Music/F01/ABCD.mp3", "ID3");
-        library = buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F01\\ABCD.mp3"},
-                                {2, "Dos", "Ana", "First", "Pop", 2, 1000, "\\iPod_Control\\Music\\F01\\Gone.mp3"}});
-        library->iPodDrive = drive;
-    }
-
-    QString drive;
-    std::unique_ptr<MusicLibrary> library;
-    corvanel::RecordingShell shell;
-};
-
-TEST_F(WindowHandOverTest, EveryWayInOpensTheSelectedSong)
+TEST_F(HandOverTest, EveryWayInOpensTheSelectedSong)
 {
     const corvanel::ScopedShell scoped(shell);
-    frmMain window(*library);
-    window.show();
-    ASSERT_EQ(window.selectedSongRow(), 0);
+    openIpod();
+    window->show();
+    ASSERT_EQ(window->selectedSongRow(), 0);
     const QString expected = drive + "/iPod_Control/Music/F01/ABCD.mp3";
 
-    window.cmdOpen->click();
+    window->cmdOpen->click();
     ASSERT_EQ(shell.count(), 1u);
     EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
     EXPECT_EQ(shell.last().target, expected);
-    window.menus().item("mnuDefault")->trigger();
-    window.menus().item("mnuInExternal")->trigger();
+    window->menus().item("mnuDefault")->trigger();
+    window->menus().item("mnuInExternal")->trigger();
     EXPECT_EQ(shell.count(), 3u);
 
     // With a chosen player, the program gets the file as its one argument.
     storePlayerSettings({"/opt/players/vlc"}, "/opt/players/vlc");
-    window.LoadPlayers();
-    window.cmdOpen_Click();
+    window->LoadPlayers();
+    window->cmdOpen_Click();
     EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::StartProgram);
     EXPECT_EQ(shell.last().target, "/opt/players/vlc");
     EXPECT_EQ(shell.last().arguments, QStringList{expected});
 
     // Double click and Enter follow "Open In E&xternal".
     shell.clear();
-    ASSERT_TRUE(window.menus().item("mnuDefaultOpen")->isChecked());
-    const QModelIndex first = window.songModel().index(0, 1);
-    emit window.lstSong->doubleClicked(first);
+    ASSERT_TRUE(window->menus().item("mnuDefaultOpen")->isChecked());
+    const QModelIndex first = window->songModel().index(0, 1);
+    emit window->lstSong->doubleClicked(first);
     EXPECT_EQ(shell.count(), 1u);
-    window.lstSong->setFocus();
-    QTest::keyClick(window.lstSong, Qt::Key_Return);
-    QTest::keyClick(window.lstSong, Qt::Key_Enter);
+    window->lstSong->setFocus();
+    QTest::keyClick(window->lstSong, Qt::Key_Return);
+    QTest::keyClick(window->lstSong, Qt::Key_Enter);
     EXPECT_EQ(shell.count(), 3u);
-    window.menus().item("mnuEmbedded")->trigger();
-    emit window.lstSong->doubleClicked(first);
-    QTest::keyClick(window.lstSong, Qt::Key_Return);
+    window->menus().item("mnuEmbedded")->trigger();
+    emit window->lstSong->doubleClicked(first);
+    QTest::keyClick(window->lstSong, Qt::Key_Return);
     EXPECT_EQ(shell.count(), 3u) << "the embedded branch is not the external player's";
     ASSERT_EQ(dialogs.count(), 2u) << "the embedded player tried the song's (absent) file twice";
     EXPECT_TRUE(dialogs.last().text.startsWith("An error occured opening the sample!"));
     dialogs.clear();
 
     // No selected row: nothing happens.
-    window.menus().item("mnuDefaultOpen")->trigger();
-    window.lstSong->selectionModel()->clear();
-    window.cmdOpen_Click();
-    window.lstSong_DblClick();
-    window.cmdMakeM3u_Click();
+    window->menus().item("mnuDefaultOpen")->trigger();
+    window->lstSong->selectionModel()->clear();
+    window->cmdOpen_Click();
+    window->lstSong_DblClick();
+    window->cmdMakeM3u_Click();
     EXPECT_EQ(shell.count(), 3u);
     EXPECT_EQ(dialogs.count(), 0u);
-}
-
-TEST_F(WindowHandOverTest, ChosenRealPlayerGetsTheSongFromTheButton)
-{
-    const QString record = dir.path() + "/argv.txt";
-    const QString player = makeRecordingPlayer(dir.path(), "my player", record);
-    storePlayerSettings({player}, player);
-    frmMain window(*library);
-    ASSERT_EQ(window.DefaultPlayer, player);
-    window.cmdOpen->click();
-    const auto recorded = waitForFile(record, "argc=");
-    ASSERT_TRUE(recorded);
-    EXPECT_EQ(argsOf(*recorded), QStringList{drive + "/iPod_Control/Music/F01/ABCD.mp3"});
 }
 
 } // namespace

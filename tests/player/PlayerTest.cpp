@@ -1,53 +1,40 @@
 // The embedded player in the main window, with real files. The engine renders offline: the
 // test pulls the frames that are played and runs the player's timer itself, so every step is
 // exact and nothing waits on the clock.
-#include "../app/LibraryBuilder.h"
+#include "WindowFixture.h"
 
 #include "EmbeddedPlayer.h"
 #include "FSound.h"
 #include "IpodBuilder.h"
-#include "RecordingDialogs.h"
-#include "Shell.h"
+#include "PlayerController.h"
 #include "frmEQ.h"
-#include "frmMain.h"
-#include "frmMenus.h"
 #include "mdlEQ.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
-#include <QLabel>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QSignalSpy>
 #include <QTimer>
-#include <QTreeView>
 #include <QtEndian>
-#include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
 
 // A 16-bit stereo WAV of a sine.
-bool writeTone(const QString &path, double hz, double seconds, double amplitude)
+QByteArray tone(double hz, double seconds, double amplitude)
 {
     const int frames = int(seconds * 44100);
-    QByteArray data(frames * 4, Qt::Uninitialized);
+    QByteArray wav("RIFF----WAVEfmt ");
+    auto put = [&](quint32 x, int bytes) { wav.append(reinterpret_cast<const char *>(&x), bytes); };
+    put(16, 4), put(1, 2), put(2, 2), put(44100, 4), put(44100 * 4, 4), put(4, 2), put(16, 2);
+    wav += "data";
+    put(quint32(frames * 4), 4);
     for (int i = 0; i < frames; ++i) {
-        const auto v = qint16(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / 44100)));
-        qToLittleEndian(v, data.data() + i * 4);
-        qToLittleEndian(v, data.data() + i * 4 + 2);
+        const auto v = quint16(qint16(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / 44100))));
+        put(v, 2), put(v, 2);
     }
-    QByteArray header("RIFF----WAVEfmt ");
-    auto u32 = [&](quint32 x) { header.append(reinterpret_cast<const char *>(&x), 4); };
-    auto u16 = [&](quint16 x) { header.append(reinterpret_cast<const char *>(&x), 2); };
-    u32(16), u16(1), u16(2), u32(44100), u32(44100 * 4), u16(4), u16(16);
-    header += "data";
-    u32(quint32(data.size()));
-    qToLittleEndian(quint32(header.size() - 8 + data.size()), header.data() + 4);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(header + data) == header.size() + data.size();
+    qToLittleEndian(quint32(wav.size() - 8), wav.data() + 4);
+    return wav;
 }
 
 double rmsLeft(const std::vector<float> &stereo, size_t from)
@@ -59,32 +46,28 @@ double rmsLeft(const std::vector<float> &stereo, size_t from)
     return n ? std::sqrt(sum / double(n)) : 0.0;
 }
 
-class PlayerTest : public ::testing::Test
+// The songs' files, made once for all the tests of the program.
+QString ipod()
+{
+    static QTemporaryDir dir;
+    if (!QFile::exists(dir.filePath("iPod_Control/Music/F00/T4K-2.wav"))) {
+        QDir().mkpath(dir.filePath("iPod_Control/Music/F00"));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(mkipod::writeAudio(dir.filePath(QStringLiteral("iPod_Control/Music/F00/S%1.mp3").arg(i + 1)),
+                                           {mkipod::AudioSpec::Kind::Mp3, 2, i}));
+        for (const char *name : {"T4K.wav", "T4K-2.wav"})
+            EXPECT_TRUE(writeFile(dir.filePath(QStringLiteral("iPod_Control/Music/F00/") + name), tone(4000, 3, 0.1)));
+    }
+    return dir.path();
+}
+
+class PlayerTest : public WindowFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new QTemporaryDir;
-        QDir().mkpath(s_dir->filePath("iPod_Control/Music/F00"));
-        QString error;
-        for (int i = 0; i < 3; ++i)
-            ASSERT_TRUE(mkipod::writeAudio(s_dir->filePath(QStringLiteral("iPod_Control/Music/F00/S%1.mp3").arg(i + 1)),
-                                           {mkipod::AudioSpec::Kind::Mp3, 2, i}, &error))
-                << error.toStdString();
-        ASSERT_TRUE(writeTone(s_dir->filePath("iPod_Control/Music/F00/T4K.wav"), 4000, 3, 0.1));
-        ASSERT_TRUE(writeTone(s_dir->filePath("iPod_Control/Music/F00/T4K-2.wav"), 4000, 3, 0.1));
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-
     void SetUp() override
     {
-        corvanel::setDialogs(&dialogs);
         FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
-        library =
+        auto songs =
             buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000},
                           {2, "Two", "Ana", "First", "Pop", 2, 2000},
                           {3, "Three", "Ana", "First", "Pop", 3, 2000},
@@ -93,21 +76,18 @@ protected:
                           {6, "Tone", "Zed", "Tones", "Test", 1, 3000, "\\iPod_Control\\Music\\F00\\T4K.wav"},
                           {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
                           {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
-        library->iPodDrive = s_dir->path();
-        library->Songs[3].FileType = QStringLiteral("AAC audio file");
-        window = std::make_unique<frmMain>(*library);
-        player = &window->player();
+        songs->iPodDrive = ipod();
+        songs->Songs[3].FileType = QStringLiteral("AAC audio file");
+        player = &open(std::move(songs)).player();
         player->tmrCheckfMod->stop(); // the test runs the timer's step itself
     }
     void TearDown() override
     {
         window.reset();
         FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
-        corvanel::setDialogs(nullptr);
     }
 
     void selectRow(int row) { window->selectSongRow(row); }
-    // Plays `frames` of sound and returns them.
     std::vector<float> play(int frames)
     {
         std::vector<float> out(size_t(frames) * 2);
@@ -124,16 +104,11 @@ protected:
         }
         return condition();
     }
-    // The level of the song now playing, past the filter's settling.
-    double level() { return rmsLeft(play(22050), 4096); }
+    // The level of the song now playing, past the filter's settling, in dB against `reference`.
+    double decibels(double reference) { return 20 * std::log10(rmsLeft(play(22050), 4096) / reference); }
 
-    static QTemporaryDir *s_dir;
-    corvanel::RecordingDialogs dialogs;
-    std::unique_ptr<MusicLibrary> library;
-    std::unique_ptr<frmMain> window;
     EmbeddedPlayer *player = nullptr;
 };
-QTemporaryDir *PlayerTest::s_dir = nullptr;
 
 TEST_F(PlayerTest, PlayPauseAndResumeTheSameFile)
 {
@@ -184,6 +159,10 @@ TEST_F(PlayerTest, ContinuousPlayWalksDownTheList)
     EXPECT_EQ(dialogs.calls[0].title, "AAC File Not Supported");
     EXPECT_EQ(dialogs.calls[1].text, "An error occured opening the sample!\r\nFile not found");
     EXPECT_EQ(window->selectedSongRow(), 4);
+    EXPECT_EQ(player->controller().CurrentChannel, 0);
+    const int position = player->PicPosition->shapeWidth();
+    player->PicPosition_MouseDown(position + 20); // nothing left to move
+    EXPECT_EQ(player->PicPosition->shapeWidth(), position);
 }
 
 TEST_F(PlayerTest, NextAndPreviousAtTheEndsStopInsteadOfWrapping)
@@ -212,36 +191,46 @@ TEST_F(PlayerTest, NextAndPreviousAtTheEndsStopInsteadOfWrapping)
     EXPECT_EQ(FSOUND_IsPlaying(player->controller().CurrentChannel), 0);
 }
 
-TEST_F(PlayerTest, AacRuleBothWays)
+TEST_F(PlayerTest, RefusedSongsTellTheUserOrGoToTheExternalPlayer)
 {
-    selectRow(3);
-    player->OpenInEmbedded();
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.last().title, "AAC File Not Supported");
-    EXPECT_EQ(dialogs.last().text, "This song is an AAC file which the embedded player is not capable of playing. "
-                                   "Please try using the Default Player.");
-    EXPECT_EQ(player->controller().CurrentChannel, 0);
+    struct Refused
+    {
+        int row;
+        const char *title, *text, *handedOver;
+    };
+    const corvanel::ScopedShell scoped(shell);
+    // An AAC file, and a path that would leave the iPod (an error of the start itself).
+    for (const Refused &song :
+         {Refused{3, "AAC File Not Supported",
+                  "This song is an AAC file which the embedded player is not capable of playing. Please try using the "
+                  "Default Player.",
+                  "S4.m4a"},
+          Refused{6, "Error in playing file",
+                  "Could not play the file using the inbuilt Media Player... Please try using the Default Player",
+                  nullptr}}) {
+        SCOPED_TRACE(song.row);
+        dialogs.clear();
+        window->menus().item("mnuUnsupportedFiles")->setChecked(false);
+        selectRow(song.row);
+        player->OpenInEmbedded();
+        ASSERT_EQ(dialogs.count(), 1u);
+        EXPECT_EQ(dialogs.last().title, song.title);
+        EXPECT_EQ(dialogs.last().text, song.text);
+        EXPECT_EQ(player->controller().CurrentChannel, 0);
+        EXPECT_EQ(window->lblTitle->text(), "");
+        EXPECT_EQ(window->lblArtist->text(), "");
 
-    corvanel::RecordingShell shell;
-    corvanel::ScopedShell scoped(shell);
-    window->menus().item("mnuUnsupportedFiles")->setChecked(true);
-    player->OpenInEmbedded();
-    EXPECT_EQ(dialogs.count(), 1u);
-    ASSERT_EQ(shell.count(), 1u) << "handed to the external player";
-    EXPECT_TRUE(shell.last().target.endsWith("S4.m4a"));
-}
-
-TEST_F(PlayerTest, FailedLoadTellsTheUserAndLeavesNothingToSeek)
-{
-    selectRow(4);
-    player->controller().Playing = true;
-    player->OpenInEmbedded();
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.last().text, "An error occured opening the sample!\r\nFile not found");
-    EXPECT_FALSE(player->controller().Playing);
-    EXPECT_EQ(player->controller().CurrentChannel, 0);
-    player->PicPosition_MouseDown(10); // nothing to move
-    EXPECT_EQ(player->PicPosition->shapeWidth(), 0);
+        // With "Force Unsupported" the song goes to the external player instead, which is handed
+        // nothing outside the iPod.
+        shell.clear();
+        window->menus().item("mnuUnsupportedFiles")->setChecked(true);
+        player->OpenInEmbedded();
+        EXPECT_EQ(dialogs.count(), 1u);
+        ASSERT_EQ(shell.count(), song.handedOver ? 1u : 0u);
+        if (song.handedOver) {
+            EXPECT_TRUE(shell.last().target.endsWith(song.handedOver));
+        }
+    }
 }
 
 TEST_F(PlayerTest, VolumeBarsFollowTheirFormulas)
@@ -266,25 +255,24 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
 {
     selectRow(5);
     player->picPlay_Click();
-    const double flat = level();
+    const double flat = rmsLeft(play(22050), 4096);
     ASSERT_GT(flat, 0.05);
     player->picPause_Click();
     selectRow(5);
     player->controller().equaliser().BassGain = 10;
     player->picPlay_Click(); // resumed: the gain reaches the channel
-    const double boosted = level();
-    EXPECT_NEAR(20 * std::log10(boosted / flat), 10.0, 0.5);
+    EXPECT_NEAR(decibels(flat), 10.0, 0.5);
     for (int i = 0; i < 2; ++i) {
         player->picPause_Click();
         player->picPlay_Click();
     }
     window->lstSong_DblClick(); // a double click on the playing row resumes it too
-    EXPECT_NEAR(20 * std::log10(level() / flat), 10.0, 0.5) << "never a second filter";
+    EXPECT_NEAR(decibels(flat), 10.0, 0.5) << "never a second filter";
     frmEQ eq(player->controller().equaliser());
     eq.picBass_MouseMove(149); // back to 0 dB
-    EXPECT_NEAR(20 * std::log10(level() / flat), 0.0, 0.2);
+    EXPECT_NEAR(decibels(flat), 0.0, 0.2);
     eq.picBass_MouseMove(249); // +10 dB
-    EXPECT_NEAR(20 * std::log10(level() / flat), 10.0, 0.5);
+    EXPECT_NEAR(decibels(flat), 10.0, 0.5);
 
     // The song ends: the old song's effect is forgotten, a slider press keeps its gain for the
     // next song and shows nothing.
@@ -296,31 +284,8 @@ TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
     EXPECT_EQ(dialogs.count(), 0u);
     selectRow(7);
     player->picPlay_Click();
-    EXPECT_NEAR(20 * std::log10(level() / flat), 5.0, 0.5);
+    EXPECT_NEAR(decibels(flat), 5.0, 0.5);
     EXPECT_EQ(dialogs.count(), 0u);
-}
-
-TEST_F(PlayerTest, APathOutsideTheIpodIsAStartError)
-{
-    selectRow(6);
-    ASSERT_EQ(window->songModel().text(6, SongCatalog::ColTitle), "Escape");
-    player->picPlay_Click();
-    ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.last().title, "Error in playing file");
-    EXPECT_EQ(dialogs.last().text,
-              "Could not play the file using the inbuilt Media Player... Please try using the Default Player");
-    EXPECT_EQ(player->controller().CurrentChannel, 0);
-    EXPECT_EQ(window->lblTitle->text(), "");
-    EXPECT_EQ(window->lblArtist->text(), "");
-
-    // With "Force Unsupported" the song goes to the external player instead, which is handed
-    // nothing outside the iPod.
-    corvanel::RecordingShell shell;
-    corvanel::ScopedShell scoped(shell);
-    window->menus().item("mnuUnsupportedFiles")->setChecked(true);
-    player->OpenInEmbedded();
-    EXPECT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(shell.count(), 0u);
 }
 
 TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
@@ -348,25 +313,83 @@ TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
     ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->controller().Playing; }, 2));
 }
 
-TEST(PlayerTexts, RemainingTimeBorrowsAMinute)
+// The player's rules without a window, as the controller runs them.
+TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
+{
+    auto library =
+        buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000}, {2, "Two", "Ana", "First", "Pop", 2, 2000}});
+    library->iPodDrive = ipod();
+    corvanel::RecordingDialogs dialogs;
+    const corvanel::ScopedDialogs scoped(dialogs);
+    SongCatalog catalog(*library);
+    SongTableModel songs(catalog);
+    songs.setSongs({0, 1});
+    int selected = 0;
+    PlayerController::Hooks hooks;
+    hooks.selectedRow = [&] { return selected; };
+    PlayerController player(*library, songs, hooks);
+    QObject::connect(&player, &PlayerController::rowRequested, [&](int row) { selected = row; });
+    QSignalSpy titles(&player, &PlayerController::nowPlaying);
+    QSignalSpy shown(&player, &PlayerController::playingShown);
+    QSignalSpy stopped(&player, &PlayerController::stopped);
+
+    ASSERT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
+    ASSERT_TRUE(player.InitSoundEngine());
+    player.picPlay_Click();
+    ASSERT_EQ(titles.count(), 1);
+    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "One");
+    EXPECT_TRUE(shown.last().at(0).toBool());
+    std::vector<float> block(8820 * 2);
+    for (int tick = 0; tick < 40 && player.Playing; ++tick) {
+        FSOUND_Offline_Render(block.data(), 8820);
+        player.tmrCheckfMod_Timer();
+    }
+    EXPECT_FALSE(player.Playing) << "continuous play ends after the last row";
+    EXPECT_EQ(stopped.count(), 1);
+    ASSERT_EQ(titles.count(), 2);
+    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "Two");
+    EXPECT_EQ(selected, 1) << "the selection stays on the last row";
+    EXPECT_EQ(dialogs.count(), 0u);
+    player.closeEngine();
+    FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
+}
+
+TEST(PlayerTexts, RemainingTimeErrorsAndHandEditedColours)
 {
     EXPECT_EQ(remainingText("4:05", "1:10"), "-2:55");
-    EXPECT_EQ(remainingText("4:05", "1:03"), "-3:02");
+    EXPECT_EQ(remainingText("4:05", "1:03"), "-3:02"); // borrows a minute
     EXPECT_EQ(remainingText("0:00", "0:00"), "-0:00");
     EXPECT_EQ(remainingText("", "1:00"), "");
     EXPECT_EQ(FModErrorText(9), "File not found");
     EXPECT_EQ(FModErrorText(12), "Not enough memory ");
     EXPECT_EQ(FModErrorText(20), "Unknown error");
     EXPECT_EQ(FModErrorText(-1), "Unknown error");
-}
-
-TEST(PlayerTexts, HandEditedSpectrumColoursFallBackToTheDefault)
-{
     EXPECT_EQ(spectrumColorFromText("255"), 255u);
     EXPECT_EQ(spectrumColorFromText("&H7F"), 0x7Fu);
     EXPECT_EQ(spectrumColorFromText("16777215"), 0xFFFFFFu);
     for (const char *bad : {"-1", "16777216", "1e30", "-1e30", "blue", "", "12.5", "nan"})
         EXPECT_EQ(spectrumColorFromText(bad), 16711680u) << bad;
+}
+
+TEST(Equaliser, SliderGeometryAndReopenState)
+{
+    EXPECT_FLOAT_EQ(gainForWidth(150), 0.0f);
+    EXPECT_FLOAT_EQ(gainForWidth(302), 15.2f);
+    EXPECT_FLOAT_EQ(gainForWidth(1), -14.9f);
+    EXPECT_EQ(widthForGain(-3.5f), 115);
+
+    corvanel::RecordingDialogs dialogs;
+    const corvanel::ScopedDialogs scoped(dialogs);
+    Equaliser equaliser;
+    {
+        frmEQ eq(equaliser);
+        EXPECT_EQ(eq.picBass->shpBassWidth(), 150);
+        eq.picBass_MouseMove(219);
+        EXPECT_FLOAT_EQ(equaliser.BassGain, 7.0f);
+    }
+    frmEQ again(equaliser);
+    EXPECT_EQ(again.picBass->shpBassWidth(), 220) << "the slider is where it was left";
+    EXPECT_EQ(dialogs.count(), 0u) << "nothing plays: the gain is kept for the next song";
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -26,8 +25,6 @@ struct Window
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         frame->setCursorPositionSource([this] { return cursor; });
     }
-
-    QPoint globalCentreOf(const QWidget *widget) const { return widget->mapToGlobal(widget->rect().center()); }
 
     std::unique_ptr<QWidget> window;
     SkinFrame *frame = nullptr;
@@ -64,50 +61,43 @@ TEST(SkinFrame, ChildrenCarryTheirNamesAndStartIdle)
     EXPECT_EQ(w.frame->imgClose->geometry().right(), 480 - 10);
 }
 
-TEST(SkinFrame, LitCloseButtonStaysWhileTheCursorIsStrictlyInsideAndEndsWhenItLeaves)
+TEST(SkinFrame, LitButtonStaysWhileTheCursorIsStrictlyInsideAndEndsWhenItLeaves)
 {
     Window w;
     SkinFrame &f = *w.frame;
-    moveMouseOver(f.imgClose);
-    EXPECT_TRUE(f.imgCloseHover->isVisible());
-    EXPECT_TRUE(f.tmrHideClose->isActive());
-    EXPECT_FALSE(f.tmrHideMinimize->isActive());
-
-    const QPoint topLeft = f.imgClose->mapToGlobal(QPoint(0, 0));
-    w.cursor = topLeft + QPoint(1, 1);
-    f.tmrHideClose_Timer();
-    EXPECT_TRUE(f.imgCloseHover->isVisible());
-    EXPECT_TRUE(f.tmrHideClose->isActive());
-
-    // On the image's left edge counts as outside.
-    w.cursor = topLeft + QPoint(0, 5);
-    f.tmrHideClose_Timer();
-    EXPECT_FALSE(f.imgCloseHover->isVisible());
-    EXPECT_FALSE(f.tmrHideClose->isActive());
+    struct Button
+    {
+        SkinImage *image, *lit, *otherLit;
+        QTimer *timer;
+        void (SkinFrame::*tick)();
+    };
+    for (const Button &b :
+         {Button{f.imgClose, f.imgCloseHover, f.imgMinimizeHover, f.tmrHideClose, &SkinFrame::tmrHideClose_Timer},
+          Button{f.imgMinimize, f.imgMinimizeHover, f.imgCloseHover, f.tmrHideMinimize,
+                 &SkinFrame::tmrHideMinimize_Timer}}) {
+        SCOPED_TRACE(b.image->objectName().toStdString());
+        moveMouseOver(b.image);
+        EXPECT_TRUE(b.lit->isVisible());
+        EXPECT_TRUE(b.timer->isActive());
+        EXPECT_FALSE(b.otherLit->isVisible()) << "each button has its own image and timer";
+        const QPoint topLeft = b.image->mapToGlobal(QPoint(0, 0));
+        w.cursor = topLeft + QPoint(1, 1);
+        (f.*b.tick)();
+        EXPECT_TRUE(b.lit->isVisible());
+        EXPECT_TRUE(b.timer->isActive());
+        // On the image's left edge counts as outside.
+        w.cursor = topLeft + QPoint(0, 5);
+        (f.*b.tick)();
+        EXPECT_FALSE(b.lit->isVisible());
+        EXPECT_FALSE(b.timer->isActive());
+    }
 
     // The real timer ends it on its own within a tick once the cursor is away.
     moveMouseOver(f.imgClose);
     EXPECT_TRUE(f.imgCloseHover->isVisible());
-    w.cursor = topLeft + QPoint(f.imgClose->width(), 5);
+    w.cursor = f.imgClose->mapToGlobal(QPoint(f.imgClose->width(), 5));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !f.tmrHideClose->isActive(); }, 1000));
     EXPECT_FALSE(f.imgCloseHover->isVisible());
-}
-
-TEST(SkinFrame, LitMinimizeButtonUsesItsOwnImageAndTimer)
-{
-    Window w;
-    SkinFrame &f = *w.frame;
-    moveMouseOver(f.imgMinimize);
-    EXPECT_TRUE(f.imgMinimizeHover->isVisible());
-    EXPECT_TRUE(f.tmrHideMinimize->isActive());
-    EXPECT_FALSE(f.imgCloseHover->isVisible());
-    w.cursor = w.globalCentreOf(f.imgMinimize);
-    f.tmrHideMinimize_Timer();
-    EXPECT_TRUE(f.imgMinimizeHover->isVisible());
-    w.cursor = w.globalCentreOf(f.imgClose);
-    f.tmrHideMinimize_Timer();
-    EXPECT_FALSE(f.imgMinimizeHover->isVisible());
-    EXPECT_FALSE(f.tmrHideMinimize->isActive());
 }
 
 TEST(SkinFrame, ButtonClicksAskToCloseOrMinimize)

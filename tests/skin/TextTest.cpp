@@ -1,5 +1,4 @@
 #include "AboutText.h"
-#include "Song.h"
 #include "TimeText.h"
 
 #include <QRegularExpression>
@@ -44,16 +43,4 @@ TEST(AboutText, TitleAndVersionLine)
     EXPECT_EQ(lines[1], "A part of Halvetra");
     for (const char *credit : {"Qt", "FFmpeg", "SDL2", "kissfft"})
         EXPECT_TRUE(aboutText().contains(credit)) << credit;
-}
-
-TEST(AboutText, SongInformationHasFiveLinesWithTheStoredPath)
-{
-    Song song;
-    song.Title = "Hey Jude";
-    song.Artist = "The Beatles";
-    song.Album = "1";
-    song.Length = 431333;
-    song.Path = "\\iPod_Control\\Music\\F00\\ABCD.mp3";
-    EXPECT_EQ(songInformationText(song), "Title: Hey Jude\r\nArtist: The Beatles\r\nAlbum: 1\r\nLength: 7:11\r\n"
-                                         "Path: \\iPod_Control\\Music\\F00\\ABCD.mp3");
 }

@@ -1,0 +1,183 @@
+#pragma once
+// What the window tests share: small libraries built in memory, the main window over one with
+// the dialogs recorded and nothing left in the store from before, and a few file and
+// environment helpers.
+#include "MusicLibrary.h"
+#include "Options.h"
+#include "RecordingDialogs.h"
+#include "SettingsStore.h"
+#include "Shell.h"
+#include "frmMain.h"
+#include "frmMenus.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct SongRow
+{
+    int id;
+    QString title, artist, album, genre;
+    int track = 0;
+    int lengthMs = 180000;
+    QString path = {};
+};
+
+inline std::unique_ptr<MusicLibrary>
+buildLibrary(const std::vector<SongRow> &rows,
+             std::initializer_list<std::pair<QString, std::vector<int>>> playlists = {},
+             const QString &name = QStringLiteral("Test iPod"))
+{
+    auto library = std::make_unique<MusicLibrary>();
+    library->iPodName = name;
+    library->iPodDrive = QStringLiteral("/nonexistent-ipod");
+    clsPlayList &master = library->addPlaylist();
+    master.Name = QStringLiteral(":: ") + name + QStringLiteral(" ::");
+    for (const SongRow &row : rows) {
+        Song &song = library->addSong();
+        song.SongID = row.id;
+        song.Title = row.title;
+        song.Artist = row.artist;
+        song.Album = row.album;
+        song.Genre = row.genre;
+        song.TrackNumber = row.track;
+        song.Length = row.lengthMs;
+        song.Path = row.path.isEmpty() ? QStringLiteral("\\iPod_Control\\Music\\F00\\S%1.mp3").arg(row.id) : row.path;
+        song.FileType = QStringLiteral("MPEG audio file");
+        song.FileSize = 4096.0 * row.id;
+        library->SongIndex.insert(QString::number(row.id), library->SongCount - 1);
+        master.SongIDs.AddItem(QString::number(row.id));
+    }
+    for (const auto &[playlistName, ids] : playlists) {
+        clsPlayList &playlist = library->addPlaylist();
+        playlist.Name = playlistName;
+        for (int id : ids)
+            playlist.SongIDs.AddItem(QString::number(id));
+    }
+    return library;
+}
+
+// Replaces the "Player" section: these players, and the chosen one when given.
+inline void storePlayerSettings(const QStringList &players = {}, const QString &defaultPlayer = QString())
+{
+    QSettings store = corvanel::settingsStore();
+    store.remove(QStringLiteral("Player"));
+    if (!players.isEmpty())
+        store.setValue(QStringLiteral("Player/Count"), QString::number(players.size()));
+    for (qsizetype i = 0; i < players.size(); ++i)
+        store.setValue(QStringLiteral("Player/Player%1").arg(i + 1), players[i]);
+    if (!defaultPlayer.isEmpty())
+        store.setValue(QStringLiteral("Player/DefaultPlayer"), defaultPlayer);
+    store.sync();
+}
+
+// The "Player" section as "key=value" texts, sorted by key.
+inline QStringList playerSection()
+{
+    QSettings store = corvanel::settingsStore();
+    store.beginGroup(QStringLiteral("Player"));
+    QStringList out;
+    for (const QString &key : store.allKeys())
+        out << key + QLatin1Char('=') + store.value(key).toString();
+    out.sort();
+    return out;
+}
+
+// Writes a file, and the folders it needs.
+inline bool writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    return !executable || file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
+}
+
+// The file's content once it holds a line starting with marker, or nothing after the timeout.
+inline std::optional<QByteArray> waitForFile(const QString &path, const QByteArray &marker, int timeoutMs = 10000)
+{
+    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(20)) {
+        QCoreApplication::processEvents();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray content = file.readAll();
+            if (content.startsWith(marker) || content.contains("\n" + marker))
+                return content;
+        }
+    }
+    return std::nullopt;
+}
+
+// Sets an environment variable for the life of the object.
+struct ScopedEnv
+{
+    ScopedEnv(const char *name, const QByteArray &value)
+        : variable(name), old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnv() { old ? qputenv(variable, *old) : qunsetenv(variable); }
+    const char *variable;
+    std::optional<QByteArray> old;
+};
+
+// The main window over a library of the test's, with every box recorded. The shell is
+// recorded only where a test installs `shell`.
+class WindowFixture : public ::testing::Test
+{
+protected:
+    WindowFixture()
+    {
+        openOptionsStore()->clear();
+        storePlayerSettings();
+    }
+
+    frmMain &open(std::unique_ptr<MusicLibrary> songs)
+    {
+        window.reset();
+        library = std::move(songs);
+        window = std::make_unique<frmMain>(*library);
+        return *window;
+    }
+    frmMain &open(const std::vector<SongRow> &rows) { return open(buildLibrary(rows)); }
+
+    QStringList column(int c) const
+    {
+        QStringList out;
+        for (int r = 0; r < window->songModel().rowCount(); ++r)
+            out << window->songModel().text(r, c);
+        return out;
+    }
+    QStringList titles() const { return column(SongCatalog::ColTitle); }
+    static QStringList texts(const QListWidget *list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+
+    corvanel::RecordingDialogs dialogs;
+    corvanel::ScopedDialogs scopedDialogs{dialogs};
+    corvanel::RecordingShell shell;
+    std::unique_ptr<MusicLibrary> library;
+    std::unique_ptr<frmMain> window;
+};
