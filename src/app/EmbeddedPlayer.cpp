@@ -4,7 +4,6 @@
 #include "Dialogs.h"
 #include "FSound.h"
 #include "NumberText.h"
-#include "ScreenJump.h"
 #include "SettingsStore.h"
 #include "TimeText.h"
 #include "frmMain.h"
@@ -496,7 +495,7 @@ void EmbeddedPlayer::tmrSpectrum_Timer()
 
 void EmbeddedPlayer::jumpWindow(float rise)
 {
-    const int offset = static_cast<int>(std::lround(rise * ScreenJump));
+    const int offset = static_cast<int>(std::lround(rise * m_controller->ScreenJump));
     if (offset == 0 || m_main.isJumping())
         return;
     m_main.jumpBy(offset);

@@ -57,6 +57,9 @@ public:
     int32_t CurrentSample = 0;
     int32_t CurrentChannel = 0;
     bool Playing = false; // continuous play
+    // How far the spectrum display shakes the window (0: not at all); from the command line
+    // ("screenjump") or the search box.
+    int16_t ScreenJump = 0;
     int32_t NowPlayingLength = 0;
 
 signals:

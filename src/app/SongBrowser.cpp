@@ -2,7 +2,6 @@
 
 #include "Dialogs.h"
 #include "NumberText.h"
-#include "ScreenJump.h"
 #include "WaitCursor.h"
 
 #include <QSet>
@@ -242,7 +241,7 @@ void SongBrowser::askScreenJump()
         return;
     const std::optional<int64_t> value = corvanel::wholeInteger(*answer);
     if (value && *value >= -32768 && *value <= 32767)
-        ScreenJump = static_cast<int16_t>(*value);
+        emit screenJumpChosen(static_cast<int16_t>(*value));
     else
         corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
                                    QStringLiteral("Please enter a whole number from -32768 to 32767."));

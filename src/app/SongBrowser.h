@@ -76,6 +76,8 @@ signals:
     void searchTextChanged(const QString &text);
     // The song list's sort changed.
     void sortChanged(int column, Qt::SortOrder order);
+    // A new screen-jump amount was typed in (the word "screenjump" in the search box).
+    void screenJumpChosen(int16_t amount);
     // Jump is done: the keyboard goes to the song list.
     void songsFocusRequested();
 

@@ -2,7 +2,6 @@
 
 #include "Dialogs.h"
 #include "MusicLibrary.h"
-#include "ScreenJump.h"
 #include "frmLoadingDB.h"
 #include "mdl.h"
 #include "mdliPodDetect.h"
@@ -87,7 +86,7 @@ bool frmInit::start()
         return false;
     }
     if (wantsScreenJump(m_commandLine))
-        ScreenJump = 500;
+        m_screenJump = 500;
     PaintBack();
     return true;
 }
@@ -135,6 +134,7 @@ void frmInit::LoadDBFile(const QString &File)
         return;
     }
     auto *loading = new frmLoadingDB(m_library);
+    loading->setScreenJump(m_screenJump);
     loading->setAttribute(Qt::WA_DeleteOnClose);
     loading->show();
     close();

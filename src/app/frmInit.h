@@ -31,6 +31,8 @@ public:
 
     // The load steps. False when the program is to end here (second copy, update started).
     bool start();
+    // The screen-jump amount the command line asked for (0: none).
+    int16_t screenJump() const { return m_screenJump; }
     void StartFindiPod();
     // True when an iPod was found; otherwise the user has been told and the window closes.
     bool StartScan();
@@ -53,6 +55,7 @@ protected:
 private:
     MusicLibrary &m_library;
     QString m_commandLine;
+    int16_t m_screenJump = 0;
     QString m_updateFolder;
     bool m_searched = false;
     std::unique_ptr<corvanel::SingleInstance> m_lock;

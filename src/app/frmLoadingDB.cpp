@@ -1,7 +1,9 @@
 #include "frmLoadingDB.h"
 
 #include "Dialogs.h"
+#include "EmbeddedPlayer.h"
 #include "MusicLibrary.h"
+#include "PlayerController.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -57,6 +59,7 @@ void frmLoadingDB::loadFinished()
             lbl->setText(text);
             lbl->repaint();
         });
+        main->player().controller().ScreenJump = m_screenJump;
         main->setAttribute(Qt::WA_DeleteOnClose);
         main->show();
     }

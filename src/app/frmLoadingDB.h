@@ -22,6 +22,8 @@ public:
 
     // What happens when the load is over; by default the main window is shown.
     void setOnLoaded(std::function<void()> onLoaded) { m_onLoaded = std::move(onLoaded); }
+    // The screen-jump amount the main window's player starts with.
+    void setScreenJump(int16_t amount) { m_screenJump = amount; }
     const LoadReport &report() const { return m_report; }
     bool loading() const { return m_worker != nullptr; }
 
@@ -38,6 +40,7 @@ private:
     std::unique_ptr<SongCatalog> m_catalog;
     QThread *m_worker = nullptr;
     std::function<void()> m_onLoaded;
+    int16_t m_screenJump = 0;
 };
 
 // Shows the boxes a load calls for: one per kind of failure, then the unknown-data warning.

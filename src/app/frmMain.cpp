@@ -5,7 +5,6 @@
 #include "EmbeddedPlayer.h"
 #include "NativePath.h"
 #include "Options.h"
-#include "ScreenJump.h"
 #include "SettingsStore.h"
 #include "Shell.h"
 #include "SkinFrame.h"

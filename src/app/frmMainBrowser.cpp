@@ -1,5 +1,8 @@
 #include "frmMain.h"
 
+#include "EmbeddedPlayer.h"
+#include "PlayerController.h"
+
 #include "SongBrowser.h"
 
 #include <QHeaderView>
@@ -19,6 +22,8 @@ void frmMain::connectBrowser()
     for (int level = 0; level < SongBrowser::kLevels; ++level)
         connectFilterList(static_cast<SongBrowser::Level>(level));
     connect(m_browser, &SongBrowser::listChanged, this, &frmMain::showList);
+    connect(m_browser, &SongBrowser::screenJumpChosen, this,
+            [this](int16_t amount) { m_player->controller().ScreenJump = amount; });
     connect(m_browser, &SongBrowser::songRowSelected, this, &frmMain::showSelectedSongRow);
     connect(m_browser, &SongBrowser::searchTextChanged, this, [this](const QString &text) {
         const QSignalBlocker blocker(txtSearch);

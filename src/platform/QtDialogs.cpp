@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "clsBrowseFolder.h"
+
 #include "SkinStyle.h"
 
 #include <QApplication>
@@ -292,13 +294,19 @@ std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &titl
     return dialog;
 }
 
-std::unique_ptr<QFileDialog> QtDialogs::createFolderChooser(const QString &title, const QString &startFolder,
-                                                            QWidget *parent)
+std::unique_ptr<platform::clsBrowseFolder> QtDialogs::createFolderChooser(const QString &title,
+                                                                          const QString &startFolder, QWidget *parent)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, title, startFolder);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly, true);
-    return dialog;
+    // New style, file-system folders only, with the files shown for orientation.
+    auto chooser = std::make_unique<platform::clsBrowseFolder>();
+    chooser->sethWndOwner(parent);
+    if (!title.isEmpty())
+        chooser->setTitle(title);
+    chooser->setInitialDir(startFolder);
+    chooser->setUseNewUI(true);
+    chooser->setFileSystemOnly(true);
+    chooser->setIncludeFiles(true);
+    return chooser;
 }
 
 std::optional<QString> QtDialogs::chooseProgram(const QString &title, const QString &startFolder)
@@ -325,13 +333,10 @@ std::optional<QString> QtDialogs::acceptedProgram(const QStringList &selectedFil
 std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QString &startFolder)
 {
     QWidget *parent = owner();
-    std::unique_ptr<QFileDialog> dialog = createFolderChooser(title, startFolder, parent);
-    if (dialog->exec() != QDialog::Accepted)
+    const QString chosen = createFolderChooser(title, startFolder, parent)->BrowseForFolder();
+    if (chosen.isEmpty())
         return std::nullopt;
-    const QStringList folders = dialog->selectedFiles();
-    if (folders.isEmpty())
-        return std::nullopt;
-    return QDir::cleanPath(folders.first());
+    return QDir::cleanPath(chosen);
 }
 
 } // namespace corvanel

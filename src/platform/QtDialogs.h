@@ -10,6 +10,10 @@ class QWidget;
 
 namespace corvanel {
 
+namespace platform {
+class clsBrowseFolder;
+}
+
 class QtDialogs : public Dialogs
 {
 public:
@@ -41,8 +45,9 @@ public:
     // The program chooser: filter "Programs (*)", lists only executable files.
     static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title, const QString &startFolder,
                                                              QWidget *parent = nullptr);
-    static std::unique_ptr<QFileDialog> createFolderChooser(const QString &title, const QString &startFolder,
-                                                            QWidget *parent = nullptr);
+    // The folder chooser: new style, file-system folders only, files shown.
+    static std::unique_ptr<platform::clsBrowseFolder>
+    createFolderChooser(const QString &title, const QString &startFolder, QWidget *parent = nullptr);
 
     // Maps an exec() result of createMessageWidget's dialog to the answer; closing the window
     // gives the box's cancelling answer (Ok, No or Cancel).

@@ -1,7 +1,8 @@
 // The browser driven through the window's widgets, as a user drives it.
 #include "WindowFixture.h"
 
-#include "ScreenJump.h"
+#include "EmbeddedPlayer.h"
+#include "PlayerController.h"
 #include "SongBrowser.h"
 
 #include <QHeaderView>
@@ -149,19 +150,18 @@ TEST_F(BrowserTest, ScreenJumpIsAskedForAndStored)
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Screen Jump!");
     EXPECT_EQ(dialogs.last().text, "What amount would you like to modify the screen jump to?");
-    EXPECT_EQ(ScreenJump, 250);
+    EXPECT_EQ(window->player().controller().ScreenJump, 250);
     EXPECT_TRUE(window->txtSearch->text().isEmpty());
     EXPECT_EQ(titles().size(), 8);
 
     // Not a 16-bit whole number: the value stays and the user is told.
     dialogs.inputAnswers.push_back(QStringLiteral("99999"));
     type("screenjump");
-    EXPECT_EQ(ScreenJump, 250);
+    EXPECT_EQ(window->player().controller().ScreenJump, 250);
     ASSERT_EQ(dialogs.count(), 3u);
     EXPECT_EQ(dialogs.last().title, "Screen Jump!");
     EXPECT_EQ(dialogs.last().text, "Please enter a whole number from -32768 to 32767.");
     EXPECT_TRUE(window->txtSearch->text().isEmpty());
-    ScreenJump = 0;
 }
 
 TEST_F(BrowserTest, HeadingClickSortsAndFlipsOnlyWithASelectedRow)

@@ -1,7 +1,6 @@
 // Start-up: where the database comes from, the single copy, the pending update, the search.
 #include "WindowFixture.h"
 
-#include "ScreenJump.h"
 #include "SingleInstance.h"
 #include "frmInit.h"
 #include "frmLoadingDB.h"
@@ -80,8 +79,7 @@ TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
     // The whole command line is not a folder, so the search runs; it finds nothing here.
     init->setInventory([] { return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo"); });
     ASSERT_TRUE(init->start());
-    EXPECT_EQ(ScreenJump, 500);
-    ScreenJump = 0;
+    EXPECT_EQ(init->screenJump(), 500);
 
     auto direct = makeInit(ipod);
     direct->setInventory([]() -> corvanel::DiskInventory {

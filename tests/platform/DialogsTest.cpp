@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 #include "QtDialogs.h"
 #include "RecordingDialogs.h"
+#include "clsBrowseFolder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -179,7 +180,8 @@ TEST(QtDialogs, ChoosersAreSetUp)
     EXPECT_EQ(QtDialogs::acceptedProgram({}), std::nullopt);
     EXPECT_EQ(QtDialogs::acceptedProgram({"/bin/sh"}), QString("/bin/sh"));
 
-    std::unique_ptr<QFileDialog> folder = QtDialogs::createFolderChooser("Where", "/tmp");
-    EXPECT_EQ(folder->fileMode(), QFileDialog::Directory);
-    EXPECT_TRUE(folder->testOption(QFileDialog::ShowDirsOnly));
+    const auto folder = QtDialogs::createFolderChooser("Where", "/tmp");
+    EXPECT_EQ(folder->Title(), QString("Where"));
+    EXPECT_EQ(folder->InitialDir(), QString("/tmp"));
+    EXPECT_EQ(folder->flags(), platform::kFlagUseNewUI | platform::kFlagFileSystemOnly | platform::kFlagIncludeFiles);
 }

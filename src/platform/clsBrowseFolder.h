@@ -17,7 +17,7 @@
 
 class QWidget;
 
-namespace corvanel::extract {
+namespace corvanel::platform {
 
 class clsBrowseFolderDialog;
 
@@ -133,4 +133,4 @@ private:
     bool m_selectionAllowed = false; // OK's state for the current selection
 };
 
-} // namespace corvanel::extract
+} // namespace corvanel::platform

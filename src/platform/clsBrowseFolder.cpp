@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace corvanel::extract {
+namespace corvanel::platform {
 namespace {
 
 const QString kSource = QStringLiteral("Corvanel.cBrowseForFolder");
@@ -222,4 +222,4 @@ QString clsBrowseFolder::SpecialFolderLocation(int folder)
     return QStandardPaths::writableLocation(location);
 }
 
-} // namespace corvanel::extract
+} // namespace corvanel::platform

@@ -16,7 +16,7 @@ class QPushButton;
 class QSortFilterProxyModel;
 class QTreeView;
 
-namespace corvanel::extract {
+namespace corvanel::platform {
 
 // Path rules of the chooser, free of widgets.
 // The absolute, cleaned path of an existing folder; "" when path is empty or names none.
@@ -113,4 +113,4 @@ private:
     QPixmap m_tile; // the backdrop tile at the window's scale factor
 };
 
-} // namespace corvanel::extract
+} // namespace corvanel::platform

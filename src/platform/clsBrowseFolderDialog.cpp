@@ -26,7 +26,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace corvanel::extract {
+namespace corvanel::platform {
 namespace {
 
 const QString kNewFolder = QStringLiteral("New Folder");
@@ -408,4 +408,4 @@ void clsBrowseFolderDialog::paintEvent(QPaintEvent *)
     paintSkinnedBackground(painter, *this, m_tile);
 }
 
-} // namespace corvanel::extract
+} // namespace corvanel::platform

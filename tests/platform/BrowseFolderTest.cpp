@@ -24,9 +24,9 @@ inline void PrintTo(const QString &text, std::ostream *out)
 }
 QT_END_NAMESPACE
 
-using corvanel::extract::BrowseFolderError;
-using corvanel::extract::clsBrowseFolder;
-using corvanel::extract::clsBrowseFolderDialog;
+using corvanel::platform::BrowseFolderError;
+using corvanel::platform::clsBrowseFolder;
+using corvanel::platform::clsBrowseFolderDialog;
 
 namespace {
 
