@@ -6,6 +6,9 @@
 
 #include <memory>
 
+using namespace corvanel;
+using namespace corvanel::library;
+
 inline std::unique_ptr<MusicLibrary> libraryFromDatabase(const mkipod::Database &db, const QString &drive)
 {
     auto library = std::make_unique<MusicLibrary>();

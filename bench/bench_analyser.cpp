@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 namespace {
 void BM_DrawSpectrum(benchmark::State &state)
 {

@@ -18,6 +18,11 @@
 #include <fstream>
 #include <string>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 namespace {
 
 std::unique_ptr<MusicLibrary> largeLibrary()
@@ -130,8 +135,8 @@ int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    corvanel::RecordingDialogs dialogs;
-    corvanel::setDialogs(&dialogs);
+    corvanel::platform::RecordingDialogs dialogs;
+    corvanel::platform::setDialogs(&dialogs);
     benchmark::Initialize(&argc, argv);
 
     const long before = residentKiB();
@@ -147,6 +152,6 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     std::printf("budgets: first cascade <= 50 ms, genre click and narrowing keystroke <= 16.7 ms, "
                 "deleting keystroke <= 50 ms (medians above)\n");
-    corvanel::setDialogs(nullptr);
+    corvanel::platform::setDialogs(nullptr);
     return 0;
 }

@@ -30,6 +30,10 @@
 #include <algorithm>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::library;
+
 namespace {
 
 constexpr int kSongs = 32767;

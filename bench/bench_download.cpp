@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace corvanel;
+
 using namespace corvanel::update;
 
 namespace {

@@ -26,6 +26,9 @@
 #include <string>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 namespace {
 
 std::string g_tenMinutes;

@@ -21,6 +21,11 @@
 #include <cstdio>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::extract;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 namespace {
 
 constexpr int kSongs = 200;
@@ -77,7 +82,7 @@ WindowRun extractThroughWindow(const MusicLibrary &library, const QString &desti
     for (int i = 0; i < kSongs; ++i)
         all[static_cast<size_t>(i)] = i;
     window.AddSongs(all);
-    corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("ExtractDIR"), destination);
+    corvanel::platform::saveSetting(QStringLiteral("Options"), QStringLiteral("ExtractDIR"), destination);
     window.show();
     QApplication::processEvents();
     QTimer heartbeat;
@@ -130,8 +135,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot write the source songs\n");
         return 1;
     }
-    corvanel::RecordingDialogs dialogs;
-    corvanel::setDialogs(&dialogs);
+    corvanel::platform::RecordingDialogs dialogs;
+    corvanel::platform::setDialogs(&dialogs);
     readAll(sources);
     std::vector<double> ours, cp, stalls;
     for (int round = 0; round < kRounds; ++round) {
@@ -151,7 +156,7 @@ int main(int argc, char **argv)
         QDir(outOurs).removeRecursively();
         QDir(outCp).removeRecursively();
     }
-    corvanel::setDialogs(nullptr);
+    corvanel::platform::setDialogs(nullptr);
     const double megabytes = double(kSongs) * double(kSongBytes) / double(1 << 20);
     const double oursMBps = megabytes / median(ours), cpMBps = megabytes / median(cp);
     std::printf("extract: %d songs, %.0f MB, median of %d rounds\n", kSongs, megabytes, kRounds);

@@ -23,6 +23,9 @@
 #include <string>
 #include <sys/stat.h>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
 namespace {
 
 constexpr int ReaderTracks = 20000;

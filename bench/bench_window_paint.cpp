@@ -18,6 +18,11 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::playback;
+using namespace corvanel::skin;
+
 namespace {
 
 constexpr QSize kWindow(1180, 760);

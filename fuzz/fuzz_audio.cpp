@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 namespace {
 
 int memoryFile()

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     MusicLibrary library;

@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace corvanel;
+using namespace corvanel::update;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)

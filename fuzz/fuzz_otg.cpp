@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
 namespace {
 
 QByteArray record(const char *tag, int32_t headerLength, int32_t at = 0, int32_t value = 0)

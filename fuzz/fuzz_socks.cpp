@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace corvanel;
+
 using namespace corvanel::update;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

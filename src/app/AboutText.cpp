@@ -16,6 +16,10 @@
 #define CORVANEL_VERSION_PATCH 0
 #endif
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
 namespace {
 const QString kLineBreak = QStringLiteral("\r\n");
 }
@@ -57,3 +61,5 @@ QString songInformationText(const Song &song)
     };
     return lines.join(kLineBreak);
 }
+
+} // namespace corvanel::app

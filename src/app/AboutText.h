@@ -1,7 +1,13 @@
 #pragma once
 #include <QString>
 
+namespace corvanel::library {
 struct Song;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::library;
 
 // Title of the About box: "Halvetra : " followed by the caption bar's text.
 QString aboutTitle(const QString &captionText);
@@ -14,3 +20,5 @@ QString versionText();
 
 // The five lines of the song information box, joined by CR LF.
 QString songInformationText(const Song &song);
+
+} // namespace corvanel::app

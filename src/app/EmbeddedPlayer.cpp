@@ -21,6 +21,11 @@
 #include <algorithm>
 #include <cmath>
 
+namespace corvanel::app {
+
+using namespace corvanel::platform;
+using namespace corvanel::playback;
+
 namespace {
 int32_t clampVolume(double volume)
 {
@@ -60,7 +65,7 @@ QString FModErrorText(int32_t code)
 uint32_t spectrumColorFromText(const QString &text)
 {
     constexpr uint32_t kDefault = 16711680;
-    const auto value = corvanel::toNumber(text);
+    const auto value = corvanel::platform::toNumber(text);
     // A hand-edited value that is no colour (negative, past 24 bits, fractional, text) is ignored.
     if (!value || !(*value >= 0.0 && *value <= 16777215.0) || *value != std::floor(*value))
         return kDefault;
@@ -69,8 +74,8 @@ uint32_t spectrumColorFromText(const QString &text)
 
 uint32_t storedSpectrumColor()
 {
-    return spectrumColorFromText(
-        corvanel::getSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
+    return spectrumColorFromText(corvanel::platform::getSetting(
+        QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QStringLiteral("16711680")));
 }
 
 QString remainingText(const QString &length, const QString &elapsed)
@@ -79,8 +84,9 @@ QString remainingText(const QString &length, const QString &elapsed)
         return QString();
     auto split = [](const QString &text, int &minutes, int &seconds) {
         const qsizetype colon = text.indexOf(QLatin1Char(':'));
-        minutes = static_cast<int>(corvanel::leadingInteger(QStringView(text).left(colon)));
-        seconds = colon < 0 ? 0 : static_cast<int>(corvanel::leadingInteger(QStringView(text).mid(colon + 1)));
+        minutes = static_cast<int>(corvanel::platform::leadingInteger(QStringView(text).left(colon)));
+        seconds =
+            colon < 0 ? 0 : static_cast<int>(corvanel::platform::leadingInteger(QStringView(text).mid(colon + 1)));
     };
     int tm = 0, ts = 0, em = 0, es = 0;
     split(length, tm, ts);
@@ -506,9 +512,11 @@ void EmbeddedPlayer::PicSpectrum_MouseUp(Qt::MouseButton Button)
     if (Button != Qt::RightButton)
         return;
     uint32_t c = storedSpectrumColor();
-    if (const auto chosen = corvanel::dialogs().chooseColor(AnalyserView::toColor(c))) {
+    if (const auto chosen = corvanel::platform::dialogs().chooseColor(AnalyserView::toColor(c))) {
         c = AnalyserView::fromColor(*chosen);
-        corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QString::number(c));
+        corvanel::platform::saveSetting(QStringLiteral("Options"), QStringLiteral("SpectrumColor"), QString::number(c));
     }
     PicSpectrum->setColorValue(c);
 }
+
+} // namespace corvanel::app

@@ -10,7 +10,14 @@
 
 class QLabel;
 class QTimer;
+namespace corvanel::playback {
 class AnalyserView;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::playback;
+
 class frmMain;
 
 // A bar that shows a value by the size of its filled part (the "shape").
@@ -138,3 +145,5 @@ private:
     frmMain &m_main;
     PlayerController *m_controller = nullptr;
 };
+
+} // namespace corvanel::app

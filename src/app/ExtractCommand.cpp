@@ -14,6 +14,13 @@
 
 #include <unistd.h>
 
+namespace corvanel::app {
+
+using namespace corvanel::extract;
+using namespace corvanel::itunesdb;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 namespace {
 
 struct ExtractArguments
@@ -104,11 +111,12 @@ std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library,
     QString database;
     if (info.isDir()) {
         library.iPodDrive = info.absoluteFilePath();
-        database = corvanel::resolvePathIgnoringCase(library.iPodDrive, QStringLiteral("iPod_Control/iTunes/iTunesDB"))
+        database = corvanel::platform::resolvePathIgnoringCase(library.iPodDrive,
+                                                               QStringLiteral("iPod_Control/iTunes/iTunesDB"))
                        .value_or(library.iPodDrive + QStringLiteral("/iPod_Control/iTunes/iTunesDB"));
     } else {
         database = info.absoluteFilePath();
-        library.iPodDrive = corvanel::iPodDriveFromDatabasePath(database);
+        library.iPodDrive = corvanel::platform::iPodDriveFromDatabasePath(database);
     }
     report = ParseiTunesDB(database, library);
     return std::nullopt;
@@ -124,9 +132,9 @@ int extractCommand(const QStringList &words)
     }
     QString path = arguments->path;
     if (path.isEmpty()) {
-        path = corvanel::FindiPod();
-        if (path == corvanel::noIpodFound) {
-            std::fprintf(stderr, "corvanel: %s\n", qPrintable(corvanel::noIpodFound));
+        path = corvanel::platform::FindiPod();
+        if (path == corvanel::platform::noIpodFound) {
+            std::fprintf(stderr, "corvanel: %s\n", qPrintable(corvanel::platform::noIpodFound));
             return 2;
         }
     }
@@ -149,3 +157,5 @@ int extractCommand(const QStringList &words)
     printer.end(count);
     return 0;
 }
+
+} // namespace corvanel::app

@@ -6,8 +6,17 @@
 
 #include <optional>
 
+namespace corvanel::library {
 class MusicLibrary;
+}
+namespace corvanel::itunesdb {
 struct LoadReport;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::itunesdb;
+using namespace corvanel::library;
 
 // Reads the library of PATH (an iPod folder or an iTunesDB file) into `library`. The error is
 // a sentence for the user.
@@ -17,3 +26,5 @@ std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library,
 // Returns the exit status: 0 done, 1 the extraction failed, 2 the command line or the
 // library was unusable.
 int extractCommand(const QStringList &words);
+
+} // namespace corvanel::app

@@ -9,6 +9,10 @@
 #include <sys/stat.h>
 #include <vector>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
@@ -157,22 +161,24 @@ bool MissingFilesCheck::start(const MusicLibrary &library)
     return true;
 }
 
-corvanel::Message duplicatesMessage(const CheckResult &result)
+corvanel::platform::Message duplicatesMessage(const CheckResult &result)
 {
     if (result.count != 0)
         return {QStringLiteral("Duplicates Found!"),
                 QStringLiteral("The following duplicates were found in your library...") + result.report,
-                corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+                corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
     return {QStringLiteral("Duplicate!"), QStringLiteral("There are no duplicates in your library!"),
-            corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+            corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
 }
 
-corvanel::Message missingMessage(const CheckResult &result)
+corvanel::platform::Message missingMessage(const CheckResult &result)
 {
     if (result.count == 0)
         return {QStringLiteral("No errors!"), QStringLiteral("All files were found on your iPod"),
-                corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+                corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
     return {QStringLiteral("Missing Files!"),
             QStringLiteral("The following files were missing on your iPod: ") + result.report,
-            corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok};
+            corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
 }
+
+} // namespace corvanel::app

@@ -11,6 +11,11 @@
 #include <cstdint>
 #include <thread>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 struct CheckResult
 {
     int64_t count = 0;
@@ -55,5 +60,7 @@ private:
 };
 
 // The boxes that report the results.
-corvanel::Message duplicatesMessage(const CheckResult &result);
-corvanel::Message missingMessage(const CheckResult &result);
+corvanel::platform::Message duplicatesMessage(const CheckResult &result);
+corvanel::platform::Message missingMessage(const CheckResult &result);
+
+} // namespace corvanel::app

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <optional>
 
+namespace corvanel::app {
+
+using namespace corvanel::platform;
+
 namespace {
 // Booleans are read with a default of "1" (true) or "0" (false), as the store's text.
 std::optional<bool> readBoolean(QSettings &store, const char *key, bool defaultValue)
@@ -13,7 +17,7 @@ std::optional<bool> readBoolean(QSettings &store, const char *key, bool defaultV
     const QVariant value = store.value(QLatin1String(key));
     if (!value.isValid())
         return defaultValue;
-    return corvanel::toBoolean(value.toString());
+    return corvanel::platform::toBoolean(value.toString());
 }
 
 void applyCheck(frmMenus &menus, const char *item, std::optional<bool> value)
@@ -37,7 +41,8 @@ void LoadOptions(frmMenus &menus, QSettings &store, const std::function<void(int
     applyCheck(menus, "mnuTrayMinYes", readBoolean(store, "mnuMinToTray", true));
     applyCheck(menus, "mnuTrayMinNo", readBoolean(store, "mnuMinToTrayNO", false));
     applyCheck(menus, "mnuUnsupportedFiles", readBoolean(store, "ForceUnsupported", false));
-    if (const auto volume = corvanel::toInt32(store.value(QStringLiteral("Volume"), QStringLiteral("200")).toString());
+    if (const auto volume =
+            corvanel::platform::toInt32(store.value(QStringLiteral("Volume"), QStringLiteral("200")).toString());
         volume && applyVolume)
         applyVolume(std::clamp<int32_t>(*volume, 0, 255));
     applyCheck(menus, "mnuEject", readBoolean(store, "mnuEjectOnClose", false));
@@ -47,12 +52,13 @@ void LoadOptions(frmMenus &menus, QSettings &store, const std::function<void(int
 void SaveOptions(const frmMenus &menus, QSettings &store, int32_t volume)
 {
     store.beginGroup(QStringLiteral("Options"));
-    store.setValue(QStringLiteral("mnuDefaultOpen"), corvanel::fromBoolean(isChecked(menus, "mnuDefaultOpen")));
-    store.setValue(QStringLiteral("mnuEmbedded"), corvanel::fromBoolean(isChecked(menus, "mnuEmbedded")));
-    store.setValue(QStringLiteral("mnuMinToTray"), corvanel::fromBoolean(isChecked(menus, "mnuTrayMinYes")));
-    store.setValue(QStringLiteral("mnuMinToTrayNO"), corvanel::fromBoolean(isChecked(menus, "mnuTrayMinNo")));
+    store.setValue(QStringLiteral("mnuDefaultOpen"),
+                   corvanel::platform::fromBoolean(isChecked(menus, "mnuDefaultOpen")));
+    store.setValue(QStringLiteral("mnuEmbedded"), corvanel::platform::fromBoolean(isChecked(menus, "mnuEmbedded")));
+    store.setValue(QStringLiteral("mnuMinToTray"), corvanel::platform::fromBoolean(isChecked(menus, "mnuTrayMinYes")));
+    store.setValue(QStringLiteral("mnuMinToTrayNO"), corvanel::platform::fromBoolean(isChecked(menus, "mnuTrayMinNo")));
     store.setValue(QStringLiteral("Volume"), QString::number(volume));
-    store.setValue(QStringLiteral("mnuEjectOnClose"), corvanel::fromBoolean(isChecked(menus, "mnuEject")));
+    store.setValue(QStringLiteral("mnuEjectOnClose"), corvanel::platform::fromBoolean(isChecked(menus, "mnuEject")));
     store.endGroup();
     store.sync();
 }
@@ -62,3 +68,5 @@ std::unique_ptr<QSettings> openOptionsStore()
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Corvanel"),
                                        QStringLiteral("Corvanel"));
 }
+
+} // namespace corvanel::app

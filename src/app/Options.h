@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+namespace corvanel::app {
+
 class frmMenus;
 
 // Reads section "Options" and applies it; a value that cannot be read leaves the item as it is.
@@ -15,3 +17,5 @@ void SaveOptions(const frmMenus &menus, QSettings &store, int32_t volume);
 
 // The settings store of the program: ~/.config/Corvanel/Corvanel.ini.
 std::unique_ptr<QSettings> openOptionsStore();
+
+} // namespace corvanel::app

@@ -14,6 +14,12 @@
 #include <algorithm>
 #include <cmath>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::platform;
+using namespace corvanel::playback;
+
 namespace {
 constexpr unsigned kLoadMode = 0x130;
 
@@ -30,8 +36,9 @@ void processEventsTimes(int times)
 
 void engineFailure(const QString &what)
 {
-    corvanel::dialogs().message({QStringLiteral("Corvanel"), what + FModErrorText(FSOUND_GetError()),
-                                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+    corvanel::platform::dialogs().message({QStringLiteral("Corvanel"), what + FModErrorText(FSOUND_GetError()),
+                                           corvanel::platform::MessageIcon::None,
+                                           corvanel::platform::MessageButtons::Ok});
 }
 } // namespace
 
@@ -91,9 +98,10 @@ void PlayerController::OpenInEmbedded()
         if (m_hooks.forceUnsupported && m_hooks.forceUnsupported())
             emit externalRequested();
         else
-            corvanel::dialogs().inform(QStringLiteral("AAC File Not Supported"),
-                                       QStringLiteral("This song is an AAC file which the embedded player is not "
-                                                      "capable of playing. Please try using the Default Player."));
+            corvanel::platform::dialogs().inform(
+                QStringLiteral("AAC File Not Supported"),
+                QStringLiteral("This song is an AAC file which the embedded player is not "
+                               "capable of playing. Please try using the Default Player."));
         return;
     }
     // A path the resolver refuses (it would leave the iPod) is an error of the start itself.
@@ -121,7 +129,7 @@ void PlayerController::startFailed()
     if (m_hooks.forceUnsupported && m_hooks.forceUnsupported())
         emit externalRequested();
     else
-        corvanel::dialogs().inform(
+        corvanel::platform::dialogs().inform(
             QStringLiteral("Error in playing file"),
             QStringLiteral(
                 "Could not play the file using the inbuilt Media Player... Please try using the Default Player"));
@@ -235,3 +243,5 @@ void PlayerController::setVolume(int32_t volume)
     m_volume = clampVolume(volume);
     FSOUND_SetVolume(FSOUND_ALL, m_volume);
 }
+
+} // namespace corvanel::app

@@ -11,6 +11,11 @@
 #include <cstdint>
 #include <functional>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::playback;
+
 class PlayerController : public QObject
 {
     Q_OBJECT
@@ -91,4 +96,6 @@ private:
     int32_t m_volume = 200;
 };
 
-Q_DECLARE_METATYPE(PlayerController::NowPlaying)
+} // namespace corvanel::app
+
+Q_DECLARE_METATYPE(corvanel::app::PlayerController::NowPlaying)

@@ -9,6 +9,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
 namespace {
 
 // One line per song, through the same resolver as Open and Show File: the names the files
@@ -74,3 +78,5 @@ std::expected<QString, QString> writeM3u(const QString &iPodDrive, const SongTab
         appendLine(out, resolver, rows.text(row, SongCatalog::ColPath));
     return writeNewM3u(out);
 }
+
+} // namespace corvanel::app

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <expected>
 
+namespace corvanel::app {
+
 class SongTableModel;
 
 // The file's bytes for these stored paths.
@@ -16,3 +18,5 @@ QByteArray m3uText(const QString &iPodDrive, const QStringList &storedPaths);
 // left for the player. The error is a sentence for the user.
 std::expected<QString, QString> writeM3u(const QString &iPodDrive, const SongTableModel &rows);
 std::expected<QString, QString> writeM3u(const QString &iPodDrive, const QStringList &storedPaths);
+
+} // namespace corvanel::app

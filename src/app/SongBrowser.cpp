@@ -6,6 +6,10 @@
 
 #include <QSet>
 
+namespace corvanel::app {
+
+using namespace corvanel::platform;
+
 namespace {
 const QString kAll = QStringLiteral("[All]");
 } // namespace
@@ -234,17 +238,17 @@ void SongBrowser::setSearchText(const QString &text)
 
 void SongBrowser::askScreenJump()
 {
-    const auto answer = corvanel::dialogs().input(
+    const auto answer = corvanel::platform::dialogs().input(
         QStringLiteral("Screen Jump!"), QStringLiteral("What amount would you like to modify the screen jump to?"),
         QString());
     if (!answer)
         return;
-    const std::optional<int64_t> value = corvanel::wholeInteger(*answer);
+    const std::optional<int64_t> value = corvanel::platform::wholeInteger(*answer);
     if (value && *value >= -32768 && *value <= 32767)
         emit screenJumpChosen(static_cast<int16_t>(*value));
     else
-        corvanel::dialogs().inform(QStringLiteral("Screen Jump!"),
-                                   QStringLiteral("Please enter a whole number from -32768 to 32767."));
+        corvanel::platform::dialogs().inform(QStringLiteral("Screen Jump!"),
+                                             QStringLiteral("Please enter a whole number from -32768 to 32767."));
 }
 
 void SongBrowser::txtSearch_Change(const QString &text)
@@ -314,3 +318,5 @@ void SongBrowser::lstSong_ColumnClick(int column)
     m_songs.sortByColumn(column, order);
     emit sortChanged(column, order);
 }
+
+} // namespace corvanel::app

@@ -15,6 +15,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
 class SongBrowser : public QObject
 {
     Q_OBJECT
@@ -106,3 +110,5 @@ private:
     bool m_searchRebuild = false; // the song level was started by the search itself
     int m_selectedSong = -1;
 };
+
+} // namespace corvanel::app

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace corvanel::app {
+
 namespace {
 // Joins the searchable columns; a word containing it is checked column by column.
 constexpr QChar kSeparator(0x1F);
@@ -146,3 +148,5 @@ QString SongCatalog::heading(int column)
                                                       "Length Of Track", "File Size", "Length Of Track"};
     return QString::fromLatin1(headings[column]);
 }
+
+} // namespace corvanel::app

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
 class SongCatalog
 {
 public:
@@ -72,3 +76,5 @@ private:
     std::vector<QString> m_keyTexts;
     mutable std::array<std::vector<uint32_t>, ColumnCount> m_columnRanks;
 };
+
+} // namespace corvanel::app

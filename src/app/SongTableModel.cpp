@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace corvanel::app {
+
 SongTableModel::SongTableModel(const SongCatalog &catalog, QObject *parent)
     : QAbstractTableModel(parent), m_catalog(catalog)
 {
@@ -105,3 +107,5 @@ void SongTableModel::sortForBrowsing()
                      [this](int32_t a, int32_t b) { return m_catalog.browseRank(a) < m_catalog.browseRank(b); });
     setSongs(std::move(songs));
 }
+
+} // namespace corvanel::app

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+namespace corvanel::app {
+
 class SongTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -39,3 +41,5 @@ private:
     int m_sortColumn = SongCatalog::ColArtist;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
+
+} // namespace corvanel::app

@@ -1,5 +1,7 @@
 #include "TimeText.h"
 
+namespace corvanel::app {
+
 QString TwoDigits(int32_t Number)
 {
     QString text = QString::number(Number);
@@ -21,3 +23,5 @@ QString ConvertToTime(int32_t Time, bool RoundOther)
         QString::number(seconds / 60) + QLatin1Char(':') + TwoDigits(static_cast<int32_t>(seconds % 60));
     return negative ? QLatin1Char('-') + text : text;
 }
+
+} // namespace corvanel::app

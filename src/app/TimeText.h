@@ -2,9 +2,13 @@
 #include <QString>
 #include <cstdint>
 
+namespace corvanel::app {
+
 // A number as at least two digits: 7 gives "07", 12 gives "12".
 QString TwoDigits(int32_t Number);
 
 // Milliseconds as minutes and two-digit seconds: 245000 gives "4:05". Seconds are
 // truncated; with RoundOther a part second counts as a whole one (59999 gives "1:00").
 QString ConvertToTime(int32_t Time, bool RoundOther = false);
+
+} // namespace corvanel::app

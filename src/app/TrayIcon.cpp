@@ -2,6 +2,10 @@
 
 #include "frmBack.h"
 
+namespace corvanel::app {
+
+using namespace corvanel::skin;
+
 TrayIcon::TrayIcon(QObject *parent) : QObject(parent), m_icon(std::make_unique<QSystemTrayIcon>())
 {
     m_icon->setIcon(frmBack::appIcon());
@@ -48,3 +52,5 @@ void TrayIcon::handleActivation(QSystemTrayIcon::ActivationReason reason)
         break;
     }
 }
+
+} // namespace corvanel::app

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace corvanel::app {
+
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -35,3 +37,5 @@ signals:
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;
 };
+
+} // namespace corvanel::app

@@ -2,6 +2,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 
+namespace corvanel::app {
+
 // The hourglass for the whole screen while a piece of work runs.
 class WaitCursor
 {
@@ -11,3 +13,5 @@ public:
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
+
+} // namespace corvanel::app

@@ -12,6 +12,11 @@
 #include <QLabel>
 #include <QTimer>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 namespace {
 QString withoutTrailingSlash(QString folder)
 {
@@ -22,7 +27,7 @@ QString withoutTrailingSlash(QString folder)
 
 QString databaseOf(const QString &drive)
 {
-    return corvanel::resolvePathIgnoringCase(drive, QStringLiteral("iPod_Control/iTunes/iTunesDB"))
+    return corvanel::platform::resolvePathIgnoringCase(drive, QStringLiteral("iPod_Control/iTunes/iTunesDB"))
         .value_or(drive + QStringLiteral("/iPod_Control/iTunes/iTunesDB"));
 }
 
@@ -38,7 +43,7 @@ DatabaseSource decideDatabaseSource(const QString &commandLine)
 {
     if (commandLine.contains(QLatin1String("itunesdb"), Qt::CaseInsensitive) && QFileInfo(commandLine).isFile()) {
         const QString file = QFileInfo(commandLine).absoluteFilePath();
-        return {DatabaseSource::Kind::DatabaseFile, corvanel::iPodDriveFromDatabasePath(file), file};
+        return {DatabaseSource::Kind::DatabaseFile, corvanel::platform::iPodDriveFromDatabasePath(file), file};
     }
     if (!commandLine.trimmed().isEmpty() && frmInit::IsIpod(commandLine)) {
         const QString drive = withoutTrailingSlash(QFileInfo(commandLine).absoluteFilePath());
@@ -55,7 +60,8 @@ bool wantsScreenJump(const QString &commandLine)
 frmInit::frmInit(MusicLibrary &library, QString commandLine, QWidget *parent)
     : SkinnedWindow(QStringLiteral("Find Your iPod"), parent), m_library(library),
       m_commandLine(std::move(commandLine)), m_updateFolder(mdl::programFolder()),
-      m_lock(std::make_unique<corvanel::SingleInstance>()), m_inventory([] { return corvanel::DiskInventory(); })
+      m_lock(std::make_unique<corvanel::platform::SingleInstance>()),
+      m_inventory([] { return corvanel::platform::DiskInventory(); })
 {
     setObjectName(QStringLiteral("frmInit"));
     lblCaption->setText(QStringLiteral("Locating iPod..."));
@@ -67,7 +73,7 @@ frmInit::~frmInit() = default;
 
 bool frmInit::IsIpod(const QString &drive)
 {
-    return corvanel::IsIpod(drive);
+    return corvanel::platform::IsIpod(drive);
 }
 
 bool frmInit::start()
@@ -77,7 +83,7 @@ bool frmInit::start()
         return false;
     }
     if (mdl::updatePending(m_updateFolder) &&
-        corvanel::dialogs().askYesNo(
+        corvanel::platform::dialogs().askYesNo(
             QStringLiteral("Update to latest?"),
             QStringLiteral(
                 "An update for Corvanel has been downloaded. Would you like to update to the latest version?"))) {
@@ -115,10 +121,10 @@ void frmInit::StartFindiPod()
 
 bool frmInit::StartScan()
 {
-    const QString found = corvanel::FindiPod(m_inventory());
+    const QString found = corvanel::platform::FindiPod(m_inventory());
     if (found.left(2).compare(QLatin1String("no"), Qt::CaseInsensitive) == 0) {
         lblScanDrive->setText(QStringLiteral("Scanning Drive : None!"));
-        corvanel::dialogs().inform(QStringLiteral("No iPod Found!"), kNoIpodText);
+        corvanel::platform::dialogs().inform(QStringLiteral("No iPod Found!"), kNoIpodText);
         close();
         return false;
     }
@@ -140,3 +146,5 @@ void frmInit::LoadDBFile(const QString &File)
     close();
     loading->LoadDB(File);
 }
+
+} // namespace corvanel::app

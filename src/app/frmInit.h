@@ -8,7 +8,16 @@
 #include <memory>
 
 class QLabel;
+namespace corvanel::library {
 class MusicLibrary;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
 
 // Where the database comes from, decided from the command line.
 struct DatabaseSource
@@ -40,11 +49,14 @@ public:
     static bool IsIpod(const QString &drive);
 
     // Tests give the device search their own trees and catch the hand-over.
-    void setInventory(std::function<corvanel::DiskInventory()> inventory) { m_inventory = std::move(inventory); }
+    void setInventory(std::function<corvanel::platform::DiskInventory()> inventory)
+    {
+        m_inventory = std::move(inventory);
+    }
     void setOnLoad(std::function<void(const QString &)> onLoad) { m_onLoad = std::move(onLoad); }
     void setUpdateFolder(const QString &folder) { m_updateFolder = folder; }
-    void setInstanceLock(const QString &path) { m_lock = std::make_unique<corvanel::SingleInstance>(path); }
-    std::unique_ptr<corvanel::SingleInstance> takeInstanceLock() { return std::move(m_lock); }
+    void setInstanceLock(const QString &path) { m_lock = std::make_unique<corvanel::platform::SingleInstance>(path); }
+    std::unique_ptr<corvanel::platform::SingleInstance> takeInstanceLock() { return std::move(m_lock); }
 
     QLabel *lblWait = nullptr;
     QLabel *lblScanDrive = nullptr;
@@ -58,7 +70,9 @@ private:
     int16_t m_screenJump = 0;
     QString m_updateFolder;
     bool m_searched = false;
-    std::unique_ptr<corvanel::SingleInstance> m_lock;
-    std::function<corvanel::DiskInventory()> m_inventory;
+    std::unique_ptr<corvanel::platform::SingleInstance> m_lock;
+    std::function<corvanel::platform::DiskInventory()> m_inventory;
     std::function<void(const QString &)> m_onLoad;
 };
+
+} // namespace corvanel::app

@@ -10,6 +10,11 @@
 #include <QLabel>
 #include <QPointer>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
     : SkinnedWindow(QStringLiteral("Loading database from iPod..."), parent), m_library(library)
 {
@@ -70,7 +75,9 @@ void frmLoadingDB::loadFinished()
 void reportLoadProblems(const LoadReport &report)
 {
     for (std::size_t i = 0; i < report.problems.size(); ++i)
-        corvanel::dialogs().inform(QStringLiteral("Error!"), QStringLiteral("Error, continuing!"));
+        corvanel::platform::dialogs().inform(QStringLiteral("Error!"), QStringLiteral("Error, continuing!"));
     if (report.unknownTags > 0)
-        corvanel::dialogs().critical(QStringLiteral("Error with iTunesDB"), unknownTagWarningText());
+        corvanel::platform::dialogs().critical(QStringLiteral("Error with iTunesDB"), unknownTagWarningText());
 }
+
+} // namespace corvanel::app

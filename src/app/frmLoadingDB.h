@@ -7,7 +7,16 @@
 #include <functional>
 
 class QLabel;
+namespace corvanel::library {
 class MusicLibrary;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::library;
+
+using namespace corvanel::itunesdb;
+using namespace corvanel::skin;
 
 // Reads the iPod's database once per run, then opens the main window.
 class frmLoadingDB : public SkinnedWindow
@@ -45,3 +54,5 @@ private:
 
 // Shows the boxes a load calls for: one per kind of failure, then the unknown-data warning.
 void reportLoadProblems(const LoadReport &report);
+
+} // namespace corvanel::app

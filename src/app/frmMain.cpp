@@ -46,6 +46,14 @@
 #include <QWindowStateChangeEvent>
 #include <array>
 
+namespace corvanel::app {
+
+using namespace corvanel::library;
+using namespace corvanel::platform;
+using namespace corvanel::playback;
+using namespace corvanel::skin;
+using namespace corvanel::update;
+
 namespace {
 
 QLabel *caption(const QString &text, QWidget *parent)
@@ -384,8 +392,9 @@ void frmMain::mnuInfo_Click()
     if (row < 0)
         return;
     const Song &song = m_library.Songs[static_cast<std::size_t>(m_model->songAt(row))];
-    corvanel::dialogs().message({QStringLiteral("Song Information"), songInformationText(song),
-                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok});
+    corvanel::platform::dialogs().message({QStringLiteral("Song Information"), songInformationText(song),
+                                           corvanel::platform::MessageIcon::Information,
+                                           corvanel::platform::MessageButtons::Ok});
 }
 
 void frmMain::mnuShowFile_Click()
@@ -395,19 +404,20 @@ void frmMain::mnuShowFile_Click()
         return;
     const QString file = nativeSongPath(m_library.iPodDrive, m_model->text(row, SongCatalog::ColPath));
     if (!file.isEmpty())
-        corvanel::shell().showInFileManager(file);
+        corvanel::platform::shell().showInFileManager(file);
 }
 
 void frmMain::mnuWebsite_Click()
 {
     const WaitCursor wait;
-    corvanel::shell().openDocument(QStringLiteral(CORVANEL_WEBSITE));
+    corvanel::platform::shell().openDocument(QStringLiteral(CORVANEL_WEBSITE));
 }
 
 void frmMain::mnuAbout_Click()
 {
-    corvanel::dialogs().message({aboutTitle(m_frame->lblCaption->text()), aboutText(),
-                                 corvanel::MessageIcon::Information, corvanel::MessageButtons::Ok});
+    corvanel::platform::dialogs().message({aboutTitle(m_frame->lblCaption->text()), aboutText(),
+                                           corvanel::platform::MessageIcon::Information,
+                                           corvanel::platform::MessageButtons::Ok});
 }
 
 void frmMain::mnuUpdate_Click()
@@ -511,3 +521,5 @@ void frmMain::Shutdown()
         m_tray = nullptr;
     }
 }
+
+} // namespace corvanel::app

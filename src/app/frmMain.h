@@ -19,11 +19,25 @@ class QListWidget;
 class QPushButton;
 class QGroupBox;
 class QTreeView;
-class EmbeddedPlayer;
+namespace corvanel::skin {
 class frmBack;
+}
+namespace corvanel::playback {
 class frmEQ;
-class frmMenus;
+}
+namespace corvanel::skin {
 class SkinFrame;
+}
+
+namespace corvanel::app {
+
+using namespace corvanel::playback;
+
+using namespace corvanel::library;
+using namespace corvanel::skin;
+
+class EmbeddedPlayer;
+class frmMenus;
 class TrayIcon;
 
 // The main window: the browser cascade, the song list, the search, the frame and the menus.
@@ -158,3 +172,5 @@ private:
     MissingFilesCheck *m_missingCheck = nullptr;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
+
+} // namespace corvanel::app

@@ -16,6 +16,8 @@
 // The browser's side of the main window: its lists, search box and song list forward to the
 // SongBrowser and show what it emits.
 
+namespace corvanel::app {
+
 void frmMain::connectBrowser()
 {
     m_browser = new SongBrowser(m_library, *m_catalog, *m_model, this);
@@ -155,3 +157,5 @@ void frmMain::lstSong_ColumnClick(int column)
 {
     m_browser->lstSong_ColumnClick(column);
 }
+
+} // namespace corvanel::app

@@ -19,6 +19,13 @@
 #include <QTreeView>
 #include <functional>
 
+namespace corvanel::app {
+
+using namespace corvanel::extract;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+using namespace corvanel::playback;
+
 namespace {
 // Enter or Return pressed in the watched widget runs onEnter instead of reaching it.
 class EnterKeyFilter : public QObject
@@ -128,7 +135,7 @@ void frmMain::cmdMakeM3u_Click()
         return;
     const auto playlist = writeM3u(m_library.iPodDrive, *m_model);
     if (!playlist) {
-        corvanel::dialogs().critical(QStringLiteral("Open as Playlist"), playlist.error());
+        corvanel::platform::dialogs().critical(QStringLiteral("Open as Playlist"), playlist.error());
         return;
     }
     players::handOver(*playlist, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
@@ -141,7 +148,7 @@ void frmMain::ScanForDuplicates()
         const WaitCursor wait;
         result = findDuplicates(m_library);
     }
-    corvanel::dialogs().message(duplicatesMessage(result));
+    corvanel::platform::dialogs().message(duplicatesMessage(result));
 }
 
 void frmMain::ScanForMissing()
@@ -154,7 +161,7 @@ void frmMain::ScanForMissing()
 void frmMain::missingCheckFinished(const CheckResult &result)
 {
     QGuiApplication::restoreOverrideCursor();
-    corvanel::dialogs().message(missingMessage(result));
+    corvanel::platform::dialogs().message(missingMessage(result));
 }
 
 void frmMain::lstSong_DblClick()
@@ -198,3 +205,5 @@ void frmMain::cmdExtract_Click()
     dialog.AddSongs(songs);
     dialog.exec();
 }
+
+} // namespace corvanel::app

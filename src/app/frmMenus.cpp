@@ -7,6 +7,11 @@
 #include <QAction>
 #include <QMenu>
 
+namespace corvanel::app {
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
+
 namespace {
 
 // Items whose feature is not wired up yet. Their owners call markAvailable when it lands.
@@ -217,8 +222,8 @@ void frmMenus::onForceUnsupported()
 {
     // Stored the moment it changes, so that it survives a run that does not end through
     // the main window.
-    corvanel::saveSetting(QStringLiteral("Options"), QStringLiteral("ForceUnsupported"),
-                          corvanel::fromBoolean(mnuUnsupportedFiles->isChecked()));
+    corvanel::platform::saveSetting(QStringLiteral("Options"), QStringLiteral("ForceUnsupported"),
+                                    corvanel::platform::fromBoolean(mnuUnsupportedFiles->isChecked()));
 }
 
 void frmMenus::onPlay()
@@ -301,3 +306,5 @@ bool frmMenus::markAvailable(const QString &name)
         action->setEnabled(true);
     return true;
 }
+
+} // namespace corvanel::app

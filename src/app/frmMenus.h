@@ -15,6 +15,8 @@
 class QAction;
 class QMenu;
 
+namespace corvanel::app {
+
 class frmMenus : public QObject
 {
     Q_OBJECT
@@ -140,3 +142,5 @@ private:
     QList<QAction *> m_players;
     QStringList m_pending;
 };
+
+} // namespace corvanel::app

@@ -14,6 +14,12 @@
 #include <QFileInfo>
 #include <cstdio>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::itunesdb;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library PATH\n"
@@ -79,10 +85,10 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Corvanel"));
     QApplication::setApplicationName(QStringLiteral("Corvanel"));
     QApplication::setApplicationVersion(QStringLiteral(CORVANEL_VERSION_TEXT));
-    corvanel::QtDialogs dialogs;
-    corvanel::setDialogs(&dialogs);
-    corvanel::DesktopShell desktop;
-    corvanel::setShell(&desktop);
+    corvanel::platform::QtDialogs dialogs;
+    corvanel::platform::setDialogs(&dialogs);
+    corvanel::platform::DesktopShell desktop;
+    corvanel::platform::setShell(&desktop);
     // Ctrl+C, logout and the Updater's SIGTERM close the windows as the close button does (the
     // main window saves the settings and closes the sound engine), then the program ends.
     corvanel::platform::TerminationSignals termination;
@@ -99,7 +105,7 @@ int main(int argc, char *argv[])
     const auto instance = init->takeInstanceLock();
     init->show();
     const int code = QApplication::exec();
-    corvanel::setDialogs(nullptr);
-    corvanel::setShell(nullptr);
+    corvanel::platform::setDialogs(nullptr);
+    corvanel::platform::setShell(nullptr);
     return code;
 }

@@ -10,11 +10,16 @@
 #include <QWidget>
 #include <QWindow>
 
+namespace corvanel::app {
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
+
 namespace mdl {
 
 bool OpenDocument(const QString &file, const QString &parameters)
 {
-    return corvanel::OpenDocument(file, parameters);
+    return corvanel::platform::OpenDocument(file, parameters);
 }
 
 void DragWindow(QWidget *window)
@@ -43,7 +48,7 @@ bool RunUpdater(bool FromStartup, QWidget *mainWindow, const QString &folder)
 {
     const QString updater = folder + QStringLiteral("/updater");
     if (!QFileInfo(updater).isFile()) {
-        corvanel::dialogs().inform(
+        corvanel::platform::dialogs().inform(
             QStringLiteral("Updater Missing!"),
             QStringLiteral("The Corvanel Updater feature has been deleted! Please go to the website and download "
                            "the latest version of Corvanel..."));
@@ -52,10 +57,12 @@ bool RunUpdater(bool FromStartup, QWidget *mainWindow, const QString &folder)
             dir.remove(name);
         return false;
     }
-    corvanel::shell().startProgram(updater, {QString::number(QCoreApplication::applicationPid())});
+    corvanel::platform::shell().startProgram(updater, {QString::number(QCoreApplication::applicationPid())});
     if (!FromStartup && mainWindow)
         mainWindow->close();
     return true;
 }
 
 } // namespace mdl
+
+} // namespace corvanel::app

@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace corvanel::app {
+
 namespace mdl {
 // Asks the desktop to open a file or address with its associated program.
 bool OpenDocument(const QString &file, const QString &parameters = QString());
@@ -19,3 +21,5 @@ bool RunUpdater(bool FromStartup, QWidget *mainWindow = nullptr, const QString &
 // True when a downloaded update waits in the program folder.
 bool updatePending(const QString &folder = programFolder());
 } // namespace mdl
+
+} // namespace corvanel::app

@@ -12,6 +12,8 @@
 #include <cstring>
 
 namespace corvanel::extract {
+
+using namespace corvanel::library;
 namespace {
 
 // Progress reaches the window about this often, also within one long file.

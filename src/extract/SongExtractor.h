@@ -13,10 +13,16 @@
 #include <thread>
 #include <vector>
 
+namespace corvanel::library {
 class MusicLibrary;
+}
+namespace corvanel::library {
 struct Song;
+}
 
 namespace corvanel::extract {
+
+using namespace corvanel::library;
 
 class SongExtractor : public QObject
 {

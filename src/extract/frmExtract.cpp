@@ -21,6 +21,9 @@
 #include <QVBoxLayout>
 
 namespace corvanel::extract {
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
 namespace {
 
 const QString kFormatInfo = QStringLiteral(
@@ -81,12 +84,12 @@ frmExtract::frmExtract(const MusicLibrary &library, QWidget *owner)
     connect(m_extractor.get(), &SongExtractor::progress, this, &frmExtract::showProgress);
     connect(m_extractor.get(), &SongExtractor::finished, this, [this] {
         if (!m_stopRequested)
-            corvanel::dialogs().inform(QStringLiteral("Extracted!"),
-                                       QStringLiteral("All the songs were extracted successfully!"));
+            corvanel::platform::dialogs().inform(QStringLiteral("Extracted!"),
+                                                 QStringLiteral("All the songs were extracted successfully!"));
         endCopy();
     });
     connect(m_extractor.get(), &SongExtractor::failed, this, [this](const QString &message) {
-        corvanel::dialogs().critical(QStringLiteral("Error!"), message);
+        corvanel::platform::dialogs().critical(QStringLiteral("Error!"), message);
         endCopy();
     });
     connect(m_extractor.get(), &SongExtractor::stopped, this, &frmExtract::endCopy);
@@ -188,13 +191,13 @@ void frmExtract::cmdRemovePlayer_Click()
 
 void frmExtract::cmdHelp_Click()
 {
-    corvanel::dialogs().inform(QStringLiteral("Help On Format"), kFormatHelp);
+    corvanel::platform::dialogs().inform(QStringLiteral("Help On Format"), kFormatHelp);
 }
 
 void frmExtract::cmdBrowse_Click()
 {
     const std::optional<QString> folder =
-        corvanel::dialogs().chooseFolder(QStringLiteral("Choose Folder"), txtDir->text());
+        corvanel::platform::dialogs().chooseFolder(QStringLiteral("Choose Folder"), txtDir->text());
     if (folder && !folder->isEmpty())
         txtDir->setText(*folder);
 }

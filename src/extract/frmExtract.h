@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanel::library {
 class MusicLibrary;
+}
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -16,6 +18,8 @@ class QPushButton;
 class QWidget;
 
 namespace corvanel::extract {
+
+using namespace corvanel::library;
 
 class SongExtractor;
 

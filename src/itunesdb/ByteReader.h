@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace corvanel::itunesdb {
+
 // Bounds-checked little-endian reads over a buffer that is held in memory whole.
 class ByteReader
 {
@@ -31,3 +33,5 @@ private:
     const char *m_data;
     qsizetype m_size;
 };
+
+} // namespace corvanel::itunesdb

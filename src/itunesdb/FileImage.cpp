@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace corvanel::itunesdb {
+
 namespace {
 
 constexpr std::size_t HugePage = std::size_t(2) << 20;
@@ -106,3 +108,5 @@ void FileImage::release()
     m_data = nullptr;
     m_size = 0;
 }
+
+} // namespace corvanel::itunesdb

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <optional>
 
+namespace corvanel::itunesdb {
+
 // A private in-memory copy of a whole file. The file is open only while it is read, so the
 // iPod's own file is never held; changes to the file afterwards do not reach the copy.
 // Large copies sit in huge pages where the system offers them: a 30 MB database is then
@@ -31,3 +33,5 @@ private:
     void *m_mapping = nullptr;
     std::size_t m_mappingLength = 0;
 };
+
+} // namespace corvanel::itunesdb

@@ -1,6 +1,8 @@
 #include "LibraryJson.h"
 #include "ParseiTunesDB.h"
 
+namespace corvanel::itunesdb {
+
 namespace {
 
 void appendString(QByteArray &out, const QString &text)
@@ -113,3 +115,5 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
     out += "]}}\n";
     return out;
 }
+
+} // namespace corvanel::itunesdb

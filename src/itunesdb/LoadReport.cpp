@@ -1,5 +1,7 @@
 #include "LoadReport.h"
 
+namespace corvanel::itunesdb {
+
 void LoadReport::add(LoadProblem::Kind kind, const QString &detail)
 {
     for (LoadProblem &problem : problems) {
@@ -45,3 +47,5 @@ QString problemKindName(LoadProblem::Kind kind)
     }
     return QString();
 }
+
+} // namespace corvanel::itunesdb

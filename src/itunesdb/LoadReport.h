@@ -2,6 +2,8 @@
 #include <QString>
 #include <vector>
 
+namespace corvanel::itunesdb {
+
 // One kind of failure met while loading, with how often it happened. The load shows one
 // "Error, continuing!" box per kind, never one per occurrence.
 struct LoadProblem
@@ -35,3 +37,5 @@ struct LoadReport
 
 // A short English name of the kind, for logs and the command line.
 QString problemKindName(LoadProblem::Kind kind);
+
+} // namespace corvanel::itunesdb

@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <algorithm>
 
+namespace corvanel::itunesdb {
+
+using namespace corvanel::library;
+
 namespace {
 constexpr qsizetype EntryCountAt = 12;
 constexpr qsizetype EntriesAt = 20;
@@ -53,3 +57,5 @@ void LoadOnTheGo(MusicLibrary &library, LoadReport &report)
     }
     readOnTheGo(image->bytes(), library, report);
 }
+
+} // namespace corvanel::itunesdb

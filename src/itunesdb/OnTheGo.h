@@ -5,6 +5,10 @@
 
 #include <QByteArrayView>
 
+namespace corvanel::itunesdb {
+
+using namespace corvanel::library;
+
 // The iPod's On-The-Go file, relative to the iPod folder (matched without regard to case).
 inline constexpr auto OnTheGoStoredPath = u"\\iPod_Control\\iTunes\\OTGPlaylistInfo";
 
@@ -15,3 +19,5 @@ void LoadOnTheGo(MusicLibrary &library, LoadReport &report);
 // N entries from offset 20, each the index of a song among the database's tracks. An entry
 // that names no song, or a count that runs past the file, ends the reading; earlier entries stay.
 void readOnTheGo(QByteArrayView bytes, MusicLibrary &library, LoadReport &report);
+
+} // namespace corvanel::itunesdb

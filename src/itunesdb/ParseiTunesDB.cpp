@@ -6,6 +6,8 @@
 #define CORVANEL_CONTACT "support@halvetra.net"
 #endif
 
+namespace corvanel::itunesdb {
+
 QString unknownTagWarningText()
 {
     return QStringLiteral("For some reason, extra information unknown in the iTunesDB file was found. This may be "
@@ -54,3 +56,5 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
         report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
     return report;
 }
+
+} // namespace corvanel::itunesdb

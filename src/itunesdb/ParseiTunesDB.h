@@ -7,6 +7,10 @@
 #include <QString>
 #include <functional>
 
+namespace corvanel::itunesdb {
+
+using namespace corvanel::library;
+
 // Texts of the boxes the load shows.
 inline constexpr auto UnknownTagWarningTitle = u"Error with iTunesDB"; // stop icon
 inline constexpr auto LoadErrorTitle = u"Error!";                      // information icon
@@ -28,3 +32,5 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
 // Fills SongIndex from Songs in order; a later track with an id already taken is reported
 // and the first keeps the key.
 void buildSongIndex(MusicLibrary &library, LoadReport &report);
+
+} // namespace corvanel::itunesdb

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace corvanel::itunesdb {
+
 namespace {
 
 constexpr uint32_t tagOf(const char (&text)[5])
@@ -403,3 +405,5 @@ void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &
             progress(i + 1, count);
     }
 }
+
+} // namespace corvanel::itunesdb

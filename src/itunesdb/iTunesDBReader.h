@@ -7,6 +7,10 @@
 #include <QByteArrayView>
 #include <functional>
 
+namespace corvanel::itunesdb {
+
+using namespace corvanel::library;
+
 // Called now and then during long steps with the work done so far and the whole.
 using LoadProgress = std::function<void(qint64 done, qint64 total)>;
 
@@ -26,3 +30,5 @@ void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &
 
 // A string object's text: UTF-16LE (surrogate pairs kept) without NUL characters.
 QString decodeITunesString(const char *data, qsizetype bytes);
+
+} // namespace corvanel::itunesdb

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+namespace corvanel::library {
+
 enum class LibraryErrorKind {
     UnknownSongId, // a track id that is not in SongIndex
 };
@@ -10,3 +12,5 @@ struct LibraryError
     LibraryErrorKind kind;
     QString message;
 };
+
+} // namespace corvanel::library

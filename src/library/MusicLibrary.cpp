@@ -1,5 +1,7 @@
 #include "MusicLibrary.h"
 
+namespace corvanel::library {
+
 MusicLibrary &theLibrary()
 {
     static MusicLibrary library;
@@ -71,3 +73,5 @@ void MusicLibrary::clear()
     iPodName.clear();
     Library.reset();
 }
+
+} // namespace corvanel::library

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+namespace corvanel::library {
+
 // Information codes of GetSongInfo.
 enum SongInfo : int { InfoTitle = 1, InfoArtist = 2, InfoAlbum = 3, InfoGenre = 4, InfoIndex = 99 };
 
@@ -43,3 +45,5 @@ MusicLibrary &theLibrary();
 
 // The track id as the library writes it: decimal text without spaces.
 QString songIdText(double SongID);
+
+} // namespace corvanel::library

@@ -8,6 +8,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+namespace corvanel::library {
+
 bool NativePathResolver::isSafe(const QString &storedPath)
 {
     if (storedPath.isEmpty())
@@ -174,3 +176,5 @@ QString nativeSongPath(const QString &iPodDrive, const QString &storedPath)
 {
     return NativePathResolver(iPodDrive).resolve(storedPath);
 }
+
+} // namespace corvanel::library

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace corvanel::library {
+
 // Turns a song's stored path (\iPod_Control\Music\F00\ABCD.mp3) into a file name on this
 // system. The iPod's own filesystems are case-insensitive but a copy on ext4 is not, so when
 // the exact name is missing each component is matched without regard to case.
@@ -52,3 +54,5 @@ private:
 
 // One-off form of the resolver; empty for a refused path.
 QString nativeSongPath(const QString &iPodDrive, const QString &storedPath);
+
+} // namespace corvanel::library

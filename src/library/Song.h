@@ -2,6 +2,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace corvanel::library {
+
 // One track of the iPod's database.
 struct Song
 {
@@ -16,3 +18,5 @@ struct Song
     int32_t Length = 0;  // milliseconds
     double FileSize = 0; // bytes as measured on the iPod while loading; 0 when unknown
 };
+
+} // namespace corvanel::library

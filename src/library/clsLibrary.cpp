@@ -3,6 +3,8 @@
 
 #include <QSet>
 
+namespace corvanel::library {
+
 std::expected<void, LibraryError> clsLibrary::FillMiniDatabase()
 {
     m_summaries.clear();
@@ -28,3 +30,5 @@ std::expected<void, LibraryError> clsLibrary::FillMiniDatabase()
     }
     return {};
 }
+
+} // namespace corvanel::library

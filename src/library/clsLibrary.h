@@ -4,6 +4,8 @@
 #include <expected>
 #include <vector>
 
+namespace corvanel::library {
+
 class MusicLibrary;
 
 // A per-playlist summary, built once after loading.
@@ -30,3 +32,5 @@ private:
     const MusicLibrary &m_library;
     std::vector<PlaylistSummary> m_summaries;
 };
+
+} // namespace corvanel::library

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace corvanel::library {
+
 void clsList::setSelected(int Index, bool vData)
 {
     if (vData)
@@ -137,3 +139,5 @@ int clsList::BinarySearch(const QString &SearchFor, int UpLimit, int DownLimit, 
     // When the limits meet, that position is the answer whether or not it matches.
     return low;
 }
+
+} // namespace corvanel::library

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanel::library {
+
 // The program's list of strings: insertion order until sorted, one remembered position,
 // two sorts and a linear search. Indexes are 0-based; -99 means "no selection".
 class clsList
@@ -60,3 +62,5 @@ private:
     std::vector<QString> m_items;
     int m_listIndex = NoSelection;
 };
+
+} // namespace corvanel::library

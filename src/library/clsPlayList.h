@@ -2,6 +2,8 @@
 #include "clsList.h"
 #include <QString>
 
+namespace corvanel::library {
+
 // A playlist: its name and its songs as track-id texts, in playlist order.
 class clsPlayList
 {
@@ -9,3 +11,5 @@ public:
     QString Name;
     clsList SongIDs;
 };
+
+} // namespace corvanel::library

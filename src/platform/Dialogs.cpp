@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -65,4 +65,4 @@ Dialogs *installedDialogs()
     return slot().installed();
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

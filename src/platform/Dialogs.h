@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 
@@ -71,4 +71,4 @@ Dialogs *installedDialogs();
 
 using ScopedDialogs = ScopedService<Dialogs, &installedDialogs, &setDialogs>;
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -123,4 +123,4 @@ QString DiskInventory::decodeMountPath(const QByteArray &field)
     return QFile::decodeName(decoded);
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 struct PartitionInfo
 {
@@ -51,4 +51,4 @@ private:
     QHash<QString, QStringList> m_mounts;
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -4,7 +4,8 @@
 #include <limits>
 #include <string>
 
-namespace corvanel {
+namespace corvanel::platform {
+
 namespace {
 
 bool isBlank(QChar c)
@@ -68,4 +69,4 @@ std::optional<int64_t> wholeInteger(QStringView text)
     return parsed.value;
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -24,7 +24,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-namespace corvanel {
+namespace corvanel::platform {
+
+using namespace corvanel::skin;
 
 namespace {
 
@@ -294,11 +296,11 @@ std::unique_ptr<QFileDialog> QtDialogs::createProgramChooser(const QString &titl
     return dialog;
 }
 
-std::unique_ptr<platform::clsBrowseFolder> QtDialogs::createFolderChooser(const QString &title,
-                                                                          const QString &startFolder, QWidget *parent)
+std::unique_ptr<clsBrowseFolder> QtDialogs::createFolderChooser(const QString &title, const QString &startFolder,
+                                                                QWidget *parent)
 {
     // New style, file-system folders only, with the files shown for orientation.
-    auto chooser = std::make_unique<platform::clsBrowseFolder>();
+    auto chooser = std::make_unique<clsBrowseFolder>();
     chooser->sethWndOwner(parent);
     if (!title.isEmpty())
         chooser->setTitle(title);
@@ -339,4 +341,4 @@ std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QStri
     return QDir::cleanPath(chosen);
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

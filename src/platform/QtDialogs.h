@@ -8,11 +8,9 @@ class QDialog;
 class QFileDialog;
 class QWidget;
 
-namespace corvanel {
+namespace corvanel::platform {
 
-namespace platform {
 class clsBrowseFolder;
-}
 
 class QtDialogs : public Dialogs
 {
@@ -46,12 +44,12 @@ public:
     static std::unique_ptr<QFileDialog> createProgramChooser(const QString &title, const QString &startFolder,
                                                              QWidget *parent = nullptr);
     // The folder chooser: new style, file-system folders only, files shown.
-    static std::unique_ptr<platform::clsBrowseFolder>
-    createFolderChooser(const QString &title, const QString &startFolder, QWidget *parent = nullptr);
+    static std::unique_ptr<clsBrowseFolder> createFolderChooser(const QString &title, const QString &startFolder,
+                                                                QWidget *parent = nullptr);
 
     // Maps an exec() result of createMessageWidget's dialog to the answer; closing the window
     // gives the box's cancelling answer (Ok, No or Cancel).
     static MessageResult resultFromExec(int execResult, MessageButtons buttons);
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

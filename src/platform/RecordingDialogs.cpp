@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -93,4 +93,4 @@ std::size_t RecordingDialogs::count(DialogCall::Kind kind) const
         std::count_if(calls.begin(), calls.end(), [kind](const DialogCall &c) { return c.kind == kind; }));
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

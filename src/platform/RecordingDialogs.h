@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 struct DialogCall
 {
@@ -53,4 +53,4 @@ public:
     const DialogCall &last() const { return calls.back(); }
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -2,7 +2,7 @@
 // The program-wide services (the dialogs, the shell): a built-in one answers until the program
 // or a test installs another; a scoped install puts the previous one back.
 
-namespace corvanel {
+namespace corvanel::platform {
 
 template <typename T> class ServiceSlot
 {
@@ -32,4 +32,4 @@ private:
     T *m_previous;
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

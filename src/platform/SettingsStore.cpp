@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 QSettings settingsStore()
 {
@@ -94,4 +94,4 @@ std::optional<int32_t> toInt32(const QString &text)
     return static_cast<int32_t>(rounded);
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

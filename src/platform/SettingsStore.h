@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 // The store itself: INI format, user scope, organisation and application "Corvanel".
 QSettings settingsStore();
@@ -30,4 +30,4 @@ std::optional<int32_t> toInt32(const QString &text);
 // The number behind the text as a double (same forms as toInt32, no range check).
 std::optional<double> toNumber(const QString &text);
 
-} // namespace corvanel
+} // namespace corvanel::platform

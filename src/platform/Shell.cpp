@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -127,4 +127,4 @@ bool RecordingShell::showInFileManager(const QString &path)
     return result;
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 class Shell
 {
@@ -81,4 +81,4 @@ public:
     const Call &last() const { return calls.back(); }
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

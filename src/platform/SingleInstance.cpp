@@ -6,7 +6,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -68,4 +68,4 @@ void SingleInstance::release()
         m_lock->unlock();
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

@@ -5,7 +5,7 @@
 
 class QLockFile;
 
-namespace corvanel {
+namespace corvanel::platform {
 
 class SingleInstance
 {
@@ -32,4 +32,4 @@ private:
     std::unique_ptr<QLockFile> m_lock;
 };
 
-} // namespace corvanel
+} // namespace corvanel::platform

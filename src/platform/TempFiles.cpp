@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QTemporaryFile>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 std::expected<QString, QString> createTempFileIn(const QString &folder, const QString &prefix, const QString &suffix)
 {
@@ -27,4 +27,4 @@ std::expected<QString, QString> GetTempFile(const QString &suffix)
     return createTempFileIn(QDir::tempPath(), QStringLiteral("iTunesDBTemp"), suffix);
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

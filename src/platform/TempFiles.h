@@ -3,7 +3,7 @@
 #include <QString>
 #include <expected>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 // Creates an empty file in the temporary folder named "iTunesDBTemp", random characters and
 // suffix, readable and writable by the user only, and returns its path. The caller removes it.
@@ -14,4 +14,4 @@ std::expected<QString, QString> GetTempFile(const QString &suffix = QString());
 std::expected<QString, QString> createTempFileIn(const QString &folder, const QString &prefix,
                                                  const QString &suffix = QString());
 
-} // namespace corvanel
+} // namespace corvanel::platform

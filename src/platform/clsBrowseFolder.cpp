@@ -11,6 +11,7 @@
 #include <QWidget>
 
 namespace corvanel::platform {
+
 namespace {
 
 const QString kSource = QStringLiteral("Corvanel.cBrowseForFolder");

@@ -27,6 +27,9 @@
 #include <system_error>
 
 namespace corvanel::platform {
+
+using namespace corvanel::skin;
+
 namespace {
 
 const QString kNewFolder = QStringLiteral("New Folder");
@@ -379,8 +382,8 @@ void clsBrowseFolderDialog::newFolder()
     QString parent = folderOf(currentPath());
     if (parent.isEmpty())
         parent = m_root.isEmpty() ? QDir::homePath() : m_root;
-    const std::optional<QString> typed =
-        corvanel::dialogs().input(kNewFolder, QStringLiteral("Name of the new folder:"), freeFolderName(parent));
+    const std::optional<QString> typed = corvanel::platform::dialogs().input(
+        kNewFolder, QStringLiteral("Name of the new folder:"), freeFolderName(parent));
     if (!typed)
         return;
     const QString name = typed->trimmed();
@@ -389,7 +392,7 @@ void clsBrowseFolderDialog::newFolder()
     if (problem.isEmpty())
         problem = makeFolder(path);
     if (!problem.isEmpty()) {
-        corvanel::dialogs().message({kNewFolder, problem, MessageIcon::Warning, MessageButtons::Ok});
+        corvanel::platform::dialogs().message({kNewFolder, problem, MessageIcon::Warning, MessageButtons::Ok});
         return;
     }
     selectPath(path);

@@ -7,7 +7,6 @@
 #include <QString>
 
 class QVBoxLayout;
-
 class QFileSystemModel;
 class QLabel;
 class QLineEdit;

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 namespace {
 
@@ -121,4 +121,4 @@ QString iPodDriveFromDatabasePath(const QString &path)
     return QFileInfo(absolute).absolutePath();
 }
 
-} // namespace corvanel
+} // namespace corvanel::platform

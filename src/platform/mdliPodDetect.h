@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace corvanel {
+namespace corvanel::platform {
 
 // The device search's answer when no iPod is attached.
 inline const QString noIpodFound = QStringLiteral("No iPod Found");
@@ -42,4 +42,4 @@ QString iPodDriveFromDatabasePath(const QString &path);
 // std::nullopt when some part is missing.
 std::optional<QString> resolvePathIgnoringCase(const QString &folder, const QString &relative);
 
-} // namespace corvanel
+} // namespace corvanel::platform

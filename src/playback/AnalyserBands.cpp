@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace corvanel::playback {
+
 namespace {
 constexpr int32_t kWidths32[32] = {1, 1, 1, 1, 1,  2,  2,  2,  2,  3,  3,  4,  4,  5,  5,  6,
                                    6, 8, 8, 9, 10, 11, 12, 14, 15, 17, 18, 20, 21, 24, 25, 27};
@@ -72,3 +74,5 @@ float advanceSpectrum(const float *magnitudes401, SpectrumState &state, std::arr
     }
     return bass / 8;
 }
+
+} // namespace corvanel::playback

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace corvanel::playback {
+
 // The width of band a in a grouping of 16 or 32 bands; 0 for anything else.
 int32_t vis_GetSpectrumCount(int32_t a, int32_t Width);
 
@@ -25,3 +27,5 @@ int CopySpectrum(float *Values, int count);
 // One frame: smooths the bands into BandLevel and returns the bass of the raw bands (mean of
 // the first eight). The caller draws BandLevel.
 float advanceSpectrum(const float *magnitudes401, SpectrumState &state, std::array<float, 32> &bands);
+
+} // namespace corvanel::playback

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <cmath>
 
+namespace corvanel::playback {
+
 AnalyserView::AnalyserView(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PicSpectrum"));
@@ -72,3 +74,5 @@ void AnalyserView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::RightButton)
         emit colorRequested();
 }
+
+} // namespace corvanel::playback

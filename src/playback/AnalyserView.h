@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 
+namespace corvanel::playback {
+
 class AnalyserView : public QWidget
 {
     Q_OBJECT
@@ -40,3 +42,5 @@ private:
     SpectrumState m_state;
     uint32_t m_colorValue = 16711680;
 };
+
+} // namespace corvanel::playback

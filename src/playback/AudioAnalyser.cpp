@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 struct AudioAnalyser::Plan
@@ -44,3 +46,5 @@ void AudioAnalyser::compute(const std::array<float, kSpectrumSize> &samples, std
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

@@ -3,6 +3,8 @@
 #include <array>
 #include <memory>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 inline constexpr int kSpectrumSize = 1024;
@@ -27,3 +29,5 @@ private:
 };
 
 } // namespace audio
+
+} // namespace corvanel::playback

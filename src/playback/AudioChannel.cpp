@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 namespace {
@@ -265,3 +267,5 @@ void AudioChannel::run()
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

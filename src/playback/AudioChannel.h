@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 class AudioSample
@@ -129,3 +131,5 @@ private:
 };
 
 } // namespace audio
+
+} // namespace corvanel::playback

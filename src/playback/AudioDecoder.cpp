@@ -15,6 +15,8 @@ extern "C" {
 #include <cstring>
 #include <sys/stat.h>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 void FormatContextClose::operator()(AVFormatContext *f) const
@@ -465,3 +467,5 @@ void AudioDecoder::flushResampler(std::vector<float> &out)
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

@@ -13,6 +13,8 @@ struct AVFrame;
 struct AVPacket;
 struct SwrContext;
 
+namespace corvanel::playback {
+
 namespace audio {
 
 class AudioSource;
@@ -139,3 +141,5 @@ private:
 };
 
 } // namespace audio
+
+} // namespace corvanel::playback

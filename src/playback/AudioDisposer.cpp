@@ -2,6 +2,8 @@
 
 #include <thread>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 void Disposer::later(std::vector<std::shared_ptr<AudioChannel>> channels, std::shared_ptr<AudioSample> sample)
@@ -38,3 +40,5 @@ Disposer &disposer()
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

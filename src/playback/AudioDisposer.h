@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 class Disposer
@@ -29,3 +31,5 @@ private:
 Disposer &disposer();
 
 } // namespace audio
+
+} // namespace corvanel::playback

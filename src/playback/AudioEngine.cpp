@@ -10,6 +10,8 @@ extern "C" {
 #include <cmath>
 #include <thread>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 bool Engine::fail(int code)
@@ -453,3 +455,5 @@ Engine &engine()
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

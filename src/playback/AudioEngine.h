@@ -15,6 +15,8 @@
 #include <mutex>
 #include <vector>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 constexpr int kMaxChannels = 64;
@@ -124,3 +126,5 @@ private:
 Engine &engine();
 
 } // namespace audio
+
+} // namespace corvanel::playback

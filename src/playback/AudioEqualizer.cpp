@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 PeakingCoefficients peakingBand(float centre, float bandwidthSemitones, float gainDb, int rate)
@@ -43,3 +45,5 @@ void PeakingFilter::process(float *samples, int frames, int channels)
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

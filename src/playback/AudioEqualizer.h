@@ -2,6 +2,8 @@
 // The parametric equaliser band: a peaking biquad (Robert Bristow-Johnson's audio EQ cookbook).
 #include <array>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 struct PeakingCoefficients
@@ -30,3 +32,5 @@ private:
 };
 
 } // namespace audio
+
+} // namespace corvanel::playback

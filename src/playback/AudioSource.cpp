@@ -15,6 +15,8 @@ extern "C" {
 #include <thread>
 #include <unistd.h>
 
+namespace corvanel::playback {
+
 namespace audio {
 
 namespace {
@@ -127,3 +129,5 @@ int64_t AudioSource::seekTo(void *opaque, int64_t offset, int whence)
 }
 
 } // namespace audio
+
+} // namespace corvanel::playback

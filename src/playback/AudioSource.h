@@ -11,6 +11,8 @@
 
 struct AVIOContext;
 
+namespace corvanel::playback {
+
 namespace audio {
 
 class AudioSource
@@ -43,3 +45,5 @@ private:
 void setReadRateLimit(int64_t bytesPerSecond);
 
 } // namespace audio
+
+} // namespace corvanel::playback

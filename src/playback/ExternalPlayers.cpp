@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <limits>
 
+namespace corvanel::playback {
+
+using namespace corvanel::platform;
+
 namespace players {
 
 namespace {
@@ -29,7 +33,8 @@ QString sectionKey(const QString &key)
 
 int16_t storedCount()
 {
-    const auto count = corvanel::toInt32(corvanel::getSetting(kSection, kCount, QStringLiteral("0")));
+    const auto count =
+        corvanel::platform::toInt32(corvanel::platform::getSetting(kSection, kCount, QStringLiteral("0")));
     if (!count || *count < std::numeric_limits<int16_t>::min() || *count > std::numeric_limits<int16_t>::max())
         return 0;
     return static_cast<int16_t>(*count);
@@ -37,7 +42,7 @@ int16_t storedCount()
 
 QStringList storedPlayers()
 {
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     QStringList paths;
     const int16_t count = storedCount();
     for (int i = 1; i <= count; ++i)
@@ -47,12 +52,12 @@ QStringList storedPlayers()
 
 QString storedDefaultPlayer()
 {
-    return corvanel::getSetting(kSection, kDefault);
+    return corvanel::platform::getSetting(kSection, kDefault);
 }
 
 void storeDefaultPlayer(const QString &path)
 {
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     if (path.isEmpty())
         store.remove(sectionKey(kDefault));
     else
@@ -63,7 +68,7 @@ void storePlayers(const QStringList &rows)
 {
     const int16_t oldCount = storedCount();
     const QString chosen = storedDefaultPlayer();
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     for (int i = 1; i <= oldCount; ++i)
         store.remove(sectionKey(playerKey(i)));
     store.setValue(sectionKey(kCount), QString::number(rows.size()));
@@ -113,8 +118,10 @@ bool handOver(const QString &file, bool useAssociation, const QString &player)
     // An absolute path never starts with "-", so no player can take it for an option.
     const QString path = QFileInfo(file).absoluteFilePath();
     if (useAssociation)
-        return corvanel::shell().openDocument(path);
-    return corvanel::shell().startProgram(player, {path});
+        return corvanel::platform::shell().openDocument(path);
+    return corvanel::platform::shell().startProgram(player, {path});
 }
 
 } // namespace players
+
+} // namespace corvanel::playback

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanel::playback {
+
 class DesktopEntryIndex;
 
 namespace players {
@@ -43,3 +45,5 @@ std::vector<bool> checkMarks(const QStringList &tags, const QString &defaultPlay
 bool handOver(const QString &file, bool useAssociation, const QString &player);
 
 } // namespace players
+
+} // namespace corvanel::playback

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace corvanel::playback {
+
 using namespace audio;
 
 bool FSOUND_SetOutput(int output)
@@ -124,3 +126,5 @@ int FSOUND_Offline_Render(float *out, int frames)
 {
     return engine().offlineRender(out, frames);
 }
+
+} // namespace corvanel::playback

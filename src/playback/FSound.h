@@ -7,6 +7,8 @@
 // failure a call sets the code that FSOUND_GetError returns (the FMOD_ERR_* values below).
 
 // Error codes.
+namespace corvanel::playback {
+
 inline constexpr int FMOD_ERR_NONE = 0;
 inline constexpr int FMOD_ERR_BUSY = 1;          // not allowed after FSOUND_Init
 inline constexpr int FMOD_ERR_UNINITIALIZED = 2; // FSOUND_Init was not called
@@ -93,3 +95,5 @@ bool FSOUND_FX_SetParamEQ(int fxid, float center, float bandwidth, float gain);
 // waiting for the decoders, so positions advance exactly with the frames pulled. Returns the
 // frames rendered (0 unless the output is FSOUND_OUTPUT_NOSOUND_NONREALTIME).
 int FSOUND_Offline_Render(float *out, int frames);
+
+} // namespace corvanel::playback

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace corvanel::playback {
+
 namespace {
 
 // The string escapes of desktop entry values: \s \n \t \r \\.
@@ -281,3 +283,5 @@ QString GetProductName(const QString &Path)
 {
     return GetProductName(DesktopEntryIndex(), Path);
 }
+
+} // namespace corvanel::playback

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace corvanel::playback {
+
 // The version information of a program, in the order the fields are read.
 struct FileInfo
 {
@@ -73,3 +75,5 @@ std::optional<DesktopEntry> readDesktopEntry(const QString &file, const QString 
 // Splits an Exec value into arguments by the desktop entry quoting rules (double quotes group;
 // inside them a backslash escapes ", `, $ and \). Field codes such as %f are kept as they are.
 QStringList splitExecLine(const QString &exec);
+
+} // namespace corvanel::playback

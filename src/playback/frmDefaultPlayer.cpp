@@ -16,6 +16,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace corvanel::playback {
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
+
 frmDefaultPlayer::frmDefaultPlayer(std::function<void()> onUnload, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_onUnload(std::move(onUnload))
 {
@@ -87,8 +92,8 @@ void frmDefaultPlayer::done(int result)
 
 void frmDefaultPlayer::cmdAdd_Click()
 {
-    const auto chosen = corvanel::dialogs().chooseProgram(QStringLiteral("Select Media Player"),
-                                                          QCoreApplication::applicationDirPath());
+    const auto chosen = corvanel::platform::dialogs().chooseProgram(QStringLiteral("Select Media Player"),
+                                                                    QCoreApplication::applicationDirPath());
     if (chosen && !chosen->isEmpty()) {
         lstPlayers->addItem(*chosen);
         lstPlayers->setCurrentRow(lstPlayers->count() - 1);
@@ -125,3 +130,5 @@ void frmDefaultPlayer::showEvent(QShowEvent *event)
         Form_Load();
     QDialog::showEvent(event);
 }
+
+} // namespace corvanel::playback

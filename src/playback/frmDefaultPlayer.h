@@ -9,6 +9,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
+namespace corvanel::playback {
+
 class frmDefaultPlayer : public QDialog
 {
     Q_OBJECT
@@ -47,3 +49,5 @@ private:
     std::function<void()> m_onUnload;
     bool m_unloaded = false;
 };
+
+} // namespace corvanel::playback

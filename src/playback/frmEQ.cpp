@@ -12,6 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace corvanel::playback {
+
+using namespace corvanel::platform;
+using namespace corvanel::skin;
+
 BassSlider::BassSlider(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("picBass"));
@@ -76,8 +81,9 @@ frmEQ::frmEQ(Equaliser &equaliser, QWidget *parent) : QWidget(parent, Qt::Tool),
 void frmEQ::Command1_Click()
 {
     const int32_t id = m_equaliser.enableOnChannel();
-    corvanel::dialogs().message(
-        {QStringLiteral("Corvanel"), QString::number(id), corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+    corvanel::platform::dialogs().message({QStringLiteral("Corvanel"), QString::number(id),
+                                           corvanel::platform::MessageIcon::None,
+                                           corvanel::platform::MessageButtons::Ok});
 }
 
 void frmEQ::picBass_MouseMove(int x)
@@ -87,3 +93,5 @@ void frmEQ::picBass_MouseMove(int x)
     m_equaliser.BassGain = gain;
     m_equaliser.SetEQ(4000.0f, 12.0f, gain);
 }
+
+} // namespace corvanel::playback

@@ -2,9 +2,12 @@
 // The equaliser window: one "Bass" slider on the playing song.
 #include <QWidget>
 
-class Equaliser;
 class QLabel;
 class QPushButton;
+
+namespace corvanel::playback {
+
+class Equaliser;
 
 // The slider: a grey bar whose filled part (shpBass) shows the setting by its width.
 class BassSlider : public QWidget
@@ -45,3 +48,5 @@ public:
 private:
     Equaliser &m_equaliser;
 };
+
+} // namespace corvanel::playback

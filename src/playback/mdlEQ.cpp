@@ -5,6 +5,10 @@
 
 #include <cmath>
 
+namespace corvanel::playback {
+
+using namespace corvanel::platform;
+
 namespace {
 constexpr float kCentre = 4000.0f;
 constexpr float kBandwidth = 12.0f;
@@ -22,8 +26,9 @@ bool Equaliser::SetEQ(float Center, float Bandwidth, float Gain)
     // A channel has one equaliser; asking for it again names the one it has.
     EQEffect = FSOUND_FX_Enable(channel, FSOUND_FX_PARAMEQ);
     if (!FSOUND_FX_SetParamEQ(EQEffect, Center, Bandwidth, Gain)) {
-        corvanel::dialogs().message({QStringLiteral("Corvanel"), QStringLiteral("Unable to set EQ"),
-                                     corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+        corvanel::platform::dialogs().message({QStringLiteral("Corvanel"), QStringLiteral("Unable to set EQ"),
+                                               corvanel::platform::MessageIcon::None,
+                                               corvanel::platform::MessageButtons::Ok});
         return false;
     }
     return true;
@@ -58,3 +63,5 @@ int widthForGain(float gain)
 {
     return static_cast<int>(std::lround(gain * 10.0f + 150.0f));
 }
+
+} // namespace corvanel::playback

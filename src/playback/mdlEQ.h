@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace corvanel::playback {
+
 class Equaliser
 {
 public:
@@ -26,3 +28,5 @@ public:
 // The slider's geometry: width 150 is 0 dB, ten pixels a decibel.
 float gainForWidth(int width);
 int widthForGain(float gain);
+
+} // namespace corvanel::playback

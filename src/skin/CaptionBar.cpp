@@ -8,7 +8,8 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace skin {
+namespace corvanel::skin {
+
 namespace {
 
 constexpr int kIconSize = 20;
@@ -92,4 +93,4 @@ bool CaptionBar::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-} // namespace skin
+} // namespace corvanel::skin

@@ -9,7 +9,7 @@
 class QLabel;
 class QWidget;
 
-namespace skin {
+namespace corvanel::skin {
 
 class CaptionBar : public QObject
 {
@@ -39,4 +39,4 @@ private:
     QPixmap m_closeLit;
 };
 
-} // namespace skin
+} // namespace corvanel::skin

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace corvanel::skin {
+
 using namespace skin;
 
 namespace {
@@ -534,3 +536,5 @@ void paintSkinnedBackground(QPainter &painter, const QWidget &window, QPixmap &t
     PaintBack(painter, window.rect(), tile);
     paintOuterBorder(painter, QRectF(window.rect()));
 }
+
+} // namespace corvanel::skin

@@ -16,6 +16,8 @@
 
 class QTimer;
 
+namespace corvanel::skin {
+
 // A widget that shows one skin picture at its own size.
 class SkinImage : public QWidget
 {
@@ -173,3 +175,5 @@ private:
 // The main window's tiled background and rounded border over a whole small window; `tile`
 // keeps the tile made for the window's scale factor between paints.
 void paintSkinnedBackground(QPainter &painter, const QWidget &window, QPixmap &tile);
+
+} // namespace corvanel::skin

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QWidget>
 
-namespace skin {
+namespace corvanel::skin {
+
 namespace {
 
 const char *const kStyle = R"(
@@ -75,4 +76,4 @@ void applyStyle(QWidget *window)
         window->setStyleSheet(styleSheet());
 }
 
-} // namespace skin
+} // namespace corvanel::skin

@@ -3,7 +3,7 @@
 class QWidget;
 class QString;
 
-namespace skin {
+namespace corvanel::skin {
 
 // The program's style sheet. Rules that belong to one window are scoped by its object name.
 const QString &styleSheet();
@@ -11,4 +11,4 @@ const QString &styleSheet();
 // Gives a window (and the dialogs it owns, which inherit it) the program's look.
 void applyStyle(QWidget *window);
 
-} // namespace skin
+} // namespace corvanel::skin

@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+namespace corvanel::skin {
+
 SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_back(std::make_unique<frmBack>())
 {
@@ -66,3 +68,5 @@ void SkinnedWindow::mousePressEvent(QMouseEvent *event)
         if (windowHandle())
             windowHandle()->startSystemMove();
 }
+
+} // namespace corvanel::skin

@@ -5,6 +5,9 @@
 #include <memory>
 
 class QLabel;
+
+namespace corvanel::skin {
+
 class frmBack;
 
 class SkinnedWindow : public QWidget
@@ -26,3 +29,5 @@ protected:
     std::unique_ptr<frmBack> m_back;
     QPixmap m_tile; // the backdrop tile for the current scale factor
 };
+
+} // namespace corvanel::skin

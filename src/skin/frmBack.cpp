@@ -17,7 +17,7 @@
 #include <random>
 #include <vector>
 
-namespace skin {
+namespace corvanel::skin {
 
 QColor accent()
 {
@@ -393,8 +393,6 @@ void drawPod(QPainter &painter, const QRectF &box, bool detailed)
     painter.restore();
 }
 
-} // namespace skin
-
 using namespace skin;
 
 qreal frmBack::screenRatio()
@@ -546,3 +544,5 @@ void PaintBack(QPainter &painter, const QRect &area, const QPixmap &tile)
             painter.drawPixmap(area.left() + x, area.top() + y, tile);
     painter.restore();
 }
+
+} // namespace corvanel::skin

@@ -9,7 +9,7 @@
 
 class QPainter;
 
-namespace skin {
+namespace corvanel::skin {
 
 // Layout of the skin in device-independent pixels.
 inline constexpr int kCaptionHeight = 30;
@@ -32,8 +32,6 @@ QColor outline(); // the window's outer border
 
 // Draws the iPod-like device glyph (body, screen, click wheel) fitted into box.
 void drawPod(QPainter &painter, const QRectF &box, bool detailed);
-
-} // namespace skin
 
 class frmBack
 {
@@ -82,3 +80,5 @@ private:
 // Fills area with tile: columns outer, rows inner, each step the tile's size in
 // device-independent pixels, starting at the area's top-left corner.
 void PaintBack(QPainter &painter, const QRect &area, const QPixmap &tile);
+
+} // namespace corvanel::skin

@@ -11,6 +11,8 @@
 // body rules. The SOCKS handshakes are in DownloadProtocolSocks.cpp.
 
 namespace corvanel::update {
+
+using namespace corvanel::platform;
 namespace {
 
 #define CORVANEL_STR2(x) #x

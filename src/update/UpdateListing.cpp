@@ -9,6 +9,7 @@
 
 namespace corvanel::update {
 
+using namespace corvanel::platform;
 namespace {
 
 // The numeric value of the leading digits (after blanks and a sign); no value when the

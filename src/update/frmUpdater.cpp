@@ -32,6 +32,8 @@
 
 namespace corvanel::update {
 
+using namespace corvanel::platform;
+using namespace corvanel::skin;
 namespace {
 
 // The listing is a few lines; anything far larger is not a listing.
@@ -259,8 +261,9 @@ void frmUpdater::RemoteFile_DownloadFailed(int Why, int)
     // Only the private partial file holds anything of this download; the file under the
     // listed name, if there is one, was there before and stays as it was.
     discardPartial();
-    corvanel::dialogs().message({QStringLiteral("Corvanel"), DataConnection::FailureToString(Why),
-                                 corvanel::MessageIcon::None, corvanel::MessageButtons::Ok});
+    corvanel::platform::dialogs().message({QStringLiteral("Corvanel"), DataConnection::FailureToString(Why),
+                                           corvanel::platform::MessageIcon::None,
+                                           corvanel::platform::MessageButtons::Ok});
     WasError();
 }
 
@@ -306,7 +309,7 @@ void frmUpdater::finishCheck()
 {
     m_stage = Stage::Done;
     if (anyPendingReplacement(m_setup.programFolder)) {
-        const bool yes = corvanel::dialogs().askYesNo(
+        const bool yes = corvanel::platform::dialogs().askYesNo(
             QStringLiteral("Update Now?"),
             QStringLiteral("The updater has finished downloading all updates for your version of Corvanel. The "
                            "program needs to restart to update to the new version. Would you like to update now?"));
@@ -317,8 +320,8 @@ void frmUpdater::finishCheck()
                 return;
         }
     } else {
-        corvanel::dialogs().inform(QStringLiteral("No Updates!"),
-                                   QStringLiteral("There are no updates for your version of Corvanel!"));
+        corvanel::platform::dialogs().inform(QStringLiteral("No Updates!"),
+                                             QStringLiteral("There are no updates for your version of Corvanel!"));
     }
     endCheck();
 }
@@ -327,7 +330,7 @@ void frmUpdater::WasError()
 {
     m_failed = true;
     m_stage = Stage::Done;
-    corvanel::dialogs().inform(
+    corvanel::platform::dialogs().inform(
         QStringLiteral("Error in download!"),
         QStringLiteral("There was an error while trying to update Corvanel. Please go to the Halvetra website, using "
                        "the link in the Help Menu, and try getting the latest version from there!"));

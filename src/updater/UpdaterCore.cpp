@@ -10,7 +10,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-namespace updater {
+namespace corvanel::updater {
 
 qint64 processIdFromArgument(const QString &argument)
 {
@@ -107,4 +107,4 @@ bool copyOver(const QString &source, const QString &target)
     return true;
 }
 
-} // namespace updater
+} // namespace corvanel::updater

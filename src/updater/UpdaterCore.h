@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace updater {
+namespace corvanel::updater {
 
 // The main program's file name in the program folder.
 inline constexpr char kMainProgram[] = "corvanel";
@@ -28,4 +28,4 @@ bool isMainProgram(const QString &targetName);
 // permission is read-only and is not replaced.
 bool copyOver(const QString &source, const QString &target);
 
-} // namespace updater
+} // namespace corvanel::updater

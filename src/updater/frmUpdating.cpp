@@ -9,6 +9,8 @@
 
 #include <signal.h>
 
+namespace corvanel::updater {
+
 namespace {
 constexpr int kEndPollMs = 25;
 }
@@ -146,3 +148,5 @@ void frmUpdating::finish()
     if (m_hooks.quit)
         m_hooks.quit();
 }
+
+} // namespace corvanel::updater

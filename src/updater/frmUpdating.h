@@ -9,6 +9,8 @@
 
 class QLabel;
 
+namespace corvanel::updater {
+
 struct UpdatingHooks
 {
     // An information box with an OK button.
@@ -62,3 +64,5 @@ private:
     QTimer m_endPoll;
     int m_endWaitedMs = 0;
 };
+
+} // namespace corvanel::updater

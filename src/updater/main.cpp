@@ -9,6 +9,9 @@
 
 #include <cstdio>
 
+using namespace corvanel;
+using namespace corvanel::updater;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -8,6 +8,9 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 
+using namespace corvanel;
+using namespace corvanel::app;
+
 namespace {
 
 class BrowserTest : public WindowFixture

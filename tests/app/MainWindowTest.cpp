@@ -6,6 +6,10 @@
 
 #include <QGroupBox>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::playback;
+
 namespace {
 
 class MainWindowTest : public WindowFixture

@@ -5,6 +5,10 @@
 #include "frmInit.h"
 #include "frmLoadingDB.h"
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::platform;
+
 namespace {
 
 // A fake sysfs with one removable Apple disk whose partition is mounted on `mount`.
@@ -77,14 +81,14 @@ TEST_F(StartupTest, FolderOnCommandLineLoadsWithoutSearching)
     writeFile(ipod + "/ipod_control/itunes/itunesdb", "mhbd");
     auto init = makeInit(ipod + " screenjump");
     // The whole command line is not a folder, so the search runs; it finds nothing here.
-    init->setInventory([] { return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo"); });
+    init->setInventory([] { return corvanel::platform::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo"); });
     ASSERT_TRUE(init->start());
     EXPECT_EQ(init->screenJump(), 500);
 
     auto direct = makeInit(ipod);
-    direct->setInventory([]() -> corvanel::DiskInventory {
+    direct->setInventory([]() -> corvanel::platform::DiskInventory {
         ADD_FAILURE() << "no search wanted";
-        return corvanel::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo");
+        return corvanel::platform::DiskInventory("/nonexistent-sys", "/nonexistent-mountinfo");
     });
     direct->setInstanceLock(dir.filePath("second.lock"));
     ASSERT_TRUE(direct->start());
@@ -99,7 +103,7 @@ TEST_F(StartupTest, DeviceSearchFindsTheMountedIpod)
     writeFile(mount + "/iPod_Control/iTunes/iTunesDB", "mhbd");
     const QString sys = fakeSys(dir, mount);
     auto init = makeInit("");
-    init->setInventory([&] { return corvanel::DiskInventory(sys, dir.filePath("mountinfo")); });
+    init->setInventory([&] { return corvanel::platform::DiskInventory(sys, dir.filePath("mountinfo")); });
     ASSERT_TRUE(init->start());
     init->StartFindiPod();
     EXPECT_EQ(found.iPodDrive, mount);
@@ -110,14 +114,15 @@ TEST_F(StartupTest, DeviceSearchFindsTheMountedIpod)
 TEST_F(StartupTest, NoIpodTellsTheUserAndEnds)
 {
     auto init = makeInit("");
-    init->setInventory([&] { return corvanel::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
+    init->setInventory(
+        [&] { return corvanel::platform::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
     ASSERT_TRUE(init->start());
     init->StartFindiPod();
     EXPECT_TRUE(loaded.isEmpty());
     EXPECT_EQ(init->lblScanDrive->text(), "Scanning Drive : None!");
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "No iPod Found!");
-    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(dialogs.last().icon, corvanel::platform::MessageIcon::Information);
     EXPECT_EQ(dialogs.last().text,
               "No iPod was found on your computer. This program cannot be run as your iPod has not been "
               "recognised. Make sure that your iPod is mounted as a drive before running this application!\n"
@@ -128,7 +133,7 @@ TEST_F(StartupTest, NoIpodTellsTheUserAndEnds)
 
 TEST_F(StartupTest, SecondCopyEndsSilently)
 {
-    corvanel::SingleInstance first(dir.filePath("corvanel.lock"));
+    corvanel::platform::SingleInstance first(dir.filePath("corvanel.lock"));
     ASSERT_TRUE(first.tryAcquire());
     auto init = makeInit("");
     EXPECT_FALSE(init->start());
@@ -141,15 +146,16 @@ TEST_F(StartupTest, SecondCopyEndsSilently)
 TEST_F(StartupTest, PendingUpdateAnsweredNoKeepsTheFiles)
 {
     writeFile(dir.filePath("program/corvanel.new"), "x");
-    dialogs.answers.push_back(corvanel::MessageResult::No);
+    dialogs.answers.push_back(corvanel::platform::MessageResult::No);
     auto init = makeInit("");
-    init->setInventory([&] { return corvanel::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
+    init->setInventory(
+        [&] { return corvanel::platform::DiskInventory(dir.filePath("empty-sys"), dir.filePath("none")); });
     EXPECT_TRUE(init->start());
     ASSERT_GE(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.calls[0].title, "Update to latest?");
     EXPECT_EQ(dialogs.calls[0].text,
               "An update for Corvanel has been downloaded. Would you like to update to the latest version?");
-    EXPECT_EQ(dialogs.calls[0].buttons, corvanel::MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.calls[0].buttons, corvanel::platform::MessageButtons::YesNo);
     EXPECT_TRUE(QFile::exists(dir.filePath("program/corvanel.new")));
 }
 
@@ -157,7 +163,7 @@ TEST_F(StartupTest, PendingUpdateAnsweredYesWithoutUpdaterRemovesTheFiles)
 {
     writeFile(dir.filePath("program/corvanel.new"), "x");
     writeFile(dir.filePath("program/data.new"), "x");
-    dialogs.answers.push_back(corvanel::MessageResult::Yes);
+    dialogs.answers.push_back(corvanel::platform::MessageResult::Yes);
     auto init = makeInit("");
     EXPECT_FALSE(init->start()) << "no search after the update question is answered Yes";
     ASSERT_EQ(dialogs.count(), 2u);
@@ -173,8 +179,8 @@ TEST_F(StartupTest, PendingUpdateAnsweredYesStartsTheUpdaterWithOurProcessId)
 {
     writeFile(dir.filePath("program/corvanel.new"), "x");
     writeFile(dir.filePath("program/updater"), "x");
-    const corvanel::ScopedShell scoped(shell);
-    dialogs.answers.push_back(corvanel::MessageResult::Yes);
+    const corvanel::platform::ScopedShell scoped(shell);
+    dialogs.answers.push_back(corvanel::platform::MessageResult::Yes);
     auto init = makeInit("");
     EXPECT_FALSE(init->start());
     ASSERT_EQ(shell.count(), 1u);
@@ -193,9 +199,9 @@ TEST_F(StartupTest, LoadProblemsShowOneBoxPerKind)
     ASSERT_EQ(dialogs.count(), 3u);
     EXPECT_EQ(dialogs.calls[0].title, "Error!");
     EXPECT_EQ(dialogs.calls[0].text, "Error, continuing!");
-    EXPECT_EQ(dialogs.calls[0].icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(dialogs.calls[0].icon, corvanel::platform::MessageIcon::Information);
     EXPECT_EQ(dialogs.calls[2].title, "Error with iTunesDB");
-    EXPECT_EQ(dialogs.calls[2].icon, corvanel::MessageIcon::Critical);
+    EXPECT_EQ(dialogs.calls[2].icon, corvanel::platform::MessageIcon::Critical);
     EXPECT_TRUE(
         dialogs.calls[2].text.startsWith("For some reason, extra information unknown in the iTunesDB file was found."));
 }

@@ -21,6 +21,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 using namespace enginetest;
 
 namespace {

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+using namespace corvanel::library;
+
 class ExtractFixture : public ::testing::Test
 {
 protected:

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+
 using namespace corvanel::extract;
 
 namespace {

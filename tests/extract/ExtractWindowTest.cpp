@@ -14,6 +14,9 @@
 #include <QTest>
 
 using namespace corvanel;
+using namespace corvanel::platform;
+
+using namespace corvanel;
 using namespace corvanel::extract;
 
 namespace {

@@ -17,6 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace corvanel;
+using namespace corvanel::library;
+
 using namespace corvanel::extract;
 
 namespace {

@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
 using testdb::sampleDatabase;
 using Kind = LoadProblem::Kind;
 

@@ -6,6 +6,9 @@
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
 using namespace testdb;
 using Kind = LoadProblem::Kind;
 

@@ -15,6 +15,10 @@
 #include <memory>
 #include <utility>
 
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+using namespace corvanel::library;
+
 namespace testdb {
 
 inline void put32(QByteArray &bytes, qsizetype at, int32_t value)

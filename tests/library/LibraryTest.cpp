@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+using namespace corvanel::library;
+
 namespace {
 
 clsList listOf(const QStringList &items)

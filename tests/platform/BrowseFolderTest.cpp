@@ -16,6 +16,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+using namespace corvanel::platform;
+
 // Readable failure messages for paths.
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -37,7 +40,7 @@ class BrowseFolderTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        corvanel::setDialogs(&dialogs);
+        corvanel::platform::setDialogs(&dialogs);
         ASSERT_TRUE(temp.isValid());
         root = QDir::cleanPath(temp.path());
         for (const char *folder : {"Music Box", "Music Box/Inner", "Other"})
@@ -45,7 +48,7 @@ protected:
         QFile song(path("Music Box/song.mp3"));
         ASSERT_TRUE(song.open(QIODevice::WriteOnly));
     }
-    void TearDown() override { corvanel::setDialogs(nullptr); }
+    void TearDown() override { corvanel::platform::setDialogs(nullptr); }
 
     QString path(const QString &relative) const { return root + QLatin1Char('/') + relative; }
 
@@ -71,7 +74,7 @@ protected:
         return chosen;
     }
 
-    corvanel::RecordingDialogs dialogs;
+    corvanel::platform::RecordingDialogs dialogs;
     QTemporaryDir temp;
     QString root;
     clsBrowseFolder browser;
@@ -343,9 +346,9 @@ TEST_F(BrowseFolderEditBoxTest, WithoutValidationABadPathIsReportedAndTheDialogS
               "");
     EXPECT_TRUE(leftOpen);
     EXPECT_EQ(failures, 0);
-    ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Message), 1u);
+    ASSERT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Message), 1u);
     EXPECT_EQ(dialogs.last().text, "Path invalid: nowhere");
-    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Warning);
+    EXPECT_EQ(dialogs.last().icon, corvanel::platform::MessageIcon::Warning);
 }
 
 TEST_F(BrowseFolderTest, MissingRootOrInitialFolderIsIgnored)
@@ -423,12 +426,12 @@ TEST_F(BrowseFolderTest, NewFolderIsMadeInTheSelectionAndSelected)
         const QStringList before = QDir(path("Other")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         const QString chosen = browse([&](clsBrowseFolderDialog &dialog) {
             dialog.cmdNewFolder->click();
-            ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Input), 1u);
+            ASSERT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Input), 1u);
             dialog.accept();
         });
         const QStringList after = QDir(path("Other")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         EXPECT_EQ(dialogs.calls.front().initial, "New Folder");
-        EXPECT_EQ(dialogs.count(corvanel::DialogCall::Kind::Message), row.complaint ? 1u : 0u);
+        EXPECT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Message), row.complaint ? 1u : 0u);
         EXPECT_EQ(chosen, row.made.isEmpty() ? path("Other") : row.made);
         EXPECT_EQ(after.size(), before.size() + (row.made.isEmpty() ? 0 : 1));
         if (!row.made.isEmpty())

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 using namespace corvanel;
+using namespace corvanel::platform;
+
+using namespace corvanel;
 
 namespace {
 

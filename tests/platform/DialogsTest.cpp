@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 using namespace corvanel;
+using namespace corvanel::platform;
+
+using namespace corvanel;
 
 TEST(Dialogs, DefaultServiceAndScopedInstall)
 {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 using namespace corvanel;
+using namespace corvanel::platform;
+
+using namespace corvanel;
 
 TEST(SettingsStore, BooleanTexts)
 {

@@ -20,6 +20,9 @@
 #include <sys/stat.h>
 
 using namespace corvanel;
+using namespace corvanel::platform;
+
+using namespace corvanel;
 
 namespace {
 

@@ -7,6 +7,9 @@
 #include <numeric>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 TEST(Spectrum, BandTablesCoverTheirValues)
 {
     int sum32 = 0, sum16 = 0;

@@ -12,6 +12,10 @@
 #include <QRandomGenerator>
 #include <QScreen>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::platform;
+
 namespace {
 
 // The check as first written: every song against every other, a song already reported
@@ -107,10 +111,10 @@ TEST(Duplicates, SameReportAsTheLiteralCheck)
 
 TEST(Duplicates, BoxesAndALongReport)
 {
-    corvanel::Message box = duplicatesMessage({});
+    corvanel::platform::Message box = duplicatesMessage({});
     EXPECT_EQ(box.title, "Duplicate!");
     EXPECT_EQ(box.text, "There are no duplicates in your library!");
-    EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(box.icon, corvanel::platform::MessageIcon::Information);
 
     MusicLibrary library;
     for (int i = 0; i < 60; ++i) {
@@ -127,7 +131,7 @@ TEST(Duplicates, BoxesAndALongReport)
     EXPECT_TRUE(box.text.startsWith("The following duplicates were found in your library...\r\nAna - Title 0\r\n"));
 
     // Thirty-one lines: the box scrolls, keeps title and text, and has Copy and OK.
-    std::unique_ptr<QDialog> shown = corvanel::QtDialogs::createMessageWidget(box);
+    std::unique_ptr<QDialog> shown = corvanel::platform::QtDialogs::createMessageWidget(box);
     EXPECT_EQ(qobject_cast<QMessageBox *>(shown.get()), nullptr);
     EXPECT_EQ(shown->windowTitle(), "Duplicates Found!");
     auto *text = shown->findChild<QPlainTextEdit *>("messageText");
@@ -157,10 +161,10 @@ TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
     const CheckResult r = findMissing(*library);
     EXPECT_EQ(r.count, 4);
     EXPECT_EQ(r.report, "\r\nB - Folder\r\nC - Hidden\r\nE - Gone\r\nF - Far");
-    const corvanel::Message box = missingMessage(r);
+    const corvanel::platform::Message box = missingMessage(r);
     EXPECT_EQ(box.title, "Missing Files!");
     EXPECT_EQ(box.text, "The following files were missing on your iPod: " + r.report);
-    EXPECT_EQ(box.icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(box.icon, corvanel::platform::MessageIcon::Information);
 
     // Paths that would leave the iPod, or carry control characters, are refused as missing.
     writeFile(dir.path() + "/outside.mp3", "x");
@@ -206,7 +210,7 @@ TEST_F(WindowChecksTest, MenuChecksShowTheirBoxes)
 
 TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
 {
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     auto songs =
         buildLibrary({{1, "Keep one", "Ana", "First", "Pop", 1, 1000, "\\iPod_Control\\Music\\F00\\A.mp3"},
                       {2, "Drop", "Ana", "First", "Pop", 2},
@@ -229,7 +233,7 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
                                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     window->menus().item("mnuOpenInDefaultAsPlaylist")->trigger();
     ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::OpenDocument);
     const QString path = shell.last().target;
     EXPECT_TRUE(path.endsWith(".m3u"));
     EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
@@ -248,7 +252,7 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
     window->LoadPlayers();
     window->cmdMakeM3u->click();
     ASSERT_EQ(shell.count(), 2u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::StartProgram);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::StartProgram);
     EXPECT_EQ(shell.last().target, "/opt/players/mpv");
     ASSERT_EQ(shell.last().arguments.size(), 1);
     EXPECT_NE(shell.last().arguments.first(), path);

@@ -8,6 +8,9 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 namespace {
 
 // A player that writes each of its arguments on a line of its own, then "argc=N".
@@ -145,7 +148,7 @@ TEST_F(HandOverTest, TheAssociationGoesThroughXdgOpen)
 
 TEST_F(HandOverTest, EveryWayInOpensTheSelectedSong)
 {
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     openIpod();
     window->show();
     ASSERT_EQ(window->selectedSongRow(), 0);
@@ -153,7 +156,7 @@ TEST_F(HandOverTest, EveryWayInOpensTheSelectedSong)
 
     window->cmdOpen->click();
     ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::OpenDocument);
     EXPECT_EQ(shell.last().target, expected);
     window->menus().item("mnuDefault")->trigger();
     window->menus().item("mnuInExternal")->trigger();
@@ -163,7 +166,7 @@ TEST_F(HandOverTest, EveryWayInOpensTheSelectedSong)
     storePlayerSettings({"/opt/players/vlc"}, "/opt/players/vlc");
     window->LoadPlayers();
     window->cmdOpen_Click();
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::StartProgram);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::StartProgram);
     EXPECT_EQ(shell.last().target, "/opt/players/vlc");
     EXPECT_EQ(shell.last().arguments, QStringList{expected});
 

@@ -5,6 +5,9 @@
 
 #include <QGuiApplication>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);

@@ -18,6 +18,10 @@
 
 #include <cmath>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::playback;
+
 namespace {
 
 // A 16-bit stereo WAV of a sine.
@@ -198,7 +202,7 @@ TEST_F(PlayerTest, RefusedSongsTellTheUserOrGoToTheExternalPlayer)
         int row;
         const char *title, *text, *handedOver;
     };
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     // An AAC file, and a path that would leave the iPod (an error of the start itself).
     for (const Refused &song :
          {Refused{3, "AAC File Not Supported",
@@ -319,8 +323,8 @@ TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
     auto library =
         buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000}, {2, "Two", "Ana", "First", "Pop", 2, 2000}});
     library->iPodDrive = ipod();
-    corvanel::RecordingDialogs dialogs;
-    const corvanel::ScopedDialogs scoped(dialogs);
+    corvanel::platform::RecordingDialogs dialogs;
+    const corvanel::platform::ScopedDialogs scoped(dialogs);
     SongCatalog catalog(*library);
     SongTableModel songs(catalog);
     songs.setSongs({0, 1});
@@ -378,8 +382,8 @@ TEST(Equaliser, SliderGeometryAndReopenState)
     EXPECT_FLOAT_EQ(gainForWidth(1), -14.9f);
     EXPECT_EQ(widthForGain(-3.5f), 115);
 
-    corvanel::RecordingDialogs dialogs;
-    const corvanel::ScopedDialogs scoped(dialogs);
+    corvanel::platform::RecordingDialogs dialogs;
+    const corvanel::platform::ScopedDialogs scoped(dialogs);
     Equaliser equaliser;
     {
         frmEQ eq(equaliser);

@@ -10,6 +10,9 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+using namespace corvanel;
+using namespace corvanel::playback;
+
 namespace {
 
 class PlayersTest : public WindowFixture
@@ -70,10 +73,10 @@ TEST_F(PlayersTest, DialogStoresItsRowsOnCloseAndTheSubmenuFollows)
     dialogs.programAnswers = {QString("/opt/new/player with space"), std::nullopt};
     dialog.cmdAdd->click();
     dialog.cmdAdd->click(); // cancelled: nothing added, nothing said
-    ASSERT_EQ(dialogs.count(corvanel::DialogCall::Kind::Program), 2u);
+    ASSERT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Program), 2u);
     EXPECT_EQ(dialogs.calls[0].title, "Select Media Player");
     EXPECT_EQ(dialogs.calls[0].initial, QCoreApplication::applicationDirPath());
-    EXPECT_EQ(dialogs.count(corvanel::DialogCall::Kind::Message), 0u);
+    EXPECT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Message), 0u);
 
     dialog.lstPlayers->setCurrentRow(0);
     dialog.cmdRemovePlayer->click();
@@ -189,7 +192,7 @@ TEST_F(PlayersTest, TwoRowsWithTheSamePathAreBothChecked)
 
 TEST_F(PlayersTest, UnusableCountMeansNoPlayers)
 {
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     store.setValue("Player/Count", "lots");
     store.setValue("Player/Player1", "/opt/a");
     store.sync();

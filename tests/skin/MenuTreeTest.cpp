@@ -19,17 +19,17 @@ protected:
 
 TEST_F(MenuItems, SongItemsShowTheSelectedSongOnly)
 {
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     ASSERT_EQ(window->selectedSongRow(), 0);
     choose("mnuInfo");
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Song Information");
-    EXPECT_EQ(dialogs.last().icon, corvanel::MessageIcon::Information);
+    EXPECT_EQ(dialogs.last().icon, corvanel::platform::MessageIcon::Information);
     EXPECT_EQ(dialogs.last().text, "Title: Uno\r\nArtist: Ana\r\nAlbum: First\r\nLength: 4:05\r\n"
                                    "Path: \\iPod_Control\\Music\\F00\\S1.mp3");
     choose("mnuShowFile");
     ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::ShowInFileManager);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::ShowInFileManager);
     EXPECT_EQ(shell.last().target, "/nonexistent-ipod/iPod_Control/Music/F00/S1.mp3");
 
     window->lstSong->selectionModel()->clear();
@@ -41,14 +41,14 @@ TEST_F(MenuItems, SongItemsShowTheSelectedSongOnly)
 
 TEST_F(MenuItems, HelpItemsShowTheAboutBoxAndOpenTheWebsite)
 {
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     choose("mnuAbout");
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Halvetra : Corvanel - Play Music From iPod Anywhere!");
     EXPECT_TRUE(dialogs.last().text.startsWith("Corvanel version: "));
     choose("mnuWebsite");
     ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::OpenDocument);
 }
 
 TEST_F(MenuItems, WindowItemsMinimiseRestoreAndClose)
@@ -114,7 +114,7 @@ TEST(MenuTree, OptionPairsKeepExactlyTheChosenItemChecked)
 TEST(MenuTree, ForceUnsupportedIsStoredTheMomentItToggles)
 {
     frmMenus menus;
-    auto stored = [](const char *key) { return corvanel::getSetting("Options", key); };
+    auto stored = [](const char *key) { return corvanel::platform::getSetting("Options", key); };
     ASSERT_TRUE(menus.markAvailable("mnuUnsupportedFiles"));
     menus.mnuUnsupportedFiles->trigger();
     EXPECT_TRUE(menus.mnuUnsupportedFiles->isChecked());

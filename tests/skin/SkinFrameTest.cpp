@@ -9,6 +9,10 @@
 
 #include <memory>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::skin;
+
 namespace {
 
 // A frameless window with the frame at its top, as the main window uses it.

@@ -7,6 +7,9 @@
 
 #include <cstdlib>
 
+using namespace corvanel;
+using namespace corvanel::skin;
+
 namespace {
 
 // A tile whose every pixel is different, so a rendered pixel tells which tile pixel it is.

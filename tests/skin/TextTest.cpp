@@ -6,6 +6,9 @@
 
 #include <limits>
 
+using namespace corvanel;
+using namespace corvanel::app;
+
 TEST(TimeText, TwoDigitsPadsOnlyOneCharacterTexts)
 {
     EXPECT_EQ(TwoDigits(0), "00");

@@ -31,6 +31,11 @@
 #include <optional>
 #include <vector>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::library;
+using namespace corvanel::platform;
+
 struct SongRow
 {
     int id;
@@ -77,7 +82,7 @@ buildLibrary(const std::vector<SongRow> &rows,
 // Replaces the "Player" section: these players, and the chosen one when given.
 inline void storePlayerSettings(const QStringList &players = {}, const QString &defaultPlayer = QString())
 {
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     store.remove(QStringLiteral("Player"));
     if (!players.isEmpty())
         store.setValue(QStringLiteral("Player/Count"), QString::number(players.size()));
@@ -91,7 +96,7 @@ inline void storePlayerSettings(const QStringList &players = {}, const QString &
 // The "Player" section as "key=value" texts, sorted by key.
 inline QStringList playerSection()
 {
-    QSettings store = corvanel::settingsStore();
+    QSettings store = corvanel::platform::settingsStore();
     store.beginGroup(QStringLiteral("Player"));
     QStringList out;
     for (const QString &key : store.allKeys())
@@ -175,9 +180,9 @@ protected:
         return out;
     }
 
-    corvanel::RecordingDialogs dialogs;
-    corvanel::ScopedDialogs scopedDialogs{dialogs};
-    corvanel::RecordingShell shell;
+    corvanel::platform::RecordingDialogs dialogs;
+    corvanel::platform::ScopedDialogs scopedDialogs{dialogs};
+    corvanel::platform::RecordingShell shell;
     std::unique_ptr<MusicLibrary> library;
     std::unique_ptr<frmMain> window;
 };

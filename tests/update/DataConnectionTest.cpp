@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+
 using namespace corvanel::update;
 
 namespace {

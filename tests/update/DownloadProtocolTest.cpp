@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace corvanel;
+
 using namespace corvanel::update;
 using Kind = DownloadEvent::Kind;
 

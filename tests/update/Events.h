@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QStringList>
 
+using namespace corvanel;
+using namespace corvanel::update;
+
 struct Events
 {
     explicit Events(corvanel::update::DataConnection &connection)

@@ -19,6 +19,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace corvanel;
+using namespace corvanel::platform;
+using namespace corvanel::update;
+using namespace corvanel::updater;
+
 namespace {
 
 const QString kComplete =
@@ -292,9 +297,9 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
                           "// Corvanel\r\n32000::" + base + "corvanel.bin::corvanel.new\r\n32000::" + base +
                               "extra.bin::extra.dat.new\r\n"));
 
-    corvanel::RecordingDialogs dialogs;
-    corvanel::ScopedDialogs scope(dialogs);
-    dialogs.answers.push_back(corvanel::MessageResult::Yes);
+    corvanel::platform::RecordingDialogs dialogs;
+    corvanel::platform::ScopedDialogs scope(dialogs);
+    dialogs.answers.push_back(corvanel::platform::MessageResult::Yes);
     UpdaterRun updater;
     bool finished = false;
     corvanel::update::UpdaterSetup setup;

@@ -18,10 +18,14 @@
 
 #include <gtest/gtest.h>
 
-using corvanel::DialogCall;
-using corvanel::MessageButtons;
-using corvanel::MessageIcon;
-using corvanel::MessageResult;
+using namespace corvanel;
+using namespace corvanel::platform;
+using namespace corvanel::skin;
+
+using corvanel::platform::DialogCall;
+using corvanel::platform::MessageButtons;
+using corvanel::platform::MessageIcon;
+using corvanel::platform::MessageResult;
 using namespace corvanel::update;
 
 namespace {
@@ -108,8 +112,8 @@ protected:
 
     int m_port = 0;
     QTemporaryDir m_folder;
-    corvanel::RecordingDialogs m_dialogs;
-    corvanel::ScopedDialogs m_scope{m_dialogs};
+    corvanel::platform::RecordingDialogs m_dialogs;
+    corvanel::platform::ScopedDialogs m_scope{m_dialogs};
     QList<bool> m_handOvers;
     frmUpdater *m_window = nullptr;
 };
