@@ -149,7 +149,7 @@ Outcome download(BodyTarget type, const QString &address, const QString &target)
     outcome.seconds = timer.nsecsElapsed() / 1e9;
     outcome.rssGrowth = std::max(peak, residentBytes()) - before;
     outcome.reallocations = connection.bufferReallocations();
-    if (type == 1)
+    if (type == BodyTarget::Memory)
         outcome.ok = outcome.ok && connection.GetBufferSize() == kMemoryBytes;
     else
         outcome.ok = outcome.ok && QFileInfo(target).size() == kFileBytes;

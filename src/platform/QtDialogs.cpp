@@ -304,7 +304,7 @@ std::unique_ptr<clsBrowseFolder> QtDialogs::createFolderChooser(const QString &t
     chooser->sethWndOwner(parent);
     if (!title.isEmpty())
         chooser->setTitle(title);
-    chooser->setInitialDir(startFolder);
+    chooser->setInitialDir(startFolder.isEmpty() ? startFolder : QDir::cleanPath(startFolder));
     chooser->setUseNewUI(true);
     chooser->setFileSystemOnly(true);
     chooser->setIncludeFiles(true);
