@@ -166,6 +166,10 @@ void frmExtract::buildProgress()
     shpProgress->setGeometry(0, 0, 0, shpWhole->height());
     shpProgress->setStyleSheet(QStringLiteral("background: #e8892b; border-radius: 3px;"));
     fraExtract->hide();
+    // Styled now, so that showing it when the copy starts costs the window nothing.
+    for (QWidget *part : fraExtract->findChildren<QWidget *>())
+        part->ensurePolished();
+    fraExtract->ensurePolished();
 }
 
 void frmExtract::AddSongs(const std::vector<int32_t> &Songs)
