@@ -1,0 +1,59 @@
+#include "frmMain.h"
+
+#include "SimulatorLink.h"
+#include "frmMenus.h"
+#include "frmiPod.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QPointer>
+
+#include <memory>
+
+namespace {
+
+using corvanel::simulator::frmiPod;
+
+// Closes the simulator when the browser window itself is closed (it can be shown again from
+// the tray while the simulator is open), so that the program ends with its main window.
+class CloseWithBrowser : public QObject
+{
+public:
+    explicit CloseWithBrowser(frmiPod *simulator) : QObject(simulator), m_simulator(simulator) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            m_simulator->close();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    frmiPod *m_simulator;
+};
+
+} // namespace
+
+void frmMain::connectSimulator()
+{
+    QAction *action = m_menus->item(QStringLiteral("mnuiPod"));
+    if (!action)
+        return;
+    auto open = std::make_shared<QPointer<frmiPod>>();
+    connect(action, &QAction::triggered, this, [this, open] {
+        if (*open) {
+            (*open)->raise();
+            (*open)->activateWindow();
+            return;
+        }
+        // A window of its own (not a child of the hidden browser), so that the desktop lists it.
+        auto *simulator = new frmiPod(std::make_unique<SimulatorLink>(*this));
+        simulator->setAttribute(Qt::WA_DeleteOnClose);
+        installEventFilter(new CloseWithBrowser(simulator));
+        connect(this, &QObject::destroyed, simulator, [simulator] { delete simulator; });
+        *open = simulator;
+        simulator->show();
+    });
+    m_menus->markAvailable(QStringLiteral("mnuiPod"));
+}
