@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QPointer>
+#include <QScreen>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -33,6 +35,17 @@ private:
     frmiPod *m_simulator;
 };
 
+// The top-left corner that keeps a window of this frame inside the screen's free area.
+QPoint placeOnScreen(const QRect &frame, const QScreen *screen)
+{
+    if (!screen)
+        return frame.topLeft();
+    const QRect area = screen->availableGeometry();
+    const int left = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int top = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    return QPoint(left, top);
+}
+
 } // namespace
 
 void frmMain::connectSimulator()
@@ -47,13 +60,18 @@ void frmMain::connectSimulator()
             (*open)->activateWindow();
             return;
         }
-        // A window of its own (not a child of the hidden browser), so that the desktop lists it.
+        // A window of its own (not a child of the hidden browser), so that the desktop lists it;
+        // it shows where the browser was.
+        const QPoint centre = frameGeometry().center();
         auto *simulator = new frmiPod(std::make_unique<SimulatorLink>(*this));
+        simulator->move(placeOnScreen(QRect(centre - simulator->rect().center(), simulator->size()), screen()));
         simulator->setAttribute(Qt::WA_DeleteOnClose);
         installEventFilter(new CloseWithBrowser(simulator));
         connect(this, &QObject::destroyed, simulator, [simulator] { delete simulator; });
         *open = simulator;
         simulator->show();
+        simulator->raise();
+        simulator->activateWindow();
     });
     m_menus->markAvailable(QStringLiteral("mnuiPod"));
 }
