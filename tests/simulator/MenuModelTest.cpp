@@ -80,19 +80,6 @@ TEST_F(MenuModelTest, TopMenuFollowsTheSettingsExactlyAndOnEveryFill)
     EXPECT_TRUE(shown().contains("Genres"));
 }
 
-TEST_F(MenuModelTest, StartPutsEveryBrowserListOnItsFirstEntry)
-{
-    openIpod(fourSourceIpod());
-    window->browser().SelectOneVal(SongBrowser::Source, 1);
-    window->browser().SelectOneVal(SongBrowser::Genre, 2);
-    link = std::make_unique<SimulatorLink>(*window);
-    menus = std::make_unique<sim::SimulatorMenus>(*link);
-    menus->start();
-    for (auto level : {SongBrowser::Source, SongBrowser::Genre, SongBrowser::Artist, SongBrowser::Album})
-        EXPECT_EQ(browserCurrent(level), 0) << level;
-    EXPECT_EQ(window->songModel().rowCount(), 7);
-}
-
 TEST_F(MenuModelTest, PlaylistsLeaveOutTheFirstAndLastSources)
 {
     start();

@@ -221,6 +221,11 @@ TEST_F(SimulatorWindowTest, KeysAndTheMouseWheelStepSelectAndGoBack)
     key(Qt::Key_Backspace);
     EXPECT_EQ(title(), "iPod");
     EXPECT_EQ(pod->menus().MenuList.text(), "Browse");
+
+    // The lit screen shows below the entries.
+    chooseWithKeys("Backlight");
+    const QImage screen = pod->lstMenu->grab().toImage();
+    EXPECT_EQ(screen.pixelColor(2, screen.height() - 2), QColor(201, 209, 212));
 }
 
 TEST_F(SimulatorWindowTest, TheWheelAloneReachesAndPlaysASong)
