@@ -131,6 +131,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
     connectExternalPlayers();
     connectPlayer();
+    connectSimulator();
     m_tray = new TrayIcon(this);
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);

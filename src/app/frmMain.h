@@ -150,6 +150,7 @@ private:
     void connectMenus();
     void connectPlayer();
     void connectExternalPlayers();
+    void connectSimulator();
     void Shutdown();
 
     MusicLibrary &m_library;

@@ -1,0 +1,66 @@
+#include "SimulatorLink.h"
+
+#include "SongBrowser.h"
+#include "frmMain.h"
+
+namespace {
+
+SongBrowser::Level levelOf(SimulatorLink::List list)
+{
+    switch (list) {
+    case SimulatorLink::List::Source:
+        return SongBrowser::Source;
+    case SimulatorLink::List::Genre:
+        return SongBrowser::Genre;
+    case SimulatorLink::List::Artist:
+        return SongBrowser::Artist;
+    case SimulatorLink::List::Album:
+        break;
+    }
+    return SongBrowser::Album;
+}
+
+} // namespace
+
+QStringList SimulatorLink::entries(List list) const
+{
+    return m_window.browser().list(levelOf(list)).rows;
+}
+
+void SimulatorLink::SelectOneVal(List list, int Val)
+{
+    m_window.browser().SelectOneVal(levelOf(list), Val);
+}
+
+int SimulatorLink::songCount() const
+{
+    return m_window.songModel().rowCount();
+}
+
+QString SimulatorLink::songTitle(int row) const
+{
+    return m_window.songModel().text(row, SongCatalog::ColTitle);
+}
+
+void SimulatorLink::playSong(int row)
+{
+    if (row < 0 || row >= songCount())
+        return;
+    m_window.selectSongRow(row);
+    m_window.lstSong_DblClick();
+}
+
+void SimulatorLink::hideBrowser()
+{
+    m_window.hide();
+}
+
+void SimulatorLink::showBrowser()
+{
+    m_window.mnuShow_Click();
+}
+
+void SimulatorLink::closeBrowser()
+{
+    m_window.close();
+}

@@ -1,0 +1,117 @@
+#pragma once
+// The main window over a small iPod written by mkipod and read by the program's own loader,
+// with songs that really play.
+#include "WindowFixture.h"
+
+#include "ExtractCommand.h"
+#include "IpodBuilder.h"
+#include "LoadReport.h"
+#include "SimulatorLink.h"
+#include "SimulatorMenus.h"
+#include "frmiPod.h"
+
+#include <QSettings>
+
+namespace sim = corvanel::simulator;
+
+// Seven songs in three genres; the user playlists are given.
+inline mkipod::Database testDatabase(const std::vector<mkipod::Playlist> &playlists)
+{
+    const struct
+    {
+        const char *title, *artist, *album, *genre;
+        int track;
+    } songs[] = {{"Blue Train", "John Coltrane", "Blue Train", "Jazz", 1},
+                 {"Moment's Notice", "John Coltrane", "Blue Train", "Jazz", 2},
+                 {"So What", "Miles Davis", "Kind of Blue", "Jazz", 1},
+                 {"Freddie Freeloader", "Miles Davis", "Kind of Blue", "Jazz", 2},
+                 {"Paranoid", "Black Sabbath", "Paranoid", "Rock", 1},
+                 {"Iron Man", "Black Sabbath", "Paranoid", "Rock", 4},
+                 {"Clair de Lune", "Debussy", "Suite bergamasque", "Classical", 3}};
+    mkipod::Database db;
+    mkipod::Playlist master{QStringLiteral("Test Pod"), {}, true};
+    int id = 1;
+    for (const auto &song : songs) {
+        mkipod::Track track;
+        track.id = id;
+        track.title = QString::fromUtf8(song.title);
+        track.artist = QString::fromUtf8(song.artist);
+        track.album = QString::fromUtf8(song.album);
+        track.genre = QString::fromUtf8(song.genre);
+        track.location = QStringLiteral(":iPod_Control:Music:F00:S%1.wav").arg(id);
+        track.fileType = QStringLiteral("WAV audio file");
+        track.trackNumber = song.track;
+        track.lengthMs = 1000;
+        db.tracks.push_back(track);
+        master.trackIds.push_back(id++);
+    }
+    db.playlists.push_back(master);
+    db.playlists.insert(db.playlists.end(), playlists.begin(), playlists.end());
+    return db;
+}
+
+// Writes the iPod with a second of sound for every song, once per run of the tests.
+inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db)
+{
+    if (QFile::exists(dir.filePath(QStringLiteral("iPod_Control/iTunes/iTunesDB"))))
+        return dir.path();
+    QString error;
+    EXPECT_TRUE(mkipod::writeIpod(dir.path(), db, std::nullopt, &error)) << error.toStdString();
+    for (const mkipod::Track &track : db.tracks)
+        EXPECT_TRUE(mkipod::writeAudio(mkipod::localPath(dir.path(), *track.location),
+                                       {mkipod::AudioSpec::Kind::Wav, 1, track.id}, &error))
+            << error.toStdString();
+    return dir.path();
+}
+
+// Sources ":: Test Pod ::", "Drive", "Evening", "Zzz Last".
+inline QString fourSourceIpod()
+{
+    static QTemporaryDir dir;
+    return writeTestIpod(dir, testDatabase({{QStringLiteral("Drive"), {5, 6, 3}},
+                                            {QStringLiteral("Evening"), {7, 1}},
+                                            {QStringLiteral("Zzz Last"), {2}}}));
+}
+
+// Sources ":: Test Pod ::" and "Only".
+inline QString twoSourceIpod()
+{
+    static QTemporaryDir dir;
+    return writeTestIpod(dir, testDatabase({{QStringLiteral("Only"), {1, 2}}}));
+}
+
+class SimulatorFixture : public WindowFixture
+{
+protected:
+    SimulatorFixture() { clearInterface(); }
+
+    frmMain &openIpod(const QString &root)
+    {
+        auto songs = std::make_unique<MusicLibrary>();
+        LoadReport report;
+        EXPECT_FALSE(loadLibraryAt(root, *songs, report));
+        frmMain &opened = open(std::move(songs));
+        // A double click plays in the embedded player.
+        opened.menus().item(QStringLiteral("mnuEmbedded"))->trigger();
+        EXPECT_FALSE(opened.menus().item(QStringLiteral("mnuDefaultOpen"))->isChecked());
+        opened.show();
+        return opened;
+    }
+
+    static void setInterface(const char *key, const char *value)
+    {
+        QSettings store = corvanel::settingsStore();
+        store.setValue(QStringLiteral("iPodInterface/") + QLatin1String(key), QString::fromLatin1(value));
+        store.sync();
+    }
+    static void clearInterface()
+    {
+        QSettings store = corvanel::settingsStore();
+        store.remove(QStringLiteral("iPodInterface"));
+        store.sync();
+    }
+
+    // The entries of a browser list.
+    QStringList browserList(SongBrowser::Level level) const { return window->browser().list(level).rows; }
+    int browserCurrent(SongBrowser::Level level) const { return window->browser().list(level).current; }
+};
