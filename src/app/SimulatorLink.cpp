@@ -3,6 +3,8 @@
 #include "SongBrowser.h"
 #include "frmMain.h"
 
+namespace corvanel::app {
+
 namespace {
 
 SongBrowser::Level levelOf(SimulatorLink::List list)
@@ -64,3 +66,5 @@ void SimulatorLink::closeBrowser()
 {
     m_window.close();
 }
+
+} // namespace corvanel::app

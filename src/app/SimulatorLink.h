@@ -3,6 +3,10 @@
 // SongBrowser, the song rows through the song list, playing through the double-click action.
 #include "BrowserLink.h"
 
+namespace corvanel::app {
+
+using namespace corvanel::simulator;
+
 class frmMain;
 
 class SimulatorLink : public corvanel::simulator::BrowserLink
@@ -22,3 +26,5 @@ public:
 private:
     frmMain &m_window;
 };
+
+} // namespace corvanel::app

@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <memory>
 
+namespace corvanel::app {
+
+using namespace corvanel::simulator;
+
 namespace {
 
 using corvanel::simulator::frmiPod;
@@ -75,3 +79,5 @@ void frmMain::connectSimulator()
     });
     m_menus->markAvailable(QStringLiteral("mnuiPod"));
 }
+
+} // namespace corvanel::app

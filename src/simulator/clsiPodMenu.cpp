@@ -8,6 +8,8 @@
 
 namespace corvanel::simulator {
 
+using namespace corvanel::platform;
+
 namespace {
 
 using List = BrowserLink::List;
@@ -15,8 +17,8 @@ using List = BrowserLink::List;
 // Only the exact text "True" turns an entry of the top menu on.
 bool settingOn(const char *key)
 {
-    return corvanel::getSetting(QStringLiteral("iPodInterface"), QLatin1String(key), QStringLiteral("False")) ==
-           QLatin1String("True");
+    return corvanel::platform::getSetting(QStringLiteral("iPodInterface"), QLatin1String(key),
+                                          QStringLiteral("False")) == QLatin1String("True");
 }
 
 QStringList topEntries()

@@ -18,6 +18,8 @@
 
 namespace corvanel::simulator {
 
+using namespace corvanel::skin;
+
 namespace {
 constexpr int kSleepHoldMs = 3000;
 constexpr int kNotch = 120; // one notch of a mouse wheel, in eighths of a degree

@@ -7,6 +7,9 @@
 
 #include <QSignalSpy>
 
+using namespace corvanel;
+using namespace corvanel::app;
+
 namespace {
 
 const QStringList kTop{"Playlists", "Browse", "Sleep", "Quit Corvanel", "Backlight"};
@@ -223,11 +226,11 @@ TEST_F(MenuModelTest, ASongPlaysThroughTheDoubleClickAction)
     EXPECT_EQ(menus->title(), "Songs") << "the song list stays";
 
     // With the double-click option on the external player, the song goes there instead.
-    const corvanel::ScopedShell scoped(shell);
+    const corvanel::platform::ScopedShell scoped(shell);
     window->menus().item("mnuDefaultOpen")->trigger();
     choose("Iron Man");
     ASSERT_EQ(shell.count(), 1u);
-    EXPECT_EQ(shell.last().kind, corvanel::RecordingShell::Call::Kind::OpenDocument);
+    EXPECT_EQ(shell.last().kind, corvanel::platform::RecordingShell::Call::Kind::OpenDocument);
     EXPECT_TRUE(shell.last().target.endsWith("/iPod_Control/Music/F00/S6.wav")) << shell.last().target.toStdString();
 }
 

@@ -12,6 +12,11 @@
 
 #include <QSettings>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::itunesdb;
+using namespace corvanel::simulator;
+
 namespace sim = corvanel::simulator;
 
 // Seven songs in three genres; the user playlists are given.
@@ -100,13 +105,13 @@ protected:
 
     static void setInterface(const char *key, const char *value)
     {
-        QSettings store = corvanel::settingsStore();
+        QSettings store = corvanel::platform::settingsStore();
         store.setValue(QStringLiteral("iPodInterface/") + QLatin1String(key), QString::fromLatin1(value));
         store.sync();
     }
     static void clearInterface()
     {
-        QSettings store = corvanel::settingsStore();
+        QSettings store = corvanel::platform::settingsStore();
         store.remove(QStringLiteral("iPodInterface"));
         store.sync();
     }

@@ -15,6 +15,10 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace corvanel;
+using namespace corvanel::app;
+using namespace corvanel::simulator;
+
 namespace {
 
 class SimulatorWindowTest : public SimulatorFixture
