@@ -122,6 +122,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     auto store = openOptionsStore();
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
     connectExternalPlayers();
+    connectDeviceTools();
     connectPlayer();
     m_tray = new TrayIcon(this);
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
@@ -500,6 +501,7 @@ void frmMain::Shutdown()
     }
     hide();
     m_player->closeEngine();
+    ProcessEject();
     if (m_eq)
         m_eq->close();
     if (corvanel::update::frmUpdater *updater = corvanel::update::updateWindow())
