@@ -11,7 +11,7 @@
 namespace corvanel::device {
 
 frmCopyToiPod::frmCopyToiPod(const QString &iPodDrive, const QString &programFolder, QWidget *owner)
-    : DeviceWindow("frmCopyToiPod", QStringLiteral("Copy Corvanel to iPod"), QSize(420, 150), owner),
+    : DeviceWindow("frmCopyToiPod", QStringLiteral("Copy Corvanel to iPod"), QSize(420, 128), owner),
       m_iPodDrive(iPodDrive), m_programFolder(programFolder), m_copy(new ProgramCopy(this))
 {
     lblStatus =

@@ -9,7 +9,7 @@
 namespace corvanel::device {
 
 frmiPodHacks::frmiPodHacks(const QString &iPodDrive, QWidget *owner)
-    : DeviceWindow("frmiPodHacks", QStringLiteral("iPod Hacks"), QSize(470, 290), owner), m_flags(iPodDrive),
+    : DeviceWindow("frmiPodHacks", QStringLiteral("iPod Hacks"), QSize(470, 236), owner), m_flags(iPodDrive),
       m_task(new BackgroundTask(this))
 {
     Label1 = addCheckLine(chkVolt, "chkVolt", "Label1",

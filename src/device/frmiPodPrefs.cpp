@@ -11,7 +11,7 @@
 namespace corvanel::device {
 
 frmiPodPrefs::frmiPodPrefs(const QString &iPodDrive, const QString &programFolder, QWidget *owner)
-    : DeviceWindow("frmiPodPrefs", QStringLiteral("iPod Power Save Mode"), QSize(470, 400), owner),
+    : DeviceWindow("frmiPodPrefs", QStringLiteral("iPod Power Save Mode"), QSize(470, 336), owner),
       m_iPodDrive(iPodDrive), m_programFolder(programFolder), m_task(new BackgroundTask(this))
 {
     lblIntro =
