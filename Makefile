@@ -60,7 +60,7 @@ fuzz: deps
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
 	@for f in $(BUILD_FUZZ)/bin/fuzz_*; do echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  mkdir -p $(BUILD_FUZZ)/corpus/$$(basename $$f); \
-	  extra=""; [ "$$(basename $$f)" = fuzz_itunesdb ] && [ -d ../shared/fixtures/ipod ] && extra=../shared/fixtures/ipod; \
+	  extra=""; case "$$(basename $$f)" in fuzz_itunesdb|fuzz_device) [ -d ../shared/fixtures/ipod ] && extra=../shared/fixtures/ipod;; esac; \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -timeout=5 -rss_limit_mb=2048 $(BUILD_FUZZ)/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f) $$extra || exit 1; done
 
 clean:

@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libgpod-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk
   clang-16 libclang-rt-16-dev
-  dbus
+  dbus dbus-daemon
   dante-server tinyproxy curl openssl python3
 )
 

@@ -130,6 +130,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     auto store = openOptionsStore();
     LoadOptions(*m_menus, *store, [this](int32_t v) { setVolume(v); });
     connectExternalPlayers();
+    connectDeviceTools();
     connectPlayer();
     connectSimulator();
     m_tray = new TrayIcon(this);
@@ -511,6 +512,7 @@ void frmMain::Shutdown()
     }
     hide();
     m_player->closeEngine();
+    ProcessEject();
     if (m_eq)
         m_eq->close();
     if (corvanel::update::frmUpdater *updater = corvanel::update::updateWindow())

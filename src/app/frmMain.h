@@ -86,6 +86,14 @@ public:
     // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.
     void cmdExtract_Click();
     std::vector<int32_t> songsToExtract();
+    // The iPod device tools (see connectDeviceTools).
+    void mnuHacks_Click();
+    void mnuPowerSave_Click();
+    void mnuiPodInfo_Click();
+    void mnuEjectAndClose_Click();
+    void mnuCopyToiPod_Click();
+    // Ejects the iPod when "E&ject on Corvanel Close" is checked; part of the shutdown.
+    void ProcessEject();
     int16_t PlayerCount = 0;
     QString DefaultPlayer; // the chosen player's path; empty for the desktop's association
 
@@ -151,6 +159,7 @@ private:
     void connectPlayer();
     void connectExternalPlayers();
     void connectSimulator();
+    void connectDeviceTools();
     void Shutdown();
 
     MusicLibrary &m_library;

@@ -1,0 +1,98 @@
+// The iPod device tools in the main window's Extras menu, and the eject when it closes.
+#include "PrivateBus.h"
+#include "WindowFixture.h"
+#include "frmiPodInfo.h"
+#include "mdlEject.h"
+
+using namespace corvanel;
+using namespace corvanel::device;
+
+namespace {
+
+class DeviceMenuTest : public WindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        CORVANEL_REQUIRE_BUS(bus);
+        standIn = std::make_unique<UDisksStandIn>(bus.address);
+        ASSERT_TRUE(standIn->registered);
+        standIn->blocks = {{"sdb1", "iPod", {ipod.path()}}};
+        standIn->drivesThatPowerOff = {"iPod"};
+        corvanel::device::setDeviceBusAddress(bus.address);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        standIn.reset();
+        corvanel::device::setDeviceBusAddress(QString());
+    }
+    frmMain &openOnTheiPod()
+    {
+        auto songs = buildLibrary({{1, "Uno", "Ana", "First", "Pop", 1}});
+        songs->iPodDrive = ipod.path();
+        open(std::move(songs)).show();
+        return *window;
+    }
+    void trigger(const char *item) { window->menus().item(item)->trigger(); }
+
+    QTemporaryDir ipod;
+    PrivateBus bus;
+    std::unique_ptr<UDisksStandIn> standIn;
+    const QStringList ejectedOnce = {"Unmount sdb1", "Eject iPod", "PowerOff iPod"};
+};
+
+} // namespace
+
+TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailable)
+{
+    openOnTheiPod();
+    for (const char *name : {"mnuHacks", "mnuPowerSave", "mnuiPodInfo", "mnuEjectAndClose", "mnuCopyToiPod"}) {
+        EXPECT_TRUE(window->menus().item(name)->isEnabled()) << name;
+        EXPECT_FALSE(window->menus().pendingItems().contains(name)) << name;
+    }
+}
+
+TEST_F(DeviceMenuTest, EjectAndCloseWithTheOptionCheckedEjectsOnceAfterSavingTheOptions)
+{
+    openOnTheiPod();
+    trigger("mnuEject");
+    ASSERT_TRUE(window->menus().item("mnuEject")->isChecked());
+    trigger("mnuEjectAndClose");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(standIn->calls, ejectedOnce);
+    EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), "True");
+    window.reset(); // the window's end runs no second shutdown
+    EXPECT_EQ(standIn->calls, ejectedOnce);
+}
+
+TEST_F(DeviceMenuTest, EjectAndCloseWithoutTheOptionEjectsFirstThenCloses)
+{
+    openOnTheiPod();
+    trigger("mnuEjectAndClose");
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+    EXPECT_EQ(standIn->calls, ejectedOnce);
+    window.reset();
+    EXPECT_EQ(standIn->calls, ejectedOnce);
+}
+
+TEST_F(DeviceMenuTest, ClosingEjectsOnlyWithTheOptionChecked)
+{
+    openOnTheiPod().close();
+    EXPECT_TRUE(standIn->calls.isEmpty());
+    openOnTheiPod();
+    trigger("mnuEject");
+    window->close();
+    EXPECT_EQ(standIn->calls, ejectedOnce);
+}
+
+TEST_F(DeviceMenuTest, iPodInformationOpensOverTheMainWindow)
+{
+    ASSERT_TRUE(writeFile(ipod.filePath("iPod_Control/Device/SysInfo"), "ModelNumStr: MA147\n"));
+    openOnTheiPod();
+    trigger("mnuiPodInfo");
+    corvanel::device::iPodInfo *info = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(), 10000);
+    EXPECT_EQ(info->List1->count(), 2);
+    info->cmdOK->click();
+}

@@ -1,0 +1,105 @@
+// Copying the program onto the iPod: a fresh copy, an overwrite, the refusal when running from
+// the iPod, and the message that names the system's error.
+#include "ProgramCopy.h"
+#include "DeviceFixture.h"
+#include "frmCopyToiPod.h"
+
+#include <QSignalSpy>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace corvanel;
+
+using namespace corvanel;
+using namespace corvanel::device;
+
+namespace {
+
+class ProgramCopyTest : public DeviceFixture
+{
+protected:
+    void SetUp() override
+    {
+        // The program folder of a build: the two programs, a library, and files that are not
+        // the program's own.
+        ASSERT_TRUE(write(program.filePath("corvanel"), QByteArray(300000, 'c')));
+        ASSERT_TRUE(write(program.filePath("updater"), "updater v2"));
+        ASSERT_TRUE(write(program.filePath("libcorvanel_extra.so.1"), "library"));
+        ASSERT_TRUE(write(program.filePath("test_device"), "a test"));
+        ASSERT_TRUE(write(program.filePath("PreferencesBackup"), "backup"));
+        QFile::setPermissions(program.filePath("corvanel"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QStringList copied() const
+    {
+        return QDir(ipod.filePath("Corvanel")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    int copy(const QString &programFolder)
+    {
+        frmCopyToiPod window(ipod.path(), programFolder);
+        QSignalSpy finished(&window, &frmCopyToiPod::copyFinished);
+        if (!window.start())
+            return -1;
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(finished.wait(30000));
+        EXPECT_FALSE(window.isVisible());
+        return finished.isEmpty() ? -2 : finished.first().first().toInt();
+    }
+};
+
+} // namespace
+
+TEST_F(ProgramCopyTest, AFreshCopyTakesTheProgramFolderOwnFiles)
+{
+    EXPECT_EQ(programFiles(program.path()), (QStringList{"corvanel", "updater", "libcorvanel_extra.so.1"}));
+    EXPECT_EQ(copy(program.path()), 0);
+    EXPECT_EQ(copied(), (QStringList{"corvanel", "libcorvanel_extra.so.1", "updater"}));
+    EXPECT_EQ(read(ipod.filePath("Corvanel/corvanel")), QByteArray(300000, 'c'));
+    EXPECT_TRUE(QFileInfo(ipod.filePath("Corvanel/corvanel")).isExecutable());
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "Success!");
+    EXPECT_EQ(dialogs.last().icon, MessageIcon::Information);
+    EXPECT_EQ(dialogs.last().text, "Copy successful!\r\nNow, you can access Corvanel wherever your iPod is!");
+}
+
+TEST_F(ProgramCopyTest, AnEarlierCopyIsOverwritten)
+{
+    ASSERT_TRUE(write(ipod.filePath("Corvanel/updater"), "updater v1, which was longer"));
+    ASSERT_TRUE(write(ipod.filePath("Corvanel/notes.txt"), "the user's"));
+    EXPECT_EQ(copy(program.path()), 0);
+    EXPECT_EQ(read(ipod.filePath("Corvanel/updater")), "updater v2");
+    EXPECT_EQ(copied(), (QStringList{"corvanel", "libcorvanel_extra.so.1", "notes.txt", "updater"}));
+    EXPECT_EQ(dialogs.last().title, "Success!");
+}
+
+TEST_F(ProgramCopyTest, RunningFromTheiPodRefuses)
+{
+    const QString onTheiPod = ipod.path().toLower() + QStringLiteral("/Corvanel");
+    EXPECT_EQ(copy(onTheiPod), -1);
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "Already there!");
+    EXPECT_EQ(dialogs.last().text, "You are running this version of Corvanel off your iPod!!");
+    EXPECT_EQ(dialogs.last().icon, MessageIcon::Information);
+    EXPECT_FALSE(QFileInfo::exists(ipod.filePath("Corvanel")));
+}
+
+TEST_F(ProgramCopyTest, AFailureNamesTheiPodAndTheSystemsErrorAndKeepsWhatWasCopied)
+{
+    QFile::remove(program.filePath("updater"));
+    EXPECT_EQ(copy(program.path()), ENOENT);
+    EXPECT_EQ(copied(), QStringList{"corvanel"});
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().title, "Error!");
+    EXPECT_EQ(dialogs.last().icon, MessageIcon::Critical);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("Error while attempting to copy Corvanel to your iPod [Located at %1]"
+                                                  "\r\nError %2 : %3")
+                                       .arg(ipod.path())
+                                       .arg(ENOENT)
+                                       .arg(QString::fromLocal8Bit(std::strerror(ENOENT))));
+
+    // The iPod's folder name taken by a file.
+    QDir(ipod.filePath("Corvanel")).removeRecursively();
+    ASSERT_TRUE(write(ipod.filePath("Corvanel"), "not a folder"));
+    EXPECT_EQ(ProgramCopy::copyNow(ipod.path(), program.path()), ENOTDIR);
+    EXPECT_EQ(ProgramCopy::copyNow(ipod.filePath("gone"), program.path()), ENOENT);
+}
