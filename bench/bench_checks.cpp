@@ -11,6 +11,7 @@
 #include "PlaylistFile.h"
 #include "SongCatalog.h"
 #include "SongTableModel.h"
+#include "StallMeter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -185,23 +186,12 @@ BackgroundRun missingInBackground(const MusicLibrary &library)
     QEventLoop loop;
     MissingFilesCheck check;
     QObject::connect(&check, &MissingFilesCheck::finished, &loop, &QEventLoop::quit);
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(1);
-    QElapsedTimer clock;
-    qint64 last = 0;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        run.longestStallMs = std::max(run.longestStallMs, double(now - last) / 1e6);
-        last = now;
-    });
-    clock.start();
-    heartbeat.start();
+    StallMeter meter;
     check.start(library);
     loop.exec();
-    run.totalMs = double(clock.nsecsElapsed()) / 1e6;
-    const qint64 now = clock.nsecsElapsed();
-    run.longestStallMs = std::max(run.longestStallMs, double(now - last) / 1e6);
+    meter.tick();
+    run.totalMs = meter.elapsedMs();
+    run.longestStallMs = meter.longestMs();
     return run;
 }
 

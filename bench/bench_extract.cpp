@@ -6,6 +6,7 @@
 #include "RecordingDialogs.h"
 #include "SettingsStore.h"
 #include "SongExtractor.h"
+#include "StallMeter.h"
 #include "frmExtract.h"
 
 #include <QApplication>
@@ -87,26 +88,15 @@ WindowRun extractThroughWindow(const MusicLibrary &library, const QString &desti
     corvanel::platform::saveSetting(QStringLiteral("Options"), QStringLiteral("ExtractDIR"), destination);
     window.show();
     QApplication::processEvents();
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(1);
-    QElapsedTimer clock;
-    qint64 last = 0;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (double(now - last) / 1e6 > run.longestStallMs) {
-            run.longestStallMs = double(now - last) / 1e6;
-            run.stallAtMs = double(now) / 1e6;
-        }
-        last = now;
-    });
+    StallMeter meter;
     QObject::connect(&window.extractor(), &corvanel::extract::SongExtractor::finished, [&] { run.ok = true; });
-    clock.start();
-    heartbeat.start();
     window.cmdExtract->click();
     while (window.isVisible())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    run.seconds = double(clock.nsecsElapsed()) / 1e9;
+    meter.tick();
+    run.seconds = meter.elapsedMs() / 1e3;
+    run.longestStallMs = meter.longestMs();
+    run.stallAtMs = meter.atMs();
     return run;
 }
 
@@ -116,22 +106,11 @@ double idleStallMs(double seconds)
 {
     QWidget idle;
     idle.show();
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(1);
-    QElapsedTimer clock;
-    qint64 last = 0;
-    double longest = 0;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, double(now - last) / 1e6);
-        last = now;
-    });
-    clock.start();
-    heartbeat.start();
-    while (clock.nsecsElapsed() < qint64(seconds * 1e9))
+    StallMeter meter;
+    while (meter.elapsedMs() < seconds * 1e3)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return longest;
+    meter.tick();
+    return meter.longestMs();
 }
 
 double copyWithCp(const QString &root, const QString &destination)
