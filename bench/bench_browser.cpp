@@ -30,7 +30,7 @@ std::unique_ptr<MusicLibrary> largeLibrary()
     return libraryFromDatabase(mkipod::makeLargeDatabase(32767, 200), QStringLiteral("/nonexistent"));
 }
 
-MusicLibrary &library()
+MusicLibrary &bigLibrary()
 {
     static std::unique_ptr<MusicLibrary> lib = largeLibrary();
     return *lib;
@@ -46,7 +46,7 @@ template <typename F> double millisecondsOf(F &&work)
 // Each benchmark reports the median of its manual timings.
 void BM_FirstFullCascade(benchmark::State &state)
 {
-    frmMain window(library());
+    frmMain window(bigLibrary());
     for (auto _ : state) {
         const double ms = millisecondsOf([&] { window.SelectOneVal(window.lstSource, 0); });
         state.SetIterationTime(ms / 1000.0);
@@ -56,7 +56,7 @@ void BM_FirstFullCascade(benchmark::State &state)
 
 void BM_GenreClick(benchmark::State &state)
 {
-    frmMain window(library());
+    frmMain window(bigLibrary());
     int row = 1;
     for (auto _ : state) {
         const double ms = millisecondsOf([&] { window.SelectOneVal(window.lstGenre, row); });
@@ -68,7 +68,7 @@ void BM_GenreClick(benchmark::State &state)
 
 void BM_NarrowingKeystroke(benchmark::State &state)
 {
-    frmMain window(library());
+    frmMain window(bigLibrary());
     for (auto _ : state) {
         state.PauseTiming();
         window.txtSearch->clear();
@@ -82,7 +82,7 @@ void BM_NarrowingKeystroke(benchmark::State &state)
 
 void BM_DeletingKeystroke(benchmark::State &state)
 {
-    frmMain window(library());
+    frmMain window(bigLibrary());
     for (auto _ : state) {
         state.PauseTiming();
         window.txtSearch->clear();
@@ -140,13 +140,13 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
 
     const long before = residentKiB();
-    library();
+    bigLibrary();
     {
-        frmMain window(library());
+        frmMain window(bigLibrary());
         window.show();
         QCoreApplication::processEvents();
         std::printf("memory: resident %.1f MiB with %d songs loaded and shown (%.1f MiB before loading)\n",
-                    residentKiB() / 1024.0, library().SongCount, before / 1024.0);
+                    residentKiB() / 1024.0, bigLibrary().SongCount, before / 1024.0);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
