@@ -153,6 +153,36 @@ void frmMain::buildWindow()
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
+    buildFrame(root);
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(14, 10, 14, 8);
+    body->setSpacing(12);
+    root->addLayout(body, 1);
+    buildFilterLists(body);
+    auto *right = new QVBoxLayout;
+    right->setSpacing(6);
+    body->addLayout(right, 1);
+    buildSearchRow(right);
+    buildSongList(right);
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(12);
+    buildNowPlaying(bottom);
+    buildButtons(bottom);
+    right->addLayout(bottom);
+    auto *grip = new QSizeGrip(this);
+    auto *gripRow = new QHBoxLayout;
+    gripRow->setContentsMargins(0, 0, 4, 4);
+    gripRow->addStretch(1);
+    gripRow->addWidget(grip);
+    root->addLayout(gripRow);
+
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
+    connect(cmdJump, &QPushButton::clicked, this, &frmMain::cmdJump_Click);
+    connect(lstSong->header(), &QHeaderView::sectionClicked, this, &frmMain::lstSong_ColumnClick);
+}
+
+void frmMain::buildFrame(QVBoxLayout *root)
+{
     m_frame = new SkinFrame(this);
     root->addWidget(m_frame);
     connect(m_frame, &SkinFrame::closeRequested, this, &QWidget::close);
@@ -162,12 +192,10 @@ void frmMain::buildWindow()
             [this](QPoint at) { m_menus->popup(QStringLiteral("mnuIcon"), at); });
     connect(m_frame, &SkinFrame::menuLabelClicked, this,
             [this](const QString &menu, QPoint at) { m_menus->popup(menu, at); });
+}
 
-    auto *body = new QHBoxLayout;
-    body->setContentsMargins(14, 10, 14, 8);
-    body->setSpacing(12);
-    root->addLayout(body, 1);
-
+void frmMain::buildFilterLists(QHBoxLayout *body)
+{
     auto *filters = new QVBoxLayout;
     filters->setSpacing(4);
     lstSource = makeFilterList(QStringLiteral("lstSource"), this);
@@ -185,11 +213,10 @@ void frmMain::buildWindow()
     filters->setContentsMargins(0, 0, 0, 0);
     filterPane->setFixedWidth(250);
     body->addWidget(filterPane);
+}
 
-    auto *right = new QVBoxLayout;
-    right->setSpacing(6);
-    body->addLayout(right, 1);
-
+void frmMain::buildSearchRow(QVBoxLayout *right)
+{
     auto *searchRow = new QHBoxLayout;
     m_songsLabel = caption(QStringLiteral("Songs:"), this);
     searchRow->addWidget(m_songsLabel);
@@ -208,7 +235,10 @@ void frmMain::buildWindow()
     imgClearSearch->installEventFilter(this);
     searchRow->addWidget(imgClearSearch);
     right->addLayout(searchRow);
+}
 
+void frmMain::buildSongList(QVBoxLayout *right)
+{
     m_model = new SongTableModel(*m_catalog, this);
     lstSong = new QTreeView(this);
     lstSong->setObjectName(QStringLiteral("lstSong"));
@@ -231,9 +261,10 @@ void frmMain::buildWindow()
     lstSong->setColumnHidden(SongCatalog::ColLengthMs, true);
     lstSong->viewport()->installEventFilter(this);
     right->addWidget(lstSong, 1);
+}
 
-    auto *bottom = new QHBoxLayout;
-    bottom->setSpacing(12);
+void frmMain::buildNowPlaying(QHBoxLayout *bottom)
+{
     fraNow = new QGroupBox(QStringLiteral("Currently Playing from "), this);
     fraNow->setObjectName(QStringLiteral("fraNow"));
     auto *now = new QGridLayout(fraNow);
@@ -267,7 +298,10 @@ void frmMain::buildWindow()
     now->setColumnStretch(1, 2);
     fraNow->setMinimumHeight(150);
     bottom->addWidget(fraNow, 1);
+}
 
+void frmMain::buildButtons(QHBoxLayout *bottom)
+{
     auto *buttons = new QGridLayout;
     buttons->setSpacing(6);
     cmdDefault = button(QStringLiteral("cmdDefault"), QStringLiteral("Open In Embedded Player"), this);
@@ -284,18 +318,6 @@ void frmMain::buildWindow()
     for (QPushButton *b : {cmdDefault, cmdOpen, cmdMakeM3u, cmdExtract, cmdEQ})
         b->setEnabled(false);
     bottom->addLayout(buttons);
-    right->addLayout(bottom);
-
-    auto *grip = new QSizeGrip(this);
-    auto *gripRow = new QHBoxLayout;
-    gripRow->setContentsMargins(0, 0, 4, 4);
-    gripRow->addStretch(1);
-    gripRow->addWidget(grip);
-    root->addLayout(gripRow);
-
-    connect(txtSearch, &QLineEdit::textChanged, this, &frmMain::txtSearch_Change);
-    connect(cmdJump, &QPushButton::clicked, this, &frmMain::cmdJump_Click);
-    connect(lstSong->header(), &QHeaderView::sectionClicked, this, &frmMain::lstSong_ColumnClick);
 }
 
 void frmMain::connectMenus()

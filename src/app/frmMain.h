@@ -19,6 +19,8 @@ class QListWidget;
 class QPushButton;
 class QGroupBox;
 class QTreeView;
+class QHBoxLayout;
+class QVBoxLayout;
 namespace corvanel::skin {
 class frmBack;
 }
@@ -150,6 +152,12 @@ protected:
 
 private:
     void buildWindow();
+    void buildFrame(QVBoxLayout *root);
+    void buildFilterLists(QHBoxLayout *body);
+    void buildSearchRow(QVBoxLayout *right);
+    void buildSongList(QVBoxLayout *right);
+    void buildNowPlaying(QHBoxLayout *bottom);
+    void buildButtons(QHBoxLayout *bottom);
     void connectBrowser();
     QListWidget *filterList(SongBrowser::Level level) const;
     void connectFilterList(SongBrowser::Level level);
