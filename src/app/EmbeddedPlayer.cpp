@@ -229,7 +229,22 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(4);
+    buildTransport(grid);
+    buildPosition(grid);
+    buildVolume(grid);
+    buildSpectrum(grid);
+    grid->setColumnStretch(2, 1);
+    tmrCheckfMod = new QTimer(this);
+    tmrCheckfMod->setInterval(200);
+    tmrSpectrum = new QTimer(this);
+    tmrSpectrum->setInterval(10);
 
+    connectControls();
+    connectController();
+}
+
+void EmbeddedPlayer::buildTransport(QGridLayout *grid)
+{
     auto *transport = new QHBoxLayout;
     transport->setSpacing(4);
     picPrev = new TransportButton(QStringLiteral("picPrev"), TransportButton::Glyph::Previous, this);
@@ -242,7 +257,10 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     transport->addWidget(picPause);
     transport->addWidget(picNext);
     grid->addLayout(transport, 0, 0, 2, 1);
+}
 
+void EmbeddedPlayer::buildPosition(QGridLayout *grid)
+{
     PicPosition = new MeterBar(QStringLiteral("PicPosition"), Qt::Horizontal, this);
     PicPosition->setFixedHeight(8);
     grid->addWidget(PicPosition, 0, 1, 1, 3, Qt::AlignVCenter);
@@ -253,7 +271,10 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     lblRemaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(lblElapsed, 1, 1);
     grid->addWidget(lblRemaining, 1, 3);
+}
 
+void EmbeddedPlayer::buildVolume(QGridLayout *grid)
+{
     lblVolume = new QLabel(QStringLiteral("Volume:"), this);
     lblVolume->setObjectName(QStringLiteral("lblVolume"));
     picVolume = new MeterBar(QStringLiteral("picVolume"), Qt::Horizontal, this);
@@ -263,7 +284,10 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     volumeRow->addWidget(lblVolume);
     volumeRow->addWidget(picVolume);
     grid->addLayout(volumeRow, 0, 4, 2, 1, Qt::AlignVCenter);
+}
 
+void EmbeddedPlayer::buildSpectrum(QGridLayout *grid)
+{
     PicSpectrum = new AnalyserView(this);
     PicSpectrum->setFixedSize(269, 56);
     PicSpectrum->hide();
@@ -275,13 +299,10 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
     spectrumRow->addWidget(PicSpectrum);
     spectrumRow->addWidget(picSpecVolume);
     grid->addLayout(spectrumRow, 0, 5, 2, 1);
-    grid->setColumnStretch(2, 1);
+}
 
-    tmrCheckfMod = new QTimer(this);
-    tmrCheckfMod->setInterval(200);
-    tmrSpectrum = new QTimer(this);
-    tmrSpectrum->setInterval(10);
-
+void EmbeddedPlayer::connectControls()
+{
     connect(picPlay, &TransportButton::clicked, this, &EmbeddedPlayer::picPlay_Click);
     connect(picPause, &TransportButton::clicked, this, &EmbeddedPlayer::picPause_Click);
     connect(picNext, &TransportButton::clicked, this, &EmbeddedPlayer::picNext_Click);
@@ -306,7 +327,6 @@ EmbeddedPlayer::EmbeddedPlayer(frmMain &main, QWidget *parent) : QWidget(parent)
             picSpecVolume_MouseDown(at.y());
     });
     connect(PicSpectrum, &AnalyserView::colorRequested, this, [this] { PicSpectrum_MouseUp(Qt::RightButton); });
-    connectController();
 }
 
 EmbeddedPlayer::~EmbeddedPlayer()

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+class QGridLayout;
 class QLabel;
 class QTimer;
 namespace corvanel::playback {
@@ -135,6 +136,11 @@ public:
     QTimer *tmrSpectrum = nullptr;
 
 private:
+    void buildTransport(QGridLayout *grid);
+    void buildPosition(QGridLayout *grid);
+    void buildVolume(QGridLayout *grid);
+    void buildSpectrum(QGridLayout *grid);
+    void connectControls();
     void connectController();
     void showPlaying(bool playing);
     void showNowPlaying(const PlayerController::NowPlaying &song);
