@@ -4,9 +4,11 @@
 #include "FSound.h"
 #include "IpodBuilder.h"
 
+#include "TimeUnits.h"
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <lame/lame.h>
 
@@ -135,7 +137,7 @@ public:
     {
         for (const Run &run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                m_wallMs[run.benchmark_name()] = run.GetAdjustedRealTime() * toMs(run.time_unit);
+                m_wallMs[run.benchmark_name()] = run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);
         ConsoleReporter::ReportRuns(runs);
     }
     std::optional<double> wallMs(const std::string &prefix) const
@@ -147,20 +149,6 @@ public:
     }
 
 private:
-    static double toMs(benchmark::TimeUnit unit)
-    {
-        switch (unit) {
-        case benchmark::kNanosecond:
-            return 1e-6;
-        case benchmark::kMicrosecond:
-            return 1e-3;
-        case benchmark::kMillisecond:
-            return 1;
-        case benchmark::kSecond:
-            return 1e3;
-        }
-        return 1;
-    }
     std::map<std::string, double> m_wallMs;
 };
 

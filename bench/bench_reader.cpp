@@ -12,10 +12,12 @@
 #undef signals
 #include <gpod/itdb.h>
 
+#include "TimeUnits.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -186,8 +188,8 @@ public:
     {
         for (const Run &run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime() * toMs(run.time_unit),
-                                                 run.GetAdjustedCPUTime() * toMs(run.time_unit)};
+                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime() * millisecondsPer(run.time_unit),
+                                                 run.GetAdjustedCPUTime() * millisecondsPer(run.time_unit)};
         ConsoleReporter::ReportRuns(runs);
     }
     std::optional<Times> times(const std::string &prefix) const
@@ -199,20 +201,6 @@ public:
     }
 
 private:
-    static double toMs(benchmark::TimeUnit unit)
-    {
-        switch (unit) {
-        case benchmark::kNanosecond:
-            return 1e-6;
-        case benchmark::kMicrosecond:
-            return 1e-3;
-        case benchmark::kMillisecond:
-            return 1;
-        case benchmark::kSecond:
-            return 1e3;
-        }
-        return 1;
-    }
     std::map<std::string, Times> m_times;
 };
 
