@@ -14,6 +14,7 @@ PACKAGES=(
   clang-16 libclang-rt-16-dev
   dbus dbus-daemon
   dante-server tinyproxy curl openssl python3
+  ffmpeg
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include "MusicLibrary.h"
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
+#include "TagScan.h"
 #include "mdliPodDetect.h"
 
 #include <QFileInfo>
@@ -25,14 +26,16 @@ namespace {
 
 struct ExtractArguments
 {
+    bool fromTags = false;
     QString destination;
     QString format = corvanel::extract::kDefaultFormat;
     QString path;
 };
 
-std::optional<ExtractArguments> parseArguments(const QStringList &words, QString &error)
+std::optional<ExtractArguments> parseArguments(QStringList words, QString &error)
 {
     ExtractArguments arguments;
+    words = takeFromTags(std::move(words), arguments.fromTags);
     if (words.size() < 2 || words.at(1).isEmpty()) {
         error = QStringLiteral("--extract needs a destination folder");
         return std::nullopt;
@@ -103,7 +106,13 @@ private:
 
 } // namespace
 
-std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library, LoadReport &report)
+QStringList takeFromTags(QStringList words, bool &fromTags)
+{
+    fromTags = words.removeAll(QStringLiteral("--from-tags")) > 0;
+    return words;
+}
+
+std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library, LoadReport &report, bool fromTags)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -118,7 +127,13 @@ std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library,
         database = info.absoluteFilePath();
         library.iPodDrive = corvanel::platform::iPodDriveFromDatabasePath(database);
     }
-    report = ParseiTunesDB(database, library);
+    if (!fromTags) {
+        report = ParseiTunesDB(database, library);
+        return std::nullopt;
+    }
+    if (!listMusicFiles(library.iPodDrive, nullptr, 1).musicFolderFound)
+        return QStringLiteral("%1: no iPod_Control/Music folder to read songs from").arg(path);
+    report = scanLibraryFromTags(library);
     return std::nullopt;
 }
 
@@ -140,7 +155,7 @@ int extractCommand(const QStringList &words)
     }
     MusicLibrary &library = theLibrary();
     LoadReport report;
-    if (const std::optional<QString> failure = loadLibraryAt(path, library, report)) {
+    if (const std::optional<QString> failure = loadLibraryAt(path, library, report, arguments->fromTags)) {
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }

@@ -181,4 +181,39 @@ corvanel::platform::Message missingMessage(const CheckResult &result)
             corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
 }
 
+namespace {
+QString megabytes(double bytes)
+{
+    return QString::number(bytes / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
+}
+} // namespace
+
+corvanel::platform::Message notInDatabaseMessage(const corvanel::itunesdb::OrphanScan &result)
+{
+    const QString title = QStringLiteral("Songs Not in the Database");
+    if (result.songs.empty() && result.unreadable == 0)
+        return {title, QStringLiteral("Every song file on your iPod is in its database."),
+                corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
+    const auto files = static_cast<qint64>(result.songs.size()) + result.unreadable;
+    QString text = QStringLiteral("%1 in all: %2 song file%3 on your iPod that its database does not list.")
+                       .arg(megabytes(static_cast<double>(result.totalBytes)))
+                       .arg(files)
+                       .arg(files == 1 ? QString() : QStringLiteral("s"));
+    for (const Song &song : result.songs) {
+        text += QStringLiteral("\n%1 - %2 (%3, %4, track %5) %6 %7")
+                    .arg(song.Artist, song.Title, song.Album, song.Genre)
+                    .arg(song.TrackNumber)
+                    .arg(megabytes(song.FileSize), song.Path);
+    }
+    if (result.unreadable > 0)
+        text += QStringLiteral("\n%1 more could not be read as songs, the first being %2")
+                    .arg(result.unreadable)
+                    .arg(result.firstUnreadable);
+    corvanel::platform::Message message{title, text, corvanel::platform::MessageIcon::Information,
+                                        corvanel::platform::MessageButtons::Ok};
+    if (!result.songs.empty())
+        message.actionButton = QString::fromUtf16(AddToBrowserButton);
+    return message;
+}
+
 } // namespace corvanel::app

@@ -4,6 +4,7 @@
 // a line break followed by "Artist - Title".
 #include "Dialogs.h"
 #include "MusicLibrary.h"
+#include "TagScan.h"
 
 #include <QObject>
 #include <QString>
@@ -62,5 +63,10 @@ private:
 // The boxes that report the results.
 corvanel::platform::Message duplicatesMessage(const CheckResult &result);
 corvanel::platform::Message missingMessage(const CheckResult &result);
+// The report of the song files the database does not know: their total size on the first
+// line, then one line per song with its tags, size and path. When there are songs, the box
+// has a button that adds them to the browser.
+corvanel::platform::Message notInDatabaseMessage(const corvanel::itunesdb::OrphanScan &result);
+inline constexpr auto AddToBrowserButton = u"Add to Browser";
 
 } // namespace corvanel::app

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "NumberText.h"
+#include "TagScan.h"
 #include "WaitCursor.h"
 
 #include <QSet>
@@ -34,6 +35,7 @@ void SongBrowser::load()
     for (int32_t i = 1; i < m_library.PlaylistCount; ++i)
         PlaylistNames.AddItem(m_library.Playlists[static_cast<std::size_t>(i)]->Name);
     PlaylistNames.BuBBleSort();
+    placeNotInDatabase();
     FilterList &sources = m_lists[Source];
     sources.rows.clear();
     if (m_library.PlaylistCount > 0)
@@ -43,6 +45,22 @@ void SongBrowser::load()
     sources.current = -1;
     emit listChanged(Source);
     SelectOneVal(Source, 0);
+}
+
+void SongBrowser::placeNotInDatabase()
+{
+    // The files the database does not know come just before the On-The-Go list.
+    const int extra = PlaylistNames.LinearSearch(QString::fromUtf16(corvanel::itunesdb::NotInDatabaseName), 1);
+    if (extra < 0)
+        return;
+    PlaylistNames.RemoveItem(extra);
+    const int onTheGo = PlaylistNames.LinearSearch(QStringLiteral("On-The-Go"), 1);
+    std::vector<QString> names = PlaylistNames.items();
+    names.insert(onTheGo >= 0 ? names.begin() + onTheGo : names.end(),
+                 QString::fromUtf16(corvanel::itunesdb::NotInDatabaseName));
+    PlaylistNames.Clear();
+    for (QString &name : names)
+        PlaylistNames.AddItem(std::move(name));
 }
 
 void SongBrowser::setSelection(Level level, const std::vector<int> &selectedRows, int current)

@@ -86,6 +86,7 @@ signals:
     void songsFocusRequested();
 
 private:
+    void placeNotInDatabase();
     void lstSource_Click();
     void lstGenre_Click();
     void lstArtist_Click();

@@ -31,10 +31,16 @@ std::vector<uint32_t> ranksOf(std::vector<int32_t> order, auto less, auto equal)
 
 SongCatalog::SongCatalog(const MusicLibrary &library) : m_library(library)
 {
-    const auto count = static_cast<std::size_t>(library.SongCount);
+    extend();
+}
+
+void SongCatalog::extend()
+{
+    const std::size_t first = m_rows.size();
+    const auto count = static_cast<std::size_t>(m_library.SongCount);
     m_rows.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const Song &song = library.Songs[i];
+    for (std::size_t i = first; i < count; ++i) {
+        const Song &song = m_library.Songs[i];
         Row &row = m_rows[i];
         row.texts[ColTrack] = song.TrackNumber != 0 ? TwoDigits(song.TrackNumber) : QStringLiteral("  ");
         row.texts[ColTitle] = song.Title;
@@ -83,6 +89,8 @@ SongCatalog::SongCatalog(const MusicLibrary &library) : m_library(library)
         [&](int32_t a, int32_t b) { return cmp(a, b) == 0; });
     for (std::size_t i = 0; i < count; ++i)
         m_rows[i].browseRank = ranks[i];
+    for (auto &columnRanks : m_columnRanks)
+        columnRanks.clear();
 }
 
 int32_t SongCatalog::internKey(const QString &value)

@@ -31,6 +31,8 @@ public:
     };
 
     explicit SongCatalog(const MusicLibrary &library);
+    // Takes in the songs added to the library since (they come after every song it knows).
+    void extend();
 
     const MusicLibrary &library() const { return m_library; }
     int songCount() const { return static_cast<int>(m_rows.size()); }

@@ -8,7 +8,8 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 
 namespace corvanel::app {
 
@@ -16,46 +17,73 @@ using namespace corvanel::library;
 using namespace corvanel::platform;
 
 frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
-    : SkinnedWindow(QStringLiteral("Loading database from iPod..."), parent), m_library(library)
+    : SkinnedWindow(QStringLiteral("Loading database from iPod..."), parent), m_library(library),
+      m_task(new ScanTask(this))
 {
     setObjectName(QStringLiteral("frmLoadingDB"));
     lblCaption->setText(QStringLiteral("Loading Database from iPod"));
     lbl = addLine(QStringLiteral("lbl"), QStringLiteral("Please wait while the database from your iPod is read..."));
+    addProgressRow();
+    connect(m_task, &ScanTask::statusChanged, lbl, &QLabel::setText);
+    connect(m_task, &ScanTask::progressed, this, [this](qint64 done, qint64 total) {
+        barProgress->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
+        barProgress->setValue(static_cast<int>(std::min<qint64>(done, INT_MAX)));
+    });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] {
+        m_task->cancel();
+        cmdCancel->setEnabled(false);
+    });
 }
 
-frmLoadingDB::~frmLoadingDB()
-{
-    if (m_worker) {
-        m_worker->wait();
-        delete m_worker;
-    }
-}
+frmLoadingDB::~frmLoadingDB() = default;
 
 void frmLoadingDB::LoadDB(const QString &DBFile)
 {
     show();
     PaintBack();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QPointer<QLabel> status(lbl);
-    m_worker = QThread::create([this, DBFile, status] {
-        m_report = ParseiTunesDB(DBFile, m_library, [status](const QString &text) {
-            QMetaObject::invokeMethod(qApp, [status, text] {
-                if (status)
-                    status->setText(text);
-            });
-        });
+    m_task->start([this, DBFile](const ScanControl &control) {
+        m_report = ParseiTunesDB(DBFile, m_library, control.status);
+        m_offerTags = tagScanCanHelp(m_library, m_report);
+        if (!m_offerTags)
+            m_catalog = std::make_unique<SongCatalog>(m_library);
+    });
+    connect(m_task, &ScanTask::finished, this, &frmLoadingDB::databaseRead, Qt::SingleShotConnection);
+}
+
+void frmLoadingDB::databaseRead()
+{
+    QGuiApplication::restoreOverrideCursor();
+    if (m_offerTags) {
+        m_waiting = true;
+        const bool yes = corvanel::platform::dialogs().askYesNo(QString::fromUtf16(ReadTagsTitle),
+                                                                QString::fromUtf16(ReadTagsQuestion));
+        m_waiting = false;
+        if (yes) {
+            LoadTags();
+            return;
+        }
+        m_catalog = std::make_unique<SongCatalog>(m_library);
+    }
+    loadFinished();
+}
+
+void frmLoadingDB::LoadTags()
+{
+    show();
+    PaintBack();
+    lblCaption->setText(QStringLiteral("Reading Songs from iPod"));
+    setProgressShown(true);
+    m_task->start([this](const ScanControl &control) {
+        m_report = scanLibraryFromTags(m_library, control);
         m_catalog = std::make_unique<SongCatalog>(m_library);
     });
-    connect(m_worker, &QThread::finished, this, &frmLoadingDB::loadFinished);
-    m_worker->start();
+    connect(m_task, &ScanTask::finished, this, &frmLoadingDB::loadFinished, Qt::SingleShotConnection);
 }
 
 void frmLoadingDB::loadFinished()
 {
-    m_worker->wait();
-    delete m_worker;
-    m_worker = nullptr;
-    QGuiApplication::restoreOverrideCursor();
+    setProgressShown(false);
     reportLoadProblems(m_report);
     if (m_onLoaded) {
         m_onLoaded();

@@ -1,9 +1,9 @@
 #pragma once
 #include "ParseiTunesDB.h"
+#include "ScanTask.h"
 #include "SkinnedWindow.h"
 #include "SongCatalog.h"
 
-#include <QThread>
 #include <functional>
 
 class QLabel;
@@ -18,7 +18,14 @@ using namespace corvanel::library;
 using namespace corvanel::itunesdb;
 using namespace corvanel::skin;
 
-// Reads the iPod's database once per run, then opens the main window.
+// The question asked when the database gives no songs but the Music folder holds song files.
+inline constexpr auto ReadTagsTitle = u"Corvanel";
+inline constexpr auto ReadTagsQuestion =
+    u"No usable music database was found on this iPod. Read the songs from their own tags instead?";
+
+// Reads the iPod's database once per run, then opens the main window. When the database is
+// missing, broken or empty while the Music folder holds songs, it offers to read the songs'
+// own tags instead, with progress and a Cancel button.
 class frmLoadingDB : public SkinnedWindow
 {
     Q_OBJECT
@@ -28,13 +35,16 @@ public:
 
     // Shows the window and loads DBFile on a worker thread; the window stays responsive.
     void LoadDB(const QString &DBFile);
+    // Shows the window and reads the library from the songs' tags on a worker thread.
+    void LoadTags();
 
     // What happens when the load is over; by default the main window is shown.
     void setOnLoaded(std::function<void()> onLoaded) { m_onLoaded = std::move(onLoaded); }
     // The screen-jump amount the main window's player starts with.
     void setScreenJump(int16_t amount) { m_screenJump = amount; }
     const LoadReport &report() const { return m_report; }
-    bool loading() const { return m_worker != nullptr; }
+    bool loading() const { return m_task->running() || m_waiting; }
+    ScanTask &task() { return *m_task; }
 
     QLabel *lbl = nullptr;
 
@@ -42,12 +52,15 @@ signals:
     void loaded();
 
 private:
+    void databaseRead();
     void loadFinished();
 
     MusicLibrary &m_library;
     LoadReport m_report;
     std::unique_ptr<SongCatalog> m_catalog;
-    QThread *m_worker = nullptr;
+    ScanTask *m_task = nullptr;
+    bool m_offerTags = false; // set by the worker: the tags could stand in for the database
+    bool m_waiting = false;   // between the database and the tag scan, while the question is open
     std::function<void()> m_onLoaded;
     int16_t m_screenJump = 0;
 };

@@ -119,6 +119,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     m_menus = std::make_unique<frmMenus>();
     m_missingCheck = new MissingFilesCheck(this);
     connect(m_missingCheck, &MissingFilesCheck::finished, this, &frmMain::missingCheckFinished);
+    m_notInDatabaseTask = new ScanTask(this);
     connectMenus();
     connectBrowser();
     m_browser->load();

@@ -1,6 +1,7 @@
 #pragma once
 #include "LibraryChecks.h"
 #include "MusicLibrary.h"
+#include "ScanTask.h"
 #include "SkinFrame.h"
 #include "SongBrowser.h"
 #include "SongCatalog.h"
@@ -84,6 +85,12 @@ public:
     void ScanForDuplicates();
     void ScanForMissing();
     void missingCheckFinished(const CheckResult &result);
+    // The song files the database does not know, read off the UI thread with progress.
+    void ScanForNotInDatabase();
+    void notInDatabaseCheckFinished(corvanel::itunesdb::OrphanScan result);
+    // Adds those songs to the browser as the "[Not in Database]" source.
+    void addNotInDatabaseSource(std::vector<Song> songs);
+    ScanTask &notInDatabaseTask() { return *m_notInDatabaseTask; }
     void lstSong_DblClick();
     // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.
     void cmdExtract_Click();
@@ -188,6 +195,7 @@ private:
     QPointer<frmEQ> m_eq;
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
+    ScanTask *m_notInDatabaseTask = nullptr;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
 

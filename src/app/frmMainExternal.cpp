@@ -65,6 +65,7 @@ void frmMain::connectExternalPlayers()
     on("mnuInExternal", &frmMain::cmdOpen_Click);
     on("mnuCheckForMissing", &frmMain::ScanForMissing);
     on("mnuCheckForDuplicates", &frmMain::ScanForDuplicates);
+    on("mnuCheckForNotInDatabase", &frmMain::ScanForNotInDatabase);
     on("mnuExtract", [this] {
         m_browser->ExtractSelectedOnly = true;
         cmdExtract_Click();
@@ -139,29 +140,6 @@ void frmMain::cmdMakeM3u_Click()
         return;
     }
     players::handOver(*playlist, m_menus->playerEntries().front()->isChecked(), DefaultPlayer);
-}
-
-void frmMain::ScanForDuplicates()
-{
-    CheckResult result;
-    {
-        const WaitCursor wait;
-        result = findDuplicates(m_library);
-    }
-    corvanel::platform::dialogs().message(duplicatesMessage(result));
-}
-
-void frmMain::ScanForMissing()
-{
-    if (!m_missingCheck || !m_missingCheck->start(m_library))
-        return;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void frmMain::missingCheckFinished(const CheckResult &result)
-{
-    QGuiApplication::restoreOverrideCursor();
-    corvanel::platform::dialogs().message(missingMessage(result));
 }
 
 void frmMain::lstSong_DblClick()

@@ -154,6 +154,8 @@ void frmMenus::build()
         addItem(mnuExtras, QStringLiteral("mnuCheckForMissing"), QStringLiteral("Check for &Missing Files"));
     mnuCheckForDuplicates =
         addItem(mnuExtras, QStringLiteral("mnuCheckForDuplicates"), QStringLiteral("Check For &Duplicates"));
+    mnuCheckForNotInDatabase = addItem(mnuExtras, QStringLiteral("mnuCheckForNotInDatabase"),
+                                       QStringLiteral("Check for Songs &Not in the Database"));
     addSeparator(mnuExtras, QStringLiteral("aseperator"));
     mnuEjectAndClose =
         addItem(mnuExtras, QStringLiteral("mnuEjectAndClose"), QStringLiteral("Eject iPod and close Corvanel"));

@@ -91,6 +91,7 @@ public:
     QAction *mnuiPodInfo = nullptr;
     QAction *mnuCheckForMissing = nullptr;
     QAction *mnuCheckForDuplicates = nullptr;
+    QAction *mnuCheckForNotInDatabase = nullptr;
     QAction *mnuEjectAndClose = nullptr;
     QAction *mnuCopyToiPod = nullptr;
     QAction *mnuiPod = nullptr;

@@ -9,6 +9,7 @@
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
+#include "TagScan.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,8 +23,9 @@ using namespace corvanel::platform;
 
 namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
-                     "       corvanel --print-library PATH\n"
-                     "       corvanel --extract DEST [--format TEMPLATE] [PATH]\n"
+                     "       corvanel --print-library [--from-tags] PATH\n"
+                     "       corvanel --orphans PATH\n"
+                     "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
                      "\n"
@@ -37,10 +39,28 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        names made by --format (default:\n"
                      "                        \"[genre]\\[artist]\\[album]\\[track number] - [title]\");\n"
                      "                        progress goes to stderr; exits 0 when every song is copied\n"
+                     "  --from-tags           with --print-library or --extract: read the songs from their\n"
+                     "                        own tags under iPod_Control/Music instead of the database\n"
+                     "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
+                     "                        does not list, as JSON, and exit\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
-int printLibrary(const QString &path)
+int printLibrary(const QString &path, bool fromTags)
+{
+    MusicLibrary &library = theLibrary();
+    LoadReport report;
+    if (const std::optional<QString> failure = loadLibraryAt(path, library, report, fromTags)) {
+        std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
+        return 2;
+    }
+    const QByteArray json = libraryToJson(library, report);
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    std::fputc('\n', stdout);
+    return 0;
+}
+
+int printOrphans(const QString &path)
 {
     MusicLibrary &library = theLibrary();
     LoadReport report;
@@ -48,9 +68,12 @@ int printLibrary(const QString &path)
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }
-    const QByteArray json = libraryToJson(library, report);
+    if (!listMusicFiles(library.iPodDrive, nullptr, 1).musicFolderFound) {
+        std::fprintf(stderr, "corvanel: %s: no iPod_Control/Music folder\n", qPrintable(path));
+        return 2;
+    }
+    const QByteArray json = orphansToJson(library, findOrphanedSongs(library));
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
-    std::fputc('\n', stdout);
     return 0;
 }
 } // namespace
@@ -73,12 +96,22 @@ int main(int argc, char *argv[])
         return extractCommand(words);
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--print-library")) {
-        if (words.size() != 2) {
+        bool fromTags = false;
+        const QStringList rest = takeFromTags(words, fromTags);
+        if (rest.size() != 2) {
             std::fputs("corvanel: --print-library needs one PATH\n", stderr);
             return 2;
         }
         QCoreApplication app(argc, argv);
-        return printLibrary(words.at(1));
+        return printLibrary(rest.at(1), fromTags);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--orphans")) {
+        if (words.size() != 2) {
+            std::fputs("corvanel: --orphans needs one PATH\n", stderr);
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return printOrphans(words.at(1));
     }
 
     QApplication app(argc, argv);

@@ -52,6 +52,30 @@ void appendNumber(QByteArray &out, double value)
     out += QByteArray::number(static_cast<qint64>(value));
 }
 
+// The song's fields from "title" on, and the closing brace.
+void appendSongFields(QByteArray &out, const Song &song)
+{
+    out += "\"title\": ";
+    appendString(out, song.Title);
+    out += ", \"artist\": ";
+    appendString(out, song.Artist);
+    out += ", \"album\": ";
+    appendString(out, song.Album);
+    out += ", \"genre\": ";
+    appendString(out, song.Genre);
+    out += ", \"path\": ";
+    appendString(out, song.Path);
+    out += ", \"filetype\": ";
+    appendString(out, song.FileType);
+    out += ", \"track\": ";
+    appendNumber(out, song.TrackNumber);
+    out += ", \"length\": ";
+    appendNumber(out, song.Length);
+    out += ", \"size\": ";
+    appendNumber(out, song.FileSize);
+    out += '}';
+}
+
 } // namespace
 
 QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
@@ -62,31 +86,14 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
     appendString(out, library.iPodName);
     out += ",\n\"songs\": [";
     for (int32_t i = 0; i < library.SongCount; ++i) {
-        const Song &song = library.Songs[static_cast<std::size_t>(i)];
         out += i ? ",\n  " : "\n  ";
         out += "{\"index\": ";
         appendNumber(out, i);
+        const Song &song = library.Songs[static_cast<std::size_t>(i)];
         out += ", \"id\": ";
         appendNumber(out, song.SongID);
-        out += ", \"title\": ";
-        appendString(out, song.Title);
-        out += ", \"artist\": ";
-        appendString(out, song.Artist);
-        out += ", \"album\": ";
-        appendString(out, song.Album);
-        out += ", \"genre\": ";
-        appendString(out, song.Genre);
-        out += ", \"path\": ";
-        appendString(out, song.Path);
-        out += ", \"filetype\": ";
-        appendString(out, song.FileType);
-        out += ", \"track\": ";
-        appendNumber(out, song.TrackNumber);
-        out += ", \"length\": ";
-        appendNumber(out, song.Length);
-        out += ", \"size\": ";
-        appendNumber(out, song.FileSize);
-        out += '}';
+        out += ", ";
+        appendSongFields(out, song);
     }
     out += "],\n\"playlists\": [";
     for (int32_t p = 0; p < library.PlaylistCount; ++p) {
@@ -113,6 +120,25 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
         appendString(out, QString::fromUtf16(LoadErrorText));
     }
     out += "]}}\n";
+    return out;
+}
+
+QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans)
+{
+    QByteArray out;
+    out.reserve(256 + static_cast<qsizetype>(orphans.songs.size()) * 280);
+    out += "{\"ipod_name\": ";
+    appendString(out, library.iPodName);
+    out += ",\n\"total_size\": ";
+    appendNumber(out, static_cast<double>(orphans.totalBytes));
+    out += ",\n\"songs\": [";
+    for (std::size_t i = 0; i < orphans.songs.size(); ++i) {
+        out += i ? ",\n  {" : "\n  {";
+        appendSongFields(out, orphans.songs[i]);
+    }
+    out += "],\n\"unreadable\": ";
+    appendNumber(out, orphans.unreadable);
+    out += "}\n";
     return out;
 }
 

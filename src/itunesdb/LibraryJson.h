@@ -1,5 +1,6 @@
 #pragma once
 #include "LoadReport.h"
+#include "TagScan.h"
 
 #include <MusicLibrary.h>
 
@@ -15,5 +16,10 @@ using namespace corvanel::library;
 //  "warnings": {"unknown_tags": 0, "errors": ["..."]}}
 // The errors are the texts of the boxes the load shows, one per problem kind.
 QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report);
+
+// The song files the library's database does not name, as --orphans prints them:
+// {"ipod_name": "...", "total_size": bytes of them all, "songs": [{"title", "artist", "album",
+//  "genre", "path", "filetype", "track", "length", "size"}], "unreadable": files not read}
+QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans);
 
 } // namespace corvanel::itunesdb

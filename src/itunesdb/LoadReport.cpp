@@ -44,6 +44,8 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("On-The-Go file unreadable");
     case LoadProblem::Kind::PlaylistIdMissing:
         return QStringLiteral("playlist names a missing track");
+    case LoadProblem::Kind::TagsUnreadable:
+        return QStringLiteral("song file unreadable");
     }
     return QString();
 }

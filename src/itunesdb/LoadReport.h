@@ -16,6 +16,7 @@ struct LoadProblem
         OnTheGoBadEntry,             // an On-The-Go entry that names no song, or a count past the file
         OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
         PlaylistIdMissing,           // a playlist names a track id the library does not hold
+        TagsUnreadable,              // a song file the tag scan cannot read as audio
     };
     Kind kind;
     int count = 0;
@@ -25,6 +26,8 @@ struct LoadProblem
 struct LoadReport
 {
     bool isDatabase = false;           // the file started with "mhbd"
+    bool fromTags = false;             // the library was read from the song files' tags
+    bool cancelled = false;            // the tag scan was stopped by the user
     int unknownTags = 0;               // bytes slid over looking for a known record
     std::vector<LoadProblem> problems; // one entry per kind, in the order first met
 

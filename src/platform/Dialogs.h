@@ -14,7 +14,7 @@ enum class MessageIcon { None, Information, Warning, Critical, Question };
 
 enum class MessageButtons { Ok, YesNo, OkCancel, YesNoCancel };
 
-enum class MessageResult { Ok, Cancel, Yes, No };
+enum class MessageResult { Ok, Cancel, Yes, No, Action };
 
 // The answer of a box closed without a choice: Ok, No or Cancel.
 MessageResult cancellingAnswer(MessageButtons buttons);
@@ -25,6 +25,9 @@ struct Message
     QString text;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // When set, the box also has a button with this text, which answers Action; such a box
+    // is always the scrolling one.
+    QString actionButton = QString();
 };
 
 // The service takes no window: the implementation places each box over the window the user

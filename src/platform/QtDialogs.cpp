@@ -139,6 +139,12 @@ std::unique_ptr<QDialog> createScrollingBox(const Message &message, QWidget *par
             buttons->button(static_cast<QDialogButtonBox::StandardButton>(defaultButton(message.buttons)))) {
         def->setDefault(true);
     }
+    QPushButton *action = nullptr;
+    if (!message.actionButton.isEmpty()) {
+        action = buttons->addButton(message.actionButton, QDialogButtonBox::ActionRole);
+        action->setObjectName(QStringLiteral("actionButton"));
+        action->setAutoDefault(false);
+    }
     auto *copy = buttons->addButton(QObject::tr("Copy"), QDialogButtonBox::ActionRole);
     copy->setObjectName(QStringLiteral("copyButton"));
     copy->setAutoDefault(false);
@@ -147,10 +153,14 @@ std::unique_ptr<QDialog> createScrollingBox(const Message &message, QWidget *par
     QDialog *raw = dialog.get();
     const QString copiedText = message.text;
     QObject::connect(buttons, &QDialogButtonBox::clicked, raw,
-                     [raw, buttons, copy, copiedText](QAbstractButton *clicked) {
+                     [raw, buttons, copy, action, copiedText](QAbstractButton *clicked) {
                          if (clicked == copy) {
                              if (QClipboard *clipboard = QGuiApplication::clipboard())
                                  clipboard->setText(copiedText);
+                             return;
+                         }
+                         if (clicked == action) {
+                             raw->done(QtDialogs::ActionResult);
                              return;
                          }
                          raw->done(static_cast<int>(buttons->standardButton(clicked)));
@@ -199,7 +209,7 @@ bool QtDialogs::needsScrollingBox(const QString &text, QWidget *parent)
 
 std::unique_ptr<QDialog> QtDialogs::createMessageWidget(const Message &message, QWidget *parent)
 {
-    if (needsScrollingBox(message.text, parent))
+    if (!message.actionButton.isEmpty() || needsScrollingBox(message.text, parent))
         return createScrollingBox(message, parent);
 
     auto box = std::make_unique<QMessageBox>(toQtIcon(message.icon), message.title, message.text,
@@ -221,6 +231,8 @@ MessageResult QtDialogs::resultFromExec(int execResult, MessageButtons buttons)
         return MessageResult::Yes;
     case QMessageBox::No:
         return MessageResult::No;
+    case ActionResult:
+        return MessageResult::Action;
     default:
         return cancellingAnswer(buttons);
     }

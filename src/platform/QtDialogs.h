@@ -17,6 +17,8 @@ class QtDialogs : public Dialogs
 public:
     // Texts with more lines than this go to the scrolling box.
     static constexpr int maxMessageLines = 25;
+    // What a box's action button ends it with: no standard button has this value.
+    static constexpr int ActionResult = 1;
 
     MessageResult message(const Message &message) override;
     std::optional<QString> input(const QString &title, const QString &prompt,

@@ -25,16 +25,17 @@ MessageResult RecordingDialogs::message(const Message &message)
     call.text = message.text;
     call.icon = message.icon;
     call.buttons = message.buttons;
+    call.actionButton = message.actionButton;
     calls.push_back(std::move(call));
 
-    if (message.buttons == MessageButtons::Ok)
+    if (message.buttons == MessageButtons::Ok && message.actionButton.isEmpty())
         return MessageResult::Ok;
     if (!answers.empty()) {
         const MessageResult answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    return message.buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Cancel;
+    return cancellingAnswer(message.buttons);
 }
 
 std::optional<QString> RecordingDialogs::input(const QString &title, const QString &prompt, const QString &defaultText)

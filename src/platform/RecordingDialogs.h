@@ -18,6 +18,7 @@ struct DialogCall
     QString text;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    QString actionButton;
     // The default text of an input box, the start folder of a chooser.
     QString initial;
     QColor initialColor;
@@ -29,8 +30,8 @@ public:
     std::vector<DialogCall> calls;
 
     // Answers to questions, taken in order. A box with only an Ok button takes nothing from
-    // the queue and answers Ok; without a queued answer a Yes/No box answers No and a box with
-    // a Cancel button answers Cancel.
+    // the queue and answers Ok (unless it has an action button); without a queued answer a Yes/No box answers No and a
+    // box with a Cancel button answers Cancel.
     std::deque<MessageResult> answers;
     // std::nullopt answers as a cancelled dialog; an empty queue cancels.
     std::deque<std::optional<QString>> inputAnswers;

@@ -8,17 +8,24 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
 namespace corvanel::skin {
+
+namespace {
+constexpr int PlainHeight = 170;
+constexpr int ProgressRowHeight = 40;
+} // namespace
 
 SkinnedWindow::SkinnedWindow(const QString &title, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_back(std::make_unique<frmBack>())
 {
     setWindowTitle(title);
     setWindowIcon(m_back->appIcon());
-    setFixedSize(440, 170);
+    setFixedSize(440, PlainHeight);
     skin::applyStyle(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 24);
@@ -43,6 +50,30 @@ QLabel *SkinnedWindow::addLine(const QString &name, const QString &text)
     label->setWordWrap(true);
     static_cast<QVBoxLayout *>(layout())->addWidget(label);
     return label;
+}
+
+void SkinnedWindow::addProgressRow()
+{
+    auto *row = new QHBoxLayout;
+    barProgress = new QProgressBar(this);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setTextVisible(false);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    row->addWidget(barProgress, 1);
+    row->addWidget(cmdCancel);
+    static_cast<QVBoxLayout *>(layout())->addLayout(row);
+    barProgress->hide();
+    cmdCancel->hide();
+}
+
+void SkinnedWindow::setProgressShown(bool shown)
+{
+    if (!barProgress)
+        return;
+    setFixedSize(width(), PlainHeight + (shown ? ProgressRowHeight : 0));
+    barProgress->setVisible(shown);
+    cmdCancel->setVisible(shown);
 }
 
 void SkinnedWindow::PaintBack()

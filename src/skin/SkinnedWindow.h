@@ -5,6 +5,8 @@
 #include <memory>
 
 class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace corvanel::skin {
 
@@ -18,9 +20,16 @@ public:
     ~SkinnedWindow() override;
 
     QLabel *lblCaption = nullptr;
+    // The progress row of a long step: made by addProgressRow, hidden until setProgressShown.
+    QProgressBar *barProgress = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+    // Shows or hides the progress row, growing the window to make room for it.
+    void setProgressShown(bool shown);
 
 protected:
     QLabel *addLine(const QString &name, const QString &text);
+    void addProgressRow();
     void PaintBack();
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

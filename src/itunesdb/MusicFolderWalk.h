@@ -1,0 +1,34 @@
+#pragma once
+// The song files below an iPod's iPod_Control/Music folder, found by walking its folders
+// (F00..F49 and any other), with names matched without regard to case as on the iPod.
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace corvanel::itunesdb {
+
+struct MusicFile
+{
+    QString storedPath;  // in the iPod's own form: \iPod_Control\Music\F00\ABCD.mp3
+    QByteArray fileName; // the file's name on this system
+    qint64 size = 0;
+};
+
+struct MusicListing
+{
+    bool musicFolderFound = false;
+    bool cancelled = false;
+    std::vector<MusicFile> files; // ordered by stored path without regard to case
+    int refused = 0;              // names that cannot be written in the iPod's form, links out of the iPod
+};
+
+// Walks the Music folder of the iPod mounted at `iPodDrive`. A symbolic link is followed only
+// when it stays inside the iPod, no folder is entered twice (link loops end), and a file
+// reached twice is listed once. Hidden entries and names that are not song files are passed by.
+// A set `cancel` ends the walk with what it has found; so does finding `enough` files.
+MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *cancel = nullptr,
+                            std::size_t enough = SIZE_MAX);
+
+} // namespace corvanel::itunesdb
