@@ -52,7 +52,9 @@ TEST(SongTags, EachFormatReadsBackAndEmptyFieldsWriteNothing)
             QStringList entries;
             for (qsizetype e = at + 12; e < at + 8 + u32(wav, at + 4); e += 8 + ((u32(wav, e + 4) + 1) & ~1u)) {
                 entries << tag(wav, e);
-                EXPECT_EQ(wav[e + 8 + u32(wav, e + 4) - 1], '\0') << tag(wav, e).toStdString();
+                const qsizetype textEnd = e + 8 + u32(wav, e + 4);
+                ASSERT_LE(textEnd, wav.size()) << tag(wav, e).toStdString();
+                EXPECT_EQ(wav[textEnd - 1], '\0') << tag(wav, e).toStdString(); // NUL-terminated
             }
             EXPECT_EQ(entries, (QStringList{"INAM", "IART", "IGNR", "ITRK"}));
         }

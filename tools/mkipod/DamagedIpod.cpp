@@ -148,8 +148,6 @@ struct ExtraKind
 constexpr ExtraKind kExtraKinds[] = {
     {AudioSpec::Kind::Mp3, "mp3"}, {AudioSpec::Kind::Aac, "m4a"}, {AudioSpec::Kind::Wav, "wav"}};
 
-constexpr int kMaxExtraSongs = 1000;
-
 } // namespace
 
 bool damageDatabase(const QString &root, DatabaseDamage damage, QString *error)

@@ -135,6 +135,7 @@ bool damageDatabase(const QString &root, DatabaseDamage damage, QString *error =
 // "Forgotten Song 1".., artist "Lost Artist", album "Orphans", genre "Rock", track numbers 1..count.
 // `written` receives the files' paths relative to root ("iPod_Control/Music/F03/XQZA.mp3").
 bool addExtraSongs(const QString &root, int count, QString *error = nullptr, QStringList *written = nullptr);
+constexpr int kMaxExtraSongs = 1000;
 
 // The generated music of writeAudio as interleaved 16-bit stereo samples at 44100 Hz.
 std::vector<int16_t> synthesizeMusic(int seconds, int seed);

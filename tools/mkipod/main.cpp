@@ -18,7 +18,8 @@ const char *const kUsage = "Usage:\n"
                            "      --database removed  then deletes the iTunesDB (the song files stay);\n"
                            "      --database empty    replaces it with a valid database without tracks;\n"
                            "      --database corrupt  overwrites it with garbage of the same size.\n"
-                           "      --extra N           adds N tagged songs that the database does not list.\n"
+                           "      --extra N           adds N (up to 1000) tagged songs that the database does\n"
+                           "                          not list.\n"
                            "  mkipod large OUTDIR --tracks N --playlists P [--files [--tags]]\n"
                            "               [--layout itunes7|legacy|libgpod]\n"
                            "      A large library of N tracks and P playlists; --files also writes a small\n"
@@ -81,8 +82,10 @@ int main(int argc, char **argv)
                     return usageError(
                         QStringLiteral("--database needs removed, empty or corrupt, not \"%1\"").arg(args[i]));
             } else if (a == QLatin1String("--extra") && hasValue) {
-                if (!parseCount(args[++i], &extra))
-                    return usageError(QStringLiteral("--extra needs a number of 0 or more, not \"%1\"").arg(args[i]));
+                if (!parseCount(args[++i], &extra) || extra > mkipod::kMaxExtraSongs)
+                    return usageError(QStringLiteral("--extra needs a number from 0 to %1, not \"%2\"")
+                                          .arg(mkipod::kMaxExtraSongs)
+                                          .arg(args[i]));
             } else if (a == QLatin1String("--database") || a == QLatin1String("--extra")) {
                 return usageError(QStringLiteral("%1 needs a value").arg(a));
             } else {
