@@ -1,5 +1,6 @@
-// mkipod's files checked against an independent reader (libgpod) and a decoder (FFmpeg).
+// mkipod's files checked against an independent reader (libgpod), a demuxer and a decoder (FFmpeg).
 #include "IpodBuilder.h"
+#include "MkipodTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,69 +11,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <memory>
 
 extern "C" {
-#include <gpod/itdb.h>
 #include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 }
 
 using namespace mkipod;
+using namespace mkipodtest;
 
 namespace {
-
-uint32_t u32(const QByteArray &b, qsizetype at)
-{
-    uint32_t v = 0;
-    std::memcpy(&v, b.constData() + at, 4);
-    return v;
-}
-
-QString tag(const QByteArray &b, qsizetype at)
-{
-    return QString::fromLatin1(b.mid(at, 4));
-}
-
-struct ItdbFree
-{
-    void operator()(Itdb_iTunesDB *db) const { itdb_free(db); }
-};
-using Itdb = std::unique_ptr<Itdb_iTunesDB, ItdbFree>;
-
-Itdb parseWithLibgpod(const QString &file)
-{
-    GError *error = nullptr;
-    Itdb db(itdb_parse_file(QFile::encodeName(file).constData(), &error));
-    if (error) {
-        ADD_FAILURE() << "libgpod: " << error->message;
-        g_error_free(error);
-    }
-    return db;
-}
-
-QString str(const gchar *s)
-{
-    return s ? QString::fromUtf8(s) : QString();
-}
-
-template <typename T> std::vector<T *> itemsOf(GList *list)
-{
-    std::vector<T *> out;
-    for (; list; list = list->next)
-        out.push_back(static_cast<T *>(list->data));
-    return out;
-}
-
-std::vector<int32_t> memberIds(Itdb_Playlist *pl)
-{
-    std::vector<int32_t> out;
-    for (Itdb_Track *t : itemsOf<Itdb_Track>(pl->members))
-        out.push_back(int32_t(t->id));
-    return out;
-}
 
 // A library with every kind of record the writer knows.
 Database sampleDatabase(Layout layout)
@@ -112,24 +61,6 @@ Database sampleDatabase(Layout layout)
                     {"Podcasts", {15}, false, true}};
     db.smartPlaylists = {{"Music", {}, false, false, true}};
     return db;
-}
-
-// Walks the record tree by header and total lengths; every child must end exactly where its
-// parent does. Returns the data-set types in file order.
-std::vector<uint32_t> checkStructure(const QByteArray &b)
-{
-    std::vector<uint32_t> types;
-    EXPECT_EQ(tag(b, 0), "mhbd");
-    EXPECT_EQ(u32(b, 8), uint32_t(b.size()));
-    qsizetype pos = u32(b, 4);
-    while (pos < b.size()) {
-        EXPECT_EQ(tag(b, pos), "mhsd") << pos;
-        types.push_back(u32(b, pos + 12));
-        pos += u32(b, pos + 8);
-    }
-    EXPECT_EQ(pos, b.size());
-    EXPECT_EQ(u32(b, 20), types.size());
-    return types;
 }
 
 struct LayoutCase
@@ -429,6 +360,42 @@ Decoded decode(const QString &path)
     return d;
 }
 
+QString relativeLocation(const gchar *ipodPath)
+{
+    return str(ipodPath).replace(':', '/').mid(1);
+}
+
+// `mkipod demo --extra 3`: three tagged songs under names no database location uses; nothing else changes.
+void checkExtraSongs(const QString &root, const std::vector<Itdb_Track *> &tracks)
+{
+    const std::map<QString, QByteArray> before = songFiles(root);
+    const QByteArray database = readFile(QDir(root).filePath("iPod_Control/iTunes/iTunesDB"));
+    QSet<QString> listedNames;
+    for (Itdb_Track *t : tracks)
+        listedNames.insert(QFileInfo(relativeLocation(t->ipod_path)).completeBaseName().toUpper());
+
+    QString error;
+    QStringList written;
+    ASSERT_TRUE(addExtraSongs(root, 3, &error, &written)) << error.toStdString();
+    ASSERT_EQ(written.size(), 3);
+    std::map<QString, QByteArray> after = songFiles(root);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(written[i].toStdString());
+        EXPECT_TRUE(
+            QRegularExpression("^iPod_Control/Music/F\\d\\d/[A-Z]{4}\\.(mp3|m4a|wav)$").match(written[i]).hasMatch());
+        EXPECT_FALSE(listedNames.contains(QFileInfo(written[i]).completeBaseName()));
+        EXPECT_EQ(before.count(written[i]), 0u);
+        EXPECT_EQ(after.erase(written[i]), 1u);
+        expectTags(readTags(QDir(root).filePath(written[i])), QStringLiteral("Forgotten Song %1").arg(i + 1),
+                   "Lost Artist", "Orphans", "Rock", QStringLiteral("%1/3").arg(i + 1));
+    }
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(readFile(QDir(root).filePath("iPod_Control/iTunes/iTunesDB")), database);
+
+    EXPECT_FALSE(addExtraSongs(root, -1, &error));
+    EXPECT_TRUE(error.contains("extra songs")) << error.toStdString();
+}
+
 } // namespace
 
 // One test, so that the demo (the slowest thing here) is made once per test process.
@@ -484,6 +451,22 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     EXPECT_EQ(prefs.size(), 2960);
     EXPECT_TRUE(QFile::exists(dir.filePath("iPod_Control/Device/SysInfo")));
 
+    // Every file carries its track's own values; an MP3's header still gives its exact length.
+    std::map<QString, int> kinds;
+    for (Itdb_Track *t : tracks) {
+        SCOPED_TRACE(t->ipod_path);
+        const QString path = localPath(dir.path(), str(t->ipod_path));
+        const FileTags file = readTags(path);
+        expectTags(file, str(t->title), str(t->artist), str(t->album), str(t->genre),
+                   QStringLiteral("%1/%2").arg(t->track_nr).arg(t->tracks));
+        ++kinds[QFileInfo(path).suffix()];
+        if (path.endsWith(".mp3")) {
+            EXPECT_TRUE(readFile(path).startsWith("ID3\x03"));
+            EXPECT_NEAR(file.headerSeconds * 1000.0, double(t->tracklen), 50.0);
+        }
+    }
+    EXPECT_EQ(kinds, (std::map<QString, int>{{"mp3", 16}, {"m4a", 8}, {"wav", 2}}));
+
     for (Itdb_Track *t : tracks) {
         SCOPED_TRACE(t->ipod_path);
         const Decoded d = decode(localPath(dir.path(), str(t->ipod_path)));
@@ -493,4 +476,6 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
         EXPECT_GT(d.lowEnergy, 1e-3);
         EXPECT_GT(d.highEnergy, 1e-4);
     }
+
+    checkExtraSongs(dir.path(), tracks);
 }

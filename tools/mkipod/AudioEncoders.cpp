@@ -14,6 +14,7 @@ extern "C" {
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace mkipod {
 namespace {
@@ -105,7 +106,7 @@ bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
     return true;
 }
 
-bool encodeAacFile(const std::vector<int16_t> &pcm, const QString &path, QString *error)
+bool encodeAacFile(const std::vector<int16_t> &pcm, const QString &path, const SongTags &tags, QString *error)
 {
     // The AAC encoder reports its average quantiser at the info level for every file.
     static std::once_flag quiet;
@@ -154,6 +155,20 @@ bool encodeAacFile(const std::vector<int16_t> &pcm, const QString &path, QString
         return false;
     }
     stream->time_base = ctx->time_base;
+    // The muxer writes these as iTunes metadata atoms (©nam, ©ART, ©alb, ©gen, trkn).
+    const std::pair<const char *, QString> metadata[] = {
+        {"title", tags.title}, {"artist", tags.artist},    {"album", tags.album},
+        {"genre", tags.genre}, {"track", trackText(tags)},
+    };
+    for (const auto &[key, value] : metadata) {
+        const QByteArray text = QString(value).remove(QChar(0)).toUtf8();
+        if (text.isEmpty())
+            continue;
+        if ((rc = av_dict_set(&output->metadata, key, text.constData(), 0)) < 0) {
+            *error = QStringLiteral("Cannot set the %1 of %2: %3").arg(QLatin1String(key), path, avError(rc));
+            return false;
+        }
+    }
     if ((rc = avio_open(&output->pb, file.constData(), AVIO_FLAG_WRITE)) < 0) {
         *error = QStringLiteral("Cannot create %1: %2").arg(path, avError(rc));
         return false;

@@ -176,11 +176,13 @@ private:
     std::vector<float> m_right;
 };
 
-QByteArray wavBytes(const std::vector<int16_t> &pcm)
+// The tags' "LIST" chunk sits between "fmt " and "data"; every chunk has an even size.
+QByteArray wavBytes(const std::vector<int16_t> &pcm, const SongTags &tags)
 {
     const uint32_t dataBytes = uint32_t(pcm.size() * 2);
+    const QByteArray info = buildInfoList(tags);
     QByteArray out;
-    out.reserve(44 + qsizetype(dataBytes));
+    out.reserve(44 + info.size() + qsizetype(dataBytes));
     auto u32 = [&](uint32_t v) {
         const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
         out.append(b, 4);
@@ -190,7 +192,7 @@ QByteArray wavBytes(const std::vector<int16_t> &pcm)
         out.append(b, 2);
     };
     out.append("RIFF", 4);
-    u32(36 + dataBytes);
+    u32(36 + uint32_t(info.size()) + dataBytes);
     out.append("WAVEfmt ", 8);
     u32(16);
     u16(1); // PCM
@@ -199,6 +201,7 @@ QByteArray wavBytes(const std::vector<int16_t> &pcm)
     u32(kSampleRate * 4);
     u16(4);
     u16(16);
+    out.append(info);
     out.append("data", 4);
     u32(dataBytes);
     for (int16_t s : pcm)
@@ -287,6 +290,11 @@ std::vector<int16_t> synthesizeMusic(int seconds, int seed)
 
 bool writeAudio(const QString &path, const AudioSpec &spec, QString *error)
 {
+    return writeAudio(path, spec, SongTags{}, error);
+}
+
+bool writeAudio(const QString &path, const AudioSpec &spec, const SongTags &tags, QString *error)
+{
     try {
         if (spec.seconds <= 0 || spec.seconds > 3600) {
             if (error)
@@ -298,7 +306,7 @@ bool writeAudio(const QString &path, const AudioSpec &spec, QString *error)
         QByteArray bytes;
         switch (spec.kind) {
         case AudioSpec::Kind::Wav:
-            bytes = wavBytes(pcm);
+            bytes = wavBytes(pcm, tags);
             break;
         case AudioSpec::Kind::Mp3:
             if (!encodeMp3(pcm, &bytes, &message)) {
@@ -306,6 +314,7 @@ bool writeAudio(const QString &path, const AudioSpec &spec, QString *error)
                     *error = message;
                 return false;
             }
+            bytes.prepend(buildId3Tag(tags)); // the Info frame stays the first frame after the tag
             break;
         case AudioSpec::Kind::Aac:
             if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
@@ -314,7 +323,7 @@ bool writeAudio(const QString &path, const AudioSpec &spec, QString *error)
                 return false;
             }
             // The MP4 muxer seeks back to write its index, so it writes the file itself.
-            if (!encodeAacFile(pcm, path, &message)) {
+            if (!encodeAacFile(pcm, path, tags, &message)) {
                 if (error)
                     *error = message;
                 return false;

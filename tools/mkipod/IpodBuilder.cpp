@@ -1,100 +1,17 @@
 // iPod folders: the control files, the demo library with generated music, large libraries.
 #include "IpodBuilder.h"
 #include "AudioEncoders.h"
+#include "BuilderSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <mutex>
-#include <thread>
 
 namespace mkipod {
-namespace {
 
-bool fail(QString *error, const QString &message)
-{
-    if (error)
-        *error = message;
-    return false;
-}
-
-// Written beside the target and renamed over it, so that a reader never sees half a file.
-// No sync to disk: these are test and demo files, and syncing 50 MB would dominate the time.
-bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const QString temporary = path + QStringLiteral(".mkipod-new");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.close();
-        QFile::remove(temporary);
-        return fail(error, QStringLiteral("Cannot write %1: %2").arg(path, reason));
-    }
-    file.close();
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(temporary);
-        return fail(error, QStringLiteral("Cannot replace %1").arg(path));
-    }
-    return true;
-}
-
-// Runs job(i) for i in 0 .. count - 1 on a few threads; the first error wins.
-template <typename Job> bool runParallel(int count, Job job, QString *error)
-{
-    std::atomic<int> next{0};
-    std::atomic<bool> failed{false};
-    std::mutex lock;
-    QString firstError;
-    auto worker = [&] {
-        try {
-            for (int i = next++; i < count && !failed; i = next++) {
-                QString message;
-                if (!job(i, &message)) {
-                    std::lock_guard guard(lock);
-                    if (!failed.exchange(true))
-                        firstError = message;
-                }
-            }
-        } catch (...) {
-            std::lock_guard guard(lock);
-            if (!failed.exchange(true))
-                firstError = QStringLiteral("Unexpected failure while writing files");
-        }
-    };
-    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 2, 8);
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread &t : pool)
-        t.join();
-    if (failed)
-        return fail(error, firstError);
-    return true;
-}
-
-// A four-letter file name as iTunes gives them, unique per number below 26^4.
-QString fourLetters(uint32_t n)
-{
-    n = (n * 7919u + 4051u) % (26u * 26u * 26u * 26u); // 7919 is prime to 26: a permutation
-    QString s(4, QLatin1Char('A'));
-    for (int i = 3; i >= 0; --i) {
-        s[i] = QLatin1Char(char('A' + n % 26));
-        n /= 26;
-    }
-    return s;
-}
-
-QString ipodLocation(int folder, const QString &name, const QString &extension)
-{
-    return QStringLiteral(":iPod_Control:Music:F%1:%2.%3").arg(folder, 2, 10, QLatin1Char('0')).arg(name, extension);
-}
-
-} // namespace
+using namespace detail;
 
 QString localPath(const QString &root, const QString &ipodLocation)
 {
@@ -245,6 +162,17 @@ QString extension(K kind)
     return QStringLiteral("mp3");
 }
 
+// The tags a song file carries: exactly its track record's values.
+SongTags tagsOf(const Track &t)
+{
+    return SongTags{t.title.value_or(QString()),
+                    t.artist.value_or(QString()),
+                    t.album.value_or(QString()),
+                    t.genre.value_or(QString()),
+                    t.trackNumber,
+                    t.totalTracks};
+}
+
 } // namespace
 
 bool makeDemoIpod(const QString &root, QString *error)
@@ -320,7 +248,7 @@ bool makeDemoIpod(const QString &root, QString *error)
             [&](int i, QString *message) {
                 const Track &t = db.tracks[size_t(i)];
                 const AudioSpec spec{kDemoSongs[i].kind, seconds[size_t(i)], kDemoSongs[i].seed};
-                return writeAudio(localPath(root, *t.location), spec, message);
+                return writeAudio(localPath(root, *t.location), spec, tagsOf(t), message);
             },
             error);
         if (!ok)
@@ -388,36 +316,50 @@ Database makeLargeDatabase(int tracks, int playlists, int genres, int artists, i
 
 bool makeLargeIpod(const QString &root, int tracks, int playlists, bool withFiles, QString *error)
 {
-    return makeLargeIpod(root, tracks, playlists, withFiles, Layout::ITunes7, error);
+    return makeLargeIpod(root, tracks, playlists, LargeIpodOptions{Layout::ITunes7, withFiles, false}, error);
 }
 
 bool makeLargeIpod(const QString &root, int tracks, int playlists, bool withFiles, Layout layout, QString *error)
 {
+    return makeLargeIpod(root, tracks, playlists, LargeIpodOptions{layout, withFiles, false}, error);
+}
+
+bool makeLargeIpod(const QString &root, int tracks, int playlists, const LargeIpodOptions &options, QString *error)
+{
     try {
         if (tracks < 0 || playlists < 0)
             return fail(error, QStringLiteral("The track and playlist counts must not be negative"));
+        if (options.tags && !options.files)
+            return fail(error, QStringLiteral("Tags are written into song files: they need the song files too"));
         Database db = makeLargeDatabase(tracks, playlists);
-        db.layout = layout;
+        db.layout = options.layout;
         if (db.tracks.size() != size_t(tracks))
             return fail(error, QStringLiteral("Out of memory while making %1 tracks").arg(tracks));
         QByteArray stub;
-        if (withFiles) {
+        std::vector<QByteArray> id3Tags; // one per track with tags; each file is its tag, then the stub
+        if (options.files) {
             // A short silent MP3 that players can open.
             QString message;
             if (!encodeMp3(std::vector<int16_t>(2 * 1152 * 2, 0), &stub, &message))
                 return fail(error, message);
-            for (Track &t : db.tracks)
-                t.sizeBytes = int32_t(stub.size());
+            if (options.tags) {
+                id3Tags.resize(db.tracks.size());
+                for (size_t i = 0; i < db.tracks.size(); ++i)
+                    id3Tags[i] = buildId3Tag(tagsOf(db.tracks[i]));
+            }
+            for (size_t i = 0; i < db.tracks.size(); ++i)
+                db.tracks[i].sizeBytes = int32_t(stub.size() + (options.tags ? id3Tags[i].size() : 0));
         }
         if (!writeIpod(root, db, std::nullopt, error))
             return false;
-        if (!withFiles)
+        if (!options.files)
             return true;
         return runParallel(
             int(db.tracks.size()),
             [&](int i, QString *message) {
                 QFile f(localPath(root, *db.tracks[size_t(i)].location));
-                if (!f.open(QIODevice::WriteOnly) || f.write(stub) != stub.size()) {
+                const QByteArray tag = options.tags ? id3Tags[size_t(i)] : QByteArray();
+                if (!f.open(QIODevice::WriteOnly) || f.write(tag) != tag.size() || f.write(stub) != stub.size()) {
                     *message = QStringLiteral("Cannot write %1: %2").arg(f.fileName(), f.errorString());
                     return false;
                 }

@@ -2,6 +2,7 @@
 // Builds iPod folders and their binary files for tests, benchmarks and the demo.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -77,8 +78,26 @@ struct AudioSpec
     int seconds = 10;
     int seed = 0; // chooses the melody
 };
-// Encodes generated music into a file; returns false with a message on failure.
+
+// The tags a song file carries about itself. An empty text or a track number of 0 writes no entry;
+// the total is written only with a track number ("3/12").
+struct SongTags
+{
+    QString title;
+    QString artist;
+    QString album;
+    QString genre;
+    int trackNumber = 0;
+    int totalTracks = 0;
+};
+// Encodes generated music into a file, untagged; returns false with a message on failure.
 bool writeAudio(const QString &path, const AudioSpec &spec, QString *error = nullptr);
+// The same with tags: an ID3v2.3 tag before the MP3 (its Info frame follows the tag unchanged),
+// iTunes metadata atoms in the .m4a, a "LIST" "INFO" chunk in the WAV.
+bool writeAudio(const QString &path, const AudioSpec &spec, const SongTags &tags, QString *error = nullptr);
+// An ID3v2.3 tag with TIT2, TPE1, TALB, TCON and TRCK frames (ISO-8859-1 where the text allows,
+// otherwise UTF-16 with a byte order mark); empty when the tags have no entry at all.
+QByteArray buildId3Tag(const SongTags &tags);
 
 // Writes <root>/iPod_Control/iTunes/iTunesDB (+ OTGPlaylistInfo when otg is set),
 // <root>/iPod_Control/Device/Preferences and SysInfo, and creates the Music/Fxx folders.
@@ -95,6 +114,28 @@ Database makeLargeDatabase(int tracks, int playlists, int genres = 24, int artis
 bool makeLargeIpod(const QString &root, int tracks, int playlists, bool withFiles, QString *error = nullptr);
 bool makeLargeIpod(const QString &root, int tracks, int playlists, bool withFiles, Layout layout,
                    QString *error = nullptr);
+struct LargeIpodOptions
+{
+    Layout layout = Layout::ITunes7;
+    bool files = false; // a small silent MP3 for every track
+    bool tags = false;  // each of those files starts with an ID3 tag of its own track (needs files)
+};
+bool makeLargeIpod(const QString &root, int tracks, int playlists, const LargeIpodOptions &options,
+                   QString *error = nullptr);
+
+// Breaks <root>/iPod_Control/iTunes/iTunesDB; the song files stay.
+enum class DatabaseDamage {
+    Removed,   // the file is gone
+    Emptied,   // a valid database without tracks; the master playlist keeps the iPod's name; no On-The-Go file
+    Corrupted, // the same size, but zeros and scattered garbage instead of "mhbd" records
+};
+bool damageDatabase(const QString &root, DatabaseDamage damage, QString *error = nullptr);
+// Adds `count` tagged songs (MP3, .m4a and WAV in turn) to the Music folders under names that neither
+// a database location nor another file uses; they are listed nowhere in the database. Titles
+// "Forgotten Song 1".., artist "Lost Artist", album "Orphans", genre "Rock", track numbers 1..count.
+// `written` receives the files' paths relative to root ("iPod_Control/Music/F03/XQZA.mp3").
+bool addExtraSongs(const QString &root, int count, QString *error = nullptr, QStringList *written = nullptr);
+constexpr int kMaxExtraSongs = 1000;
 
 // The generated music of writeAudio as interleaved 16-bit stereo samples at 44100 Hz.
 std::vector<int16_t> synthesizeMusic(int seconds, int seed);

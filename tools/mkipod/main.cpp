@@ -6,18 +6,26 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
-const char *const kUsage =
-    "Usage:\n"
-    "  mkipod demo OUTDIR\n"
-    "      The demo iPod: songs with generated music (MP3, AAC and WAV), playlists,\n"
-    "      an On-The-Go list and a podcast.\n"
-    "  mkipod large OUTDIR --tracks N --playlists P [--files] [--layout itunes7|legacy|libgpod]\n"
-    "      A large library of N tracks and P playlists; --files also writes a small\n"
-    "      song file for every track (in Music/F00..F49).\n"
-    "  mkipod --help\n";
+const char *const kUsage = "Usage:\n"
+                           "  mkipod demo OUTDIR [--database removed|empty|corrupt] [--extra N]\n"
+                           "      The demo iPod: songs with generated music (MP3, AAC and WAV, each file tagged\n"
+                           "      with its track's title, artist, album, genre and number), playlists, an\n"
+                           "      On-The-Go list and a podcast.\n"
+                           "      --database removed  then deletes the iTunesDB (the song files stay);\n"
+                           "      --database empty    replaces it with a valid database without tracks;\n"
+                           "      --database corrupt  overwrites it with garbage of the same size.\n"
+                           "      --extra N           adds N (up to 1000) tagged songs that the database does\n"
+                           "                          not list.\n"
+                           "  mkipod large OUTDIR --tracks N --playlists P [--files [--tags]]\n"
+                           "               [--layout itunes7|legacy|libgpod]\n"
+                           "      A large library of N tracks and P playlists; --files also writes a small\n"
+                           "      song file for every track (in Music/F00..F49), --tags starts each of those\n"
+                           "      files with an ID3 tag of its own track.\n"
+                           "  mkipod --help\n";
 
 int usageError(const QString &message)
 {
@@ -57,19 +65,45 @@ int main(int argc, char **argv)
     QString error;
 
     if (command == QLatin1String("demo")) {
-        if (args.size() > 2)
-            return usageError(QStringLiteral("unexpected argument \"%1\"").arg(args[2]));
+        std::optional<mkipod::DatabaseDamage> damage;
+        int extra = 0;
+        for (qsizetype i = 2; i < args.size(); ++i) {
+            const QString &a = args[i];
+            const bool hasValue = i + 1 < args.size();
+            if (a == QLatin1String("--database") && hasValue) {
+                const QString v = args[++i].toLower();
+                if (v == QLatin1String("removed"))
+                    damage = mkipod::DatabaseDamage::Removed;
+                else if (v == QLatin1String("empty"))
+                    damage = mkipod::DatabaseDamage::Emptied;
+                else if (v == QLatin1String("corrupt"))
+                    damage = mkipod::DatabaseDamage::Corrupted;
+                else
+                    return usageError(
+                        QStringLiteral("--database needs removed, empty or corrupt, not \"%1\"").arg(args[i]));
+            } else if (a == QLatin1String("--extra") && hasValue) {
+                if (!parseCount(args[++i], &extra) || extra > mkipod::kMaxExtraSongs)
+                    return usageError(QStringLiteral("--extra needs a number from 0 to %1, not \"%2\"")
+                                          .arg(mkipod::kMaxExtraSongs)
+                                          .arg(args[i]));
+            } else if (a == QLatin1String("--database") || a == QLatin1String("--extra")) {
+                return usageError(QStringLiteral("%1 needs a value").arg(a));
+            } else {
+                return usageError(QStringLiteral("unexpected argument \"%1\"").arg(a));
+            }
+        }
         std::printf("Making the demo iPod in %s ...\n", qPrintable(out));
         std::fflush(stdout);
-        if (!mkipod::makeDemoIpod(out, &error)) {
+        // The extra songs first, so that their names are checked against the database's locations.
+        if (!mkipod::makeDemoIpod(out, &error) || !mkipod::addExtraSongs(out, extra, &error) ||
+            (damage && !mkipod::damageDatabase(out, *damage, &error))) {
             std::fprintf(stderr, "mkipod: %s\n", qPrintable(error));
             return 1;
         }
     } else if (command == QLatin1String("large")) {
         int tracks = -1;
         int playlists = 0;
-        bool files = false;
-        mkipod::Layout layout = mkipod::Layout::ITunes7;
+        mkipod::LargeIpodOptions options;
         for (qsizetype i = 2; i < args.size(); ++i) {
             const QString &a = args[i];
             const bool hasValue = i + 1 < args.size();
@@ -81,26 +115,33 @@ int main(int argc, char **argv)
                     return usageError(
                         QStringLiteral("--playlists needs a number of 0 or more, not \"%1\"").arg(args[i]));
             } else if (a == QLatin1String("--files")) {
-                files = true;
+                options.files = true;
+            } else if (a == QLatin1String("--tags")) {
+                options.tags = true;
             } else if (a == QLatin1String("--layout") && hasValue) {
                 const QString v = args[++i].toLower();
                 if (v == QLatin1String("itunes7"))
-                    layout = mkipod::Layout::ITunes7;
+                    options.layout = mkipod::Layout::ITunes7;
                 else if (v == QLatin1String("legacy"))
-                    layout = mkipod::Layout::Legacy;
+                    options.layout = mkipod::Layout::Legacy;
                 else if (v == QLatin1String("libgpod"))
-                    layout = mkipod::Layout::Libgpod;
+                    options.layout = mkipod::Layout::Libgpod;
                 else
                     return usageError(QStringLiteral("unknown layout \"%1\"").arg(args[i]));
+            } else if (a == QLatin1String("--tracks") || a == QLatin1String("--playlists") ||
+                       a == QLatin1String("--layout")) {
+                return usageError(QStringLiteral("%1 needs a value").arg(a));
             } else {
                 return usageError(QStringLiteral("unexpected argument \"%1\"").arg(a));
             }
         }
         if (tracks < 0)
             return usageError(QStringLiteral("--tracks is missing"));
+        if (options.tags && !options.files)
+            return usageError(QStringLiteral("--tags needs --files: the tags are written into the song files"));
         std::printf("Making a library of %d tracks and %d playlists in %s ...\n", tracks, playlists, qPrintable(out));
         std::fflush(stdout);
-        if (!mkipod::makeLargeIpod(out, tracks, playlists, files, layout, &error)) {
+        if (!mkipod::makeLargeIpod(out, tracks, playlists, options, &error)) {
             std::fprintf(stderr, "mkipod: %s\n", qPrintable(error));
             return 1;
         }
