@@ -68,6 +68,8 @@ public:
     }
 
     // Walks `folder` (a file name) whose stored form is `stored` ("\iPod_Control\Music").
+    // Everything reached without a link comes first; links are followed afterwards, so a
+    // folder or file reached both ways is listed under its own name.
     void walk(const QByteArray &folder, const QString &stored, MusicListing &out)
     {
         struct stat info
@@ -75,20 +77,32 @@ public:
         };
         if (::stat(folder.constData(), &info) != 0 || !enterOnce(info))
             return;
-        // Folders to do are kept on a stack, so a deep tree cannot exhaust the call stack.
-        std::vector<std::pair<QByteArray, QString>> pending{{folder, stored}};
-        while (!pending.empty() && out.files.size() < m_enough) {
+        m_pending.push_back({folder, stored});
+        while (!out.cancelled && out.files.size() < m_enough && (!m_pending.empty() || !m_links.empty())) {
             if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
                 out.cancelled = true;
                 return;
             }
-            auto [path, storedFolder] = std::move(pending.back());
-            pending.pop_back();
-            listFolder(path, storedFolder, out, pending);
+            if (!m_pending.empty()) {
+                // Folders to do are kept on a stack, so a deep tree cannot exhaust the call stack.
+                const Entry next = std::move(m_pending.back());
+                m_pending.pop_back();
+                listFolder(next, out);
+            } else {
+                const Entry next = std::move(m_links.back());
+                m_links.pop_back();
+                followLink(next, out);
+            }
         }
     }
 
 private:
+    struct Entry
+    {
+        QByteArray path;
+        QString stored;
+    };
+
     bool enterOnce(const struct stat &info)
     {
         const auto key = std::make_pair(static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino));
@@ -98,50 +112,65 @@ private:
         return true;
     }
 
-    bool staysInside(const QByteArray &path) const { return isInside(m_root, path); }
-
-    void listFolder(const QByteArray &path, const QString &storedFolder, MusicListing &out,
-                    std::vector<std::pair<QByteArray, QString>> &pending)
+    // A folder is entered once; a song file is listed once, when its name is one the iPod can store.
+    void take(const Entry &entry, const struct stat &info, MusicListing &out)
     {
-        Dir dir(::opendir(path.constData()));
+        if (S_ISDIR(info.st_mode)) {
+            if (enterOnce(info))
+                m_pending.push_back(entry);
+            return;
+        }
+        const QString name = entry.stored.mid(entry.stored.lastIndexOf(QLatin1Char('\\')) + 1);
+        if (!S_ISREG(info.st_mode) || !isSongFileName(name))
+            return;
+        if (!corvanel::library::NativePathResolver::isSafe(entry.stored)) {
+            ++out.refused;
+            return;
+        }
+        if (enterOnce(info))
+            out.files.push_back({entry.stored, entry.path, static_cast<qint64>(info.st_size)});
+    }
+
+    // A link is followed only to a place inside the iPod.
+    void followLink(const Entry &link, MusicListing &out)
+    {
+        struct stat info
+        {
+        };
+        if (::stat(link.path.constData(), &info) != 0 || !isInside(m_root, link.path)) {
+            ++out.refused;
+            return;
+        }
+        take(link, info, out);
+    }
+
+    void listFolder(const Entry &folder, MusicListing &out)
+    {
+        Dir dir(::opendir(folder.path.constData()));
         if (!dir)
             return;
         const int dirFd = ::dirfd(dir.get());
         while (const dirent *entry = ::readdir(dir.get())) {
-            if (out.files.size() >= m_enough)
-                return;
             const char *raw = entry->d_name;
             if (raw[0] == '.')
                 continue; // ".", "..", and hidden files such as "._ABCD.mp3"
             const QString name = QFile::decodeName(raw);
-            const QByteArray full = path + '/' + raw;
-            struct stat link
+            struct stat info
             {
             };
-            if (::fstatat(dirFd, raw, &link, AT_SYMLINK_NOFOLLOW) != 0)
+            if (::fstatat(dirFd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
-            const bool isLink = S_ISLNK(link.st_mode);
-            if (!S_ISDIR(link.st_mode) && !isLink && !isSongFileName(name))
+            if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && !isSongFileName(name))
                 continue;
-            struct stat info = link;
-            if (isLink && (::fstatat(dirFd, raw, &info, 0) != 0 || !staysInside(full))) {
-                ++out.refused;
+            if (name.contains(QLatin1Char('\\'))) {
+                ++out.refused; // cannot be written in the iPod's form
                 continue;
             }
-            const QString stored = storedFolder + QLatin1Char('\\') + name;
-            if (S_ISDIR(info.st_mode)) {
-                if (enterOnce(info))
-                    pending.emplace_back(full, stored);
-                continue;
-            }
-            if (!S_ISREG(info.st_mode) || !isSongFileName(name))
-                continue;
-            if (name.contains(QLatin1Char('\\')) || !corvanel::library::NativePathResolver::isSafe(stored)) {
-                ++out.refused;
-                continue;
-            }
-            if (enterOnce(info))
-                out.files.push_back({stored, full, static_cast<qint64>(info.st_size)});
+            Entry found{folder.path + '/' + raw, folder.stored + QLatin1Char('\\') + name};
+            if (S_ISLNK(info.st_mode))
+                m_links.push_back(std::move(found));
+            else
+                take(found, info, out);
         }
     }
 
@@ -149,6 +178,8 @@ private:
     const std::atomic<bool> *m_cancel;
     std::size_t m_enough;
     QSet<std::pair<quint64, quint64>> m_seen; // device and inode of every folder and file met
+    std::vector<Entry> m_pending;             // folders to list
+    std::vector<Entry> m_links;               // links met, followed once nothing else is left
 };
 
 } // namespace

@@ -243,10 +243,16 @@ QString fileTypeOf(const AVFormatContext &context, const AVStream &stream)
 
 int64_t durationMs(AVFormatContext &context, const AVStream &stream)
 {
+    if (stream.duration > 0 && stream.time_base.num > 0 && stream.time_base.den > 0) {
+        int64_t duration = stream.duration;
+        // An MP3's encoder delay, which decoding skips, shows as the stream's start.
+        if (stream.codecpar->codec_id == AV_CODEC_ID_MP3 && stream.start_time != AV_NOPTS_VALUE &&
+            stream.start_time > 0 && stream.start_time < duration)
+            duration -= stream.start_time;
+        return av_rescale_q(duration, stream.time_base, AVRational{1, 1000});
+    }
     if (context.duration > 0)
         return context.duration / (AV_TIME_BASE / 1000);
-    if (stream.duration > 0 && stream.time_base.num > 0 && stream.time_base.den > 0)
-        return av_rescale_q(stream.duration, stream.time_base, AVRational{1, 1000});
     return -1;
 }
 

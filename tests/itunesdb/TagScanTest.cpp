@@ -1,0 +1,296 @@
+// The library read from the songs' own tags, the files the database does not know, and the
+// walk's and the reader's defences against what an iPod's disk may hold.
+#include "TagScan.h"
+#include "AudioEncoders.h"
+#include "IpodBuilder.h"
+#include "LibraryJson.h"
+#include "MusicFolderWalk.h"
+#include "ParseiTunesDB.h"
+#include "TagReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
+namespace {
+
+// The demo iPod, made once for the whole file, and copied for tests that change it.
+const QString &demoIpod()
+{
+    static QTemporaryDir dir;
+    static const QString root = [] {
+        const QString path = dir.filePath(QStringLiteral("Demo Pod"));
+        QString error;
+        if (!mkipod::makeDemoIpod(path, &error))
+            ADD_FAILURE() << error.toStdString();
+        return path;
+    }();
+    return root;
+}
+
+bool copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A short silent MP3 with an ID3 tag of these values.
+QByteArray taggedMp3(const mkipod::SongTags &tags)
+{
+    QByteArray body;
+    QString error;
+    EXPECT_TRUE(mkipod::encodeMp3(std::vector<int16_t>(2 * 1152 * 8, 0), &body, &error)) << error.toStdString();
+    return mkipod::buildId3Tag(tags) + body;
+}
+
+class TagScanTest : public ::testing::Test
+{
+protected:
+    // A copy of the demo iPod that the test may change.
+    QString demoCopy()
+    {
+        const QString root = dir.filePath(QStringLiteral("IPOD"));
+        EXPECT_TRUE(copyTree(demoIpod(), root));
+        return root;
+    }
+    QString music(const QString &relative) const { return dir.filePath("IPOD/iPod_Control/Music/" + relative); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(TagScanTest, DemoWithoutItsDatabaseGivesTheDatabasesSongs)
+{
+    MusicLibrary database;
+    database.iPodDrive = demoIpod();
+    ASSERT_TRUE(ParseiTunesDB(demoIpod() + "/iPod_Control/iTunes/iTunesDB", database).isDatabase);
+
+    MusicLibrary scanned;
+    scanned.iPodDrive = demoIpod();
+    std::vector<std::pair<qint64, qint64>> progress;
+    ScanControl control;
+    control.progress = [&](qint64 done, qint64 total) { progress.emplace_back(done, total); };
+    const LoadReport report = scanLibraryFromTags(scanned, control);
+    EXPECT_TRUE(report.problems.empty());
+    EXPECT_TRUE(report.fromTags);
+    ASSERT_EQ(scanned.SongCount, database.SongCount);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(qint64(26), qint64(26)));
+
+    QHash<QString, const Song *> byPath;
+    for (const Song &song : database.Songs)
+        byPath.insert(song.Path.toLower(), &song);
+    for (int32_t i = 0; i < scanned.SongCount; ++i) {
+        const Song &song = scanned.Songs[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(song.Path.toStdString());
+        EXPECT_EQ(song.SongID, i + 1);
+        const Song *known = byPath.value(song.Path.toLower());
+        ASSERT_NE(known, nullptr);
+        EXPECT_EQ(song.Title, known->Title);
+        EXPECT_EQ(song.Artist, known->Artist);
+        EXPECT_EQ(song.Album, known->Album);
+        EXPECT_EQ(song.Genre, known->Genre);
+        EXPECT_EQ(song.TrackNumber, known->TrackNumber);
+        EXPECT_EQ(song.FileType, known->FileType);
+        EXPECT_NEAR(song.Length, known->Length, 50);
+        EXPECT_EQ(song.FileSize, known->FileSize);
+    }
+    // One master playlist named after the iPod's folder, holding every song, and the indexes.
+    ASSERT_EQ(scanned.PlaylistCount, 1);
+    EXPECT_EQ(scanned.iPodName, "Demo Pod");
+    EXPECT_EQ(scanned.Playlists[0]->Name, ":: Demo Pod ::");
+    EXPECT_EQ(scanned.Playlists[0]->SongIDs.ListCount(), 26);
+    EXPECT_EQ(scanned.SongIndex.size(), 26);
+    ASSERT_NE(scanned.Library, nullptr);
+    EXPECT_EQ(scanned.GetSongInfo("26", InfoTitle).value(), scanned.Songs.back().Title);
+}
+
+TEST_F(TagScanTest, EachDamagedDatabaseCallsForTheTagsAndAnIntactOneDoesNot)
+{
+    auto helps = [](const QString &root) {
+        MusicLibrary library;
+        library.iPodDrive = root;
+        const LoadReport report = ParseiTunesDB(root + "/iPod_Control/iTunes/iTunesDB", library);
+        return tagScanCanHelp(library, report);
+    };
+    const QString root = demoCopy();
+    EXPECT_FALSE(helps(root));
+    for (const auto damage :
+         {mkipod::DatabaseDamage::Corrupted, mkipod::DatabaseDamage::Emptied, mkipod::DatabaseDamage::Removed}) {
+        QString error;
+        ASSERT_TRUE(mkipod::damageDatabase(root, damage, &error)) << error.toStdString();
+        EXPECT_TRUE(helps(root)) << static_cast<int>(damage);
+    }
+    // Without song files there is nothing to read instead.
+    ASSERT_TRUE(QDir(root + "/iPod_Control/Music").removeRecursively());
+    QDir().mkpath(root + "/iPod_Control/Music/F00");
+    EXPECT_FALSE(helps(root));
+}
+
+TEST_F(TagScanTest, OrphanedFilesAreListedAndBecomeOneSourceBeforeOnTheGo)
+{
+    const QString root = demoCopy();
+    QStringList written;
+    QString error;
+    ASSERT_TRUE(mkipod::addExtraSongs(root, 3, &error, &written)) << error.toStdString();
+    MusicLibrary library;
+    library.iPodDrive = root;
+    ParseiTunesDB(root + "/iPod_Control/iTunes/iTunesDB", library);
+    const int32_t databaseSongs = library.SongCount;
+
+    OrphanScan orphans = findOrphanedSongs(library);
+    ASSERT_EQ(orphans.songs.size(), 3u);
+    QStringList paths;
+    qint64 bytes = 0;
+    for (const Song &song : orphans.songs) {
+        paths << song.Path;
+        bytes += static_cast<qint64>(song.FileSize);
+        EXPECT_EQ(song.Artist, "Lost Artist");
+        EXPECT_TRUE(song.Title.startsWith("Forgotten Song"));
+    }
+    QStringList expected;
+    for (const QString &file : written)
+        expected << "\\" + QString(file).replace('/', '\\');
+    expected.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(paths, expected);
+    EXPECT_EQ(orphans.totalBytes, bytes);
+    EXPECT_EQ(orphans.unreadable, 0);
+    const QByteArray json = orphansToJson(library, orphans);
+    EXPECT_TRUE(json.contains("\"total_size\": " + QByteArray::number(bytes)));
+    EXPECT_EQ(json.count("\"path\""), 3);
+
+    addNotInDatabase(library, std::move(orphans.songs));
+    ASSERT_EQ(library.SongCount, databaseSongs + 3);
+    const int count = library.PlaylistCount;
+    EXPECT_EQ(library.Playlists[static_cast<std::size_t>(count) - 2]->Name, "[Not in Database]");
+    EXPECT_EQ(library.Playlists[static_cast<std::size_t>(count) - 1]->Name, "On-The-Go");
+    QSet<double> ids;
+    for (const Song &song : library.Songs)
+        ids.insert(song.SongID);
+    EXPECT_EQ(ids.size(), library.SongCount) << "every added song has an id of its own";
+    for (const QString &id : library.Playlists[static_cast<std::size_t>(count) - 2]->SongIDs.items())
+        EXPECT_GE(library.indexOf(id).value_or(-1), databaseSongs);
+
+    // The files are still not in the database; adding them a second time changes nothing.
+    OrphanScan again = findOrphanedSongs(library);
+    EXPECT_EQ(again.songs.size(), 3u);
+    addNotInDatabase(library, std::move(again.songs));
+    EXPECT_EQ(library.SongCount, databaseSongs + 3);
+    EXPECT_EQ(library.PlaylistCount, count);
+}
+
+TEST_F(TagScanTest, HostileTagsAreCleanedAndCut)
+{
+    const QString hugeArtist = QString(100 * 1024, QLatin1Char('a'));
+    // A surrogate pair straddling the cut: it goes whole.
+    const QString longAlbum = QString(MaxTagCharacters - 1, QLatin1Char('b')) + QString::fromUtf8("😀");
+    ASSERT_TRUE(writeBytes(dir.filePath("pod/iPod_Control/Music/F00/ABCD.mp3"),
+                           taggedMp3({QStringLiteral("Bad\x01Title\x1b[31m\x7f"), hugeArtist, longAlbum,
+                                      QStringLiteral("../../etc"), 7, 0})));
+    ASSERT_TRUE(writeBytes(dir.filePath("pod/iPod_Control/Music/F01/DOTS.mp3"),
+                           taggedMp3({QStringLiteral(".."), {}, {}, {}, 0, 0})));
+    MusicLibrary library;
+    library.iPodDrive = dir.filePath("pod");
+    const LoadReport report = scanLibraryFromTags(library);
+    ASSERT_EQ(library.SongCount, 2);
+    const Song &bad = library.Songs[0];
+    EXPECT_EQ(bad.Title, "BadTitle[31m");
+    EXPECT_EQ(bad.Artist.size(), MaxTagCharacters);
+    EXPECT_EQ(bad.Album, QString(MaxTagCharacters - 1, QLatin1Char('b')));
+    EXPECT_EQ(bad.Genre, "../../etc") << "kept as text; extraction's path rules deal with it";
+    EXPECT_EQ(bad.TrackNumber, 7);
+    EXPECT_EQ(library.Songs[1].Title, "..");
+    EXPECT_EQ(library.Songs[1].Artist, "No Artist");
+    EXPECT_EQ(library.Songs[1].Genre, "No Genre");
+    EXPECT_TRUE(report.problems.empty());
+}
+
+TEST_F(TagScanTest, FilesThatOnlyClaimToBeSongsAreCountedAndPassedBy)
+{
+    const QString pod = dir.filePath("pod");
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/NOISE.mp3", QByteArray(20000, '\x5a')));
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/TEXT.m4a", "just some text, not a movie\n"));
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/EMPTY.wav", QByteArray()));
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/NOTES.txt", "not a song name at all"));
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/._GOOD.mp3", "resource fork"));
+    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F01/GOOD.mp3", taggedMp3({"Good", "A", "B", "C", 1, 0})));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pod + "/iPod_Control/Music/F00/PIPE.mp3").constData(), 0600), 0);
+
+    MusicLibrary library;
+    library.iPodDrive = pod;
+    const LoadReport report = scanLibraryFromTags(library);
+    ASSERT_EQ(library.SongCount, 1);
+    EXPECT_EQ(library.Songs[0].Title, "Good");
+    EXPECT_EQ(report.count(LoadProblem::Kind::TagsUnreadable), 3);
+    ASSERT_EQ(report.problems.size(), 1u) << "one kind, one box";
+    EXPECT_EQ(readTagsFromBytes(QByteArray(4096, '\0'), u"X.mp3"), std::nullopt);
+}
+
+TEST_F(TagScanTest, WalkStaysInsideTheIpodAndEndsOnLinkLoops)
+{
+    const QString pod = dir.filePath("pod");
+    const QString musicFolder = pod + "/iPod_Control/Music";
+    ASSERT_TRUE(writeBytes(musicFolder + "/F00/ABCD.mp3", taggedMp3({"Inside", "A", "B", "C", 1, 0})));
+    ASSERT_TRUE(writeBytes(dir.filePath("outside/SECRET.mp3"), taggedMp3({"Outside", "A", "B", "C", 1, 0})));
+    auto link = [](const QString &target, const QString &at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()), 0);
+    };
+    link("..", musicFolder + "/F00/loop");               // a folder that contains itself
+    link(musicFolder + "/F00", musicFolder + "/F01");    // the same folder twice
+    link(dir.filePath("outside"), musicFolder + "/F02"); // out of the iPod
+    link(dir.filePath("outside/SECRET.mp3"), musicFolder + "/F00/LINK.mp3");
+    link(musicFolder + "/F00/ABCD.mp3", musicFolder + "/F00/SAME.mp3"); // one file under two names
+
+    const MusicListing listing = listMusicFiles(pod);
+    ASSERT_TRUE(listing.musicFolderFound);
+    ASSERT_EQ(listing.files.size(), 1u);
+    EXPECT_EQ(listing.files[0].storedPath, "\\iPod_Control\\Music\\F00\\ABCD.mp3");
+    EXPECT_EQ(listing.refused, 2);
+
+    // Folder names are matched without regard to case; a Music folder outside the iPod is refused.
+    const QString other = dir.filePath("other");
+    ASSERT_TRUE(writeBytes(other + "/IPOD_CONTROL/music/f07/X.MP3", taggedMp3({"Caps", "A", "B", "C", 1, 0})));
+    const MusicListing caps = listMusicFiles(other);
+    ASSERT_EQ(caps.files.size(), 1u);
+    EXPECT_EQ(caps.files[0].storedPath, "\\IPOD_CONTROL\\music\\f07\\X.MP3");
+    const QString linked = dir.filePath("linked");
+    QDir().mkpath(linked + "/iPod_Control");
+    link(musicFolder, linked + "/iPod_Control/Music");
+    EXPECT_FALSE(listMusicFiles(linked).musicFolderFound);
+}
+
+TEST_F(TagScanTest, CancelledScanLeavesNoLibrary)
+{
+    MusicLibrary library;
+    library.iPodDrive = demoIpod();
+    const std::atomic<bool> cancel{true};
+    ScanControl control;
+    control.cancel = &cancel;
+    const LoadReport report = scanLibraryFromTags(library, control);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(library.SongCount, 0);
+    EXPECT_EQ(library.PlaylistCount, 0);
+    EXPECT_EQ(library.iPodDrive, demoIpod());
+    EXPECT_TRUE(findOrphanedSongs(library, control).cancelled);
+}
+
+} // namespace
