@@ -1,0 +1,202 @@
+// An iPod whose database is gone, broken or empty is read from its songs' tags when the user
+// says so; the files its database does not list become one more source that plays and extracts.
+#include "WindowFixture.h"
+
+#include "EmbeddedPlayer.h"
+#include "FSound.h"
+#include "IpodBuilder.h"
+#include "ParseiTunesDB.h"
+#include "PlayerController.h"
+#include "SongExtractor.h"
+#include "TagScan.h"
+#include "frmLoadingDB.h"
+
+#include <QDirIterator>
+
+using namespace corvanel::itunesdb;
+using namespace corvanel::playback;
+
+namespace {
+
+const QString &demoIpod()
+{
+    static QTemporaryDir dir;
+    static const QString root = [] {
+        const QString path = dir.filePath(QStringLiteral("DEMO"));
+        QString error;
+        if (!mkipod::makeDemoIpod(path, &error))
+            ADD_FAILURE() << error.toStdString();
+        return path;
+    }();
+    return root;
+}
+
+bool copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+// Every file below a folder with its bytes, to show that nothing was written.
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(file.fileName(), file.readAll());
+    }
+    return files;
+}
+
+class RescueTest : public WindowFixture
+{
+protected:
+    QString ipodCopy()
+    {
+        const QString root = dir.filePath(QStringLiteral("IPOD"));
+        EXPECT_TRUE(copyTree(demoIpod(), root));
+        return root;
+    }
+
+    // Loads the iPod as the program starts on it; returns once the load is over.
+    void load(const QString &root)
+    {
+        loaded = std::make_unique<MusicLibrary>();
+        loaded->iPodDrive = root;
+        loading = std::make_unique<frmLoadingDB>(*loaded);
+        bool done = false;
+        loading->setOnLoaded([&done] { done = true; });
+        loading->LoadDB(root + "/iPod_Control/iTunes/iTunesDB");
+        for (QDeadlineTimer deadline(60000); !done && !deadline.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(done);
+    }
+    bool asked() const
+    {
+        return std::any_of(dialogs.calls.begin(), dialogs.calls.end(), [](const DialogCall &call) {
+            return call.title == "Corvanel" &&
+                   call.text == "No usable music database was found on this iPod. Read the songs from their own tags "
+                                "instead?" &&
+                   call.buttons == MessageButtons::YesNo;
+        });
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<MusicLibrary> loaded;
+    std::unique_ptr<frmLoadingDB> loading;
+};
+
+TEST_F(RescueTest, EachUnusableDatabaseAsksAndYesReadsTheTags)
+{
+    const QString root = ipodCopy();
+    load(root);
+    EXPECT_FALSE(asked()) << "a readable database loads as before";
+    EXPECT_EQ(loaded->SongCount, 26);
+    EXPECT_FALSE(loading->report().fromTags);
+
+    for (const auto damage :
+         {mkipod::DatabaseDamage::Emptied, mkipod::DatabaseDamage::Corrupted, mkipod::DatabaseDamage::Removed}) {
+        SCOPED_TRACE(static_cast<int>(damage));
+        ASSERT_TRUE(mkipod::damageDatabase(root, damage));
+        const auto before = snapshot(root);
+        dialogs.clear();
+        dialogs.answers.push_back(MessageResult::Yes);
+        load(root);
+        EXPECT_TRUE(asked());
+        EXPECT_TRUE(loading->report().fromTags);
+        EXPECT_EQ(loaded->SongCount, 26);
+        EXPECT_EQ(loaded->Playlists[0]->Name, ":: IPOD ::");
+        EXPECT_EQ(snapshot(root), before) << "the iPod is never written";
+    }
+}
+
+TEST_F(RescueTest, NoChangesNothing)
+{
+    const QString root = ipodCopy();
+    ASSERT_TRUE(mkipod::damageDatabase(root, mkipod::DatabaseDamage::Removed));
+    dialogs.answers.push_back(MessageResult::No);
+    load(root);
+    EXPECT_TRUE(asked());
+    EXPECT_EQ(loaded->SongCount, 0);
+    EXPECT_FALSE(loading->report().fromTags);
+    // Then the load's own box, as without the question.
+    ASSERT_EQ(dialogs.count(), 2u);
+    EXPECT_EQ(dialogs.last().text, "Error, continuing!");
+}
+
+TEST_F(RescueTest, YesGivesAWorkingBrowser)
+{
+    const QString root = ipodCopy();
+    ASSERT_TRUE(mkipod::damageDatabase(root, mkipod::DatabaseDamage::Corrupted));
+    dialogs.answers.push_back(MessageResult::Yes);
+    load(root);
+    frmMain &main = open(std::move(loaded));
+    EXPECT_EQ(texts(main.lstSource), QStringList{":: IPOD ::"});
+    EXPECT_EQ(main.songModel().rowCount(), 26);
+    EXPECT_TRUE(texts(main.lstGenre).contains("Jazz"));
+    main.browser().SelectOneVal(SongBrowser::Genre, static_cast<int>(texts(main.lstGenre).indexOf("Jazz")));
+    EXPECT_FALSE(titles().isEmpty());
+    EXPECT_LT(titles().size(), 26);
+    main.txtSearch->setText(QStringLiteral("Déjà"));
+    EXPECT_EQ(titles(), QStringList{"Déjà vu"});
+}
+
+TEST_F(RescueTest, SongsNotInTheDatabaseAreReportedThenPlayAndExtract)
+{
+    const QString root = ipodCopy();
+    QStringList written;
+    ASSERT_TRUE(mkipod::addExtraSongs(root, 3, nullptr, &written));
+    auto songs = std::make_unique<MusicLibrary>();
+    songs->iPodDrive = root;
+    ParseiTunesDB(root + "/iPod_Control/iTunes/iTunesDB", *songs);
+    frmMain &main = open(std::move(songs));
+
+    dialogs.answers.push_back(MessageResult::Action);
+    main.ScanForNotInDatabase();
+    for (QDeadlineTimer deadline(30000); dialogs.count() == 0 && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(dialogs.count(), 1u);
+    const DialogCall &report = dialogs.last();
+    EXPECT_EQ(report.title, "Songs Not in the Database");
+    EXPECT_EQ(report.actionButton, "Add to Browser");
+    const QStringList lines = report.text.split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].contains(" MB")) << "the total size comes first";
+    for (const QString &file : written)
+        EXPECT_TRUE(report.text.contains(QString(file).replace('/', '\\'))) << file.toStdString();
+
+    // The new source sits just before On-The-Go and lists the three songs.
+    const QStringList sources = texts(main.lstSource);
+    const auto extra = sources.indexOf("[Not in Database]");
+    ASSERT_GE(extra, 0);
+    EXPECT_EQ(sources.value(extra + 1), "On-The-Go");
+    main.browser().SelectOneVal(SongBrowser::Source, static_cast<int>(extra));
+    ASSERT_EQ(main.songModel().rowCount(), 3);
+    for (const QString &title : titles())
+        EXPECT_TRUE(title.startsWith("Forgotten Song"));
+
+    FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME);
+    main.selectSongRow(0);
+    main.player().picPlay_Click();
+    EXPECT_NE(main.player().controller().CurrentChannel, 0);
+    EXPECT_EQ(main.lblTitle->text(), titles().at(0));
+    main.player().picPause_Click();
+    FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
+
+    std::vector<int32_t> rows;
+    for (int row = 0; row < main.songModel().rowCount(); ++row)
+        rows.push_back(main.songModel().songAt(row));
+    corvanel::extract::SongExtractor extractor(main.library());
+    extractor.AddSongs(rows);
+    const QString out = dir.filePath("out");
+    EXPECT_EQ(extractor.extractNow(out, QStringLiteral("[artist]\\[title]")), std::nullopt);
+    EXPECT_EQ(QDir(out + "/Lost Artist").entryList(QDir::Files).size(), 3);
+}
+
+} // namespace
