@@ -70,3 +70,43 @@ TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
 INSTANTIATE_TEST_SUITE_P(Signals, RealProgram, ::testing::Values(SIGINT, SIGTERM));
 
 } // namespace
+
+// The command line reads an iPod without its database, and lists the files its database forgot.
+TEST(CommandLine, FromTagsAndOrphans)
+{
+    QTemporaryDir dir;
+    const QString ipod = dir.filePath("IPOD");
+    QString error;
+    QStringList written;
+    ASSERT_TRUE(mkipod::makeLargeIpod(ipod, 40, 0, {mkipod::Layout::ITunes7, true, true}, &error))
+        << error.toStdString();
+    ASSERT_TRUE(mkipod::addExtraSongs(ipod, 3, &error, &written)) << error.toStdString();
+    auto run = [](const QStringList &arguments) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+        program.setProcessEnvironment(environment);
+        program.start(binPath("corvanel"), arguments);
+        program.waitForFinished(60000);
+        return std::make_pair(program.exitCode(), program.readAllStandardOutput());
+    };
+
+    const auto [orphansCode, orphans] = run({"--orphans", ipod});
+    EXPECT_EQ(orphansCode, 0);
+    EXPECT_EQ(orphans.count("\"path\""), 3);
+    for (const QString &file : written)
+        EXPECT_TRUE(orphans.contains(QString(file).replace('/', "\\\\").toUtf8())) << orphans.toStdString();
+
+    ASSERT_TRUE(mkipod::damageDatabase(ipod, mkipod::DatabaseDamage::Removed));
+    const auto [printCode, printed] = run({"--print-library", "--from-tags", ipod});
+    EXPECT_EQ(printCode, 0);
+    EXPECT_EQ(printed.count("\"path\""), 43);
+    EXPECT_TRUE(printed.contains("\"title\": \"Track 00039\""));
+    EXPECT_TRUE(printed.contains("\"name\": \":: IPOD ::\""));
+
+    const QString out = dir.filePath("out");
+    EXPECT_EQ(run({"--extract", out, "--format", "[artist]\\[title]", "--from-tags", ipod}).first, 0);
+    EXPECT_EQ(QDir(out + "/Lost Artist").entryList({"Forgotten Song *"}, QDir::Files).size(), 3);
+    EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 41) << "40 artists and the lost one";
+    EXPECT_EQ(run({"--extract", out, "--from-tags", dir.filePath("nothing-here")}).first, 2);
+}
