@@ -107,7 +107,11 @@ bool IsIpod(const QString &folder)
         return false;
     const std::optional<QString> database =
         resolvePathIgnoringCase(folder, QStringLiteral("iPod_Control/iTunes/iTunesDB"));
-    return database && QFileInfo(*database).isFile();
+    if (database && QFileInfo(*database).isFile())
+        return true;
+    // An iPod whose database is gone still has its songs, which can be read from their tags.
+    const std::optional<QString> music = resolvePathIgnoringCase(folder, QStringLiteral("iPod_Control/Music"));
+    return music && QFileInfo(*music).isDir();
 }
 
 QString iPodDriveFromDatabasePath(const QString &path)

@@ -29,8 +29,9 @@ QString FindiPod(const DiskInventory &inventory);
 // The same over this computer's own disks.
 QString FindiPod();
 
-// True when folder/iPod_Control/iTunes/iTunesDB is an existing file, each part of the path
-// matched without regard to case; false on any failure.
+// True when folder/iPod_Control/iTunes/iTunesDB is an existing file, or (for an iPod whose
+// database is gone) folder/iPod_Control/Music is a folder, each part of the path matched
+// without regard to case; false on any failure.
 bool IsIpod(const QString &folder);
 
 // The iPod folder for the path of a database file: the part before "/iPod_Control/" (any

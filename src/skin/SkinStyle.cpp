@@ -13,6 +13,8 @@ QLabel#fieldCaption, QLabel#lblText { color: #9fb4cc; font-weight: bold; font-si
 QListWidget, QTreeView, QListView, QLineEdit, QComboBox {
   background: rgba(12, 16, 22, 200); border: 1px solid rgba(255,255,255,28); border-radius: 6px;
   selection-background-color: #e8892b; selection-color: #ffffff; outline: 0; }
+QPlainTextEdit, QTextEdit { background: #15191f; border: 1px solid rgba(255,255,255,28); border-radius: 6px;
+  selection-background-color: #e8892b; selection-color: #ffffff; }
 QListWidget::item { padding: 2px 6px; }
 QListWidget::item:selected, QTreeView::item:selected, QListView::item:selected { background: #e8892b; color: white; }
 QListWidget::item:hover:!selected, QTreeView::item:hover:!selected { background: rgba(255,255,255,18); }

@@ -224,6 +224,15 @@ TEST(IsIpod, MatchesEachPartIgnoringCase)
     EXPECT_EQ(resolvePathIgnoringCase(folder, "iPod_Control/iTunes/iTunesDB"),
               folder + "/ipod_control/itunes/itunesdb");
     EXPECT_EQ(resolvePathIgnoringCase(folder, "iPod_Control/../x"), std::nullopt);
+
+    // Without a database, a Music folder still makes an iPod: its songs can be read from their tags.
+    QTemporaryDir bare;
+    QDir().mkpath(bare.path() + "/IPOD_CONTROL/music/F00");
+    EXPECT_TRUE(IsIpod(bare.path()));
+    QDir(bare.path() + "/IPOD_CONTROL/music").removeRecursively();
+    QFile file(bare.path() + "/IPOD_CONTROL/music");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)); // a file, not the folder
+    EXPECT_FALSE(IsIpod(bare.path()));
 }
 
 TEST(IsIpod, DatabasePathGivesTheIpodFolder)
