@@ -27,6 +27,31 @@ void defaultIfEmpty(QString &field, const char *fallback)
 
 } // namespace
 
+namespace {
+
+// At most this many bytes of a name's UTF-8 per folder or file name: file systems take 255,
+// and the file name still gets " (2)" and its extension.
+constexpr qsizetype kMaxNameBytes = 200;
+
+// Cuts a name to kMaxNameBytes, never inside a character.
+void fitName(QString &name)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char32_t c = name.at(i).unicode();
+        const bool pair = QChar::isHighSurrogate(c) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        const qsizetype width = pair ? 4 : (c < 0x80 ? 1 : (c < 0x800 ? 2 : 3));
+        if (bytes + width > kMaxNameBytes) {
+            name.truncate(i);
+            return;
+        }
+        bytes += width;
+        i += pair ? 1 : 0;
+    }
+}
+
+} // namespace
+
 QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArtist, QString &SongAlbum,
                      QString &SongGenre, QString &SongTrack)
 {
@@ -48,6 +73,7 @@ QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArt
     name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
     QStringList components = name.split(kMarker);
     for (QString &component : components) {
+        fitName(component);
         if (onlyDotsAndSpaces(component))
             component = QStringLiteral("_");
     }

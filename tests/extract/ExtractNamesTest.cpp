@@ -1,6 +1,7 @@
 // The names extracted songs get.
 #include "ExtractNames.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace corvanel;
@@ -45,6 +46,17 @@ TEST(ExtractNames, TemplatesGiveTheseNames)
     };
     for (const NameCase &c : cases)
         EXPECT_EQ(nameFor(c), QString::fromUtf8(c.expected)) << c.format << " / " << c.title;
+}
+
+TEST(ExtractNames, LongValuesAreCutToNamesFileSystemsTake)
+{
+    // 100 two-byte letters and a four-byte character across the 200-byte limit.
+    QString title = QString(99, QChar(0xE9)) + QString::fromUtf8("😀") + QStringLiteral("tail");
+    QString artist(3000, QLatin1Char('a')), album, genre = QStringLiteral("Rock"), track = QStringLiteral("01");
+    const QStringList parts = MakeFileName(kDefaultFormat, title, artist, album, genre, track).split('/');
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts[1], QString(200, QLatin1Char('a')));
+    EXPECT_EQ(parts[3], "01 - " + QString(97, QChar(0xE9))) << "cut before a character that does not fit";
 }
 
 TEST(ExtractNames, DefaultsAreWrittenBack)

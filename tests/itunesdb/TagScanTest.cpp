@@ -2,13 +2,16 @@
 // walk's and the reader's defences against what an iPod's disk may hold.
 #include "TagScan.h"
 #include "AudioEncoders.h"
+#include "ExtractNames.h"
 #include "IpodBuilder.h"
 #include "LibraryJson.h"
 #include "MusicFolderWalk.h"
 #include "ParseiTunesDB.h"
+#include "SongExtractor.h"
 #include "TagReader.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -222,6 +225,18 @@ TEST_F(TagScanTest, HostileTagsAreCleanedAndCut)
     EXPECT_EQ(library.Songs[1].Artist, "No Artist");
     EXPECT_EQ(library.Songs[1].Genre, "No Genre");
     EXPECT_TRUE(report.problems.empty());
+
+    // Extraction's path rules hold for tag values as for the database's.
+    const QString out = dir.filePath("deep/out");
+    extract::SongExtractor extractor(library);
+    extractor.AddSongs({0, 1});
+    const std::optional<QString> failed = extractor.extractNow(out, extract::kDefaultFormat);
+    EXPECT_EQ(failed, std::nullopt) << failed.value_or(QString()).toStdString();
+    EXPECT_EQ(QDir(dir.filePath("deep")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"out"});
+    int files = 0;
+    for (QDirIterator it(out, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        ++files;
+    EXPECT_EQ(files, 2);
 }
 
 TEST_F(TagScanTest, FilesThatOnlyClaimToBeSongsAreCountedAndPassedBy)
