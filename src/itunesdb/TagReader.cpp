@@ -21,6 +21,8 @@ namespace corvanel::itunesdb {
 namespace {
 
 constexpr int BufferBytes = 64 * 1024;
+// The largest single block FFmpeg may allocate (the sound engine sets the same).
+constexpr std::size_t MaxFFmpegAllocation = 128u << 20;
 
 // Where the bytes come from: a file descriptor or memory. Reads and seeks never go past
 // the end of what is there.
@@ -274,8 +276,14 @@ int32_t leadingNumber(const QString &text)
 
 std::optional<FileTags> readTags(ByteSource &source, QStringView fileName)
 {
-    // A damaged file is counted by the caller; libavformat's own complaints would only clutter the terminal.
-    [[maybe_unused]] static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+    [[maybe_unused]] static const bool once = [] {
+        // A damaged file is counted by the caller; libavformat's own complaints would only clutter the terminal.
+        av_log_set_level(AV_LOG_FATAL);
+        // A tag or table size comes from the file: a crafted one would have FFmpeg take
+        // gigabytes for a few bytes of file. No real song needs a larger single block.
+        av_max_alloc(MaxFFmpegAllocation);
+        return true;
+    }();
     auto [context, io] = openWith(source, formatForName(fileName));
     if (!context)
         std::tie(context, io) = openWith(source, nullptr);

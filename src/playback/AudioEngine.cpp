@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 #include <algorithm>
@@ -41,6 +42,9 @@ bool Engine::init(int maxChannels)
     // Decoding errors are reported as values; FFmpeg's own chatter about broken files is noise.
     if (av_log_get_level() == AV_LOG_INFO)
         av_log_set_level(AV_LOG_FATAL);
+    // A song file names the sizes FFmpeg allocates for its tags and tables; a crafted one would
+    // have it take gigabytes for a few bytes of file. No real song needs a larger single block.
+    av_max_alloc(kMaxFFmpegAllocation);
     m_channelCount = std::min(maxChannels, kMaxChannels);
     m_channelBuffer.assign(size_t(kBlockFrames) * 2, 0.0f);
     m_history.fill(0.0f);

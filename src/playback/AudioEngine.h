@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -20,6 +21,8 @@ namespace corvanel::playback {
 namespace audio {
 
 constexpr int kMaxChannels = 64;
+// The largest single block FFmpeg may allocate (the tag scan sets the same).
+constexpr std::size_t kMaxFFmpegAllocation = 128u << 20;
 constexpr int kBlockFrames = 4096;
 constexpr int kFftUnit = 1;
 // How long closing the engine waits for the decoders it stopped to let go of their files.

@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -258,6 +259,20 @@ TEST_F(TagScanTest, FilesThatOnlyClaimToBeSongsAreCountedAndPassedBy)
     EXPECT_EQ(report.count(LoadProblem::Kind::TagsUnreadable), 3);
     ASSERT_EQ(report.problems.size(), 1u) << "one kind, one box";
     EXPECT_EQ(readTagsFromBytes(QByteArray(4096, '\0'), u"X.mp3"), std::nullopt);
+}
+
+TEST_F(TagScanTest, SizesAFileNamesDoNotMakeFFmpegTakeGigabytes)
+{
+    // A WAV whose INFO list claims 2 GB and one of whose entries claims 775 MB.
+    const QByteArray wav = QByteArray::fromBase64(
+        "UklGRu4JAABXQVZFZm10IBAAAAABAAEAQB8AAIA+AAACABAATElTVGIAAIBJTkZPSXd3d3d3d3d3d3d3d0FSVAcAAABBcnRpc3QAAElHTl"
+        "IFAAAAUm9jawAASU5BTQcAAACxPFBm9v///wAAAEQGAAAAQWxidW0ASVBSOS4yNy4xMDAAZGF0YaIPCmuL+g==");
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    readTagsFromBytes(wav, u"A.wav");
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024) << "kilobytes more at the peak";
 }
 
 TEST_F(TagScanTest, WalkStaysInsideTheIpodAndEndsOnLinkLoops)
