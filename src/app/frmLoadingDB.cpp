@@ -35,7 +35,11 @@ frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
     });
 }
 
-frmLoadingDB::~frmLoadingDB() = default;
+frmLoadingDB::~frmLoadingDB()
+{
+    // The worker writes this window's members: it must be over before they go.
+    delete m_task;
+}
 
 void frmLoadingDB::LoadDB(const QString &DBFile)
 {
