@@ -55,24 +55,25 @@ void appendNumber(QByteArray &out, double value)
 // The song's fields from "title" on, and the closing brace.
 void appendSongFields(QByteArray &out, const Song &song)
 {
-    out += "\"title\": ";
-    appendString(out, song.Title);
-    out += ", \"artist\": ";
-    appendString(out, song.Artist);
-    out += ", \"album\": ";
-    appendString(out, song.Album);
-    out += ", \"genre\": ";
-    appendString(out, song.Genre);
-    out += ", \"path\": ";
-    appendString(out, song.Path);
-    out += ", \"filetype\": ";
-    appendString(out, song.FileType);
-    out += ", \"track\": ";
-    appendNumber(out, song.TrackNumber);
-    out += ", \"length\": ";
-    appendNumber(out, song.Length);
-    out += ", \"size\": ";
-    appendNumber(out, song.FileSize);
+    const std::pair<const char *, const QString *> texts[] = {{"title", &song.Title}, {"artist", &song.Artist},
+                                                              {"album", &song.Album}, {"genre", &song.Genre},
+                                                              {"path", &song.Path},   {"filetype", &song.FileType}};
+    const std::pair<const char *, double> numbers[] = {
+        {"track", song.TrackNumber}, {"length", song.Length}, {"size", song.FileSize}};
+    const char *separator = "\"";
+    for (const auto &[name, value] : texts) {
+        out += separator;
+        out += name;
+        out += "\": ";
+        appendString(out, *value);
+        separator = ", \"";
+    }
+    for (const auto &[name, value] : numbers) {
+        out += separator;
+        out += name;
+        out += "\": ";
+        appendNumber(out, value);
+    }
     out += '}';
 }
 

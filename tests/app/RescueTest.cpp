@@ -2,6 +2,7 @@
 // says so; the files its database does not list become one more source that plays and extracts.
 #include "WindowFixture.h"
 
+#include "DemoIpod.h"
 #include "EmbeddedPlayer.h"
 #include "FSound.h"
 #include "IpodBuilder.h"
@@ -17,30 +18,6 @@ using namespace corvanel::itunesdb;
 using namespace corvanel::playback;
 
 namespace {
-
-const QString &demoIpod()
-{
-    static QTemporaryDir dir;
-    static const QString root = [] {
-        const QString path = dir.filePath(QStringLiteral("DEMO"));
-        QString error;
-        if (!mkipod::makeDemoIpod(path, &error))
-            ADD_FAILURE() << error.toStdString();
-        return path;
-    }();
-    return root;
-}
-
-bool copyTree(const QString &from, const QString &to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString target = to + QLatin1Char('/') + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
 
 // Every file below a folder with its bytes, to show that nothing was written.
 QMap<QString, QByteArray> snapshot(const QString &root)

@@ -2,6 +2,7 @@
 // walk's and the reader's defences against what an iPod's disk may hold.
 #include "TagScan.h"
 #include "AudioEncoders.h"
+#include "DemoIpod.h"
 #include "ExtractNames.h"
 #include "IpodBuilder.h"
 #include "LibraryJson.h"
@@ -26,31 +27,13 @@ using namespace corvanel::itunesdb;
 
 namespace {
 
+// The demo iPod in a folder whose name has a space, as the master playlist is named after it.
+const QString &demo()
+{
+    return demoIpod(QStringLiteral("Demo Pod"));
+}
+
 // The demo iPod, made once for the whole file, and copied for tests that change it.
-const QString &demoIpod()
-{
-    static QTemporaryDir dir;
-    static const QString root = [] {
-        const QString path = dir.filePath(QStringLiteral("Demo Pod"));
-        QString error;
-        if (!mkipod::makeDemoIpod(path, &error))
-            ADD_FAILURE() << error.toStdString();
-        return path;
-    }();
-    return root;
-}
-
-bool copyTree(const QString &from, const QString &to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QString target = to + QLatin1Char('/') + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
-
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -74,7 +57,7 @@ protected:
     QString demoCopy()
     {
         const QString root = dir.filePath(QStringLiteral("IPOD"));
-        EXPECT_TRUE(copyTree(demoIpod(), root));
+        EXPECT_TRUE(copyTree(demo(), root));
         return root;
     }
     QString music(const QString &relative) const { return dir.filePath("IPOD/iPod_Control/Music/" + relative); }
@@ -85,11 +68,11 @@ protected:
 TEST_F(TagScanTest, DemoWithoutItsDatabaseGivesTheDatabasesSongs)
 {
     MusicLibrary database;
-    database.iPodDrive = demoIpod();
-    ASSERT_TRUE(ParseiTunesDB(demoIpod() + "/iPod_Control/iTunes/iTunesDB", database).isDatabase);
+    database.iPodDrive = demo();
+    ASSERT_TRUE(ParseiTunesDB(demo() + "/iPod_Control/iTunes/iTunesDB", database).isDatabase);
 
     MusicLibrary scanned;
-    scanned.iPodDrive = demoIpod();
+    scanned.iPodDrive = demo();
     std::vector<std::pair<qint64, qint64>> progress;
     ScanControl control;
     control.progress = [&](qint64 done, qint64 total) { progress.emplace_back(done, total); };
@@ -311,7 +294,7 @@ TEST_F(TagScanTest, WalkStaysInsideTheIpodAndEndsOnLinkLoops)
 TEST_F(TagScanTest, CancelledScanLeavesNoLibrary)
 {
     MusicLibrary library;
-    library.iPodDrive = demoIpod();
+    library.iPodDrive = demo();
     const std::atomic<bool> cancel{true};
     ScanControl control;
     control.cancel = &cancel;
@@ -319,7 +302,7 @@ TEST_F(TagScanTest, CancelledScanLeavesNoLibrary)
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(library.SongCount, 0);
     EXPECT_EQ(library.PlaylistCount, 0);
-    EXPECT_EQ(library.iPodDrive, demoIpod());
+    EXPECT_EQ(library.iPodDrive, demo());
     EXPECT_TRUE(findOrphanedSongs(library, control).cancelled);
 }
 

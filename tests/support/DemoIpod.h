@@ -1,0 +1,36 @@
+#pragma once
+// The demo iPod, made once per test program (its music takes seconds to make), and copies of
+// it for tests that change it. Needs mkipod_core.
+#include "IpodBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// The shared demo iPod, in a folder named `name`; tests must not change it.
+inline const QString &demoIpod(const QString &name = QStringLiteral("DEMO"))
+{
+    static QTemporaryDir dir;
+    static const QString root = [&name] {
+        const QString path = dir.filePath(name);
+        QString error;
+        if (!mkipod::makeDemoIpod(path, &error))
+            ADD_FAILURE() << error.toStdString();
+        return path;
+    }();
+    return root;
+}
+
+// Copies a folder with everything below it; false when a file cannot be copied.
+inline bool copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &entry : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
