@@ -120,7 +120,7 @@ private:
                 m_pending.push_back(entry);
             return;
         }
-        const QString name = entry.stored.mid(entry.stored.lastIndexOf(QLatin1Char('\\')) + 1);
+        const QStringView name = QStringView(entry.stored).mid(entry.stored.lastIndexOf(QLatin1Char('\\')) + 1);
         if (!S_ISREG(info.st_mode) || !isSongFileName(name))
             return;
         if (!corvanel::library::NativePathResolver::isSafe(entry.stored)) {
@@ -150,6 +150,11 @@ private:
         if (!dir)
             return;
         const int dirFd = ::dirfd(dir.get());
+        struct stat self
+        {
+        };
+        if (::fstat(dirFd, &self) != 0)
+            return;
         while (const dirent *entry = ::readdir(dir.get())) {
             const char *raw = entry->d_name;
             if (raw[0] == '.')
@@ -158,8 +163,17 @@ private:
             struct stat info
             {
             };
-            if (::fstatat(dirFd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            if (entry->d_type == DT_REG) {
+                // An ordinary file costs no look of its own: its size comes when it is read.
+                if (!isSongFileName(name))
+                    continue;
+                info.st_mode = S_IFREG;
+                info.st_dev = self.st_dev;
+                info.st_ino = entry->d_ino;
+                info.st_size = -1;
+            } else if (::fstatat(dirFd, raw, &info, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;
+            }
             if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && !isSongFileName(name))
                 continue;
             if (name.contains(QLatin1Char('\\'))) {
@@ -208,10 +222,20 @@ MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *c
     Walker walker(root, cancel, enough);
     walker.walk(musicPath,
                 QLatin1Char('\\') + QFile::decodeName(*control) + QLatin1Char('\\') + QFile::decodeName(*music), out);
-    std::sort(out.files.begin(), out.files.end(), [](const MusicFile &a, const MusicFile &b) {
-        const int order = a.storedPath.compare(b.storedPath, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.storedPath < b.storedPath;
+    // By path without regard to case (then with it, so that the order is always the same),
+    // each path lowered once rather than in every comparison.
+    std::vector<std::pair<QString, std::size_t>> order;
+    order.reserve(out.files.size());
+    for (std::size_t i = 0; i < out.files.size(); ++i)
+        order.emplace_back(out.files[i].storedPath.toLower(), i);
+    std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : out.files[a.second].storedPath < out.files[b.second].storedPath;
     });
+    std::vector<MusicFile> sorted;
+    sorted.reserve(out.files.size());
+    for (const auto &entry : order)
+        sorted.push_back(std::move(out.files[entry.second]));
+    out.files = std::move(sorted);
     return out;
 }
 

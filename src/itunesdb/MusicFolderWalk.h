@@ -13,7 +13,7 @@ struct MusicFile
 {
     QString storedPath;  // in the iPod's own form: \iPod_Control\Music\F00\ABCD.mp3
     QByteArray fileName; // the file's name on this system
-    qint64 size = 0;
+    qint64 size = -1;    // -1 when the walk did not need to look at the file (the reader measures it)
 };
 
 struct MusicListing

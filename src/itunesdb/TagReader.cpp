@@ -20,7 +20,7 @@ namespace corvanel::itunesdb {
 
 namespace {
 
-constexpr int BufferBytes = 64 * 1024;
+constexpr int BufferBytes = 16 * 1024;
 // The largest single block FFmpeg may allocate (the sound engine sets the same).
 constexpr std::size_t MaxFFmpegAllocation = 128u << 20;
 
@@ -32,6 +32,7 @@ public:
     virtual ~ByteSource() = default;
     virtual int read(uint8_t *buffer, int size) = 0;
     virtual int64_t seek(int64_t offset, int whence) = 0;
+    virtual int64_t size() const = 0;
 
     static int readPacket(void *opaque, uint8_t *buffer, int size)
     {
@@ -73,6 +74,7 @@ public:
         m_position += n;
         return n;
     }
+    int64_t size() const override { return m_bytes.size(); }
     int64_t seek(int64_t offset, int whence) override
     {
         if (whence & AVSEEK_SIZE)
@@ -124,6 +126,7 @@ public:
         m_position += got;
         return static_cast<int>(got);
     }
+    int64_t size() const override { return m_size; }
     int64_t seek(int64_t offset, int whence) override
     {
         if (whence & AVSEEK_SIZE)
@@ -169,17 +172,22 @@ using Io = std::unique_ptr<AVIOContext, IoDeleter>;
 // The demuxer the extension names, tried before probing the bytes.
 const AVInputFormat *formatForName(QStringView fileName)
 {
+    // Looked up once: finding a demuxer by name walks them all.
+    static const AVInputFormat *const mp3 = av_find_input_format("mp3");
+    static const AVInputFormat *const mov = av_find_input_format("mov");
+    static const AVInputFormat *const wav = av_find_input_format("wav");
+    static const AVInputFormat *const aiff = av_find_input_format("aiff");
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     const QStringView extension = dot < 0 ? QStringView() : fileName.mid(dot + 1);
     auto is = [&](const char *name) { return extension.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
     if (is("mp3"))
-        return av_find_input_format("mp3");
+        return mp3;
     if (is("m4a") || is("m4b") || is("m4p") || is("mp4"))
-        return av_find_input_format("mov");
+        return mov;
     if (is("wav"))
-        return av_find_input_format("wav");
+        return wav;
     if (is("aif") || is("aiff") || is("aifc"))
-        return av_find_input_format("aiff");
+        return aiff;
     return nullptr;
 }
 
@@ -202,11 +210,12 @@ std::pair<Context, Io> openWith(ByteSource &source, const AVInputFormat *format)
     raw->pb = io.get();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     raw->io_open = &refuseOpen;
-    AVDictionary *options = nullptr;
-    av_dict_set(&options, "format_whitelist", AllowedFormats, 0);
-    const int rc = avformat_open_input(&raw, nullptr, format, &options);
-    av_dict_free(&options);
-    if (rc < 0)
+    raw->format_whitelist = av_strdup(AllowedFormats); // freed with the context
+    if (!raw->format_whitelist) {
+        avformat_free_context(raw);
+        return {};
+    }
+    if (avformat_open_input(&raw, nullptr, format, nullptr) < 0)
         return {}; // avformat_open_input frees the context on failure
     return {Context(raw), std::move(io)};
 }
@@ -301,6 +310,7 @@ std::optional<FileTags> readTags(ByteSource &source, QStringView fileName)
             length = durationMs(*context, *stream);
     }
     FileTags tags;
+    tags.size = source.size();
     tags.fileType = fileTypeOf(*context, *stream);
     if (tags.fileType.isEmpty())
         return std::nullopt;

@@ -21,6 +21,7 @@ struct FileTags
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
     QString fileType; // in the database's words: "MPEG audio file", "AAC audio file", ...
+    qint64 size = 0;  // of the whole file, in bytes
 };
 
 // True for the names of files a song can be in: .mp3, .m4a, .m4b, .m4p, .mp4, .aac, .wav,

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace corvanel::itunesdb {
 
@@ -61,6 +62,41 @@ void rebuildIndexes(MusicLibrary &library, LoadReport &report)
         report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
 }
 
+// The songs of the files, in the files' order (nothing where a file cannot be read), read by
+// two threads: most of the time goes to libavformat's set-up for each file, not to the disk.
+// Nothing when cancelled.
+std::optional<std::vector<std::optional<Song>>> readSongs(const std::vector<MusicFile> &files,
+                                                          const ScanControl &control)
+{
+    std::vector<std::optional<Song>> songs(files.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<qint64> done{0};
+    std::atomic<bool> stop{false};
+    auto work = [&] {
+        for (std::size_t i = next++; i < files.size() && !stop.load(std::memory_order_relaxed); i = next++) {
+            songs[i] = songFromFile(files[i]);
+            ++done;
+        }
+    };
+    const auto total = static_cast<qint64>(files.size());
+    ProgressPacer pacer(control, total);
+    {
+        std::jthread helper(work);
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+            if (control.cancelled()) {
+                stop.store(true);
+                break;
+            }
+            songs[i] = songFromFile(files[i]);
+            pacer.step(++done);
+        }
+    }
+    if (stop.load() || control.cancelled())
+        return std::nullopt;
+    pacer.step(total);
+    return songs;
+}
+
 } // namespace
 
 std::optional<Song> songFromFile(const MusicFile &file)
@@ -81,7 +117,7 @@ std::optional<Song> songFromFile(const MusicFile &file)
     song.Length = tags->lengthMs;
     song.FileType = tags->fileType;
     song.Path = file.storedPath;
-    song.FileSize = static_cast<double>(file.size);
+    song.FileSize = static_cast<double>(tags->size);
     return song;
 }
 
@@ -96,26 +132,23 @@ LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control
         control.status(QString::fromUtf16(TagScanStatus));
 
     const MusicListing listing = listMusicFiles(drive, control.cancel);
-    const auto total = static_cast<qint64>(listing.files.size());
-    ProgressPacer pacer(control, total);
-    library.Songs.reserve(listing.files.size());
-    for (qint64 done = 0; done < total && !listing.cancelled; ++done) {
-        if (control.cancelled())
-            break;
-        const MusicFile &file = listing.files[static_cast<std::size_t>(done)];
-        if (std::optional<Song> song = songFromFile(file)) {
-            song->SongID = static_cast<double>(library.Songs.size() + 1);
-            library.Songs.push_back(std::move(*song));
-        } else {
-            report.add(LoadProblem::Kind::TagsUnreadable, file.storedPath);
-        }
-        pacer.step(done + 1);
-    }
-    if (listing.cancelled || control.cancelled()) {
+    std::optional<std::vector<std::optional<Song>>> songs;
+    if (!listing.cancelled)
+        songs = readSongs(listing.files, control);
+    if (!songs) {
         library.clear();
         library.iPodDrive = drive;
         report.cancelled = true;
         return report;
+    }
+    library.Songs.reserve(songs->size());
+    for (std::size_t i = 0; i < songs->size(); ++i) {
+        if (std::optional<Song> &song = (*songs)[i]) {
+            song->SongID = static_cast<double>(library.Songs.size() + 1);
+            library.Songs.push_back(std::move(*song));
+        } else {
+            report.add(LoadProblem::Kind::TagsUnreadable, listing.files[i].storedPath);
+        }
     }
     library.SongCount = static_cast<int32_t>(library.Songs.size());
 
@@ -157,23 +190,24 @@ OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &con
         control.status(QString::fromUtf16(TagScanStatus));
     MusicListing listing = listMusicFiles(library.iPodDrive, control.cancel);
     std::erase_if(listing.files, [&](const MusicFile &file) { return known.contains(pathKey(file.storedPath)); });
-    const auto total = static_cast<qint64>(listing.files.size());
-    ProgressPacer pacer(control, total);
-    for (qint64 done = 0; done < total; ++done) {
-        if (listing.cancelled || control.cancelled()) {
-            out.cancelled = true;
-            return out;
-        }
-        const MusicFile &file = listing.files[static_cast<std::size_t>(done)];
-        out.totalBytes += file.size;
-        if (std::optional<Song> song = songFromFile(file)) {
-            out.songs.push_back(std::move(*song));
-        } else if (out.unreadable++ == 0) {
-            out.firstUnreadable = file.storedPath;
-        }
-        pacer.step(done + 1);
+    std::optional<std::vector<std::optional<Song>>> songs;
+    if (!listing.cancelled)
+        songs = readSongs(listing.files, control);
+    if (!songs) {
+        out.cancelled = true;
+        return out;
     }
-    out.cancelled = listing.cancelled;
+    for (std::size_t i = 0; i < songs->size(); ++i) {
+        const MusicFile &file = listing.files[i];
+        if (std::optional<Song> &song = (*songs)[i]) {
+            out.totalBytes += static_cast<qint64>(song->FileSize);
+            out.songs.push_back(std::move(*song));
+        } else {
+            out.totalBytes += QFileInfo(QFile::decodeName(file.fileName)).size();
+            if (out.unreadable++ == 0)
+                out.firstUnreadable = file.storedPath;
+        }
+    }
     return out;
 }
 
