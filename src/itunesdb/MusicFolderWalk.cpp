@@ -8,6 +8,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -62,8 +63,9 @@ bool isInside(const QByteArray &root, const QByteArray &path)
 class Walker
 {
 public:
-    Walker(QByteArray root, const std::atomic<bool> *cancel, std::size_t enough)
-        : m_root(std::move(root)), m_cancel(cancel), m_enough(enough)
+    Walker(QByteArray root, const std::atomic<bool> *cancel, std::size_t enough,
+           const std::function<void(const MusicFile &file)> &found)
+        : m_root(std::move(root)), m_cancel(cancel), m_enough(enough), m_found(found)
     {
     }
 
@@ -127,8 +129,11 @@ private:
             ++out.refused;
             return;
         }
-        if (enterOnce(info))
+        if (enterOnce(info)) {
             out.files.push_back({entry.stored, entry.path, static_cast<qint64>(info.st_size)});
+            if (m_found)
+                m_found(out.files.back());
+        }
     }
 
     // A link is followed only to a place inside the iPod.
@@ -191,6 +196,7 @@ private:
     QByteArray m_root;
     const std::atomic<bool> *m_cancel;
     std::size_t m_enough;
+    const std::function<void(const MusicFile &file)> &m_found;
     QSet<std::pair<quint64, quint64>> m_seen; // device and inode of every folder and file met
     std::vector<Entry> m_pending;             // folders to list
     std::vector<Entry> m_links;               // links met, followed once nothing else is left
@@ -198,7 +204,25 @@ private:
 
 } // namespace
 
-MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *cancel, std::size_t enough)
+std::vector<std::size_t> storedPathOrder(const std::vector<MusicFile> &files)
+{
+    // Each path is lowered once rather than in every comparison.
+    std::vector<std::pair<QString, std::size_t>> keys;
+    keys.reserve(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        keys.emplace_back(files[i].storedPath.toLower(), i);
+    std::sort(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : files[a.second].storedPath < files[b.second].storedPath;
+    });
+    std::vector<std::size_t> order;
+    order.reserve(keys.size());
+    for (const auto &key : keys)
+        order.push_back(key.second);
+    return order;
+}
+
+MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *cancel, std::size_t enough,
+                            const std::function<void(const MusicFile &file)> &found)
 {
     MusicListing out;
     const QByteArray drive = QFile::encodeName(iPodDrive);
@@ -219,22 +243,13 @@ MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *c
     if (!isInside(root, musicPath))
         return out;
     out.musicFolderFound = true;
-    Walker walker(root, cancel, enough);
+    Walker walker(root, cancel, enough, found);
     walker.walk(musicPath,
                 QLatin1Char('\\') + QFile::decodeName(*control) + QLatin1Char('\\') + QFile::decodeName(*music), out);
-    // By path without regard to case (then with it, so that the order is always the same),
-    // each path lowered once rather than in every comparison.
-    std::vector<std::pair<QString, std::size_t>> order;
-    order.reserve(out.files.size());
-    for (std::size_t i = 0; i < out.files.size(); ++i)
-        order.emplace_back(out.files[i].storedPath.toLower(), i);
-    std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
-        return a.first != b.first ? a.first < b.first : out.files[a.second].storedPath < out.files[b.second].storedPath;
-    });
     std::vector<MusicFile> sorted;
     sorted.reserve(out.files.size());
-    for (const auto &entry : order)
-        sorted.push_back(std::move(out.files[entry.second]));
+    for (const std::size_t index : storedPathOrder(out.files))
+        sorted.push_back(std::move(out.files[index]));
     out.files = std::move(sorted);
     return out;
 }

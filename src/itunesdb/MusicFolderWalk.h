@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace corvanel::itunesdb {
@@ -28,7 +29,13 @@ struct MusicListing
 // when it stays inside the iPod, no folder is entered twice (link loops end), and a file
 // reached twice is listed once. Hidden entries and names that are not song files are passed by.
 // A set `cancel` ends the walk with what it has found; so does finding `enough` files.
+// `found`, when given, hears of each file as soon as the walk meets it.
 MusicListing listMusicFiles(const QString &iPodDrive, const std::atomic<bool> *cancel = nullptr,
-                            std::size_t enough = SIZE_MAX);
+                            std::size_t enough = SIZE_MAX,
+                            const std::function<void(const MusicFile &file)> &found = {});
+
+// The order of the files by stored path without regard to case (then with it, so that it is
+// always the same): the indexes of `files`.
+std::vector<std::size_t> storedPathOrder(const std::vector<MusicFile> &files);
 
 } // namespace corvanel::itunesdb

@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <condition_variable>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 namespace corvanel::itunesdb {
@@ -62,39 +64,115 @@ void rebuildIndexes(MusicLibrary &library, LoadReport &report)
         report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
 }
 
-// The songs of the files, in the files' order (nothing where a file cannot be read), read by
-// two threads: most of the time goes to libavformat's set-up for each file, not to the disk.
-// Nothing when cancelled.
-std::optional<std::vector<std::optional<Song>>> readSongs(const std::vector<MusicFile> &files,
-                                                          const ScanControl &control)
+// Reads the song files while the walk is still finding them: a second thread starts on the
+// first file met, and the walking thread joins in once the walk is over. Most of the time goes
+// to libavformat's set-up for each file rather than to the disk, so two threads halve it.
+class SongReader
 {
-    std::vector<std::optional<Song>> songs(files.size());
-    std::atomic<std::size_t> next{0};
-    std::atomic<qint64> done{0};
-    std::atomic<bool> stop{false};
-    auto work = [&] {
-        for (std::size_t i = next++; i < files.size() && !stop.load(std::memory_order_relaxed); i = next++) {
-            songs[i] = songFromFile(files[i]);
-            ++done;
-        }
-    };
-    const auto total = static_cast<qint64>(files.size());
-    ProgressPacer pacer(control, total);
+public:
+    struct Result
     {
-        std::jthread helper(work);
-        for (std::size_t i = next++; i < files.size(); i = next++) {
-            if (control.cancelled()) {
-                stop.store(true);
-                break;
-            }
-            songs[i] = songFromFile(files[i]);
-            pacer.step(++done);
+        std::vector<MusicFile> files;           // in stored-path order
+        std::vector<std::optional<Song>> songs; // the same order; nothing where a file cannot be read
+    };
+
+    explicit SongReader(const ScanControl &control) : m_control(control), m_helper([this] { work(false); }) {}
+    ~SongReader() { stop(); }
+    SongReader(const SongReader &) = delete;
+    SongReader &operator=(const SongReader &) = delete;
+
+    // The walking thread hands over a file it has met.
+    void add(const MusicFile &file)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_files.push_back(file);
+        m_songs.emplace_back();
+        m_wake.notify_one();
+    }
+
+    // The walk is over: reads what is left, then gives everything in path order. Nothing when
+    // the scan was cancelled.
+    std::optional<Result> finish(bool walkCancelled)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_walkDone = true;
+            m_stop = walkCancelled;
+            m_wake.notify_all();
+        }
+        if (!walkCancelled)
+            work(true);
+        stop();
+        if (walkCancelled || m_control.cancelled())
+            return std::nullopt;
+        if (m_control.progress)
+            m_control.progress(m_done, static_cast<qint64>(m_files.size()));
+        Result result;
+        result.files.reserve(m_files.size());
+        result.songs.reserve(m_files.size());
+        for (const std::size_t index : storedPathOrder(m_files)) {
+            result.files.push_back(std::move(m_files[index]));
+            result.songs.push_back(std::move(m_songs[index]));
+        }
+        return result;
+    }
+
+private:
+    void work(bool reporting)
+    {
+        std::optional<ProgressPacer> pacer;
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || m_next < m_files.size() || m_walkDone; });
+            if (m_stop || m_next >= m_files.size() || m_control.cancelled())
+                return;
+            const std::size_t index = m_next++;
+            const MusicFile file = m_files[index];
+            if (reporting && !pacer)
+                pacer.emplace(m_control, static_cast<qint64>(m_files.size()));
+            lock.unlock();
+            std::optional<Song> song = songFromFile(file);
+            lock.lock();
+            m_songs[index] = std::move(song);
+            const qint64 done = ++m_done;
+            lock.unlock();
+            if (pacer)
+                pacer->step(done);
         }
     }
-    if (stop.load() || control.cancelled())
-        return std::nullopt;
-    pacer.step(total);
-    return songs;
+    void stop()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+            m_wake.notify_all();
+        }
+        if (m_helper.joinable())
+            m_helper.join();
+    }
+
+    const ScanControl &m_control;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<MusicFile> m_files; // in the order the walk met them
+    std::vector<std::optional<Song>> m_songs;
+    std::size_t m_next = 0;
+    qint64 m_done = 0;
+    bool m_walkDone = false;
+    bool m_stop = false;
+    std::thread m_helper; // last: it starts once everything above is ready
+};
+
+// Walks the Music folder and reads every file that `wanted` lets through.
+std::optional<SongReader::Result> scanFiles(const QString &drive, const ScanControl &control,
+                                            const std::function<bool(const MusicFile &file)> &wanted)
+{
+    SongReader reader(control);
+    const MusicListing listing = listMusicFiles(drive, control.cancel, SIZE_MAX, [&](const MusicFile &file) {
+        if (wanted(file))
+            reader.add(file);
+    });
+    return reader.finish(listing.cancelled || control.cancelled());
 }
 
 } // namespace
@@ -131,23 +209,20 @@ LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control
     if (control.status)
         control.status(QString::fromUtf16(TagScanStatus));
 
-    const MusicListing listing = listMusicFiles(drive, control.cancel);
-    std::optional<std::vector<std::optional<Song>>> songs;
-    if (!listing.cancelled)
-        songs = readSongs(listing.files, control);
-    if (!songs) {
+    std::optional<SongReader::Result> read = scanFiles(drive, control, [](const MusicFile &) { return true; });
+    if (!read) {
         library.clear();
         library.iPodDrive = drive;
         report.cancelled = true;
         return report;
     }
-    library.Songs.reserve(songs->size());
-    for (std::size_t i = 0; i < songs->size(); ++i) {
-        if (std::optional<Song> &song = (*songs)[i]) {
+    library.Songs.reserve(read->songs.size());
+    for (std::size_t i = 0; i < read->songs.size(); ++i) {
+        if (std::optional<Song> &song = read->songs[i]) {
             song->SongID = static_cast<double>(library.Songs.size() + 1);
             library.Songs.push_back(std::move(*song));
         } else {
-            report.add(LoadProblem::Kind::TagsUnreadable, listing.files[i].storedPath);
+            report.add(LoadProblem::Kind::TagsUnreadable, read->files[i].storedPath);
         }
     }
     library.SongCount = static_cast<int32_t>(library.Songs.size());
@@ -188,18 +263,15 @@ OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &con
 
     if (control.status)
         control.status(QString::fromUtf16(TagScanStatus));
-    MusicListing listing = listMusicFiles(library.iPodDrive, control.cancel);
-    std::erase_if(listing.files, [&](const MusicFile &file) { return known.contains(pathKey(file.storedPath)); });
-    std::optional<std::vector<std::optional<Song>>> songs;
-    if (!listing.cancelled)
-        songs = readSongs(listing.files, control);
-    if (!songs) {
+    std::optional<SongReader::Result> read = scanFiles(
+        library.iPodDrive, control, [&](const MusicFile &file) { return !known.contains(pathKey(file.storedPath)); });
+    if (!read) {
         out.cancelled = true;
         return out;
     }
-    for (std::size_t i = 0; i < songs->size(); ++i) {
-        const MusicFile &file = listing.files[i];
-        if (std::optional<Song> &song = (*songs)[i]) {
+    for (std::size_t i = 0; i < read->songs.size(); ++i) {
+        const MusicFile &file = read->files[i];
+        if (std::optional<Song> &song = read->songs[i]) {
             out.totalBytes += static_cast<qint64>(song->FileSize);
             out.songs.push_back(std::move(*song));
         } else {
