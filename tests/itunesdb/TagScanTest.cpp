@@ -293,8 +293,11 @@ TEST_F(TagScanTest, WalkStaysInsideTheIpodAndEndsOnLinkLoops)
 
 TEST_F(TagScanTest, CancelledScanLeavesNoLibrary)
 {
+    const QString pod = dir.filePath("pod");
+    for (const char *name : {"F00/A.mp3", "F01/B.mp3", "F02/C.mp3"})
+        ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/" + name, taggedMp3({name, "A", "B", "C", 1, 0})));
     MusicLibrary library;
-    library.iPodDrive = demo();
+    library.iPodDrive = pod;
     const std::atomic<bool> cancel{true};
     ScanControl control;
     control.cancel = &cancel;
@@ -302,7 +305,7 @@ TEST_F(TagScanTest, CancelledScanLeavesNoLibrary)
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(library.SongCount, 0);
     EXPECT_EQ(library.PlaylistCount, 0);
-    EXPECT_EQ(library.iPodDrive, demo());
+    EXPECT_EQ(library.iPodDrive, pod);
     EXPECT_TRUE(findOrphanedSongs(library, control).cancelled);
 }
 
