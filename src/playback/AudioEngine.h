@@ -9,8 +9,8 @@
 
 #include <array>
 #include <atomic>
-#include <cstddef>
 #include <chrono>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
