@@ -72,6 +72,8 @@ int printOrphans(const QString &path)
         std::fprintf(stderr, "corvanel: %s: no iPod_Control/Music folder\n", qPrintable(path));
         return 2;
     }
+    if (library.iPodName.isEmpty())
+        library.iPodName = folderIpodName(library.iPodDrive);
     const QByteArray json = orphansToJson(library, findOrphanedSongs(library));
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     return 0;

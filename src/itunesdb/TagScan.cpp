@@ -199,6 +199,12 @@ std::optional<Song> songFromFile(const MusicFile &file)
     return song;
 }
 
+QString folderIpodName(const QString &drive)
+{
+    const QString name = QFileInfo(drive).fileName();
+    return name.isEmpty() ? QStringLiteral("iPod") : name;
+}
+
 LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control)
 {
     LoadReport report;
@@ -227,9 +233,7 @@ LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control
     }
     library.SongCount = static_cast<int32_t>(library.Songs.size());
 
-    QString name = QFileInfo(drive).fileName();
-    if (name.isEmpty())
-        name = QStringLiteral("iPod");
+    const QString name = folderIpodName(drive);
     library.iPodName = name;
     clsPlayList &master = library.addPlaylist();
     master.Name = QStringLiteral(":: ") + name + QStringLiteral(" ::");

@@ -37,6 +37,9 @@ struct ScanControl
 // out. A cancelled scan leaves the library empty and sets `cancelled`.
 LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control = {});
 
+// The name an iPod goes by when its database does not give one: its folder's name, or "iPod".
+QString folderIpodName(const QString &drive);
+
 // One song from one file: the tags, the stored path, the size. Nothing when unreadable.
 std::optional<Song> songFromFile(const MusicFile &file);
 

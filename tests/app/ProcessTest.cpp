@@ -103,6 +103,10 @@ TEST(CommandLine, FromTagsAndOrphans)
     EXPECT_EQ(printed.count("\"path\""), 43);
     EXPECT_TRUE(printed.contains("\"title\": \"Track 00039\""));
     EXPECT_TRUE(printed.contains("\"name\": \":: IPOD ::\""));
+    const auto [allCode, all] = run({"--orphans", ipod});
+    EXPECT_EQ(allCode, 0);
+    EXPECT_EQ(all.count("\"path\""), 43) << "without a database every file is unlisted";
+    EXPECT_TRUE(all.startsWith("{\"ipod_name\": \"IPOD\"")) << all.left(80).toStdString();
 
     const QString out = dir.filePath("out");
     EXPECT_EQ(run({"--extract", out, "--format", "[artist]\\[title]", "--from-tags", ipod}).first, 0);
