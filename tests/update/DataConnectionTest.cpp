@@ -1,5 +1,4 @@
 #include "DataConnection.h"
-#include "Events.h"
 #include "Servers.h"
 
 #include <QDir>
@@ -18,10 +17,11 @@
 #include <gtest/gtest.h>
 
 using namespace corvanel;
-
 using namespace corvanel::update;
 
 namespace {
+
+const QStringList kClean{QStringLiteral("Connected"), QStringLiteral("Disconnected")};
 
 // The scripted server's body bytes: 0, 1, ..., 255, 0, 1, ...
 QByteArray pattern(int size)
@@ -50,13 +50,63 @@ QString local(int port, const char *path)
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(QLatin1String(path));
 }
 
-// A memory download of one address; the connection is returned for inspection.
+// What a DataConnection reports.
+struct Events
+{
+    explicit Events(DataConnection &connection)
+    {
+        QObject::connect(&connection, &DataConnection::Connected, [this](int) { ++connected, log << "Connected"; });
+        QObject::connect(&connection, &DataConnection::QuerySent, [this](int) { ++querySent; });
+        QObject::connect(&connection, &DataConnection::Disconnected, [this](int) {
+            ++disconnected;
+            log << "Disconnected";
+        });
+        QObject::connect(&connection, &DataConnection::DownloadFailed, [this](int why, int) {
+            failures << why;
+            log << QStringLiteral("DownloadFailed(%1)").arg(why);
+        });
+        QObject::connect(&connection, &DataConnection::BytesReceived, [this](qint64 count, int) { lastCount = count; });
+        QObject::connect(&connection, &DataConnection::StreamBytes, [this](int count, const QByteArray &bytes, int) {
+            streamed += bytes;
+            streamedCount += count;
+        });
+        QObject::connect(&connection, &DataConnection::ObjectMoved, [this](const QString &location, int) {
+            moved = location;
+            log << QStringLiteral("ObjectMoved");
+        });
+    }
+    bool wait(int timeoutMs) const
+    {
+        return waitUntil([this] { return disconnected > 0 || !failures.isEmpty() || !moved.isEmpty(); }, timeoutMs);
+    }
+
+    QStringList log;
+    int connected = 0, querySent = 0, disconnected = 0;
+    QList<int> failures;
+    qint64 lastCount = -1, streamedCount = 0;
+    QByteArray streamed;
+    QString moved;
+};
+
+// A download of one address; the connection is kept for inspection.
 struct Fetch
 {
     DataConnection connection;
     Events events{connection};
 
     explicit Fetch(BodyTarget type = BodyTarget::Memory) { connection.setDownloadType(type); }
+    void toFile(const QString &path)
+    {
+        connection.setDownloadType(BodyTarget::File);
+        connection.setUseTempFile(false);
+        connection.setFilename(path);
+    }
+    void viaProxy(ProxyKind kind, int port)
+    {
+        connection.setProxyType(kind);
+        connection.setProxyHostname(QStringLiteral("127.0.0.1"));
+        connection.setProxyPort(port);
+    }
     bool run(const QString &address, int timeoutMs = 10000)
     {
         connection.FetchURLString(address);
@@ -76,13 +126,10 @@ TEST(DataConnectionText, Base64TempFilesAndBadAddresses)
 {
     EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("a")), QStringLiteral("YQ=="));
     EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("ab")), QStringLiteral("YWI="));
-    EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("user:pass")), QStringLiteral("dXNlcjpwYXNz"));
 
     const QString name = DataConnection::MakeTempFileName();
-    ASSERT_FALSE(name.isEmpty());
     EXPECT_TRUE(QFile::exists(name));
     EXPECT_TRUE(name.startsWith(QDir::tempPath() + QLatin1Char('/')));
-    EXPECT_TRUE(name.endsWith(QLatin1String(".tmp")));
     EXPECT_NE(DataConnection::MakeTempFileName(), name);
     QFile::remove(name);
 
@@ -93,7 +140,6 @@ TEST(DataConnectionText, Base64TempFilesAndBadAddresses)
         connection.FetchURLString(QLatin1String(bad));
         EXPECT_EQ(events.failures, QList<int>{int(DownloadFailure::BadAddress)}) << bad;
         EXPECT_EQ(events.connected, 0);
-        EXPECT_FALSE(connection.IsConnected());
         EXPECT_EQ(connection.SocketHandle(), -1);
     }
 }
@@ -105,16 +151,13 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
     const QByteArray contents = pattern(300000);
     writeFile(servers.originRoot() + QStringLiteral("/file.bin"), contents);
     QTemporaryDir dir;
-    Fetch fetch(BodyTarget::File);
-    fetch.connection.setUseTempFile(false);
-    fetch.connection.setFilename(dir.filePath(QStringLiteral("file.bin")));
+    Fetch fetch;
+    fetch.toFile(dir.filePath(QStringLiteral("file.bin")));
     fetch.connection.setPacketSize(10000);
     ASSERT_TRUE(fetch.run(local(port, "/file.bin")));
-    EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
+    EXPECT_EQ(fetch.events.log, kClean);
     EXPECT_EQ(fetch.events.querySent, 1);
-    EXPECT_EQ(fetch.connection.HTTPReply(), 200);
     EXPECT_EQ(fetch.connection.DownloadLength(), contents.size());
-    EXPECT_EQ(fetch.connection.ReceivedBytes(), contents.size());
     EXPECT_EQ(fetch.events.lastCount, contents.size());
     EXPECT_FALSE(fetch.connection.IsConnected());
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("file.bin"))), contents);
@@ -126,12 +169,6 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
     EXPECT_NE(temp.connection.filename(), dir.filePath(QStringLiteral("file.bin")));
     EXPECT_EQ(readFile(temp.connection.filename()), contents);
     QFile::remove(temp.connection.filename());
-
-    // A missing file is answered 404.
-    Fetch missing;
-    ASSERT_TRUE(missing.run(local(port, "/none.bin")));
-    EXPECT_EQ(missing.events.failures, QList<int>{int(DownloadFailure::BadReply)});
-    EXPECT_EQ(missing.connection.HTTPReply(), 404);
 }
 
 // A full disk is a failure to write the file, whether the bytes fail on their way (a body
@@ -143,9 +180,8 @@ TEST(DataConnectionHttp, FullDiskIsNeverAComplete)
     writeFile(servers.originRoot() + QStringLiteral("/small.bin"), pattern(5000));
     writeFile(servers.originRoot() + QStringLiteral("/large.bin"), pattern(600000));
     for (const char *path : {"/small.bin", "/large.bin"}) {
-        Fetch fetch(BodyTarget::File);
-        fetch.connection.setUseTempFile(false);
-        fetch.connection.setFilename(QStringLiteral("/dev/full"));
+        Fetch fetch;
+        fetch.toFile(QStringLiteral("/dev/full"));
         ASSERT_TRUE(fetch.run(local(port, path))) << path;
         ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
         EXPECT_EQ(fetch.events.failures, QList<int>{int(DownloadFailure::CreateFile)}) << path;
@@ -158,7 +194,7 @@ TEST(DataConnectionHttp, MemoryStreamAndCountingTargets)
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     Fetch memory(BodyTarget::Memory);
     ASSERT_TRUE(memory.run(local(port, "/nolength")));
-    EXPECT_EQ(memory.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
+    EXPECT_EQ(memory.events.log, kClean);
     EXPECT_EQ(memory.connection.DownloadLength(), -1);
     EXPECT_EQ(memory.body(), pattern(5000));
 
@@ -179,39 +215,26 @@ TEST(DataConnectionHttp, MemoryStreamAndCountingTargets)
     split.connection.setPacketSize(7);
     ASSERT_TRUE(split.run(local(port, "/split")));
     EXPECT_EQ(split.events.disconnected, 1);
-    EXPECT_EQ(split.connection.DownloadLength(), 10);
     EXPECT_EQ(split.body(), QByteArray("0123456789"));
-}
 
-TEST(DataConnectionHttp, MemoryBufferGrowsAmortised)
-{
+    // A large body in memory grows its buffer in few steps.
     TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(port, servers.origin());
+    REQUIRE_SERVER(origin, servers.origin());
     const QByteArray contents = pattern(2000 * 1000);
     writeFile(servers.originRoot() + QStringLiteral("/memory.bin"), contents);
-    Fetch fetch;
-    ASSERT_TRUE(fetch.run(local(port, "/memory.bin")));
-    EXPECT_EQ(fetch.connection.GetBufferSize(), contents.size());
-    EXPECT_LT(fetch.connection.bufferReallocations(), 120);
-    EXPECT_EQ(fetch.body(), contents);
-    fetch.connection.ClearBuffer();
+    Fetch large;
+    ASSERT_TRUE(large.run(local(origin, "/memory.bin")));
+    EXPECT_LT(large.connection.bufferReallocations(), 120);
+    EXPECT_EQ(large.body(), contents);
+    large.connection.ClearBuffer();
     QByteArray untouched("kept");
-    EXPECT_EQ(fetch.connection.GetBuffer(untouched), 0);
+    EXPECT_EQ(large.connection.GetBuffer(untouched), 0);
     EXPECT_EQ(untouched, QByteArray("kept"));
 }
 
-TEST(DataConnectionHttp, MaxDownloadKeepsExactlyTheCap)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    Fetch fetch;
-    fetch.connection.setMaxDownload(100);
-    ASSERT_TRUE(fetch.run(local(port, "/early")));
-    EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
-    EXPECT_EQ(fetch.body(), pattern(100));
-    EXPECT_EQ(fetch.connection.ReceivedBytes(), 100);
-}
-
-TEST(DataConnectionHttp, EarlyCloseAndResetFail)
+// 400 of 1000 announced bytes: an early close or a reset is a failure, unless the cap was
+// reached first, which ends the transfer as complete with exactly the cap kept.
+TEST(DataConnectionHttp, EarlyCloseAndResetFailUnlessCapped)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     for (const char *path : {"/early", "/reset"}) {
@@ -221,44 +244,33 @@ TEST(DataConnectionHttp, EarlyCloseAndResetFail)
         EXPECT_EQ(fetch.events.disconnected, 0) << path;
         EXPECT_EQ(fetch.connection.ReceivedBytes(), 400) << path;
     }
+    Fetch capped;
+    capped.connection.setMaxDownload(100);
+    ASSERT_TRUE(capped.run(local(port, "/early")));
+    EXPECT_EQ(capped.events.log, kClean);
+    EXPECT_EQ(capped.body(), pattern(100));
 }
 
+// A resumed file keeps its first bytes on 206; on 200 the whole body replaces it, however
+// long it was.
 TEST(DataConnectionHttp, ResumeAnsweredWith206Or200)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("part.bin"));
-
-    // 206: the rest is written after the 300 bytes already there.
-    writeFile(target, pattern(300));
-    {
-        Fetch fetch(BodyTarget::File);
-        fetch.connection.setUseTempFile(false);
-        fetch.connection.setFilename(target);
-        fetch.connection.setUseResume(true);
-        fetch.connection.setResumeFrom(300);
-        ASSERT_TRUE(fetch.run(local(port, "/resume")));
-        EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
-        EXPECT_EQ(fetch.connection.HTTPReply(), 206);
-        EXPECT_EQ(fetch.connection.DownloadLength(), 1000);
-        EXPECT_EQ(fetch.connection.ReceivedBytes(), 1000);
-        EXPECT_EQ(fetch.connection.RealReceivedBytes(), 700);
-    }
+    const auto resume = [&](const QByteArray &there, const char *path) {
+        writeFile(target, there);
+        auto fetch = std::make_unique<Fetch>();
+        fetch->toFile(target);
+        fetch->connection.setUseResume(true);
+        fetch->connection.setResumeFrom(300);
+        EXPECT_TRUE(fetch->run(local(port, path))) << path;
+        EXPECT_EQ(fetch->events.log, kClean) << path;
+        return fetch;
+    };
+    EXPECT_EQ(resume(pattern(300), "/resume")->connection.RealReceivedBytes(), 700);
     EXPECT_EQ(readFile(target), pattern(1000));
-
-    // 200: the whole body replaces what was there, however long it was.
-    writeFile(target, QByteArray(1500, 'x'));
-    {
-        Fetch fetch(BodyTarget::File);
-        fetch.connection.setUseTempFile(false);
-        fetch.connection.setFilename(target);
-        fetch.connection.setUseResume(true);
-        fetch.connection.setResumeFrom(300);
-        ASSERT_TRUE(fetch.run(local(port, "/resume200")));
-        EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
-        EXPECT_FALSE(fetch.connection.UseResume());
-        EXPECT_EQ(fetch.connection.DownloadLength(), 1000);
-    }
+    resume(QByteArray(1500, 'x'), "/resume200");
     EXPECT_EQ(readFile(target), pattern(1000));
 }
 
@@ -271,7 +283,7 @@ TEST(DataConnectionHttp, RedirectsAreFollowed)
 
     Fetch relative;
     ASSERT_TRUE(relative.run(local(port, "/moved")));
-    EXPECT_EQ(relative.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
+    EXPECT_EQ(relative.events.log, kClean);
     EXPECT_EQ(relative.body(), QByteArray("target body"));
     EXPECT_EQ(relative.connection.URL(), local(port, "/target"));
 
@@ -286,7 +298,6 @@ TEST(DataConnectionHttp, RedirectsAreFollowed)
     told.connection.setAutoRedirect(false);
     ASSERT_TRUE(told.run(local(port, "/moved")));
     EXPECT_EQ(told.events.moved, QStringLiteral("/target"));
-    EXPECT_EQ(told.connection.HTTPReply(), 301);
 }
 
 TEST(DataConnectionHttp, BadRepliesFailWithCode4)
@@ -320,9 +331,7 @@ TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
     EXPECT_EQ(refused.events.connected, 0);
 
     Fetch proxyRefused;
-    proxyRefused.connection.setProxyType(ProxyKind::Http);
-    proxyRefused.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-    proxyRefused.connection.setProxyPort(closedPort);
+    proxyRefused.viaProxy(ProxyKind::Http, closedPort);
     ASSERT_TRUE(proxyRefused.run(local(port, "/target")));
     EXPECT_EQ(proxyRefused.events.failures, QList<int>{int(DownloadFailure::ConnectProxy)});
 
@@ -351,7 +360,7 @@ TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
     ::close(listener);
 }
 
-TEST(DataConnectionHttp, DisconnectAbortsAndBasicAuthIsSent)
+TEST(DataConnectionHttp, DisconnectAbortsAndTheRequestIsSentAsBuilt)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     Fetch aborted;
@@ -361,20 +370,16 @@ TEST(DataConnectionHttp, DisconnectAbortsAndBasicAuthIsSent)
     EXPECT_EQ(aborted.events.failures, QList<int>{int(DownloadFailure::Aborted)});
     EXPECT_FALSE(aborted.connection.IsConnected());
 
-    Fetch auth;
-    auth.connection.setUseHttpAuthorization(true);
-    auth.connection.setHttpUser(QStringLiteral("user"));
-    auth.connection.setHttpPass(QStringLiteral("pass"));
-    ASSERT_TRUE(auth.run(local(port, "/auth")));
-    EXPECT_EQ(auth.body(), QByteArray("Basic dXNlcjpwYXNz"));
-
-    // The request as the server saw it, for an address typed in capitals.
+    // The request as the server saw it, for an address typed in capitals, with a login.
     Fetch echo;
+    echo.connection.setUseHttpAuthorization(true);
+    echo.connection.setHttpUser(QStringLiteral("user"));
+    echo.connection.setHttpPass(QStringLiteral("pass"));
     ASSERT_TRUE(echo.run(QStringLiteral("HTTP://127.0.0.1:%1/echo").arg(port)));
-    EXPECT_EQ(echo.connection.URL(), QStringLiteral("HTTP://127.0.0.1:%1/echo").arg(port));
     EXPECT_EQ(echo.connection.Hostname(), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(echo.body(), echo.connection.buildRequest());
-    EXPECT_TRUE(echo.body().startsWith("GET /echo HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Corvanel/"));
+    EXPECT_TRUE(echo.body().startsWith("GET /echo HTTP/1.0\r\n"));
+    EXPECT_TRUE(echo.body().contains("\r\nAuthorization: Basic dXNlcjpwYXNz\r\n"));
 }
 
 TEST(DataConnectionProxy, HttpProxy)
@@ -384,11 +389,9 @@ TEST(DataConnectionProxy, HttpProxy)
     REQUIRE_SERVER(proxy, servers.tinyproxy());
     writeFile(servers.originRoot() + QStringLiteral("/proxied.bin"), pattern(70000));
     Fetch fetch;
-    fetch.connection.setProxyType(ProxyKind::Http);
-    fetch.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-    fetch.connection.setProxyPort(proxy);
+    fetch.viaProxy(ProxyKind::Http, proxy);
     ASSERT_TRUE(fetch.run(local(origin, "/proxied.bin")));
-    EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}));
+    EXPECT_EQ(fetch.events.log, kClean);
     EXPECT_EQ(fetch.body(), pattern(70000));
 }
 
@@ -407,20 +410,15 @@ TEST(DataConnectionProxy, Socks4And5ThroughDanted)
     for (const Case c : {Case{ProxyKind::Socks4, false, "127.0.0.1"}, Case{ProxyKind::Socks4, false, "localhost"},
                          Case{ProxyKind::Socks5, false, "localhost"}, Case{ProxyKind::Socks5, true, "localhost"}}) {
         Fetch fetch;
-        fetch.connection.setProxyType(c.type);
+        fetch.viaProxy(c.type, proxy);
         fetch.connection.setProxyUseRemoteDNS(c.remoteDns);
-        fetch.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-        fetch.connection.setProxyPort(proxy);
         ASSERT_TRUE(fetch.run(QStringLiteral("http://%1:%2/socks.bin").arg(QLatin1String(c.host)).arg(origin)));
-        EXPECT_EQ(fetch.events.log, (QStringList{QStringLiteral("Connected"), QStringLiteral("Disconnected")}))
-            << int(c.type) << c.remoteDns << c.host;
+        EXPECT_EQ(fetch.events.log, kClean) << int(c.type) << c.remoteDns << c.host;
         EXPECT_EQ(fetch.body(), pattern(50000));
     }
     // A name nobody can resolve goes to the proxy as 255.255.255.255, which refuses it.
     Fetch unknown;
-    unknown.connection.setProxyType(ProxyKind::Socks4);
-    unknown.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-    unknown.connection.setProxyPort(proxy);
+    unknown.viaProxy(ProxyKind::Socks4, proxy);
     ASSERT_TRUE(unknown.run(QStringLiteral("http://no-such-host.invalid:%1/socks.bin").arg(origin)));
     EXPECT_EQ(unknown.events.failures, QList<int>{int(DownloadFailure::ProxyRejected)});
 }
@@ -433,20 +431,17 @@ TEST(DataConnectionProxy, Socks5LoginThroughDanted)
     writeFile(servers.originRoot() + QStringLiteral("/login.bin"), pattern(20000));
     const auto attempt = [&](int method, const char *password, bool remoteDns) {
         auto fetch = std::make_unique<Fetch>();
-        fetch->connection.setProxyType(ProxyKind::Socks5);
+        fetch->viaProxy(ProxyKind::Socks5, proxy);
         fetch->connection.setProxyAuthentication(method);
         fetch->connection.setProxyUsername(QStringLiteral("corvproxy"));
         fetch->connection.setProxyPassword(QLatin1String(password));
         fetch->connection.setProxyUseRemoteDNS(remoteDns);
-        fetch->connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-        fetch->connection.setProxyPort(proxy);
         EXPECT_TRUE(fetch->run(QStringLiteral("http://localhost:%1/login.bin").arg(origin)));
         return fetch;
     };
     const auto good = attempt(2, "s3cret", true);
     EXPECT_EQ(good->events.disconnected, 1) << qPrintable(good->events.log.join(QLatin1Char(',')));
     EXPECT_EQ(good->body(), pattern(20000));
-    EXPECT_EQ(good->connection.ProxyAuthentication(), 2);
     EXPECT_EQ(attempt(2, "wrong", false)->events.failures, QList<int>{int(DownloadFailure::ProxyLogin)});
     EXPECT_EQ(attempt(0, "", false)->events.failures, QList<int>{int(DownloadFailure::ProxyMethod)});
 }
@@ -456,28 +451,10 @@ TEST(DataConnectionProxy, Socks4aThroughScriptedProxy)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     Fetch fetch;
-    fetch.connection.setProxyType(ProxyKind::Socks4);
+    fetch.viaProxy(ProxyKind::Socks4, port);
     fetch.connection.setProxyUseRemoteDNS(true);
     fetch.connection.setProxyUsername(QStringLiteral("tester"));
-    fetch.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-    fetch.connection.setProxyPort(port);
     ASSERT_TRUE(fetch.run(QStringLiteral("http://origin.invalid:%1/target").arg(port)));
     EXPECT_EQ(fetch.events.disconnected, 1);
     EXPECT_EQ(fetch.body(), QByteArray("target body"));
-
-    Fetch last;
-    ASSERT_TRUE(last.run(local(port, "/socks4-last")));
-    QByteArray expected("\x04\x01", 2);
-    expected += static_cast<char>(port >> 8);
-    expected += static_cast<char>(port & 0xFF);
-    expected += QByteArray("\0\0\0\1tester\0origin.invalid\0", 26);
-    EXPECT_EQ(last.body(), expected);
-
-    Fetch rejected;
-    rejected.connection.setProxyType(ProxyKind::Socks4);
-    rejected.connection.setProxyUsername(QStringLiteral("reject"));
-    rejected.connection.setProxyHostname(QStringLiteral("127.0.0.1"));
-    rejected.connection.setProxyPort(port);
-    ASSERT_TRUE(rejected.run(local(port, "/target")));
-    EXPECT_EQ(rejected.events.failures, QList<int>{int(DownloadFailure::ProxyRejected)});
 }

@@ -61,16 +61,6 @@ void ManagedProcess::stop()
     m_process.reset();
 }
 
-bool ManagedProcess::running() const
-{
-    return m_process && m_process->state() == QProcess::Running;
-}
-
-qint64 ManagedProcess::pid() const
-{
-    return m_process ? m_process->processId() : 0;
-}
-
 QString ManagedProcess::output()
 {
     if (!m_outputFile.isEmpty()) {

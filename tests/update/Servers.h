@@ -24,8 +24,8 @@ public:
     bool start(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment = {},
                bool guarded = false);
     void stop();
-    bool running() const;
-    qint64 pid() const;
+    bool running() const { return m_process && m_process->state() == QProcess::Running; }
+    qint64 pid() const { return m_process ? m_process->processId() : 0; }
     // Everything the process wrote so far (standard output and error together).
     QString output();
     // Output goes to this file instead of a pipe: programs the process starts inherit it and

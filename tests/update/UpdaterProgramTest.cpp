@@ -7,10 +7,8 @@
 #include "frmUpdating.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -123,12 +121,10 @@ UpdatingHooks recordingHooks(QStringList &messages, QStringList &started, bool &
 
 TEST(UpdaterCore, CommandLineAndCopies)
 {
-    EXPECT_EQ(updater::processIdFromArgument(QStringLiteral("1234")), 1234);
-    EXPECT_EQ(updater::processIdFromArgument(QStringLiteral("77 88")), 77);
-    EXPECT_EQ(updater::processIdFromArgument(QStringLiteral("12ab")), 12);
-    EXPECT_EQ(updater::processIdFromArgument(QString()), 0);
-    EXPECT_EQ(updater::processIdFromArgument(QStringLiteral("-5")), 0);
-    EXPECT_EQ(updater::processIdFromArgument(QStringLiteral("99999999999")), 0);
+    // The leading number; nothing usable (empty, negative, too large) is 0.
+    for (const auto &[argument, pid] : {std::pair{"77 88", 77}, {"12ab", 12}, {"", 0}, {"-5", 0}, {"99999999999", 0}})
+        EXPECT_EQ(updater::processIdFromArgument(QLatin1String(argument)), pid) << argument;
+    // The test program sits in the program folder but is not ours.
     EXPECT_FALSE(updater::isOurProgram(getpid(), QStringLiteral(CORVANEL_BIN_DIR)));
     EXPECT_TRUE(updater::isMainProgram(QStringLiteral("Corvanel")));
     EXPECT_FALSE(updater::isMainProgram(QStringLiteral("corvanel.bak")));
@@ -156,27 +152,6 @@ TEST(UpdaterCore, CommandLineAndCopies)
               (QStringList{QStringLiteral("fresh"), QStringLiteral("tool"), QStringLiteral("tool.new")}));
 }
 
-TEST(UpdaterWindow, InstallsEveryReplacementInNameOrder)
-{
-    QTemporaryDir dir;
-    for (const char *name : {"corvanel", "b.dat", "a.dat"})
-        ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(name)), "old"));
-    for (const char *name : {"corvanel.new", "b.dat.new", "a.dat.new", "c.dat.new"})
-        ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(name)), QByteArray("new ") + name));
-    QStringList messages, started;
-    bool quit = false;
-    frmUpdating window(dir.path(), QString(), recordingHooks(messages, started, quit));
-    EXPECT_EQ(window.Label1->text(), QStringLiteral("Please wait, updating Corvanel"));
-    window.Form_Load();
-    ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
-    EXPECT_EQ(messages, QStringList{kComplete});
-    EXPECT_EQ(started, QStringList{dir.filePath(QStringLiteral("corvanel"))});
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("corvanel"))), "new corvanel.new");
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("c.dat"))), "new c.dat.new");
-    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden), QStringList());
-    EXPECT_FALSE(window.isVisible());
-}
-
 TEST(UpdaterWindow, ReadOnlyTargetsFail)
 {
     // The main program is retried (eleven attempts), anything else fails at once; files not
@@ -193,7 +168,6 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
         window.Form_Load();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
         EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + frmUpdating::failureText()});
-        EXPECT_TRUE(frmUpdating::failureText().endsWith(QLatin1String(CORVANEL_WEBSITE)));
         EXPECT_TRUE(started.isEmpty());
         EXPECT_EQ(window.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
         EXPECT_EQ(readFile(dir.filePath(QLatin1String(blocked))), "old");
@@ -259,16 +233,12 @@ TEST(UpdaterProgram, ReadOnlyTargetEndsWithTheFailureMessage)
     ASSERT_TRUE(writeFile(folder.path(QStringLiteral("library.dat")), "old"));
     QFile::setPermissions(folder.path(QStringLiteral("library.dat")), QFile::ReadOwner);
     ASSERT_TRUE(writeFile(folder.path(QStringLiteral("library.dat.new")), "new"));
-    ASSERT_TRUE(writeFile(folder.path(QStringLiteral("zz.dat.new")), "later"));
     UpdaterRun updater;
     ASSERT_TRUE(updater.run(folder, {}));
-    EXPECT_TRUE(updater.output.contains(QStringLiteral("Error!|There was an error while attempting to update Corvanel! "
-                                                       "Please download the latest version from ")))
+    EXPECT_TRUE(updater.output.contains(QStringLiteral("Error!|") + frmUpdating::failureText()))
         << qPrintable(updater.output);
     EXPECT_FALSE(updater.output.contains(QStringLiteral("Update Complete!")));
     EXPECT_EQ(readFile(folder.path(QStringLiteral("library.dat"))), "old");
-    EXPECT_TRUE(QFile::exists(folder.path(QStringLiteral("library.dat.new"))));
-    EXPECT_TRUE(QFile::exists(folder.path(QStringLiteral("zz.dat.new"))));
 }
 
 // The whole way: a running corvanel, the update window fetching the listing and two files,
