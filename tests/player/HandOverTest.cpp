@@ -17,13 +17,12 @@ namespace {
 QString makeRecordingPlayer(const QString &folder, const QString &name, const QString &output)
 {
     const QString script = folder + "/" + name;
-    const QByteArray body = "#!/bin/sh\n"
-                            "out='" +
-                            output.toUtf8() +
-                            "'\n"
-                            "for a in \"$@\"; do printf 'arg=%s\\n' \"$a\" >> \"$out\"; done\n"
-                            "printf 'argc=%d\\n' $# >> \"$out\"\n";
-    writeFile(script, body, true);
+    writeFile(script,
+              "#!/bin/sh\nout='" + output.toUtf8() +
+                  "'\n"
+                  "for a in \"$@\"; do printf 'arg=%s\\n' \"$a\" >> \"$out\"; done\n"
+                  "printf 'argc=%d\\n' $# >> \"$out\"\n",
+              true);
     return script;
 }
 
@@ -63,7 +62,6 @@ TEST_F(HandOverTest, ThePathReachesARealPlayerAsOneArgument)
     const auto recorded = waitForFile(record, "argc=");
     ASSERT_TRUE(recorded) << "the player never ran";
     EXPECT_EQ(argsOf(*recorded), QStringList{song});
-    EXPECT_TRUE(recorded->contains("argc=1"));
     EXPECT_FALSE(QFile::exists(dir.path() + "/pwned"));
     EXPECT_FALSE(QFile::exists(QDir::currentPath() + "/pwned"));
 
