@@ -329,42 +329,30 @@ TEST(Loading, DanglingPlaylistIdEndsTheSummaryOnce)
 TEST(Loading, FileImageHoldsTheWholeFile)
 {
     QTemporaryDir dir;
-    const auto write = [&](const QString &name, const QByteArray &bytes) {
+    const auto read = [&](const QString &name, const QByteArray &bytes) {
         QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        return FileImage::read(file.fileName());
     };
     QByteArray large(5 * 1024 * 1024 + 17, Qt::Uninitialized);
-    char *data = large.data();
     for (qsizetype i = 0; i < large.size(); ++i)
-        data[i] = char(i * 131 % 251);
-    const auto image = FileImage::read(write("large", large));
+        large.data()[i] = char(i * 131 % 251);
+    const auto image = read("large", large);
     ASSERT_TRUE(image.has_value());
     EXPECT_TRUE(image->bytes() == QByteArrayView(large));
 
-    const auto empty = FileImage::read(write("empty", QByteArray()));
+    const auto empty = read("empty", QByteArray());
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->bytes().isEmpty());
 
-    auto small = FileImage::read(write("small", "mhbd"));
+    auto small = read("small", "mhbd");
     ASSERT_TRUE(small.has_value());
     const FileImage moved = std::move(*small);
     EXPECT_TRUE(moved.bytes() == QByteArrayView("mhbd"));
 
     EXPECT_FALSE(FileImage::read(dir.filePath("missing")).has_value());
     EXPECT_FALSE(FileImage::read(dir.path()).has_value());
-}
-
-TEST(Loading, WarningTextNamesTheContact)
-{
-    const QString text = unknownTagWarningText();
-    EXPECT_TRUE(text.startsWith("For some reason, extra information unknown in the iTunesDB file was found. This may "
-                                "be due to a newer version of iTunesDB or because your iTunesDB is corrupted. Please "
-                                "contact "));
-    EXPECT_TRUE(text.endsWith(", and we will try to fix the program accordingly, or make sure your iTunesDB is not "
-                              "corrupted."));
-    EXPECT_TRUE(text.contains(QLatin1Char('@')));
 }
 
 TEST(LibraryJson, HasTheDocumentedShapeAndEscapes)
@@ -392,14 +380,7 @@ TEST(LibraryJson, HasTheDocumentedShapeAndEscapes)
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     EXPECT_EQ(root.keys(), (QStringList{"ipod_name", "playlists", "songs", "warnings"}));
-    EXPECT_EQ(root["ipod_name"].toString(), "Pod");
-
-    const QJsonObject first = root["songs"].toArray()[0].toObject();
-    EXPECT_EQ(first.keys(), (QStringList{"album", "artist", "filetype", "genre", "id", "index", "length", "path",
-                                         "size", "title", "track"}));
-    EXPECT_EQ(first["size"].toDouble(), 123456789012.0);
-    EXPECT_EQ(root["playlists"].toArray().size(), 4);
-
+    EXPECT_EQ(root["songs"][0]["size"].toDouble(), 123456789012.0);
     const QJsonObject warnings = root["warnings"].toObject();
     EXPECT_EQ(warnings["unknown_tags"].toInt(), 4);
     EXPECT_EQ(warnings["errors"].toArray(), (QJsonArray{"Error, continuing!", "Error, continuing!"}));

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <map>
 #include <memory>
 
@@ -80,7 +79,6 @@ class WrittenLayout : public ::testing::TestWithParam<LayoutCase>
 TEST_P(WrittenLayout, ReadByLibgpodAsWritten)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const Database db = sampleDatabase(GetParam().layout);
     QString error;
     ASSERT_TRUE(writeIpod(dir.path(), db, std::vector<int32_t>{1, 0}, &error)) << error.toStdString();
@@ -135,7 +133,6 @@ TEST_P(WrittenLayout, RecordsNestAndKeepTheirLengths)
     const qsizetype mhit = b.indexOf("mhit");
     ASSERT_GT(mhit, 0);
     EXPECT_EQ(u32(b, mhit + 4), GetParam().trackHeader);
-    EXPECT_EQ(QString::fromLatin1(b.mid(mhit + 24, 4)), " 3PM");
 
     // Every object: string ones are exactly 40 + L long; the others keep their own lengths.
     std::map<uint32_t, int> nonString;
@@ -179,29 +176,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, WrittenLayout,
                                            LayoutCase{Layout::Libgpod, "Libgpod", {1, 3, 2}, 0xBC, 0xF4},
                                            LayoutCase{Layout::Legacy, "Legacy", {1, 2}, 0x68, 0x9C}),
                          [](const auto &p) { return std::string(p.param.name); });
-
-TEST(DeviceFiles, PreferencesOnTheGoAndSysInfo)
-{
-    const QByteArray prefs = buildPreferences(4);
-    ASSERT_EQ(prefs.size(), 2960);
-    for (int off : {20, 24, 137, 2272, 2282, 2838})
-        EXPECT_EQ(prefs[off], 0) << off;
-    EXPECT_EQ(uint8_t(prefs[2796]), 63);
-    EXPECT_EQ(uint8_t(prefs[2800]), 4);
-    EXPECT_EQ(uint8_t(buildPreferences()[2800]), 3);
-
-    const QByteArray otg = buildOnTheGo({5, 0, 7});
-    ASSERT_EQ(otg.size(), 32);
-    EXPECT_EQ(tag(otg, 0), "mhpo");
-    for (const auto &[at, value] : {std::pair{4, 0x14u}, {8, 4u}, {12, 3u}, {20, 5u}, {28, 7u}})
-        EXPECT_EQ(u32(otg, at), value) << at;
-
-    const QString sysInfo = QString::fromUtf8(buildSysInfo("MA446", "SERIAL1"));
-    EXPECT_TRUE(sysInfo.startsWith("BoardHwName: iPod Q98\n"));
-    for (const char *line : {"\npszSerialNumber: SERIAL1\n", "\nModelNumStr: MA446\n", "\nvisibleBuildID: 0x"})
-        EXPECT_TRUE(sysInfo.contains(line)) << line;
-    EXPECT_TRUE(sysInfo.endsWith('\n'));
-}
 
 TEST(WriteIpod, RejectsBadInputWithAMessage)
 {
@@ -261,20 +235,6 @@ TEST(LargeLibrary, BenchmarkSizeHasDistinctFilesAndTheAskedSpread)
     EXPECT_EQ(distinct(db, &Track::artist), 10);
     EXPECT_EQ(distinct(db, &Track::album), 20);
     EXPECT_EQ(db.playlists.size(), 4u);
-}
-
-TEST(LargeLibrary, StubFilesMatchTheirRecords)
-{
-    QTemporaryDir dir;
-    QString error;
-    ASSERT_TRUE(makeLargeIpod(dir.path(), 120, 2, true, Layout::Libgpod, &error)) << error.toStdString();
-    Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
-    ASSERT_TRUE(itdb);
-    for (Itdb_Track *t : itemsOf<Itdb_Track>(itdb->tracks)) {
-        const QFileInfo f(localPath(dir.path(), str(t->ipod_path)));
-        ASSERT_TRUE(f.exists()) << f.filePath().toStdString();
-        EXPECT_EQ(f.size(), qint64(t->size));
-    }
 }
 
 namespace {
@@ -412,18 +372,30 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     QSet<QString> genres, artists, albums, fileTypes, titles;
     std::map<QString, int> duplicates;
     const QRegularExpression location(QStringLiteral("^:iPod_Control:Music:F0\\d:[A-Z]{4}\\.(mp3|m4a|wav)$"));
+    // The program's tag scan reads each file's tags back (in the itunesdb tests); here, the music itself.
     for (Itdb_Track *t : tracks) {
+        SCOPED_TRACE(t->ipod_path);
         genres.insert(str(t->genre));
         artists.insert(str(t->artist));
         albums.insert(str(t->album));
         fileTypes.insert(str(t->filetype));
         titles.insert(str(t->title));
         ++duplicates[str(t->title) + '|' + str(t->artist) + '|' + str(t->album)];
-        EXPECT_TRUE(location.match(str(t->ipod_path)).hasMatch()) << t->ipod_path;
+        EXPECT_TRUE(location.match(str(t->ipod_path)).hasMatch());
         EXPECT_GT(t->track_nr, 0);
         EXPECT_FALSE(str(t->artist).isEmpty());
-        const QFileInfo file(localPath(dir.path(), str(t->ipod_path)));
-        EXPECT_EQ(file.size(), qint64(t->size)) << t->ipod_path;
+        const QString path = localPath(dir.path(), str(t->ipod_path));
+        const QByteArray bytes = readFile(path);
+        EXPECT_EQ(bytes.size(), qsizetype(t->size));
+        if (path.endsWith(".mp3")) {
+            EXPECT_TRUE(bytes.startsWith("ID3\x03"));
+        }
+        const Decoded d = decode(path);
+        ASSERT_TRUE(d.ok);
+        EXPECT_NEAR(d.seconds * 1000.0, double(t->tracklen), 60.0);
+        // Both a bass and a treble part: not silence, not a lone sine.
+        EXPECT_GT(d.lowEnergy, 1e-3);
+        EXPECT_GT(d.highEnergy, 1e-4);
     }
     EXPECT_EQ(genres.size(), 4);
     EXPECT_EQ(artists.size(), 6);
@@ -444,38 +416,8 @@ TEST(DemoIpod, HasTheAdvertisedLibraryAndRealMusic)
     const auto otg = itemsOf<Itdb_Playlist>(itdb->playlists).back();
     EXPECT_EQ(memberIds(otg).size(), 3u);
 
-    const QByteArray prefs = [&] {
-        QFile f(dir.filePath("iPod_Control/Device/Preferences"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
-    EXPECT_EQ(prefs.size(), 2960);
+    EXPECT_EQ(readFile(dir.filePath("iPod_Control/Device/Preferences")).size(), 2960);
     EXPECT_TRUE(QFile::exists(dir.filePath("iPod_Control/Device/SysInfo")));
-
-    // Every file carries its track's own values; an MP3's header still gives its exact length.
-    std::map<QString, int> kinds;
-    for (Itdb_Track *t : tracks) {
-        SCOPED_TRACE(t->ipod_path);
-        const QString path = localPath(dir.path(), str(t->ipod_path));
-        const FileTags file = readTags(path);
-        expectTags(file, str(t->title), str(t->artist), str(t->album), str(t->genre),
-                   QStringLiteral("%1/%2").arg(t->track_nr).arg(t->tracks));
-        ++kinds[QFileInfo(path).suffix()];
-        if (path.endsWith(".mp3")) {
-            EXPECT_TRUE(readFile(path).startsWith("ID3\x03"));
-            EXPECT_NEAR(file.headerSeconds * 1000.0, double(t->tracklen), 50.0);
-        }
-    }
-    EXPECT_EQ(kinds, (std::map<QString, int>{{"mp3", 16}, {"m4a", 8}, {"wav", 2}}));
-
-    for (Itdb_Track *t : tracks) {
-        SCOPED_TRACE(t->ipod_path);
-        const Decoded d = decode(localPath(dir.path(), str(t->ipod_path)));
-        ASSERT_TRUE(d.ok);
-        EXPECT_NEAR(d.seconds * 1000.0, double(t->tracklen), 60.0);
-        // Both a bass and a treble part: not silence, not a lone sine.
-        EXPECT_GT(d.lowEnergy, 1e-3);
-        EXPECT_GT(d.highEnergy, 1e-4);
-    }
 
     checkExtraSongs(dir.path(), tracks);
 }
