@@ -44,36 +44,23 @@ protected:
 
 } // namespace
 
-TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailable)
+TEST_F(DeviceMenuTest, EjectAndCloseEjectsOnceWithOrWithoutTheOption)
 {
-    openOnTheiPod();
-    for (const char *name : {"mnuHacks", "mnuPowerSave", "mnuiPodInfo", "mnuEjectAndClose", "mnuCopyToiPod"}) {
-        EXPECT_TRUE(window->menus().item(name)->isEnabled()) << name;
-        EXPECT_FALSE(window->menus().pendingItems().contains(name)) << name;
+    for (const bool option : {false, true}) {
+        SCOPED_TRACE(option);
+        openOptionsStore()->clear();
+        standIn->calls.clear();
+        openOnTheiPod();
+        if (option)
+            trigger("mnuEject");
+        trigger("mnuEjectAndClose");
+        // Without the option the eject runs first, then the close; with it the close ejects.
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+        EXPECT_EQ(standIn->calls, ejectedOnce);
+        EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), option ? "True" : "False");
+        window.reset(); // the window's end runs no second shutdown
+        EXPECT_EQ(standIn->calls, ejectedOnce);
     }
-}
-
-TEST_F(DeviceMenuTest, EjectAndCloseWithTheOptionCheckedEjectsOnceAfterSavingTheOptions)
-{
-    openOnTheiPod();
-    trigger("mnuEject");
-    ASSERT_TRUE(window->menus().item("mnuEject")->isChecked());
-    trigger("mnuEjectAndClose");
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(standIn->calls, ejectedOnce);
-    EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), "True");
-    window.reset(); // the window's end runs no second shutdown
-    EXPECT_EQ(standIn->calls, ejectedOnce);
-}
-
-TEST_F(DeviceMenuTest, EjectAndCloseWithoutTheOptionEjectsFirstThenCloses)
-{
-    openOnTheiPod();
-    trigger("mnuEjectAndClose");
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
-    EXPECT_EQ(standIn->calls, ejectedOnce);
-    window.reset();
-    EXPECT_EQ(standIn->calls, ejectedOnce);
 }
 
 TEST_F(DeviceMenuTest, ClosingEjectsOnlyWithTheOptionChecked)
@@ -86,10 +73,14 @@ TEST_F(DeviceMenuTest, ClosingEjectsOnlyWithTheOptionChecked)
     EXPECT_EQ(standIn->calls, ejectedOnce);
 }
 
-TEST_F(DeviceMenuTest, iPodInformationOpensOverTheMainWindow)
+TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailableAndiPodInformationOpensOverTheWindow)
 {
     ASSERT_TRUE(writeFile(ipod.filePath("iPod_Control/Device/SysInfo"), "ModelNumStr: MA147\n"));
     openOnTheiPod();
+    for (const char *name : {"mnuHacks", "mnuPowerSave", "mnuiPodInfo", "mnuEjectAndClose", "mnuCopyToiPod"}) {
+        EXPECT_TRUE(window->menus().item(name)->isEnabled()) << name;
+        EXPECT_FALSE(window->menus().pendingItems().contains(name)) << name;
+    }
     trigger("mnuiPodInfo");
     corvanel::device::iPodInfo *info = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(), 10000);

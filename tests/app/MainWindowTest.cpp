@@ -1,4 +1,4 @@
-// The main window as a whole: options kept between runs, its shutdown, minimising.
+// The main window as a whole: options kept between runs and its shutdown.
 #include "WindowFixture.h"
 
 #include "FSound.h"
@@ -6,8 +6,6 @@
 
 #include <QGroupBox>
 
-using namespace corvanel;
-using namespace corvanel::app;
 using namespace corvanel::playback;
 
 namespace {
@@ -35,16 +33,19 @@ TEST_F(MainWindowTest, FirstRunDefaultsReplaceTheDesignMarks)
     EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false}));
     EXPECT_EQ(window->volume(), 200);
     EXPECT_EQ(window->fraNow->title(), "Currently Playing from Pocket");
-    EXPECT_EQ(window->windowTitle(), "Corvanel");
 }
 
-TEST_F(MainWindowTest, OptionsPersistAcrossTwoInstances)
+TEST_F(MainWindowTest, ShutdownSavesTheOptionsForTheNextInstance)
 {
-    open(pocket());
+    open(pocket()).show();
     for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject"})
         window->menus().item(item)->trigger();
     window->setVolume(300); // clamped to the engine's range
+    ASSERT_NE(window->findChild<TrayIcon *>(), nullptr);
     window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(FSOUND_DSP_GetFFTUnit(), 0) << "the sound engine is closed";
+    EXPECT_EQ(window->findChild<TrayIcon *>(), nullptr) << "the tray icon is gone";
     {
         auto store = openOptionsStore();
         store->beginGroup("Options");
@@ -52,7 +53,7 @@ TEST_F(MainWindowTest, OptionsPersistAcrossTwoInstances)
                                          {"mnuMinToTray", "False"},
                                          {"mnuEmbedded", "True"},
                                          {"mnuDefaultOpen", "False"},
-                                         {"Volume", "255"},
+                                         {"Volume", "255"}, // saved while the volume was known
                                          {"mnuEjectOnClose", "True"}})
             EXPECT_EQ(store->value(key).toString(), value) << key;
     }
@@ -76,31 +77,6 @@ TEST_F(MainWindowTest, UnreadableValuesKeepTheDesignMarks)
     EXPECT_TRUE(window->menus().item("mnuDefaultOpen")->isChecked());
     EXPECT_FALSE(window->menus().item("mnuTrayMinYes")->isChecked());
     EXPECT_EQ(window->volume(), 200);
-}
-
-TEST_F(MainWindowTest, ShutdownSavesTheOptionsClosesTheEngineAndRemovesTheTrayIcon)
-{
-    open(pocket()).show();
-    window->setVolume(77);
-    ASSERT_NE(window->findChild<TrayIcon *>(), nullptr);
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(openOptionsStore()->value("Options/Volume").toString(), "77") << "saved while the volume was known";
-    EXPECT_EQ(FSOUND_DSP_GetFFTUnit(), 0) << "the sound engine is closed";
-    EXPECT_EQ(window->findChild<TrayIcon *>(), nullptr) << "the tray icon is gone";
-}
-
-TEST_F(MainWindowTest, MinimisingNeverHidesTheWindowWithoutATray)
-{
-    open(pocket()).show();
-    ASSERT_TRUE(window->menus().item("mnuTrayMinYes")->isChecked());
-    window->showMinimized();
-    QCoreApplication::processEvents();
-    if (!window->trayAvailable()) {
-        EXPECT_TRUE(window->isVisible());
-    }
-    window->mnuShow_Click();
-    EXPECT_FALSE(window->isMinimized());
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The real program as a desktop session meets it: Ctrl+C and SIGTERM end it the normal way.
-#include "IpodBuilder.h"
+#include "DemoIpod.h"
 #include "TestPaths.h"
 
 #include <QDeadlineTimer>
@@ -27,13 +27,19 @@ bool hasThread(qint64 pid, const QByteArray &prefix)
     return false;
 }
 
+// The program's environment; the leak check is the test binaries' own.
+QProcessEnvironment programEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+    return environment;
+}
+
 using RealProgram = ::testing::TestWithParam<int>;
 
 TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
 {
-    QTemporaryDir ipod, home;
-    QString error;
-    ASSERT_TRUE(mkipod::makeDemoIpod(ipod.path(), &error)) << error.toStdString();
+    QTemporaryDir home;
     QDir().mkpath(home.filePath("runtime"));
     QFile::setPermissions(home.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(home.filePath("config/Corvanel"));
@@ -43,14 +49,13 @@ TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
     }
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = programEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("SDL_AUDIODRIVER", "dummy");
     environment.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
     environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    environment.insert("ASAN_OPTIONS", "detect_leaks=0");
     program.setProcessEnvironment(environment);
-    program.start(binPath("corvanel"), {ipod.path()});
+    program.start(binPath("corvanel"), {demoIpod()});
     ASSERT_TRUE(program.waitForStarted(10000)) << "build corvanel first";
     // The main window starts the sound engine while it loads; its audio thread says it is up.
     QDeadlineTimer up(30000);
@@ -83,9 +88,7 @@ TEST(CommandLine, FromTagsAndOrphans)
     ASSERT_TRUE(mkipod::addExtraSongs(ipod, 3, &error, &written)) << error.toStdString();
     auto run = [](const QStringList &arguments) {
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
-        program.setProcessEnvironment(environment);
+        program.setProcessEnvironment(programEnvironment());
         program.start(binPath("corvanel"), arguments);
         program.waitForFinished(60000);
         return std::make_pair(program.exitCode(), program.readAllStandardOutput());

@@ -100,7 +100,6 @@ TEST_F(SimulatorWindowTest, OpensFromExtrasHidingTheBrowserAndHoldingMenuSleeps)
     QTest::mousePress(pod->lblMenu, Qt::LeftButton);
     EXPECT_EQ(pod->lblMenu->Tag, "123456");
     EXPECT_TRUE(pod->tmrSleep->isActive());
-    EXPECT_EQ(pod->tmrSleep->interval(), 3000);
     pod->tmrSleep_Timer(); // the tick three seconds on, the button still down
     EXPECT_FALSE(pod->isVisible());
     EXPECT_TRUE(window->isVisible()) << "the browser comes back";
@@ -112,27 +111,29 @@ TEST_F(SimulatorWindowTest, AShortPressGoesUpOneMenuAndALaterTickDoesNothing)
 {
     openPod();
     chooseWithKeys("Browse");
-    EXPECT_EQ(title(), "Browse");
     QTest::mousePress(pod->lblMenu, Qt::LeftButton);
     QTest::mouseRelease(pod->lblMenu, Qt::LeftButton);
     EXPECT_EQ(pod->lblMenu->Tag, "0");
     EXPECT_EQ(title(), "iPod");
-    EXPECT_EQ(pod->menus().MenuList.text(), "Browse");
     pod->tmrSleep_Timer();
     EXPECT_TRUE(pod->isVisible());
     EXPECT_EQ(title(), "iPod");
 }
 
-TEST_F(SimulatorWindowTest, SelectOnAnEmptyMenuDoesNothing)
+TEST_F(SimulatorWindowTest, TwoSourcesGiveAnEmptyPlaylistsMenuWhereNothingActs)
 {
     openPod(twoSourceIpod());
     chooseWithKeys("Playlists");
     ASSERT_TRUE(shown().isEmpty());
+    EXPECT_EQ(highlighted(), -1);
     sim::clsiPodMenu *playlists = pod->menus().CurrentMenu;
     QTest::mouseClick(pod->lblSelect, Qt::LeftButton);
     key(Qt::Key_Return);
+    QTest::mousePress(pod->lblMenu, Qt::LeftButton);
+    pod->tmrSleep_Timer(); // even the held button's "Sleep" finds nothing to act on
     EXPECT_EQ(pod->menus().CurrentMenu, playlists);
     EXPECT_EQ(title(), "Playlists");
+    EXPECT_EQ(browserCurrent(SongBrowser::Source), 0);
     EXPECT_TRUE(pod->isVisible());
 }
 
@@ -176,7 +177,6 @@ TEST_F(SimulatorWindowTest, CirclingMovesOneEntryPerFiveStepsEitherWay)
             const int expected = std::clamp(c.from + c.perFive * (step / 5), 0, last);
             ASSERT_EQ(highlighted(), expected) << "step " << step;
         }
-        EXPECT_EQ(pod->wheel().StepThreshold, 5);
         // At the end of the list further steps are not moves.
         EXPECT_EQ(c.turn > 0 ? pod->wheel().DownMoves : pod->wheel().UpMoves, last);
     }

@@ -113,6 +113,7 @@ TEST(MenuTree, OptionPairsKeepExactlyTheChosenItemChecked)
 
 TEST(MenuTree, ForceUnsupportedIsStoredTheMomentItToggles)
 {
+    openOptionsStore()->clear(); // nothing left from the window tests before
     frmMenus menus;
     auto stored = [](const char *key) { return corvanel::platform::getSetting("Options", key); };
     ASSERT_TRUE(menus.markAvailable("mnuUnsupportedFiles"));

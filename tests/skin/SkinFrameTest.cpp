@@ -44,27 +44,6 @@ void moveMouseOver(QWidget *widget)
 
 } // namespace
 
-TEST(SkinFrame, ChildrenCarryTheirNamesAndStartIdle)
-{
-    Window w;
-    for (const char *name : {"imgCaption", "imgPod", "lblCaption", "imgMinimize", "imgMinimizeHover", "imgClose",
-                             "imgCloseHover", "imgMaximize", "mnuFile", "mnuOptions", "mnuExtras", "mnuHelp"})
-        EXPECT_NE(w.frame->findChild<QWidget *>(name), nullptr) << name;
-    EXPECT_EQ(w.frame->lblCaption->text(), "Corvanel - Play Music From iPod Anywhere!");
-    EXPECT_TRUE(w.frame->lblCaption->font().bold());
-    EXPECT_EQ(w.frame->mnuFile->text(), "&File");
-    EXPECT_EQ(w.frame->mnuHelp->text(), "&Help");
-    EXPECT_FALSE(w.frame->imgCloseHover->isVisible());
-    EXPECT_FALSE(w.frame->imgMinimizeHover->isVisible());
-    for (QTimer *timer : {w.frame->tmrHideClose, w.frame->tmrHideMinimize}) {
-        EXPECT_FALSE(timer->isActive());
-        EXPECT_EQ(timer->interval(), 1);
-    }
-    // The caption picture follows the frame's width.
-    EXPECT_EQ(w.frame->imgCaption->pixmap().deviceIndependentSize().toSize(), QSize(480, skin::kCaptionHeight));
-    EXPECT_EQ(w.frame->imgClose->geometry().right(), 480 - 10);
-}
-
 TEST(SkinFrame, LitButtonStaysWhileTheCursorIsStrictlyInsideAndEndsWhenItLeaves)
 {
     Window w;
@@ -193,9 +172,11 @@ TEST(SkinFrame, WindowIconClickOpensBelowItAndDoubleClickClosesEvenWhenTheMenuTo
     EXPECT_EQ(clicks.count(), 4);
 }
 
-TEST(SkinFrame, PressOnTheCaptionStartsADrag)
+TEST(SkinFrame, CaptionFollowsTheWidthAndAPressOnItStartsADrag)
 {
     Window w;
+    EXPECT_EQ(w.frame->imgCaption->pixmap().deviceIndependentSize().toSize(), QSize(480, skin::kCaptionHeight));
+    EXPECT_EQ(w.frame->imgClose->geometry().right(), 480 - 10);
     QSignalSpy drags(w.frame, &SkinFrame::dragStarted);
     QTest::mousePress(w.frame->imgCaption, Qt::LeftButton, {}, QPoint(200, 10));
     QTest::mouseRelease(w.frame->imgCaption, Qt::LeftButton, {}, QPoint(200, 10));
@@ -216,11 +197,8 @@ TEST(TrayIcon, DoubleClickShowsAndContextClickAsksForThePopupOnly)
     EXPECT_EQ(shows.count(), 1);
     tray.handleActivation(QSystemTrayIcon::Context);
     EXPECT_EQ(popups.count(), 1);
-    EXPECT_EQ(tray.icon()->toolTip(), "Corvanel");
     EXPECT_FALSE(tray.icon()->icon().isNull());
     // Without a notification area the icon is never shown.
     tray.show();
     EXPECT_EQ(tray.isVisible(), TrayIcon::available());
-    tray.hide();
-    EXPECT_FALSE(tray.isVisible());
 }
