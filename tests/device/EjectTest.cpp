@@ -7,9 +7,6 @@
 
 #include <QSignalSpy>
 
-using namespace corvanel;
-
-using namespace corvanel;
 using namespace corvanel::device;
 
 namespace {
@@ -43,54 +40,44 @@ protected:
 
 } // namespace
 
-TEST_F(EjectTest, UnmountsFirstThenEjectsAndPowersOff)
+TEST_F(EjectTest, EveryFilesystemUnmountsBeforeTheDriveEjectsAndPowersOff)
 {
-    EXPECT_TRUE(send(QStringLiteral("  ") + ipod.path() + QStringLiteral("/ ")));
-    EXPECT_EQ(standIn->calls, (QStringList{"Unmount sdb1", "Eject iPod", "PowerOff iPod"}));
-}
-
-TEST_F(EjectTest, EveryMountedFilesystemOfTheDriveGoesBeforeTheDrive)
-{
-    standIn->blocks[1].mountPoints = {QStringLiteral("/media/firmware")};
-    standIn->drivesThatPowerOff.clear();
-    EXPECT_TRUE(send(ipod.path()));
-    EXPECT_EQ(standIn->calls, (QStringList{"Unmount sdb1", "Unmount sdb2", "Eject iPod"}))
-        << "no power-off where the drive does not allow it";
-}
-
-TEST_F(EjectTest, ARefusedUnmountStopsThereAndSaysNothing)
-{
-    for (const QString &refusal : {QStringLiteral("Unmount sdb1"), QStringLiteral("Unmount sdb2")}) {
+    const QStringList all = {"Unmount sdb1", "Eject iPod", "PowerOff iPod"};
+    const struct
+    {
+        const char *what;
+        bool firmwareMounted, powersOff;
+        QString refused;
+        bool ejected;
+        QStringList calls;
+    } cases[] = {
+        {"plain", false, true, "", true, all},
+        {"two filesystems, no power-off", true, false, "", true, {"Unmount sdb1", "Unmount sdb2", "Eject iPod"}},
+        // A power-off still counts when the eject is refused.
+        {"eject refused", false, true, "Eject iPod", true, all},
+        {"eject refused, no power-off", false, false, "Eject iPod", false, {"Unmount sdb1", "Eject iPod"}},
+        // A refused unmount stops there: the drive is left alone.
+        {"first unmount refused", true, true, "Unmount sdb1", false, {"Unmount sdb1"}},
+        {"second unmount refused", true, true, "Unmount sdb2", false, {"Unmount sdb1", "Unmount sdb2"}},
+    };
+    for (const auto &c : cases) {
         standIn->calls.clear();
-        standIn->refused = {refusal};
-        standIn->blocks[1].mountPoints = {QStringLiteral("/media/firmware")};
-        EXPECT_FALSE(send(ipod.path())) << refusal.toStdString();
-        EXPECT_FALSE(standIn->calls.contains("Eject iPod")) << refusal.toStdString();
-        EXPECT_FALSE(standIn->calls.contains("PowerOff iPod")) << refusal.toStdString();
+        standIn->blocks[1].mountPoints = c.firmwareMounted ? QStringList{"/media/firmware"} : QStringList{};
+        standIn->drivesThatPowerOff = c.powersOff ? QSet<QString>{"iPod"} : QSet<QString>{};
+        standIn->refused = c.refused.isEmpty() ? QSet<QString>{} : QSet<QString>{c.refused};
+        EXPECT_EQ(send(QStringLiteral("  ") + ipod.path() + QStringLiteral("/ ")), c.ejected) << c.what;
+        EXPECT_EQ(standIn->calls, c.calls) << c.what;
     }
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST_F(EjectTest, APowerOffStillCountsWhenTheEjectIsRefused)
-{
-    standIn->refused = {"Eject iPod"};
-    EXPECT_TRUE(send(ipod.path()));
-    EXPECT_EQ(standIn->calls, (QStringList{"Unmount sdb1", "Eject iPod", "PowerOff iPod"}));
-    standIn->calls.clear();
-    standIn->drivesThatPowerOff.clear();
-    EXPECT_FALSE(send(ipod.path()));
-}
-
-TEST_F(EjectTest, NothingIsSentForAnUnknownFolderOrAnotherCode)
+TEST_F(EjectTest, AnUnknownFolderAnotherCodeOrNoServiceFailsQuietly)
 {
     EXPECT_FALSE(send(ipod.filePath("elsewhere")));
     EXPECT_FALSE(send(ipod.path(), 0x2D4809));
     EXPECT_FALSE(send(QString()));
     EXPECT_TRUE(standIn->calls.isEmpty());
-}
 
-TEST_F(EjectTest, WithoutTheServiceTheEjectFailsQuietly)
-{
     standIn.reset();
     EXPECT_FALSE(send(ipod.path()));
     setDeviceBusAddress(QStringLiteral("unix:path=") + ipod.filePath("no-bus-here"));
@@ -122,9 +109,5 @@ TEST_F(EjectTest, AnEjectRunsOffTheUIThreadAndReportsWhenItIsOver)
     ASSERT_TRUE(finished.wait(30000));
     EXPECT_TRUE(finished.first().first().toBool());
     EXPECT_FALSE(job.running());
-    EXPECT_EQ(standIn->calls.count("Unmount sdb1"), 1);
-
-    standIn->calls.clear();
-    EjectiPodAndWait(ipod.path(), program.path());
     EXPECT_EQ(standIn->calls, (QStringList{"Unmount sdb1", "Eject iPod", "PowerOff iPod"}));
 }

@@ -9,9 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-using namespace corvanel;
-
-using namespace corvanel;
 using namespace corvanel::device;
 
 namespace {
@@ -49,7 +46,7 @@ protected:
 
 } // namespace
 
-TEST_F(ProgramCopyTest, AFreshCopyTakesTheProgramFolderOwnFiles)
+TEST_F(ProgramCopyTest, ACopyTakesTheProgramFolderOwnFilesOverAnEarlierOne)
 {
     EXPECT_EQ(programFiles(program.path()), (QStringList{"corvanel", "updater", "libcorvanel_extra.so.1"}));
     EXPECT_EQ(copy(program.path()), 0);
@@ -60,10 +57,8 @@ TEST_F(ProgramCopyTest, AFreshCopyTakesTheProgramFolderOwnFiles)
     EXPECT_EQ(dialogs.last().title, "Success!");
     EXPECT_EQ(dialogs.last().icon, MessageIcon::Information);
     EXPECT_EQ(dialogs.last().text, "Copy successful!\r\nNow, you can access Corvanel wherever your iPod is!");
-}
 
-TEST_F(ProgramCopyTest, AnEarlierCopyIsOverwritten)
-{
+    // Again over an older, longer copy and a file of the user's.
     ASSERT_TRUE(write(ipod.filePath("Corvanel/updater"), "updater v1, which was longer"));
     ASSERT_TRUE(write(ipod.filePath("Corvanel/notes.txt"), "the user's"));
     EXPECT_EQ(copy(program.path()), 0);

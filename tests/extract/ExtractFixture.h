@@ -16,8 +16,8 @@ class ExtractFixture : public ::testing::Test
 {
 protected:
     // A song on the iPod whose file holds `bytes` (no file when bytes is empty).
-    int addSong(const QString &title, const QString &artist, const QString &album, const QString &genre, int track,
-                const QString &file, const QByteArray &bytes)
+    int addSong(const QString &file, const QByteArray &bytes, const QString &title, int track = 0,
+                const QString &artist = QStringLiteral("A"), const QString &album = {}, const QString &genre = {})
     {
         Song &song = library.addSong();
         song.Title = title, song.Artist = artist, song.Album = album, song.Genre = genre;
@@ -25,9 +25,8 @@ protected:
         song.Path = QStringLiteral("\\iPod_Control\\Music\\F00\\") + file;
         if (!bytes.isEmpty()) {
             QDir().mkpath(ipod.filePath(QStringLiteral("iPod_Control/Music/F00")));
-            QFile out(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file));
-            EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(bytes);
+            QFile stored(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file));
+            EXPECT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(bytes) == bytes.size());
         }
         return static_cast<int>(library.Songs.size()) - 1;
     }

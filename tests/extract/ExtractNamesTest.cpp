@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-using namespace corvanel;
-
 using namespace corvanel::extract;
 
 namespace {
@@ -59,24 +57,15 @@ TEST(ExtractNames, LongValuesAreCutToNamesFileSystemsTake)
     EXPECT_EQ(parts[3], "01 - " + QString(97, QChar(0xE9))) << "cut before a character that does not fit";
 }
 
-TEST(ExtractNames, DefaultsAreWrittenBack)
+TEST(ExtractNames, DefaultsAreWrittenBackExtensionsAndTrackNumbers)
 {
     QString title = QStringLiteral("T"), artist, album, genre, track;
     MakeFileName(kDefaultFormat, title, artist, album, genre, track);
-    EXPECT_EQ(genre, QStringLiteral("Unknown Genre"));
-    EXPECT_EQ(artist, QStringLiteral("Unknown Artist"));
-    EXPECT_EQ(album, QStringLiteral("Unknown Album"));
-    EXPECT_EQ(track, QStringLiteral("00"));
-    EXPECT_EQ(title, QStringLiteral("T"));
-}
+    EXPECT_EQ(QStringList({title, artist, album, genre, track}),
+              QStringList({"T", "Unknown Artist", "Unknown Album", "Unknown Genre", "00"}));
 
-TEST(ExtractNames, ExtensionsAndTrackNumbers)
-{
-    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.mp3")), QStringLiteral("mp3"));
-    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD.x.m4a")), QStringLiteral("m4a"));
-    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F00\\ABCD")), QStringLiteral("dat"));
-    EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music\\F0.0\\ABCD")), QStringLiteral("dat"));
-    EXPECT_EQ(TwoDigits(3), QStringLiteral("03"));
-    EXPECT_EQ(TwoDigits(0), QStringLiteral("00"));
-    EXPECT_EQ(TwoDigits(12), QStringLiteral("12"));
+    for (const auto &[path, extension] : {std::pair{"\\F00\\ABCD.mp3", "mp3"}, std::pair{"\\F00\\ABCD.x.m4a", "m4a"},
+                                          std::pair{"\\F00\\ABCD", "dat"}, std::pair{"\\F0.0\\ABCD", "dat"}})
+        EXPECT_EQ(GetFormat(QStringLiteral("\\iPod_Control\\Music") + QString::fromLatin1(path)), extension) << path;
+    EXPECT_EQ(QStringList({TwoDigits(3), TwoDigits(0), TwoDigits(12)}), QStringList({"03", "00", "12"}));
 }

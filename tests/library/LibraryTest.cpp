@@ -87,7 +87,7 @@ TEST(ClsList, SelectionIsIndependentOfItems)
     EXPECT_EQ(list.ListIndex(), -99);
 }
 
-TEST(ClsList, SortsSearchesAndCopies)
+TEST(ClsList, SortsAndSearches)
 {
     // BuBBleSort is stable by the lower-cased key; InsertionSort orders by code units.
     const struct
@@ -122,13 +122,6 @@ TEST(ClsList, SortsSearchesAndCopies)
     EXPECT_EQ(listOf({"abc"}).LinearSearch("ab", 1), -1);
     EXPECT_EQ(listOf({"a", "c", "e", "g"}).BinarySearch("e", 0, -99, false), 2);
     EXPECT_EQ(listOf({"2", "10", "30"}).BinarySearch("10", 0, -99, true), 1);
-
-    clsList list = listOf({"1", "2", "3"});
-    list.SwapValues(0, 2);
-    clsList copy = listOf({"old"}), back;
-    list.CopyToList(copy);
-    back.CopyFromList(copy);
-    EXPECT_EQ(itemsOf(back), (QStringList{"3", "2", "1"}));
 }
 
 TEST(ClsList, WholeListNumbersLinesAndDropsLeadingEmptyItems)

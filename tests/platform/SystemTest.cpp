@@ -1,28 +1,17 @@
 // Single instance lock, temporary files and the shell service.
+#include "PrivateBus.h"
 #include "Shell.h"
 #include "SingleInstance.h"
 #include "TempFiles.h"
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QSet>
+#include <QScopeGuard>
 #include <QSysInfo>
-#include <QTemporaryDir>
-#include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-using namespace corvanel;
 using namespace corvanel::platform;
-
-using namespace corvanel;
 
 namespace {
 
@@ -191,40 +180,16 @@ public:
     }
 };
 
-// A private session bus for one test.
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!m_daemon.waitForStarted(5000))
-            return;
-        waitFor([this] { return m_daemon.canReadLine(); }, 5000);
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        QDBusConnection::disconnectFromBus("fm-client");
-        QDBusConnection::disconnectFromBus("fm-server");
-        if (m_daemon.state() != QProcess::NotRunning) {
-            m_daemon.terminate();
-            m_daemon.waitForFinished(3000);
-        }
-    }
-    QString address;
-
-private:
-    QProcess m_daemon;
-};
-
 } // namespace
 
 TEST(Shell, ShowInFileManagerOverDBus)
 {
     PrivateBus bus;
-    if (bus.address.isEmpty())
-        GTEST_SKIP() << "dbus-daemon is not available";
+    CORVANEL_REQUIRE_BUS(bus);
+    const auto disconnect = qScopeGuard([] {
+        QDBusConnection::disconnectFromBus("fm-client");
+        QDBusConnection::disconnectFromBus("fm-server");
+    });
     QDBusConnection client = QDBusConnection::connectToBus(bus.address, "fm-client");
     QDBusConnection server = QDBusConnection::connectToBus(bus.address, "fm-server");
     ASSERT_TRUE(client.isConnected());
