@@ -83,14 +83,14 @@ TEST_F(MenuModelTest, TopMenuFollowsTheSettingsExactlyAndOnEveryFill)
     EXPECT_TRUE(shown().contains("Genres"));
 }
 
-TEST_F(MenuModelTest, PlaylistsLeaveOutTheFirstAndLastSources)
+TEST_F(MenuModelTest, PlaylistsLeaveOutTheLibrary)
 {
     start();
     EXPECT_EQ(browserList(SongBrowser::Source), (QStringList{":: Test Pod ::", "Drive", "Evening", "Zzz Last"}));
     window->browser().SelectOneVal(SongBrowser::Source, 3);
     choose("Playlists");
     EXPECT_EQ(browserCurrent(SongBrowser::Source), 0) << "the source list goes back to the library first";
-    EXPECT_EQ(shown(), (QStringList{"Drive", "Evening"}));
+    EXPECT_EQ(shown(), (QStringList{"Drive", "Evening", "Zzz Last"}));
     EXPECT_EQ(menus->title(), "Playlists");
 
     // Entry 1 here is source 2.
@@ -98,6 +98,18 @@ TEST_F(MenuModelTest, PlaylistsLeaveOutTheFirstAndLastSources)
     EXPECT_EQ(browserCurrent(SongBrowser::Source), 2);
     EXPECT_EQ(menus->title(), "Evening");
     EXPECT_EQ(shown(), (QStringList{"Clair de Lune", "Blue Train"})) << "the browser's order: artist, album, track";
+}
+
+TEST_F(MenuModelTest, PlaylistsLeaveOutOnTheGoWhereverItSorts)
+{
+    static QTemporaryDir dir;
+    start(writeTestIpod(dir, testDatabase({{"Drive", {5, 6}}, {"Zzz Last", {2}}}), std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(browserList(SongBrowser::Source), (QStringList{":: Test Pod ::", "Drive", "On-The-Go", "Zzz Last"}));
+    choose("Playlists");
+    EXPECT_EQ(shown(), (QStringList{"Drive", "Zzz Last"}));
+    choose("Zzz Last");
+    EXPECT_EQ(browserCurrent(SongBrowser::Source), 3);
+    EXPECT_EQ(shown(), QStringList{"Moment's Notice"});
 }
 
 TEST_F(MenuModelTest, EachChoiceFiltersTheBrowserAndTitlesTheNextMenu)

@@ -55,13 +55,15 @@ inline mkipod::Database testDatabase(const std::vector<mkipod::Playlist> &playli
     return db;
 }
 
-// Writes the iPod with a second of sound for every song, once per run of the tests.
-inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db)
+// Writes the iPod with a second of sound for every song, once per run of the tests; with an
+// On-The-Go list of those track positions when given.
+inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db,
+                             const std::optional<std::vector<int32_t>> &onTheGo = std::nullopt)
 {
     if (QFile::exists(dir.filePath(QStringLiteral("iPod_Control/iTunes/iTunesDB"))))
         return dir.path();
     QString error;
-    EXPECT_TRUE(mkipod::writeIpod(dir.path(), db, std::nullopt, &error)) << error.toStdString();
+    EXPECT_TRUE(mkipod::writeIpod(dir.path(), db, onTheGo, &error)) << error.toStdString();
     for (const mkipod::Track &track : db.tracks)
         EXPECT_TRUE(mkipod::writeAudio(mkipod::localPath(dir.path(), *track.location),
                                        {mkipod::AudioSpec::Kind::Wav, 1, track.id}, &error))
@@ -78,11 +80,11 @@ inline QString fourSourceIpod()
                                             {QStringLiteral("Zzz Last"), {2}}}));
 }
 
-// Sources ":: Test Pod ::" and "Only".
+// Sources ":: Test Pod ::" and "On-The-Go": no playlist of its own.
 inline QString twoSourceIpod()
 {
     static QTemporaryDir dir;
-    return writeTestIpod(dir, testDatabase({{QStringLiteral("Only"), {1, 2}}}));
+    return writeTestIpod(dir, testDatabase({}), std::vector<int32_t>{0, 1});
 }
 
 class SimulatorFixture : public WindowFixture
