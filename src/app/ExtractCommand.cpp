@@ -3,6 +3,7 @@
 #include "ExtractNames.h"
 #include "LoadReport.h"
 #include "MusicLibrary.h"
+#include "NativePath.h"
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
 #include "TagScan.h"
@@ -104,6 +105,19 @@ private:
     int m_lastLine = -1;
 };
 
+// Names each file and folder the tag scan could not read on a line of its own: their songs are
+// not copied. Gives how many there were.
+std::size_t printUnread(const QString &iPodDrive, const LoadReport &report)
+{
+    for (const QString &file : report.unreadableFiles)
+        std::fprintf(stderr, "corvanel: not readable as a song: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, file)));
+    for (const QString &folder : report.unopenableFolders)
+        std::fprintf(stderr, "corvanel: folder could not be opened: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, folder)));
+    return report.unreadableFiles.size() + report.unopenableFolders.size();
+}
+
 } // namespace
 
 QStringList takeFromTags(QStringList words, bool &fromTags)
@@ -159,6 +173,7 @@ int extractCommand(const QStringList &words)
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }
+    const std::size_t unread = printUnread(library.iPodDrive, report);
     corvanel::extract::SongExtractor extractor(library);
     extractor.AddSongs(masterOrder(library));
     const int count = static_cast<int>(extractor.songs().size());
@@ -170,7 +185,7 @@ int extractCommand(const QStringList &words)
         return 1;
     }
     printer.end(count);
-    return 0;
+    return unread == 0 ? 0 : 1;
 }
 
 } // namespace corvanel::app

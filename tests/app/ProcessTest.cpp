@@ -5,13 +5,20 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -116,4 +123,54 @@ TEST(CommandLine, FromTagsAndOrphans)
     EXPECT_EQ(QDir(out + "/Lost Artist").entryList({"Forgotten Song *"}, QDir::Files).size(), 3);
     EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 41) << "40 artists and the lost one";
     EXPECT_EQ(run({"--extract", out, "--from-tags", dir.filePath("nothing-here")}).first, 2);
+}
+
+// Files the tag scan cannot read are named, each on a line of its own, and --extract ends with 1
+// since their songs were not copied; --orphans lists them with sizes that add up to its total.
+TEST(CommandLine, WhatCannotBeReadIsNamed)
+{
+    QTemporaryDir dir;
+    const QString ipod = dir.filePath("IPOD");
+    QString error;
+    ASSERT_TRUE(mkipod::makeLargeIpod(ipod, 2, 0, {mkipod::Layout::ITunes7, true, true}, &error))
+        << error.toStdString();
+    ASSERT_TRUE(mkipod::addExtraSongs(ipod, 1, &error)) << error.toStdString();
+    const QByteArray folder = QFile::encodeName(ipod) + "/iPod_Control/Music/F00/";
+    // QDir cannot remove a name that is not UTF-8.
+    const auto removeAll = qScopeGuard([&] { QProcess::execute("rm", {"-rf", dir.path()}); });
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
+    for (const char *name : {"NOISE.mp3", "BAD\xff.mp3"}) {
+        const QByteArray bytes(20000, 'Z');
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
+        ::close(fd);
+    }
+    auto run = [](const QStringList &arguments) {
+        QProcess program;
+        program.setProcessEnvironment(programEnvironment());
+        program.start(binPath("corvanel"), arguments);
+        program.waitForFinished(60000);
+        return std::make_tuple(program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError());
+    };
+
+    const QString out = dir.filePath("out");
+    const auto [code, printed, complaints] = run({"--extract", out, "--from-tags", ipod});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(complaints.contains("not readable as a song: " + QFile::encodeName(ipod) +
+                                    "/iPod_Control/Music/F00/NOISE.mp3\n"))
+        << complaints.toStdString();
+    EXPECT_TRUE(complaints.contains("/iPod_Control/Music/F00/BAD\xef\xbf\xbd.mp3\n")) << complaints.toStdString();
+    EXPECT_TRUE(complaints.contains("3 songs extracted"));
+
+    const auto [orphansCode, orphans, ignored] = run({"--orphans", ipod});
+    EXPECT_EQ(orphansCode, 0);
+    const QJsonObject report = QJsonDocument::fromJson(orphans).object();
+    qint64 shown = 0;
+    for (const char *list : {"songs", "unreadable_files"})
+        for (const QJsonValue &file : report[list].toArray())
+            shown += file["size"].toInteger();
+    EXPECT_EQ(report["unreadable_files"].toArray().size(), 2);
+    EXPECT_GT(shown, 40000) << "the song and the two unreadable files";
+    EXPECT_EQ(report["total_size"].toInteger(), shown);
 }

@@ -114,6 +114,26 @@ TEST(Duplicates, ALongReportScrolls)
     }
 }
 
+TEST(NotInDatabase, TagValuesStayText)
+{
+    corvanel::itunesdb::OrphanScan scan;
+    Song song;
+    song.Artist = "%1";
+    song.Title = "%2 %L1";
+    song.Album = "%3";
+    song.Genre = "%4";
+    song.TrackNumber = 3;
+    song.FileSize = 1 << 20;
+    song.Path = "\\iPod_Control\\Music\\F00\\%5.mp3";
+    scan.songs.push_back(song);
+    scan.unreadable.push_back({"\\iPod_Control\\Music\\F01\\%1.mp3", 10});
+    scan.totalBytes = (1 << 20) + 10;
+    EXPECT_EQ(notInDatabaseMessage(scan).text,
+              "1.0 MB in all: 2 song files on your iPod that its database does not list.\n"
+              "%1 - %2 %L1 (%3, %4, track 3) 1.0 MB \\iPod_Control\\Music\\F00\\%5.mp3\n"
+              "1 more could not be read as songs, the first being \\iPod_Control\\Music\\F01\\%1.mp3");
+}
+
 TEST(Missing, OrdinaryFilesOnlyWithoutRegardToCase)
 {
     QTemporaryDir dir;
