@@ -117,11 +117,12 @@ std::optional<QString> nothingToExtract(const MusicLibrary &library, const LoadR
 {
     if (report.fromTags)
         return std::nullopt;
-    if (std::optional<QString> failure = loadFailure(library, report))
-        return failure;
-    if (library.SongCount == 0)
-        return QStringLiteral("the database lists no songs");
-    return std::nullopt;
+    std::optional<QString> reason = loadFailure(library, report);
+    if (!reason && library.SongCount == 0)
+        reason = QStringLiteral("the database lists no songs");
+    if (reason && tagScanCanHelp(library, report))
+        *reason += QStringLiteral(" (--from-tags reads the songs from their own tags)");
+    return reason;
 }
 
 // The problems of a database load that read songs, as the window shows them in boxes before it

@@ -111,8 +111,8 @@ std::optional<QString> SongExtractor::destinationRefusal(const QString &destinat
     if (destination.trimmed().isEmpty())
         return QStringLiteral("Please choose a folder to extract the songs to.");
     if (corvanel::platform::isSameOrInside(destination, m_library.iPodDrive))
-        return QStringLiteral("Songs cannot be extracted into the iPod itself:\n%1\nis on the iPod. Please choose "
-                              "a folder on your computer.")
+        return QStringLiteral("Songs cannot be extracted into the iPod itself: \"%1\" is on the iPod. Please "
+                              "choose a folder on your computer.")
             .arg(destination);
     return std::nullopt;
 }
@@ -139,7 +139,7 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
             return {ENOENT};
         // The template or a link below the destination may lead back onto the iPod.
         if (corvanel::platform::isSameOrInside(target, m_library.iPodDrive))
-            return {EACCES, false, failureText(QStringLiteral("%1 is on the iPod itself.").arg(target))};
+            return {EACCES, false, failureText(QStringLiteral("\"%1\" is on the iPod itself.").arg(target))};
         if (const CopyResult folders = makeFolders(target); !folders)
             return {folders.error};
         const auto onBytes = [&](int64_t done, int64_t total) {
@@ -151,7 +151,7 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
         const CopyResult copied = copyFile(source, target, stop, onBytes);
         if (copied.sameFile)
             return {copied.error, false,
-                    failureText(QStringLiteral("%1 is the song's own file on the iPod.").arg(target))};
+                    failureText(QStringLiteral("\"%1\" is the song's own file on the iPod.").arg(target))};
         if (!copied)
             return {copied.error, copied.error == ECANCELED};
     }

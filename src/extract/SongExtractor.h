@@ -79,7 +79,7 @@ private:
     {
         int error = 0;
         bool stopped = false;
-        QString message; // the error text, when errorText(error) would not say it
+        QString message = {}; // the error text, when errorText(error) would not say it
         QString text() const { return message.isEmpty() ? errorText(error) : message; }
     };
     Outcome copyLoop(const std::vector<Song> &songs, const QString &destination, const QString &format,

@@ -194,12 +194,15 @@ TEST(CommandLine, ExtractRefusesWhatItCannotDo)
         const QString ipod = dir.filePath("IPOD"), out = dir.filePath("out");
         ASSERT_TRUE(mkipod::makeLargeIpod(ipod, 3, 0, {mkipod::Layout::ITunes7, true, false}));
         const QString database = ipod + "/iPod_Control/iTunes/iTunesDB";
-        if (c.setup == Setup::EmptyFile)
+        if (c.setup == Setup::EmptyFile) {
             ASSERT_TRUE(QFile::resize(database, 0));
-        else if (c.setup != Setup::Healthy)
-            ASSERT_TRUE(mkipod::damageDatabase(ipod, c.setup == Setup::Removed     ? mkipod::DatabaseDamage::Removed
-                                                     : c.setup == Setup::Corrupted ? mkipod::DatabaseDamage::Corrupted
-                                                                                   : mkipod::DatabaseDamage::Emptied));
+        } else if (c.setup != Setup::Healthy) {
+            using mkipod::DatabaseDamage;
+            const DatabaseDamage damage = c.setup == Setup::Removed     ? DatabaseDamage::Removed
+                                          : c.setup == Setup::Corrupted ? DatabaseDamage::Corrupted
+                                                                        : DatabaseDamage::Emptied;
+            ASSERT_TRUE(mkipod::damageDatabase(ipod, damage));
+        }
         const QByteArray before = musicDigest(ipod);
         QStringList arguments = c.arguments;
         arguments.replaceInStrings("IPOD", ipod).replaceInStrings("OUT", out);
@@ -229,7 +232,10 @@ TEST_P(StoppedExtraction, RemovesTheUnfinishedFile)
     const QString ipod = dir.filePath("IPOD"), out = dir.filePath("out");
     mkipod::Track track;
     track.id = 7, track.title = "Slow", track.location = ":iPod_Control:Music:F00:SLOW.mp3";
-    ASSERT_TRUE(mkipod::writeIpod(ipod, {{track}, {{"Pod", {7}, true}}}, std::nullopt));
+    mkipod::Database db;
+    db.tracks = {track};
+    db.playlists = {{"Pod", {7}, true}};
+    ASSERT_TRUE(mkipod::writeIpod(ipod, db, std::nullopt));
     const QByteArray song = QFile::encodeName(ipod + "/iPod_Control/Music/F00/SLOW.mp3");
     ASSERT_EQ(::mkfifo(song.constData(), 0644), 0);
 
