@@ -14,9 +14,9 @@ inline const QString kDefaultFormat = QStringLiteral("[genre]\\[artist]\\[album]
 // file system of a music player takes. The fields come from a device, so a folder or file
 // name that would come out empty, "." or ".." (or only dots and spaces) becomes "_", and
 // control characters, bidirectional overrides and isolates and the line and paragraph
-// separators are dropped: the name always stays below the destination and reads as stored. Each folder
-// and file name is cut to 200 bytes, so that a long title or artist still makes a name that
-// file systems take.
+// separators are dropped: the name always stays below the destination and reads as stored.
+// Each folder and file name is cut to 200 bytes, so that a long title or artist still makes a
+// name that file systems take.
 QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArtist, QString &SongAlbum,
                      QString &SongGenre, QString &SongTrack);
 
