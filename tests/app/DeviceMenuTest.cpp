@@ -65,8 +65,9 @@ TEST_F(DeviceMenuTest, EjectAndCloseEjectsOnceWithOrWithoutTheOptionAndTellsOfAF
             window.reset(); // the window's end runs no second shutdown
             EXPECT_EQ(standIn->calls, ejectedOnce);
             ASSERT_EQ(dialogs.count(), busy ? 1u : 0u);
-            if (busy)
+            if (busy) {
                 EXPECT_EQ(dialogs.last().text, "The iPod could not be ejected: target is busy.");
+            }
         }
     }
 }
