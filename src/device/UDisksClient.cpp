@@ -73,11 +73,10 @@ bool samePlace(const QString &a, const QString &b)
 // Why a call failed, in words for the user.
 QString describe(const QDBusError &error)
 {
-    if (error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+    if (error.type() == QDBusError::ServiceUnknown ||
+        error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return QStringLiteral("the desktop's disk service (udisks2) is not running");
     switch (error.type()) {
-    case QDBusError::ServiceUnknown:
-        return QStringLiteral("the desktop's disk service (udisks2) is not running");
     case QDBusError::NoReply:
     case QDBusError::Timeout:
     case QDBusError::TimedOut:
