@@ -10,6 +10,7 @@
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
 #include "TagReader.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -35,9 +36,7 @@ const QString &demo()
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return writeFile(path, bytes);
 }
 
 // A short silent MP3 with an ID3 tag of these values.
