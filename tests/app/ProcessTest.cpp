@@ -2,15 +2,26 @@
 #include "DemoIpod.h"
 #include "TestPaths.h"
 
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -114,3 +125,147 @@ TEST(CommandLine, FromTagsAndOrphans)
     EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 41) << "40 artists and the lost one";
     EXPECT_EQ(run({"--extract", out, "--from-tags", dir.filePath("nothing-here")}).first, 2);
 }
+
+namespace {
+
+struct Finished
+{
+    int code = -1;
+    QByteArray out, err;
+};
+
+Finished runCorvanel(const QStringList &arguments)
+{
+    QProcess program;
+    program.setProcessEnvironment(programEnvironment());
+    program.start(binPath("corvanel"), arguments);
+    program.waitForFinished(60000);
+    return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
+// Every file below the iPod's Music folder, names and bytes.
+QByteArray musicDigest(const QString &ipod)
+{
+    QStringList files;
+    for (QDirIterator it(ipod + "/iPod_Control/Music", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    files.sort();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString &file : files) {
+        QFile in(file);
+        hash.addData(file.toUtf8());
+        if (in.open(QIODevice::ReadOnly))
+            hash.addData(in.readAll());
+    }
+    return hash.result();
+}
+
+} // namespace
+
+// A library that cannot be read, or a destination on the iPod, is said and ends with status 2
+// before anything is copied.
+TEST(CommandLine, ExtractRefusesWhatItCannotDo)
+{
+    enum class Setup { Healthy, Removed, Corrupted, Emptied, EmptyFile };
+    const struct
+    {
+        Setup setup;
+        QStringList arguments; // IPOD and OUT stand for the folders
+        int code;
+        const char *said;
+    } cases[] = {
+        {Setup::Removed, {"--extract", "OUT", "IPOD"}, 2, "the database file is missing or cannot be read"},
+        {Setup::Corrupted, {"--extract", "OUT", "IPOD"}, 2, "is not an iTunesDB database"},
+        {Setup::EmptyFile, {"--extract", "OUT", "IPOD/iPod_Control/iTunes/iTunesDB"}, 2, "the file is empty"},
+        {Setup::Emptied, {"--extract", "OUT", "IPOD"}, 2, "the database lists no songs"},
+        {Setup::Healthy,
+         {"--extract", "IPOD", "--format", "iPod_Control/Music/F01/[title]", "IPOD"},
+         2,
+         "cannot be extracted into the iPod itself"},
+        {Setup::Healthy, {"--extract", "IPOD/iPod_Control/../iPod_Control/Music", "IPOD"}, 2, "into the iPod itself"},
+        {Setup::Corrupted, {"--print-library", "IPOD"}, 2, "is not an iTunesDB database"},
+        {Setup::Healthy, {"--print-library", "IPOD"}, 0, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QTemporaryDir dir;
+        const QString ipod = dir.filePath("IPOD"), out = dir.filePath("out");
+        ASSERT_TRUE(mkipod::makeLargeIpod(ipod, 3, 0, {mkipod::Layout::ITunes7, true, false}));
+        const QString database = ipod + "/iPod_Control/iTunes/iTunesDB";
+        if (c.setup == Setup::EmptyFile) {
+            ASSERT_TRUE(QFile::resize(database, 0));
+        } else if (c.setup != Setup::Healthy) {
+            using mkipod::DatabaseDamage;
+            const DatabaseDamage damage = c.setup == Setup::Removed     ? DatabaseDamage::Removed
+                                          : c.setup == Setup::Corrupted ? DatabaseDamage::Corrupted
+                                                                        : DatabaseDamage::Emptied;
+            ASSERT_TRUE(mkipod::damageDatabase(ipod, damage));
+        }
+        const QByteArray before = musicDigest(ipod);
+        QStringList arguments = c.arguments;
+        arguments.replaceInStrings("IPOD", ipod).replaceInStrings("OUT", out);
+        const Finished run = runCorvanel(arguments);
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.said)) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("songs extracted")) << run.err.toStdString();
+        EXPECT_EQ(musicDigest(ipod), before);
+        EXPECT_FALSE(QFileInfo::exists(out));
+        if (c.arguments.first() == "--print-library") {
+            // The document itself names the problem, as a box would.
+            const QJsonArray errors = QJsonDocument::fromJson(run.out)["warnings"]["errors"].toArray();
+            EXPECT_EQ(errors.size(), c.code == 0 ? 0 : 1) << run.out.toStdString();
+            EXPECT_TRUE(errors.isEmpty() || errors.last().toString().contains(c.said));
+        }
+    }
+}
+
+// Ctrl+C or SIGTERM during a copy: the unfinished file goes, and the status tells which signal.
+// The song is a pipe that the test feeds, so the copy is surely under way when the signal comes.
+using StoppedExtraction = ::testing::TestWithParam<std::pair<int, int>>;
+
+TEST_P(StoppedExtraction, RemovesTheUnfinishedFile)
+{
+    const auto [signal, status] = GetParam();
+    QTemporaryDir dir;
+    const QString ipod = dir.filePath("IPOD"), out = dir.filePath("out");
+    mkipod::Track track;
+    track.id = 7, track.title = "Slow", track.location = ":iPod_Control:Music:F00:SLOW.mp3";
+    mkipod::Database db;
+    db.tracks = {track};
+    db.playlists = {{"Pod", {7}, true}};
+    ASSERT_TRUE(mkipod::writeIpod(ipod, db, std::nullopt));
+    const QByteArray song = QFile::encodeName(ipod + "/iPod_Control/Music/F00/SLOW.mp3");
+    ASSERT_EQ(::mkfifo(song.constData(), 0644), 0);
+
+    QProcess program;
+    program.setProcessEnvironment(programEnvironment());
+    program.start(binPath("corvanel"), {"--extract", out, "--format", "[title]", ipod});
+    int feed = -1;
+    for (QDeadlineTimer opened(30000); feed < 0 && !opened.hasExpired(); QThread::msleep(10))
+        feed = ::open(song.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(feed, 0) << program.readAllStandardError().toStdString();
+    const QByteArray block(4096, 'x');
+    ASSERT_EQ(::write(feed, block.constData(), block.size()), block.size());
+    QStringList parts;
+    for (QDeadlineTimer copying(30000); parts.isEmpty() && !copying.hasExpired(); QThread::msleep(10))
+        parts = QDir(out).entryList({"*.part"}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(parts.size(), 1);
+
+    ::kill(static_cast<pid_t>(program.processId()), signal);
+    // More bytes wake the copy wherever the signal landed; it stops before the next block. A
+    // write after the program has gone must not end the test.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    for (QDeadlineTimer ended(30000); !program.waitForFinished(20) && !ended.hasExpired();)
+        [[maybe_unused]] const ssize_t n = ::write(feed, block.constData(), block.size());
+    ::close(feed);
+    std::signal(SIGPIPE, previous);
+    ASSERT_EQ(program.state(), QProcess::NotRunning);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), status);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    EXPECT_TRUE(program.readAllStandardError().contains("the unfinished copy was removed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StoppedExtraction,
+                         ::testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}));

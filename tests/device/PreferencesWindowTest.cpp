@@ -91,3 +91,39 @@ TEST_F(PreferencesWindowTest, AnUnknownValueOrAMissingFileNeverOpensTheDialog)
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_TRUE(dialogs.last().text.contains(device("Preferences")));
 }
+
+TEST_F(PreferencesWindowTest, AFileChangedSinceItWasReadIsNotWritten)
+{
+    const QByteArray first = image({{2800, 7}});
+    const struct
+    {
+        const char *what;
+        QByteArray now;
+        bool replaced; // another file put in its place, as a sync or another iPod would
+    } cases[] = {
+        {"a byte changed in place", image({{2800, 7}, {20, 1}}), false},
+        {"grown in place", first + "more", false},
+        {"replaced by a file with the same bytes", first, true},
+    };
+    for (const auto &c : cases) {
+        dialogs.clear();
+        ASSERT_TRUE(write(device("Preferences"), first));
+        frmiPodPrefs window(ipod.path(), program.path());
+        ASSERT_TRUE(open(window)) << c.what;
+        window.chkBacklight->setChecked(true);
+        if (c.replaced) {
+            ASSERT_TRUE(write(device("other"), c.now));
+            ASSERT_TRUE(QFile::remove(device("Preferences")));
+            ASSERT_TRUE(QFile::rename(device("other"), device("Preferences")));
+        } else {
+            ASSERT_TRUE(write(device("Preferences"), c.now));
+        }
+        pressOK(window);
+        EXPECT_EQ(read(device("Preferences")), c.now) << c.what;
+        ASSERT_EQ(dialogs.count(), 1u) << c.what;
+        EXPECT_EQ(dialogs.last().icon, MessageIcon::Warning);
+        EXPECT_TRUE(dialogs.last().text.startsWith("The preferences file on your iPod (" + device("Preferences") +
+                                                   ") has changed since Power Save Mode read it"))
+            << c.what;
+    }
+}

@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 using namespace corvanel;
@@ -248,6 +250,20 @@ TEST(DownloadProtocolHttp, HeaderBodyAndResumeRules)
     EXPECT_EQ(p.downloadLength(), 1000);
     EXPECT_FALSE(p.request().useResume);
     EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
+
+    // Lengths at the edge of 64 bits stop at the largest value; a negative one is no length.
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    for (const QByteArray status : {"206 Partial", "200 OK"}) {
+        exchange(p, resume, {"HTTP/1.0 " + status + "\r\nContent-Length: 9223372036854775807\r\n\r\nabc"});
+        EXPECT_GT(p.downloadLength(), kLargest - 1000) << status.constData();
+    }
+    exchange(p, resume, {"HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nabc"});
+    EXPECT_EQ(p.downloadLength(), -1);
+    resume.resumeFrom = kLargest - 1;
+    resume.maxDownload = kLargest;
+    exchange(p, resume, {"HTTP/1.0 206 Partial\r\nContent-Length: 10\r\n\r\n", QByteArray(10, 'x')});
+    EXPECT_EQ(p.downloadLength(), kLargest);
+    EXPECT_EQ(p.receivedBytes(), kLargest);
 }
 
 TEST(DownloadProtocolHttp, BadRepliesAndRedirects)
