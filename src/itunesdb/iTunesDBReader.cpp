@@ -53,6 +53,8 @@ constexpr qsizetype TrackCountAt = 8; // of "mhlt"; only a hint for reserving
 constexpr qsizetype TrackIdAt = 16;
 constexpr qsizetype TrackLengthAt = 40;
 constexpr qsizetype TrackNumberAt = 44;
+constexpr qsizetype TrackDbidAt = 112;      // 64-bit
+constexpr qsizetype TrackArtworkIdAt = 352; // the ArtworkDB image id, in long headers only
 constexpr qsizetype ObjectTypeAt = 12;
 constexpr qsizetype StringLengthAt = 28;
 constexpr qsizetype StringDataAt = 40;
@@ -208,6 +210,10 @@ private:
         song.SongID = m_in.int32At(pos + TrackIdAt);
         song.Length = m_in.int32At(pos + TrackLengthAt);
         song.TrackNumber = m_in.int32At(pos + TrackNumberAt);
+        if (step >= TrackDbidAt + 8)
+            song.DbId = m_in.uint32At(pos + TrackDbidAt) | uint64_t{m_in.uint32At(pos + TrackDbidAt + 4)} << 32;
+        if (step >= TrackArtworkIdAt + 4)
+            song.ArtworkId = m_in.uint32At(pos + TrackArtworkIdAt);
         return step;
     }
 

@@ -1,5 +1,6 @@
 // iPod folders: the control files, the demo library with generated music, large libraries.
 #include "IpodBuilder.h"
+#include "ArtworkWriter.h"
 #include "AudioEncoders.h"
 #include "BuilderSupport.h"
 
@@ -99,6 +100,8 @@ struct DemoAlbum
 constexpr const char *kDemoArtists[] = {"The Copper Lanterns", "Élodie Marchand", "Quartet Nova",
                                         "Pixel Drift",         "Kaito Sato",      "Halvetra Radio"};
 constexpr const char *kDemoGenres[] = {"Rock", "Jazz", "Electronic", "Podcast"};
+constexpr uint32_t kDemoArtworkBase = 500; // image ids of the demo's covers
+
 constexpr DemoAlbum kDemoAlbums[] = {
     {"Slow Burn", 0, 2006, 4},      {"Harbour Lights", 0, 2008, 3},  {"Café de Nuit", 1, 2007, 4},
     {"Blue Hours", 1, 2005, 3},     {"Neon Grid", 2, 2008, 3},       {"Signals", 2, 2009, 3},
@@ -183,6 +186,7 @@ bool makeDemoIpod(const QString &root, QString *error)
         db.layout = Layout::ITunes7;
         db.tracks.resize(count);
         std::vector<int> seconds(count);
+        std::vector<CoverImage> covers;
         QSet<QString> usedNames;
         for (int i = 0; i < count; ++i) {
             const DemoSong &s = kDemoSongs[i];
@@ -220,7 +224,17 @@ bool makeDemoIpod(const QString &root, QString *error)
             }
             usedNames.insert(name);
             t.location = ipodLocation(i % 5, name, extension(s.kind));
+            // Every album but the podcast has a cover: a stripe pattern of its own in two sizes.
+            if (!t.podcast) {
+                t.artworkId = uint32_t(kDemoArtworkBase + i);
+                covers.push_back({t.artworkId,
+                                  trackDbid(t.id),
+                                  {{1029, 200, 200, coverPixels(s.album, 200, 200)},
+                                   {1028, 100, 100, coverPixels(s.album, 100, 100)}}});
+            }
         }
+        if (!writeArtwork(root, covers, error))
+            return false;
 
         // Write the control files first so that the folders exist, then the music.
         auto idOf = [&](int i) { return db.tracks[size_t(i)].id; };
