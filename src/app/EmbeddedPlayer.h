@@ -20,6 +20,7 @@ namespace corvanel::app {
 using namespace corvanel::playback;
 
 class frmMain;
+class NowPlayingCover;
 
 // A bar that shows a value by the size of its filled part (the "shape").
 class MeterBar : public QWidget
@@ -150,6 +151,7 @@ private:
 
     frmMain &m_main;
     PlayerController *m_controller = nullptr;
+    NowPlayingCover *m_cover = nullptr;
 };
 
 } // namespace corvanel::app

@@ -120,6 +120,7 @@ void PlayerController::OpenInEmbedded()
     song.album = m_songs.text(row, SongCatalog::ColAlbum);
     song.genre = m_songs.text(row, SongCatalog::ColGenre);
     song.lengthMs = m_songs.text(row, SongCatalog::ColLengthMs);
+    song.songId = m_songs.text(row, SongCatalog::ColSongId);
     NowPlayingLength = song.lengthMs.toInt();
     emit nowPlaying(song);
 }

@@ -1,5 +1,7 @@
 #include "SimulatorLink.h"
 
+#include "CoverView.h"
+#include "EmbeddedPlayer.h"
 #include "SongBrowser.h"
 #include "frmMain.h"
 
@@ -56,6 +58,19 @@ void SimulatorLink::playSong(int row)
         return;
     m_window.selectSongRow(row);
     m_window.lstSong_DblClick();
+}
+
+SimulatorLink::NowPlaying SimulatorLink::nowPlaying() const
+{
+    NowPlaying now;
+    now.title = m_window.lblTitle->text();
+    now.artist = m_window.lblArtist->text();
+    now.album = m_window.lblAlbum->text();
+    now.playing = !now.title.isEmpty() || !now.artist.isEmpty();
+    const MeterBar *bar = m_window.player().PicPosition;
+    now.position = bar->scaleWidth() > 0 ? static_cast<double>(bar->shapeWidth()) / bar->scaleWidth() : 0.0;
+    now.cover = m_window.picCover->cover();
+    return now;
 }
 
 void SimulatorLink::hideBrowser()

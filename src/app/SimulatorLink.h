@@ -20,6 +20,7 @@ public:
     int songCount() const override;
     QString songTitle(int row) const override;
     void playSong(int row) override;
+    NowPlaying nowPlaying() const override;
     void hideBrowser() override;
     void showBrowser() override;
     void closeBrowser() override;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,6 +185,39 @@ CopyResult copyFile(const QString &source, const QString &destination, const std
         error = errno;
     if (error != 0)
         ::unlink(temporary.constData());
+    return {error};
+}
+
+CopyResult writeNewFile(const QString &destination, const QByteArray &bytes)
+{
+    const QByteArray target = QFile::encodeName(destination);
+    QByteArray temporary;
+    Descriptor to;
+    for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {
+        temporary = temporaryNameBeside(target);
+        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (to.get() < 0 && errno != EEXIST)
+            return {errno};
+    }
+    if (to.get() < 0)
+        return {EEXIST};
+    int error = 0;
+    for (qsizetype written = 0; error == 0 && written < bytes.size();) {
+        const ssize_t n = ::write(to.get(), bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        written += std::max<ssize_t>(n, 0);
+    }
+    if (const int closeError = to.close(); error == 0)
+        error = closeError;
+    // Never over an existing name, whatever it is (a file, a folder or a link).
+    if (error == 0 && ::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (error == 0 && errno != EINVAL)
+        error = errno;
+    else if (error == 0 && ::link(temporary.constData(), target.constData()) != 0)
+        error = errno; // a file system without the no-replace rename: a hard link refuses an existing name too
+    ::unlink(temporary.constData());
     return {error};
 }
 

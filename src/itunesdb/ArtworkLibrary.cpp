@@ -4,6 +4,7 @@
 
 #include <NativePath.h>
 
+#include <QBuffer>
 #include <QFile>
 
 namespace corvanel::itunesdb {
@@ -54,6 +55,17 @@ QImage ArtworkLibrary::cover(const library::Song &song)
             return picture;
     }
     return {};
+}
+
+QByteArray ArtworkLibrary::coverJpeg(const library::Song &song)
+{
+    const QImage picture = cover(song);
+    if (picture.isNull())
+        return {};
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    return picture.save(&buffer, "JPG", 92) ? jpeg : QByteArray();
 }
 
 QString ArtworkLibrary::coverKey(const library::Song &song)

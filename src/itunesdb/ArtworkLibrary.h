@@ -24,6 +24,8 @@ public:
     // The song's largest cover that decodes; a null image when it has none, its .ithmb file is
     // missing or too short, or no stored size can be read.
     QImage cover(const library::Song &song);
+    // The cover as JPEG bytes, for a "cover.jpg"; empty when the song has none.
+    QByteArray coverJpeg(const library::Song &song);
     // A key that is equal for two songs exactly when they share their cover (empty: no cover).
     QString coverKey(const library::Song &song);
 

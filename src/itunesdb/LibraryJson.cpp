@@ -81,7 +81,7 @@ void appendSongFields(QByteArray &out, const Song &song)
 
 } // namespace
 
-QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
+QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report, ArtworkLibrary *artwork)
 {
     QByteArray out;
     out.reserve(256 + static_cast<qsizetype>(library.SongCount) * 320);
@@ -97,6 +97,15 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
         appendNumber(out, song.SongID);
         out += ", ";
         appendSongFields(out, song);
+        out.chop(1); // the closing brace
+        out += ", \"artwork\": ";
+        if (const auto size = artwork ? artwork->coverSize(song) : std::nullopt) {
+            out += "{\"width\": " + QByteArray::number(size->width()) +
+                   ", \"height\": " + QByteArray::number(size->height()) + '}';
+        } else {
+            out += "null";
+        }
+        out += '}';
     }
     out += "],\n\"playlists\": [";
     for (int32_t p = 0; p < library.PlaylistCount; ++p) {

@@ -4,8 +4,12 @@
 #include <ArtworkDecoder.h>
 #include <ArtworkLibrary.h>
 #include <CoverCache.h>
+#include <LibraryJson.h>
 #include <ParseiTunesDB.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -194,4 +198,24 @@ TEST(Artwork, CacheDecodesInTheBackgroundAndKeepsToItsBudget)
     ready.clear();
     cache.request(songWith(3, 0)); // cached: answered at once
     EXPECT_EQ(ready.size(), 1);
+}
+
+TEST(Artwork, LibraryJsonGivesEachSongItsCoverSizeOrNull)
+{
+    library::MusicLibrary library;
+    library.iPodDrive = demoIpod();
+    const LoadReport report =
+        ParseiTunesDB(library.iPodDrive + QStringLiteral("/iPod_Control/iTunes/iTunesDB"), library);
+    ArtworkLibrary artwork(library.iPodDrive);
+    const QJsonArray songs =
+        QJsonDocument::fromJson(libraryToJson(library, report, &artwork)).object()["songs"].toArray();
+    ASSERT_EQ(songs.size(), library.SongCount);
+    for (qsizetype i = 0; i < songs.size(); ++i) {
+        const QJsonValue cover = songs[i].toObject()["artwork"];
+        if (library.Songs[size_t(i)].Genre == QStringLiteral("Podcast"))
+            EXPECT_TRUE(cover.isNull());
+        else
+            EXPECT_EQ(cover.toObject(), (QJsonObject{{"width", 200}, {"height", 200}}));
+    }
+    EXPECT_TRUE(libraryToJson(library, report).contains("\"artwork\": null"));
 }
