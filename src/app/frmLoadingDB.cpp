@@ -26,6 +26,7 @@ frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
     addProgressRow();
     connect(m_task, &ScanTask::statusChanged, lbl, &QLabel::setText);
     connect(m_task, &ScanTask::progressed, this, [this](qint64 done, qint64 total) {
+        setProgressShown(true);
         barProgress->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
         barProgress->setValue(static_cast<int>(std::min<qint64>(done, INT_MAX)));
     });
@@ -47,8 +48,8 @@ void frmLoadingDB::LoadDB(const QString &DBFile)
     PaintBack();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     m_task->start([this, DBFile](const ScanControl &control) {
-        m_report = ParseiTunesDB(DBFile, m_library, control.status);
-        m_offerTags = tagScanCanHelp(m_library, m_report);
+        m_report = loadLibraryFile(DBFile, m_library, control);
+        m_offerTags = !m_report.cancelled && tagScanCanHelp(m_library, m_report);
         if (!m_offerTags)
             m_catalog = std::make_unique<SongCatalog>(m_library);
     });

@@ -1,4 +1,5 @@
 #pragma once
+#include "LibrarySource.h"
 #include "ParseiTunesDB.h"
 #include "ScanTask.h"
 #include "SkinnedWindow.h"

@@ -32,6 +32,8 @@ QString problemKindName(LoadProblem::Kind kind)
     switch (kind) {
     case LoadProblem::Kind::CopyFailed:
         return QStringLiteral("database file unreadable");
+    case LoadProblem::Kind::DatabaseUnreadable:
+        return QStringLiteral("database damaged");
     case LoadProblem::Kind::SongFileUnreadable:
         return QStringLiteral("song file missing");
     case LoadProblem::Kind::DuplicateTrackId:
@@ -48,6 +50,25 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("song file unreadable");
     }
     return QString();
+}
+
+QString sourceKindName(SourceKind kind)
+{
+    switch (kind) {
+    case SourceKind::ITunesCdb:
+        return QStringLiteral("itunescdb");
+    case SourceKind::ITunesDb:
+        return QStringLiteral("itunesdb");
+    case SourceKind::Sqlite:
+        return QStringLiteral("sqlite");
+    case SourceKind::ITunesSd:
+        return QStringLiteral("itunessd");
+    case SourceKind::Tags:
+        return QStringLiteral("tags");
+    case SourceKind::None:
+        break;
+    }
+    return QStringLiteral("none");
 }
 
 } // namespace corvanel::itunesdb

@@ -24,6 +24,8 @@ QString unknownTagWarningText();
 // open), walks it into `library` (whose iPodDrive must be set: song sizes and the
 // On-The-Go file come from there), adds the On-The-Go playlist, builds SongIndex and
 // Library. A file that does not start with "mhbd" leaves the library empty, quietly.
+// A compressed database (iTunesCDB) is inflated first; one that does not inflate leaves the
+// library empty and is reported (DatabaseUnreadable). The report's source says which it was.
 // `status` and `progress` may be empty; both may be called from the thread that loads.
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
                          const std::function<void(const QString &status)> &status = {},
@@ -32,5 +34,9 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
 // Fills SongIndex from Songs in order; a later track with an id already taken is reported
 // and the first keeps the key.
 void buildSongIndex(MusicLibrary &library, LoadReport &report);
+
+// Builds what the program needs over the songs and playlists read: SongIndex, then Library
+// and its lists.
+void buildIndexes(MusicLibrary &library, LoadReport &report);
 
 } // namespace corvanel::itunesdb

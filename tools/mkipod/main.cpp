@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
 #include <optional>
@@ -11,15 +12,24 @@
 namespace {
 
 const char *const kUsage = "Usage:\n"
-                           "  mkipod demo OUTDIR [--database removed|empty|corrupt] [--extra N]\n"
+                           "  mkipod demo OUTDIR [--database KIND] [--extra N] [--model NUMBER]\n"
                            "      The demo iPod: songs with generated music (MP3, AAC and WAV, each file tagged\n"
                            "      with its track's title, artist, album, genre and number), playlists, an\n"
                            "      On-The-Go list and a podcast.\n"
                            "      --database removed  then deletes the iTunesDB (the song files stay);\n"
                            "      --database empty    replaces it with a valid database without tracks;\n"
-                           "      --database corrupt  overwrites it with garbage of the same size.\n"
+                           "      --database corrupt  overwrites it with garbage of the same size;\n"
+                           "      --database compressed  writes it as iTunesCDB, as a nano 5G or later keeps it,\n"
+                           "                          and leaves the iTunesDB empty;\n"
+                           "      --database itunessd  makes an iPod shuffle (3rd/4th generation): the song list\n"
+                           "                          iTunesSD, with playlists, and no iTunesDB;\n"
+                           "      --database itunessd-1g2g  the same in the 1st/2nd generation's layout.\n"
                            "      --extra N           adds N (up to 1000) tagged songs that the database does\n"
                            "                          not list.\n"
+                           "      --model NUMBER      writes SysInfo and SysInfoExtended for that model number\n"
+                           "                          (e.g. MC293, MC027, MD480).\n"
+                           "  mkipod compress ITUNESDB ITUNESCDB\n"
+                           "      Writes any iTunesDB file as a compressed iTunesCDB file.\n"
                            "  mkipod large OUTDIR --tracks N --playlists P [--files [--tags]]\n"
                            "               [--layout itunes7|legacy|libgpod]\n"
                            "      A large library of N tracks and P playlists; --files also writes a small\n"
@@ -43,6 +53,29 @@ bool parseCount(const QString &text, int *value)
     return true;
 }
 
+// `mkipod compress IN OUT`.
+int compressCommand(const QStringList &args)
+{
+    if (args.size() != 3)
+        return usageError(QStringLiteral("compress needs the iTunesDB to read and the iTunesCDB to write"));
+    QFile in(args[1]);
+    if (!in.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "mkipod: cannot read %s: %s\n", qPrintable(args[1]), qPrintable(in.errorString()));
+        return 1;
+    }
+    const QByteArray compressed = mkipod::compressITunesDb(in.readAll());
+    QFile out(args[2]);
+    if (compressed.isEmpty()) {
+        std::fprintf(stderr, "mkipod: %s is not an iTunesDB\n", qPrintable(args[1]));
+        return 1;
+    }
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(compressed) != compressed.size()) {
+        std::fprintf(stderr, "mkipod: cannot write %s: %s\n", qPrintable(args[2]), qPrintable(out.errorString()));
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -57,6 +90,8 @@ int main(int argc, char **argv)
     }
 
     const QString command = args[0];
+    if (command == QLatin1String("compress"))
+        return compressCommand(args);
     if (args.size() < 2)
         return usageError(QStringLiteral("the output folder is missing"));
     const QString out = QDir(args[1]).absolutePath();
@@ -66,6 +101,8 @@ int main(int argc, char **argv)
 
     if (command == QLatin1String("demo")) {
         std::optional<mkipod::DatabaseDamage> damage;
+        std::optional<mkipod::DatabaseForm> form;
+        QString model;
         int extra = 0;
         for (qsizetype i = 2; i < args.size(); ++i) {
             const QString &a = args[i];
@@ -78,15 +115,25 @@ int main(int argc, char **argv)
                     damage = mkipod::DatabaseDamage::Emptied;
                 else if (v == QLatin1String("corrupt"))
                     damage = mkipod::DatabaseDamage::Corrupted;
+                else if (v == QLatin1String("compressed"))
+                    form = mkipod::DatabaseForm::Compressed;
+                else if (v == QLatin1String("itunessd"))
+                    form = mkipod::DatabaseForm::ShuffleChunked;
+                else if (v == QLatin1String("itunessd-1g2g"))
+                    form = mkipod::DatabaseForm::ShuffleFixed;
                 else
-                    return usageError(
-                        QStringLiteral("--database needs removed, empty or corrupt, not \"%1\"").arg(args[i]));
+                    return usageError(QStringLiteral("--database needs removed, empty, corrupt, compressed, itunessd "
+                                                     "or itunessd-1g2g, not \"%1\"")
+                                          .arg(args[i]));
+            } else if (a == QLatin1String("--model") && hasValue) {
+                model = args[++i];
             } else if (a == QLatin1String("--extra") && hasValue) {
                 if (!parseCount(args[++i], &extra) || extra > mkipod::kMaxExtraSongs)
                     return usageError(QStringLiteral("--extra needs a number from 0 to %1, not \"%2\"")
                                           .arg(mkipod::kMaxExtraSongs)
                                           .arg(args[i]));
-            } else if (a == QLatin1String("--database") || a == QLatin1String("--extra")) {
+            } else if (a == QLatin1String("--database") || a == QLatin1String("--extra") ||
+                       a == QLatin1String("--model")) {
                 return usageError(QStringLiteral("%1 needs a value").arg(a));
             } else {
                 return usageError(QStringLiteral("unexpected argument \"%1\"").arg(a));
@@ -96,7 +143,9 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         // The extra songs first, so that their names are checked against the database's locations.
         if (!mkipod::makeDemoIpod(out, &error) || !mkipod::addExtraSongs(out, extra, &error) ||
-            (damage && !mkipod::damageDatabase(out, *damage, &error))) {
+            (damage && !mkipod::damageDatabase(out, *damage, &error)) ||
+            (form && !mkipod::convertDatabase(out, *form, mkipod::demoDatabase(), &error)) ||
+            (!model.isEmpty() && !mkipod::writeModel(out, model, &error))) {
             std::fprintf(stderr, "mkipod: %s\n", qPrintable(error));
             return 1;
         }
