@@ -1,8 +1,10 @@
 // Baselines, measured side by side in one run:
 //  - the walk of a 20,000-track iTunesDB (read + walk) against libgpod's itdb_parse_file of
 //    the same file, written by libgpod itself;
+//  - the same library as an iTunesCDB (read + inflate + walk) against that plain walk;
 //  - the whole load of a 32,767-track iPod whose song files all exist, and its file-size
 //    step against a bare stat() loop over the same files.
+#include <CompressedDatabase.h>
 #include <FileImage.h>
 #include <IpodBuilder.h>
 #include <ParseiTunesDB.h>
@@ -35,6 +37,7 @@ constexpr int LargeTracks = 32767;
 constexpr int LargePlaylists = 200;
 
 QString g_libgpodDb;                    // written by libgpod
+QString g_compressedDb;                 // the same, compressed as an iTunesCDB
 QString g_largeRoot;                    // an iPod folder by mkipod
 MusicLibrary *g_largeLibrary = nullptr; // walked once, for the file-size step
 std::vector<std::string> g_nativePaths; // the same songs' files for the bare loop
@@ -104,6 +107,32 @@ void BM_OurWalkInMemory(benchmark::State &state)
         walkITunesDb(bytes, library, nullptr, report);
         benchmark::DoNotOptimize(library.Songs.data());
     }
+}
+
+void BM_CompressedWalk(benchmark::State &state)
+{
+    int songs = 0;
+    for (auto _ : state) {
+        const auto image = FileImage::read(g_compressedDb);
+        const std::expected<QByteArray, InflateError> plain = inflateDatabase(image->bytes());
+        if (!plain) {
+            state.SkipWithError(qPrintable(plain.error().message));
+            return;
+        }
+        MusicLibrary library;
+        LoadReport report;
+        walkITunesDb(*plain, library, nullptr, report);
+        songs = library.SongCount;
+        benchmark::DoNotOptimize(library.Songs.data());
+    }
+    state.counters["songs"] = songs;
+}
+
+void BM_Inflate(benchmark::State &state)
+{
+    const QByteArray bytes = readWhole(g_compressedDb);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(inflateDatabase(bytes)->size());
 }
 
 void BM_ReadWhole(benchmark::State &state)
@@ -233,6 +262,14 @@ int main(int argc, char **argv)
         return 1;
     std::printf("libgpod wrote %lld bytes for %d tracks\n", static_cast<long long>(QFileInfo(g_libgpodDb).size()),
                 ReaderTracks);
+    g_compressedDb = work.filePath(QStringLiteral("iTunesCDB"));
+    {
+        QFile compressed(g_compressedDb);
+        const QByteArray bytes = mkipod::compressITunesDb(readWhole(g_libgpodDb));
+        if (bytes.isEmpty() || !compressed.open(QIODevice::WriteOnly) || compressed.write(bytes) != bytes.size())
+            return 1;
+        std::printf("compressed as an iTunesCDB: %lld bytes\n", static_cast<long long>(bytes.size()));
+    }
 
     g_largeRoot = work.filePath(QStringLiteral("large"));
     QString error;
@@ -251,7 +288,9 @@ int main(int argc, char **argv)
     g_largeLibrary = &large;
 
     benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/walk_in_memory_20000", BM_OurWalkInMemory)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("detail/inflate_20000", BM_Inflate)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
         ->Unit(benchmark::kMillisecond);
@@ -266,6 +305,7 @@ int main(int argc, char **argv)
 
     std::printf("\n");
     printRatio(reporter, "reader", "reader/ours", "libgpod", "reader/libgpod", 1.0 / 3.0);
+    printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5);
     printRatio(reporter, "file sizes", "sizes/ours", "bare stat", "sizes/bare", 1.2);
     if (const auto load = reporter.times("load/"))
         std::printf("load: ParseiTunesDB of %d tracks, %d playlists, every file present: %.2f ms CPU, %.2f ms wall\n",

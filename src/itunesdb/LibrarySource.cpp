@@ -126,14 +126,19 @@ private:
             return std::nullopt;
         LoadReport report = ParseiTunesDB(m_cdbPath, m_library, m_control.status);
         noteRead(Compressed);
-        if (report.isDatabase)
+        // It serves when it inflates, or holds plain records after all; not when what follows its
+        // header is neither.
+        const bool inflated = report.source.chosen == SourceKind::ITunesCdb;
+        const std::optional<QString> failure = loadFailure(m_library, report);
+        if (!failure && (inflated || report.unknownTags == 0))
             return chosen(std::move(report), SourceKind::ITunesCdb,
                           QStringLiteral("the iPod keeps a compressed database, which it reads instead of the "
                                          "iTunesDB"));
         const LoadProblem *damage = report.find(LoadProblem::Kind::DatabaseUnreadable);
         passOver(Compressed, m_cdbPath,
-                 damage ? damage->detail.section(QStringLiteral(": "), -1)
-                        : loadFailure(m_library, report).value_or(QStringLiteral("it cannot be read")));
+                 damage    ? damage->detail.section(QStringLiteral(": "), -1)
+                 : failure ? *failure
+                           : QStringLiteral("what follows its header is neither compressed nor database records"));
         reset();
         return std::nullopt;
     }
