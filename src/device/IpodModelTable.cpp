@@ -128,7 +128,7 @@ const ModelFacts *findModelBySerial(QStringView serialNumber)
     const QStringView suffix = serial.last(3);
     for (const SerialSuffix &entry : Serials)
         if (suffix.compare(QLatin1String(entry.suffix), Qt::CaseInsensitive) == 0)
-            return findModelByKey(QLatin1String(entry.number));
+            return findModelByKey(QString::fromLatin1(entry.number));
     return nullptr;
 }
 
