@@ -27,7 +27,9 @@ const char *const kUsage = "Usage:\n"
                            "      --extra N           adds N (up to 1000) tagged songs that the database does\n"
                            "                          not list.\n"
                            "      --model NUMBER      writes SysInfo and SysInfoExtended for that model number\n"
-                           "                          (e.g. MC293, MC027, MD480).\n"
+                           "                          (e.g. MC293, MC027, MD480); the later databases name a\n"
+                           "                          nano 5G (MC027), a shuffle 2G (MA546) or 3G (MC306) by\n"
+                           "                          default.\n"
                            "  mkipod compress ITUNESDB ITUNESCDB\n"
                            "      Writes any iTunesDB file as a compressed iTunesCDB file.\n"
                            "  mkipod large OUTDIR --tracks N --playlists P [--files [--tags]]\n"
@@ -139,6 +141,11 @@ int main(int argc, char **argv)
                 return usageError(QStringLiteral("unexpected argument \"%1\"").arg(a));
             }
         }
+        // A later iPod's form names a model of that kind unless told otherwise.
+        if (form && model.isEmpty())
+            model = *form == mkipod::DatabaseForm::Compressed     ? QStringLiteral("MC027")
+                    : *form == mkipod::DatabaseForm::ShuffleFixed ? QStringLiteral("MA546")
+                                                                  : QStringLiteral("MC306");
         std::printf("Making the demo iPod in %s ...\n", qPrintable(out));
         std::fflush(stdout);
         // The extra songs first, so that their names are checked against the database's locations.
