@@ -31,6 +31,14 @@ void buildSongIndex(MusicLibrary &library, LoadReport &report)
     }
 }
 
+void buildSongIndexAndLibrary(MusicLibrary &library, LoadReport &report)
+{
+    buildSongIndex(library, report);
+    library.Library = std::make_unique<clsLibrary>(library);
+    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
+        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+}
+
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
                          const std::function<void(const QString &status)> &status, const LoadProgress &progress)
 {
@@ -49,11 +57,7 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     LoadOnTheGo(library, report);
     if (status)
         status(QString::fromUtf16(LoadingIntoProgramStatus));
-    buildSongIndex(library, report);
-
-    library.Library = std::make_unique<clsLibrary>(library);
-    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
-        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+    buildSongIndexAndLibrary(library, report);
     return report;
 }
 

@@ -32,5 +32,7 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
 // Fills SongIndex from Songs in order; a later track with an id already taken is reported
 // and the first keeps the key.
 void buildSongIndex(MusicLibrary &library, LoadReport &report);
+// Builds SongIndex, then Library from the songs and playlists read.
+void buildSongIndexAndLibrary(MusicLibrary &library, LoadReport &report);
 
 } // namespace corvanel::itunesdb

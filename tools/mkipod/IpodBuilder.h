@@ -107,6 +107,8 @@ bool writeIpod(const QString &root, const Database &db, const std::optional<std:
 
 // The bundled demo iPod: at least 24 songs with real audio (see the README).
 bool makeDemoIpod(const QString &root, QString *error = nullptr);
+// The demo's database without its song files (track sizes 0).
+Database demoDatabase();
 
 // A large library for benchmarks: n tracks (song files written as small stubs when withFiles is set),
 // `playlists` user playlists.
