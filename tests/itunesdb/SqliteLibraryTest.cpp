@@ -94,6 +94,19 @@ std::map<QString, QByteArray> snapshot(const QString &root)
     return out;
 }
 
+// The paths that appeared, went or changed between two snapshots.
+std::string changes(const std::map<QString, QByteArray> &before, const std::map<QString, QByteArray> &after)
+{
+    QStringList changed;
+    for (const auto &[path, hash] : before)
+        if (!after.contains(path) || after.at(path) != hash)
+            changed << path;
+    for (const auto &[path, hash] : after)
+        if (!before.contains(path))
+            changed << path;
+    return changed.join(QLatin1String(", ")).toStdString();
+}
+
 } // namespace
 
 TEST(SqliteLibrary, DemoGivesTheLibraryOfItsITunesDB)
@@ -184,7 +197,7 @@ TEST(SqliteLibrary, ReadingWritesNothingBesideTheDatabases)
         EXPECT_EQ(read.SongCount, 26);
         EXPECT_EQ(read.PlaylistCount, 5);
         EXPECT_TRUE(report.problems.empty());
-        EXPECT_EQ(snapshot(root), before);
+        EXPECT_EQ(changes(before, snapshot(root)), "");
     }
     QFile::setPermissions(root + kItlp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
