@@ -23,6 +23,8 @@ constexpr qint64 BaseTicks = 10'000;
 constexpr qint64 BytesPerTick = 4;
 // The longest text or BLOB a value may have. The longest text we read is a title.
 constexpr int MaxValueBytes = 16 * 1024 * 1024;
+// A connection is used by one thread at a time, so SQLite need not lock it around every call.
+constexpr int OneThread = SQLITE_OPEN_NOMUTEX;
 
 SqliteError errorOf(sqlite3 *handle, int code)
 {
@@ -37,6 +39,16 @@ bool isRegularFile(const QString &path)
 }
 
 } // namespace
+
+QString textOfUtf8(std::string_view bytes)
+{
+    if (bytes.empty())
+        return QString(QLatin1String(""));
+    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (bytes.find('\0') != std::string_view::npos)
+        text.remove(QChar(u'\0'));
+    return text;
+}
 
 struct SqliteDatabase::State
 {
@@ -80,9 +92,14 @@ bool SqliteStatement::step()
     return false;
 }
 
+SqliteStatement::SqliteStatement(sqlite3_stmt *statement)
+    : m_statement(statement), m_columns(sqlite3_column_count(statement))
+{
+}
+
 int SqliteStatement::columnCount() const
 {
-    return m_statement ? sqlite3_column_count(m_statement.get()) : 0;
+    return m_statement ? m_columns : 0;
 }
 
 QString SqliteStatement::columnName(int column) const
@@ -94,21 +111,27 @@ QString SqliteStatement::columnName(int column) const
 
 bool SqliteStatement::hasValue(int column) const
 {
-    return column >= 0 && column < columnCount() && sqlite3_column_type(m_statement.get(), column) != SQLITE_NULL;
+    return m_statement && column >= 0 && column < m_columns &&
+           sqlite3_column_type(m_statement.get(), column) != SQLITE_NULL;
 }
 
-std::optional<QString> SqliteStatement::text(int column) const
+std::optional<std::string_view> SqliteStatement::utf8(int column) const
 {
     if (!hasValue(column))
         return std::nullopt;
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement.get(), column));
     const int bytes = sqlite3_column_bytes(m_statement.get(), column);
     if (!data || bytes <= 0)
-        return QString(QLatin1String(""));
-    QString text = QString::fromUtf8(data, bytes);
-    if (std::memchr(data, 0, static_cast<std::size_t>(bytes)))
-        text.remove(QChar(u'\0'));
-    return text;
+        return std::string_view();
+    return std::string_view(data, static_cast<std::size_t>(bytes));
+}
+
+std::optional<QString> SqliteStatement::text(int column) const
+{
+    const std::optional<std::string_view> bytes = utf8(column);
+    if (!bytes)
+        return std::nullopt;
+    return textOfUtf8(*bytes);
 }
 
 std::optional<int64_t> SqliteStatement::integer(int column) const
@@ -116,6 +139,12 @@ std::optional<int64_t> SqliteStatement::integer(int column) const
     if (!hasValue(column))
         return std::nullopt;
     return sqlite3_column_int64(m_statement.get(), column);
+}
+
+int64_t SqliteStatement::integerOrZero(int column) const
+{
+    // SQLite reads NULL as 0.
+    return m_statement && column >= 0 && column < m_columns ? sqlite3_column_int64(m_statement.get(), column) : 0;
 }
 
 std::optional<double> SqliteStatement::real(int column) const
@@ -158,7 +187,8 @@ std::expected<SqliteDatabase, SqliteError> SqliteDatabase::open(const QString &p
     const QByteArray uri =
         "file://" + QFile::encodeName(info.absoluteFilePath()).toPercentEncoding("/") + "?mode=ro&immutable=1";
     sqlite3 *handle = nullptr;
-    const int code = sqlite3_open_v2(uri.constData(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    const int code =
+        sqlite3_open_v2(uri.constData(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | OneThread, nullptr);
     if (code != SQLITE_OK) {
         const SqliteError error = errorOf(handle, code);
         sqlite3_close_v2(handle);
@@ -170,7 +200,7 @@ std::expected<SqliteDatabase, SqliteError> SqliteDatabase::open(const QString &p
 std::expected<SqliteDatabase, SqliteError> SqliteDatabase::fromBytes(QByteArrayView bytes)
 {
     sqlite3 *handle = nullptr;
-    int code = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE, nullptr);
+    int code = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | OneThread, nullptr);
     if (code != SQLITE_OK) {
         const SqliteError error = errorOf(handle, code);
         sqlite3_close_v2(handle);

@@ -12,11 +12,15 @@
 #include <expected>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace corvanel::itunesdb {
+
+// A value's UTF-8 bytes as text, without NUL characters.
+QString textOfUtf8(std::string_view bytes);
 
 struct SqliteError
 {
@@ -37,7 +41,11 @@ public:
 
     // Nothing for NULL. Text has its NUL characters removed; a BLOB is read as UTF-8 text.
     std::optional<QString> text(int column) const;
+    // The value's bytes as UTF-8 text, valid until the next step; nothing for NULL.
+    std::optional<std::string_view> utf8(int column) const;
     std::optional<int64_t> integer(int column) const;
+    // The same with 0 for NULL, for columns where that needs no telling apart.
+    int64_t integerOrZero(int column) const;
     std::optional<double> real(int column) const;
 
 private:
@@ -46,10 +54,11 @@ private:
     {
         void operator()(sqlite3_stmt *statement) const;
     };
-    explicit SqliteStatement(sqlite3_stmt *statement) : m_statement(statement) {}
+    explicit SqliteStatement(sqlite3_stmt *statement);
     bool hasValue(int column) const;
 
     std::unique_ptr<sqlite3_stmt, Finalize> m_statement;
+    int m_columns = 0; // fixed once prepared
     std::optional<SqliteError> m_error;
 };
 

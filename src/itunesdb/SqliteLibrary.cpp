@@ -38,22 +38,6 @@ QString storedFolderPath(QStringView name)
     return QString::fromUtf16(SqliteLibraryFolder) + QLatin1Char('\\') + name.toString();
 }
 
-// "F00/ABCD.mp3" below the Music folder becomes \iPod_Control\Music\F00\ABCD.mp3, the form the
-// iTunesDB gives; a location that already starts at iPod_Control keeps its folders.
-QString storedSongPath(QString location)
-{
-    location.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    qsizetype start = 0;
-    while (start < location.size() && location[start] == QLatin1Char('\\'))
-        ++start;
-    location.remove(0, start);
-    if (location.isEmpty())
-        return QString();
-    if (location.startsWith(QLatin1String("iPod_Control\\"), Qt::CaseInsensitive))
-        return QLatin1Char('\\') + location;
-    return QStringLiteral("\\iPod_Control\\Music\\") + location;
-}
-
 int32_t clampToInt32(double value)
 {
     if (!std::isfinite(value))
@@ -69,8 +53,10 @@ template <typename Row, typename Place> std::vector<std::size_t> orderBy(const s
 {
     std::vector<std::size_t> order(rows.size());
     std::iota(order.begin(), order.end(), std::size_t(0));
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return place(rows[a]) < place(rows[b]); });
+    auto before = [&](std::size_t a, std::size_t b) { return place(rows[a]) < place(rows[b]); };
+    // Tables usually hold their rows in order already.
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::stable_sort(order.begin(), order.end(), before);
     return order;
 }
 
@@ -90,7 +76,12 @@ public:
         }
         m_report.isDatabase = true;
         noteDamage(SqliteLibraryFile, u"item", read, {"title", "artist", "album", "genre_id", "total_time_ms"});
-        readPlaylistTables(db);
+        // The library's own playlist lists every song; its rows matter only for the order of
+        // songs that have no place of their own.
+        const bool allPlaced =
+            std::all_of(items.begin(), items.end(), [](const ItemRow &item) { return item.position.has_value(); });
+        readPlaylistTables(db, allPlaced);
+        m_locations.reserve(static_cast<qsizetype>(items.size()));
         readFileTables(db, locations);
         addSongs(items);
         addPlaylists();
@@ -117,7 +108,7 @@ private:
                          part(file, table, QStringLiteral("no column %1").arg(lacking.join(QLatin1String(", ")))));
     }
 
-    void readPlaylistTables(SqliteDatabase &db)
+    void readPlaylistTables(SqliteDatabase &db, bool skipLibrary)
     {
         const TableRead containers = readContainers(db, m_containers);
         noteDamage(SqliteLibraryFile, u"container", containers, {"name"});
@@ -131,7 +122,7 @@ private:
                              part(SqliteLibraryFile, u"db_info", QStringLiteral("no playlist is the library's own")));
         }
         std::vector<MemberRow> members;
-        const TableRead read = readMembers(db, members);
+        const TableRead read = readMembers(db, members, skipLibrary ? m_masterPid : std::nullopt);
         noteDamage(SqliteLibraryFile, u"item_to_container", read);
         for (const std::size_t i : orderBy(members, [](const MemberRow &m) { return m.position.value_or(Last); }))
             m_members[members[i].containerPid].push_back(members[i].itemPid);
@@ -154,30 +145,38 @@ private:
     std::vector<std::size_t> songOrder(const std::vector<ItemRow> &items) const
     {
         QHash<int64_t, int64_t> inMaster;
-        if (m_masterPid) {
-            const auto it = m_members.constFind(*m_masterPid);
-            if (it != m_members.constEnd())
-                for (std::size_t i = 0; i < it->size(); ++i)
-                    if (!inMaster.contains((*it)[i]))
-                        inMaster.insert((*it)[i], static_cast<int64_t>(i));
+        const auto master = m_masterPid ? m_members.constFind(*m_masterPid) : m_members.constEnd();
+        if (master != m_members.constEnd()) {
+            for (std::size_t i = 0; i < master->size(); ++i)
+                if (!inMaster.contains((*master)[i]))
+                    inMaster.insert((*master)[i], static_cast<int64_t>(i));
         }
-        return orderBy(items, [&](const ItemRow &item) {
-            return std::make_pair(item.position.value_or(Last), inMaster.value(item.pid, Last));
-        });
+        // Sorted with its position as the last key, so that equal places keep the table's order.
+        std::vector<std::tuple<int64_t, int64_t, std::size_t>> places(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i)
+            places[i] = {items[i].position.value_or(Last), inMaster.value(items[i].pid, Last), i};
+        std::sort(places.begin(), places.end());
+        std::vector<std::size_t> order(items.size());
+        for (std::size_t i = 0; i < places.size(); ++i)
+            order[i] = std::get<2>(places[i]);
+        return order;
     }
 
     void addSongs(const std::vector<ItemRow> &items)
     {
         m_library.Songs.reserve(items.size());
+        m_songOf.reserve(static_cast<qsizetype>(items.size()));
         for (const std::size_t i : songOrder(items)) {
             const ItemRow &item = items[i];
             Song &song = m_library.addSong();
             const int32_t index = m_library.SongCount - 1;
             song.SongID = static_cast<double>(index) + 1;
-            if (m_songOf.contains(item.pid))
+            const qsizetype known = m_songOf.size();
+            int32_t &songOfPid = m_songOf[item.pid]; // one look-up; a later song with the id keeps none
+            if (m_songOf.size() == known)
                 m_report.add(LoadProblem::Kind::DuplicateTrackId, QString::number(item.pid));
             else
-                m_songOf.insert(item.pid, index);
+                songOfPid = index;
             fillSong(song, item);
             // Counted once per song, reported once; the first one names itself.
             constexpr auto without = LoadProblem::Kind::SongWithoutFile;
@@ -203,13 +202,13 @@ private:
         song.TrackNumber = clampToInt32(static_cast<double>(item.trackNumber));
         song.Length = clampToInt32(item.lengthMs);
         const auto location = m_locations.constFind(item.pid);
-        if (location == m_locations.constEnd())
+        if (location == m_locations.constEnd() || location->path.isEmpty())
             return;
-        song.Path = storedSongPath(location->location);
+        song.Path = location->path;
         if (location->kindId)
             song.FileType = m_kinds.value(*location->kindId);
         if (song.FileType.isEmpty())
-            song.FileType = fileTypeOfExtension(location->location);
+            song.FileType = fileTypeOfExtension(location->path);
     }
 
     void addPlaylists()
@@ -220,11 +219,16 @@ private:
         if (name.isEmpty())
             name = folderIpodName(m_library.iPodDrive);
         m_library.iPodName = name;
+        // Each song's id text is made once and shared by every playlist that holds the song.
+        std::vector<QString> ids;
+        ids.reserve(m_library.Songs.size());
+        for (const Song &song : m_library.Songs)
+            ids.push_back(songIdText(song.SongID));
         clsPlayList &all = m_library.addPlaylist();
         all.Name = QStringLiteral(":: ") + name + QStringLiteral(" ::");
-        all.SongIDs.reserve(m_library.Songs.size());
-        for (const Song &song : m_library.Songs)
-            all.SongIDs.AddItem(songIdText(song.SongID));
+        all.SongIDs.reserve(ids.size());
+        for (const QString &id : ids)
+            all.SongIDs.AddItem(id);
 
         for (const std::size_t i :
              orderBy(m_containers, [](const ContainerRow &c) { return c.nameOrder.value_or(Last); })) {
@@ -233,13 +237,17 @@ private:
                 continue;
             clsPlayList &list = m_library.addPlaylist();
             list.Name = container.name.value_or(QString());
-            for (const int64_t pid : m_members.value(container.pid)) {
+            const auto members = m_members.constFind(container.pid);
+            if (members == m_members.constEnd())
+                continue;
+            list.SongIDs.reserve(members->size());
+            for (const int64_t pid : *members) {
                 const auto song = m_songOf.constFind(pid);
                 if (song == m_songOf.constEnd())
                     m_report.add(LoadProblem::Kind::PlaylistIdMissing,
                                  QStringLiteral("item %1 in \"%2\"").arg(pid).arg(list.Name));
                 else
-                    list.SongIDs.AddItem(songIdText(*song + 1.0));
+                    list.SongIDs.AddItem(ids[static_cast<std::size_t>(*song)]);
             }
         }
     }

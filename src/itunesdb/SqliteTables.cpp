@@ -1,5 +1,6 @@
 #include "SqliteTables.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace corvanel::itunesdb {
@@ -10,7 +11,7 @@ namespace {
 // first `required` must be there) and hands each row to `row`, the columns in that order.
 template <typename Row>
 TableRead readTable(SqliteDatabase &db, const QString &table, std::initializer_list<const char *> wanted,
-                    std::size_t required, Row &&row)
+                    std::size_t required, Row &&row, const QString &where = QString())
 {
     TableRead result;
     const auto columns = db.columnsOf(table);
@@ -33,7 +34,8 @@ TableRead readTable(SqliteDatabase &db, const QString &table, std::initializer_l
         }
         ++index;
     }
-    auto statement = db.prepare(QStringLiteral("SELECT %1 FROM \"%2\"").arg(select.join(QLatin1String(", ")), table));
+    auto statement =
+        db.prepare(QStringLiteral("SELECT %1 FROM \"%2\" %3").arg(select.join(QLatin1String(", ")), table, where));
     if (!statement) {
         result.failure = statement.error().message;
         return result;
@@ -53,12 +55,12 @@ TableRead readItems(SqliteDatabase &db, std::vector<ItemRow> &rows)
                      {"pid", "title", "artist", "album", "genre_id", "track_number", "total_time_ms", "physical_order"},
                      1, [&rows](const SqliteStatement &in) {
                          ItemRow &item = rows.emplace_back();
-                         item.pid = in.integer(0).value_or(0);
+                         item.pid = in.integerOrZero(0);
                          item.title = in.text(1);
                          item.artist = in.text(2);
                          item.album = in.text(3);
                          item.genreId = in.integer(4);
-                         item.trackNumber = in.integer(5).value_or(0);
+                         item.trackNumber = in.integerOrZero(5);
                          item.lengthMs = in.real(6).value_or(0);
                          item.position = in.integer(7);
                      });
@@ -68,16 +70,19 @@ TableRead readContainers(SqliteDatabase &db, std::vector<ContainerRow> &rows)
 {
     return readTable(db, QStringLiteral("container"), {"pid", "name", "name_order"}, 1,
                      [&rows](const SqliteStatement &in) {
-                         rows.push_back(ContainerRow{in.integer(0).value_or(0), in.text(1), in.integer(2)});
+                         rows.push_back(ContainerRow{in.integerOrZero(0), in.text(1), in.integer(2)});
                      });
 }
 
-TableRead readMembers(SqliteDatabase &db, std::vector<MemberRow> &rows)
+TableRead readMembers(SqliteDatabase &db, std::vector<MemberRow> &rows, std::optional<int64_t> skipped)
 {
-    return readTable(db, QStringLiteral("item_to_container"), {"container_pid", "item_pid", "physical_order"}, 2,
-                     [&rows](const SqliteStatement &in) {
-                         rows.push_back(MemberRow{in.integer(0).value_or(0), in.integer(1).value_or(0), in.integer(2)});
-                     });
+    const QString where = skipped ? QStringLiteral("WHERE container_pid IS NOT %1").arg(*skipped) : QString();
+    return readTable(
+        db, QStringLiteral("item_to_container"), {"container_pid", "item_pid", "physical_order"}, 2,
+        [&rows](const SqliteStatement &in) {
+            rows.push_back(MemberRow{in.integerOrZero(0), in.integerOrZero(1), in.integer(2)});
+        },
+        where);
 }
 
 TableRead readPrimaryContainer(SqliteDatabase &db, std::optional<int64_t> &pid)
@@ -100,11 +105,33 @@ TableRead readLocations(SqliteDatabase &db, QHash<int64_t, LocationRow> &rows)
 {
     return readTable(db, QStringLiteral("location"), {"item_pid", "location", "kind_id"}, 2,
                      [&rows](const SqliteStatement &in) {
-                         const auto pid = in.integer(0);
-                         QString location = in.text(1).value_or(QString());
-                         if (pid && !location.isEmpty() && !rows.contains(*pid))
-                             rows.insert(*pid, LocationRow{std::move(location), in.integer(2)});
+                         LocationRow &row = rows[in.integerOrZero(0)]; // one look-up
+                         if (row.path.isEmpty())
+                             row = LocationRow{storedSongPath(in.utf8(1).value_or(std::string_view())), in.integer(2)};
                      });
+}
+
+QString storedSongPath(std::string_view location)
+{
+    while (!location.empty() && (location.front() == '/' || location.front() == '\\'))
+        location.remove_prefix(1);
+    if (location.empty())
+        return QString();
+    constexpr std::string_view control = "ipod_control";
+    const bool fromControl =
+        location.size() > control.size() && (location[control.size()] == '/' || location[control.size()] == '\\') &&
+        QByteArrayView(location.substr(0, control.size())).compare(QByteArrayView(control), Qt::CaseInsensitive) == 0;
+    const QLatin1String prefix = fromControl ? QLatin1String("\\") : QLatin1String("\\iPod_Control\\Music\\");
+    if (std::any_of(location.begin(), location.end(), [](char c) { return c == 0 || uchar(c) >= 0x80; }))
+        return prefix + textOfUtf8(location).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    // Plain ASCII, as iTunes names the files: one allocation.
+    QString path(prefix.size() + qsizetype(location.size()), Qt::Uninitialized);
+    QChar *out = path.data();
+    for (const char c : prefix)
+        *out++ = QLatin1Char(c);
+    for (const char c : location)
+        *out++ = QLatin1Char(c == '/' ? '\\' : c);
+    return path;
 }
 
 } // namespace corvanel::itunesdb

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace corvanel::itunesdb {
@@ -50,7 +51,8 @@ struct MemberRow
     int64_t itemPid = 0;
     std::optional<int64_t> position; // "physical_order" within the playlist
 };
-TableRead readMembers(SqliteDatabase &db, std::vector<MemberRow> &rows);
+// The rows of the playlist `skipped` are left out.
+TableRead readMembers(SqliteDatabase &db, std::vector<MemberRow> &rows, std::optional<int64_t> skipped = {});
 
 // Library.itdb "db_info": the playlist that is the library itself (it bears the iPod's name).
 TableRead readPrimaryContainer(SqliteDatabase &db, std::optional<int64_t> &pid);
@@ -61,10 +63,13 @@ TableRead readNames(SqliteDatabase &db, const QString &table, const char *column
 // Locations.itdb "location": a song's file, relative to iPod_Control/Music ("F00/ABCD.mp3").
 struct LocationRow
 {
-    QString location;
+    QString path;                  // as the iTunesDB gives it: \iPod_Control\Music\F00\ABCD.mp3
     std::optional<int64_t> kindId; // into Library.itdb "location_kind_map"
 };
-// The first row with a location for each song.
+// The first row with a location for each song (a song's row may hold an empty path: none).
 TableRead readLocations(SqliteDatabase &db, QHash<int64_t, LocationRow> &rows);
+// "F00/ABCD.mp3" below the Music folder becomes \iPod_Control\Music\F00\ABCD.mp3, the form the
+// iTunesDB gives; a location that starts at iPod_Control keeps its folders. Empty for none.
+QString storedSongPath(std::string_view location);
 
 } // namespace corvanel::itunesdb

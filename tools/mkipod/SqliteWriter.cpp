@@ -185,7 +185,7 @@ bool writeItems(Writer &w, const Database &db, const QHash<QString, int64_t> &ge
     for (std::size_t i = 0; i < db.tracks.size(); ++i) {
         const Track &t = db.tracks[i];
         const int64_t kind = t.podcast ? kMediaPodcast : kMediaSong;
-        const Value genre = t.genre ? Value(genres.value(*t.genre)) : Value(int64_t(0));
+        const int64_t genre = t.genre ? genres.value(*t.genre) : 0;
         if (!w.insert("item",
                       "pid, media_kind, is_song, is_podcast, year, total_time_ms, track_number, track_count, genre_id,"
                       " title, artist, album, sort_title, sort_artist, sort_album, comment, physical_order",
@@ -215,10 +215,12 @@ bool writePlaylists(Writer &w, const Database &db, QString *error)
                           {persistentId(uint64_t(list.trackIds[k])), pid, int64_t(k)}, error))
                 return false;
     }
-    const Value primary = db.playlists.empty() ? Value(nullptr) : Value(persistentId(0x10000));
-    return w.insert("version_info", "id, major, minor, platform", {int64_t(1), int64_t(2), int64_t(0x75), int64_t(2)},
-                    error) &&
-           w.insert("db_info", "pid, primary_container_pid", {persistentId(0xDB), primary}, error);
+    if (!w.insert("version_info", "id, major, minor, platform", {int64_t(1), int64_t(2), int64_t(0x75), int64_t(2)},
+                  error))
+        return false;
+    if (db.playlists.empty())
+        return w.insert("db_info", "pid", {persistentId(0xDB)}, error);
+    return w.insert("db_info", "pid, primary_container_pid", {persistentId(0xDB), persistentId(0x10000)}, error);
 }
 
 bool writeLibrary(const QString &path, const Database &db, QString *error)
@@ -246,7 +248,7 @@ bool writeLocations(const QString &path, const QString &root, const Database &db
             continue;
         const QFileInfo file(localPath(root, *t.location));
         const int64_t size = file.exists() ? file.size() : t.sizeBytes;
-        const Value kind = t.fileType ? Value(kinds.value(*t.fileType)) : Value(int64_t(0));
+        const int64_t kind = t.fileType ? kinds.value(*t.fileType) : 0;
         if (!w.insert("location",
                       "item_pid, sub_id, base_location_id, location_type, location, extension, kind_id, file_size",
                       {persistentId(uint64_t(t.id)), int64_t(0), int64_t(1), kLocationFile, musicRelative(*t.location),
