@@ -4,6 +4,7 @@
 #include "DemoIpod.h"
 #include "IpodBuilder.h"
 #include "ParseiTunesDB.h"
+#include "SqliteTables.h"
 #include "SqliteWriter.h"
 
 #include <QCryptographicHash>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 
 using namespace corvanel;
 using namespace corvanel::itunesdb;
@@ -329,5 +331,28 @@ TEST(SqliteLibrary, DamagedDatabasesAreReportedAndNeverCrash)
         EXPECT_EQ(kindsOf(report), c.problems);
         if (c.check && library.SongCount == c.songs)
             c.check(library, report);
+    }
+}
+
+TEST(SqliteLibrary, LocationsBecomeTheITunesDBsPathsAndTypes)
+{
+    using namespace std::string_view_literals;
+    const struct
+    {
+        std::string_view location;
+        const char *path;
+        const char *type;
+    } cases[] = {
+        {"F00/ABCD.mp3"sv, "\\iPod_Control\\Music\\F00\\ABCD.mp3", "MPEG audio file"},
+        {"/iPod_Control/Music/F01/X.M4A"sv, "\\iPod_Control\\Music\\F01\\X.M4A", "AAC audio file"},
+        {"iPod_ControlMusic/Y.m4p"sv, "\\iPod_Control\\Music\\iPod_ControlMusic\\Y.m4p", "Protected AAC audio file"},
+        {"F03/Café d\0x.aiff"sv, "\\iPod_Control\\Music\\F03\\Café dx.aiff", "AIFF audio file"},
+        {"F04/noextension"sv, "\\iPod_Control\\Music\\F04\\noextension", ""},
+        {"//"sv, "", ""},
+    };
+    for (const auto &c : cases) {
+        const QString path = storedSongPath(c.location);
+        EXPECT_EQ(path, QString::fromUtf8(c.path)) << c.location;
+        EXPECT_EQ(fileTypeOfExtension(path), QString::fromUtf8(c.type)) << c.location;
     }
 }
