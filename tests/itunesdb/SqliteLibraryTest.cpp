@@ -6,6 +6,7 @@
 #include "ParseiTunesDB.h"
 #include "SqliteTables.h"
 #include "SqliteWriter.h"
+#include "TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -87,10 +88,8 @@ std::map<QString, QByteArray> snapshot(const QString &root)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        QFile file(path);
-        QByteArray hash = "folder";
-        if (it.fileInfo().isFile() && file.open(QIODevice::ReadOnly))
-            hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+        const QByteArray hash =
+            it.fileInfo().isFile() ? QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha1) : "folder";
         out[path.mid(root.size())] = hash;
     }
     return out;
@@ -171,8 +170,7 @@ TEST(SqliteLibrary, ReadingWritesNothingBesideTheDatabases)
          }},
         {"with a hot journal left behind",
          [&] {
-             QFile journal(library + QStringLiteral("-journal"));
-             EXPECT_TRUE(journal.open(QIODevice::WriteOnly) && journal.write(QByteArray(4096, '\x5a')) == 4096);
+             EXPECT_TRUE(writeFile(library + QStringLiteral("-journal"), QByteArray(4096, '\x5a')));
              return Connection();
          }},
         {"locked by a writer in the middle of a change",
@@ -220,10 +218,7 @@ TEST(SqliteLibrary, DamagedDatabasesAreReportedAndNeverCrash)
         return [statements](const QString &path) { execSql(writer(path).get(), statements); };
     };
     auto replace = [](const QByteArray &bytes) {
-        return [bytes](const QString &path) {
-            QFile file(path);
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-        };
+        return [bytes](const QString &path) { EXPECT_TRUE(writeFile(path, bytes)); };
     };
     const Case cases[] = {
         {"not a database", "Library.itdb", replace(QByteArray(8192, 'x')), 0, {Kind::CopyFailed}, {}},
