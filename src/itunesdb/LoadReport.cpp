@@ -48,6 +48,10 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("playlist names a missing track");
     case LoadProblem::Kind::TagsUnreadable:
         return QStringLiteral("song file unreadable");
+    case LoadProblem::Kind::DatabasePartUnreadable:
+        return QStringLiteral("part of the database unreadable");
+    case LoadProblem::Kind::SongWithoutFile:
+        return QStringLiteral("song without a file");
     }
     return QString();
 }

@@ -20,6 +20,8 @@ struct LoadProblem
         OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
         PlaylistIdMissing,           // a playlist names a track id the library does not hold
         TagsUnreadable,              // a song file the tag scan cannot read as audio
+        DatabasePartUnreadable,      // a file or table of a SQLite library is missing or damaged
+        SongWithoutFile,             // a song the database lists without a file: it cannot play
     };
     Kind kind;
     int count = 0;

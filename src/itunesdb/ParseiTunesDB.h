@@ -34,7 +34,6 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
 // Fills SongIndex from Songs in order; a later track with an id already taken is reported
 // and the first keeps the key.
 void buildSongIndex(MusicLibrary &library, LoadReport &report);
-
 // Builds what the program needs over the songs and playlists read: SongIndex, then Library
 // and its lists.
 void buildIndexes(MusicLibrary &library, LoadReport &report);

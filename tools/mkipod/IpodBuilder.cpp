@@ -242,8 +242,9 @@ bool makeDemoIpod(const QString &root, QString *error)
 {
     try {
         Database db = demoDatabase();
+        const std::vector<int32_t> onTheGo{2, 9, 20};
         // Write the control files first so that the folders exist, then the music.
-        if (!writeIpod(root, db, std::vector<int32_t>{2, 9, 20}, error))
+        if (!writeIpod(root, db, onTheGo, error))
             return false;
 
         const bool ok = runParallel(
@@ -263,7 +264,7 @@ bool makeDemoIpod(const QString &root, QString *error)
                 return fail(error, QStringLiteral("Missing song file %1").arg(info.filePath()));
             t.sizeBytes = int32_t(info.size());
         }
-        return writeIpod(root, db, std::vector<int32_t>{2, 9, 20}, error);
+        return writeIpod(root, db, onTheGo, error);
     } catch (...) {
         return fail(error, QStringLiteral("Unexpected failure while making the demo iPod at %1").arg(root));
     }

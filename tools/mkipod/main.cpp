@@ -1,5 +1,6 @@
 // mkipod: makes iPod folders for tests, benchmarks and the demo.
 #include "IpodBuilder.h"
+#include "SqliteWriter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +24,10 @@ const char *const kUsage = "Usage:\n"
                            "                          and leaves the iTunesDB empty;\n"
                            "      --database itunessd  makes an iPod shuffle (3rd/4th generation): the song list\n"
                            "                          iTunesSD, with playlists, and no iTunesDB;\n"
-                           "      --database itunessd-1g2g  the same in the 1st/2nd generation's layout.\n"
+                           "      --database itunessd-1g2g  the same in the 1st/2nd generation's layout;\n"
+                           "      --database sqlite   writes the library as a nano 6G/7G holds it (SQLite\n"
+                           "                          databases in iTunes Library.itlp, an iTunesDB without\n"
+                           "                          tracks).\n"
                            "      --extra N           adds N (up to 1000) tagged songs that the database does\n"
                            "                          not list.\n"
                            "      --model NUMBER      writes SysInfo and SysInfoExtended for that model number\n"
@@ -33,10 +37,10 @@ const char *const kUsage = "Usage:\n"
                            "  mkipod compress ITUNESDB ITUNESCDB\n"
                            "      Writes any iTunesDB file as a compressed iTunesCDB file.\n"
                            "  mkipod large OUTDIR --tracks N --playlists P [--files [--tags]]\n"
-                           "               [--layout itunes7|legacy|libgpod]\n"
+                           "               [--layout itunes7|legacy|libgpod] [--database sqlite]\n"
                            "      A large library of N tracks and P playlists; --files also writes a small\n"
                            "      song file for every track (in Music/F00..F49), --tags starts each of those\n"
-                           "      files with an ID3 tag of its own track.\n"
+                           "      files with an ID3 tag of its own track; --database sqlite as for the demo.\n"
                            "  mkipod --help\n";
 
 int usageError(const QString &message)
@@ -105,6 +109,7 @@ int main(int argc, char **argv)
         std::optional<mkipod::DatabaseDamage> damage;
         std::optional<mkipod::DatabaseForm> form;
         QString model;
+        bool sqlite = false;
         int extra = 0;
         for (qsizetype i = 2; i < args.size(); ++i) {
             const QString &a = args[i];
@@ -123,9 +128,11 @@ int main(int argc, char **argv)
                     form = mkipod::DatabaseForm::ShuffleChunked;
                 else if (v == QLatin1String("itunessd-1g2g"))
                     form = mkipod::DatabaseForm::ShuffleFixed;
+                else if (v == QLatin1String("sqlite"))
+                    sqlite = true;
                 else
-                    return usageError(QStringLiteral("--database needs removed, empty, corrupt, compressed, itunessd "
-                                                     "or itunessd-1g2g, not \"%1\"")
+                    return usageError(QStringLiteral("--database needs removed, empty, corrupt, compressed, sqlite, "
+                                                     "itunessd or itunessd-1g2g, not \"%1\"")
                                           .arg(args[i]));
             } else if (a == QLatin1String("--model") && hasValue) {
                 model = args[++i];
@@ -152,6 +159,7 @@ int main(int argc, char **argv)
         if (!mkipod::makeDemoIpod(out, &error) || !mkipod::addExtraSongs(out, extra, &error) ||
             (damage && !mkipod::damageDatabase(out, *damage, &error)) ||
             (form && !mkipod::convertDatabase(out, *form, mkipod::demoDatabase(), &error)) ||
+            (sqlite && !mkipod::makeSqliteIpod(out, mkipod::demoDatabase(), &error)) ||
             (!model.isEmpty() && !mkipod::writeModel(out, model, &error))) {
             std::fprintf(stderr, "mkipod: %s\n", qPrintable(error));
             return 1;
@@ -160,6 +168,7 @@ int main(int argc, char **argv)
         int tracks = -1;
         int playlists = 0;
         mkipod::LargeIpodOptions options;
+        bool sqlite = false;
         for (qsizetype i = 2; i < args.size(); ++i) {
             const QString &a = args[i];
             const bool hasValue = i + 1 < args.size();
@@ -184,8 +193,12 @@ int main(int argc, char **argv)
                     options.layout = mkipod::Layout::Libgpod;
                 else
                     return usageError(QStringLiteral("unknown layout \"%1\"").arg(args[i]));
+            } else if (a == QLatin1String("--database") && hasValue) {
+                if (args[++i].toLower() != QLatin1String("sqlite"))
+                    return usageError(QStringLiteral("--database needs sqlite, not \"%1\"").arg(args[i]));
+                sqlite = true;
             } else if (a == QLatin1String("--tracks") || a == QLatin1String("--playlists") ||
-                       a == QLatin1String("--layout")) {
+                       a == QLatin1String("--layout") || a == QLatin1String("--database")) {
                 return usageError(QStringLiteral("%1 needs a value").arg(a));
             } else {
                 return usageError(QStringLiteral("unexpected argument \"%1\"").arg(a));
@@ -197,7 +210,8 @@ int main(int argc, char **argv)
             return usageError(QStringLiteral("--tags needs --files: the tags are written into the song files"));
         std::printf("Making a library of %d tracks and %d playlists in %s ...\n", tracks, playlists, qPrintable(out));
         std::fflush(stdout);
-        if (!mkipod::makeLargeIpod(out, tracks, playlists, options, &error)) {
+        if (!mkipod::makeLargeIpod(out, tracks, playlists, options, &error) ||
+            (sqlite && !mkipod::makeSqliteIpod(out, mkipod::makeLargeDatabase(tracks, playlists), &error))) {
             std::fprintf(stderr, "mkipod: %s\n", qPrintable(error));
             return 1;
         }
