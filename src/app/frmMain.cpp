@@ -315,9 +315,6 @@ void frmMain::buildButtons(QHBoxLayout *bottom)
     buttons->addWidget(cmdMakeM3u, 1, 0, 1, 2);
     buttons->addWidget(cmdExtract, 2, 0);
     buttons->addWidget(cmdEQ, 2, 1);
-    // These hand songs to parts of the program that are not built yet.
-    for (QPushButton *b : {cmdDefault, cmdOpen, cmdMakeM3u, cmdExtract, cmdEQ})
-        b->setEnabled(false);
     bottom->addLayout(buttons);
 }
 
@@ -336,7 +333,6 @@ void frmMain::connectMenus()
     on("mnuWebsite", &frmMain::mnuWebsite_Click);
     on("mnuAbout", &frmMain::mnuAbout_Click);
     on("mnuUpdate", &frmMain::mnuUpdate_Click);
-    m_menus->markAvailable(QStringLiteral("mnuUpdate"));
 }
 
 int32_t frmMain::volume() const
@@ -389,10 +385,8 @@ void frmMain::cmdEQ_Click()
 void frmMain::connectPlayer()
 {
     auto on = [this](const char *name, auto slot) {
-        if (QAction *action = m_menus->item(QLatin1String(name))) {
+        if (QAction *action = m_menus->item(QLatin1String(name)))
             connect(action, &QAction::triggered, m_player, slot);
-            m_menus->markAvailable(QLatin1String(name));
-        }
     };
     on("mnuSpectrum", &EmbeddedPlayer::mnuSpectrum_Click);
     on("mnuSpecColor", [this] { m_player->PicSpectrum_MouseUp(Qt::RightButton); });
@@ -400,15 +394,10 @@ void frmMain::connectPlayer()
     on("mnuNext", &EmbeddedPlayer::picNext_Click);
     on("mnuInEmbedded", &EmbeddedPlayer::OpenInEmbedded);
     on("mnuDouble", [this] { lstSong_DblClick(); });
-    m_menus->markAvailable(QStringLiteral("mnuPlay"));
-    m_menus->markAvailable(QStringLiteral("mnuUnsupportedFiles"));
-    m_menus->item(QStringLiteral("mnuPause"))->setEnabled(false);
     connect(m_menus.get(), &frmMenus::playRequested, m_player, &EmbeddedPlayer::picPlay_Click);
     connect(m_menus.get(), &frmMenus::pauseRequested, m_player, &EmbeddedPlayer::picPause_Click);
     connect(cmdDefault, &QPushButton::clicked, m_player, &EmbeddedPlayer::OpenInEmbedded);
     connect(cmdEQ, &QPushButton::clicked, this, &frmMain::cmdEQ_Click);
-    cmdDefault->setEnabled(true);
-    cmdEQ->setEnabled(true);
 }
 
 void frmMain::mnuInfo_Click()
