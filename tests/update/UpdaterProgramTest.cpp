@@ -2,9 +2,9 @@
 #include "RecordingDialogs.h"
 #include "Servers.h"
 #include "TestPaths.h"
+#include "UpdateInstaller.h"
 #include "UpdaterCore.h"
 #include "frmUpdater.h"
-#include "frmUpdating.h"
 
 #include <QDir>
 #include <QFile>
@@ -152,7 +152,7 @@ TEST(UpdaterCore, CommandLineAndCopies)
               (QStringList{QStringLiteral("fresh"), QStringLiteral("tool"), QStringLiteral("tool.new")}));
 }
 
-TEST(UpdaterWindow, ReadOnlyTargetsFail)
+TEST(UpdaterInstaller, ReadOnlyTargetsFail)
 {
     // The main program is retried (eleven attempts), anything else fails at once; files not
     // reached yet stay pending.
@@ -164,12 +164,12 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
         ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("zz.dat.new")), "later"));
         QStringList messages, started;
         bool quit = false;
-        frmUpdating window(dir.path(), QStringLiteral("0"), recordingHooks(messages, started, quit));
-        window.Form_Load();
+        UpdateInstaller installer(dir.path(), QStringLiteral("0"), recordingHooks(messages, started, quit));
+        installer.start();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
-        EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + frmUpdating::failureText()});
+        EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + UpdateInstaller::failureText()});
         EXPECT_TRUE(started.isEmpty());
-        EXPECT_EQ(window.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
+        EXPECT_EQ(installer.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
         EXPECT_EQ(readFile(dir.filePath(QLatin1String(blocked))), "old");
         EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("zz.dat.new"))));
     }
@@ -177,7 +177,7 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
 
 // The main program that will not end: the watchdog gives up after its time, or the Updater
 // kills it after the grace period and goes on.
-TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
+TEST(UpdaterInstaller, StubbornProgramIsKilledOrTheWatchdogFires)
 {
     for (const bool kill : {false, true}) {
         ProgramFolder folder;
@@ -194,14 +194,14 @@ TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
         UpdatingHooks hooks = recordingHooks(messages, started, quit);
         hooks.endGraceMs = kill ? 100 : 60000;
         hooks.watchdogMs = kill ? 10000 : 300;
-        frmUpdating window(folder.dir.path(), QString::number(stubborn.pid()), hooks);
-        window.Form_Load();
+        UpdateInstaller installer(folder.dir.path(), QString::number(stubborn.pid()), hooks);
+        installer.start();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
         if (kill) {
             EXPECT_EQ(messages, QStringList{kComplete});
             EXPECT_TRUE(waitUntil([&] { return !stubborn.running(); }, 2000));
         } else {
-            EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + frmUpdating::failureText()});
+            EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + UpdateInstaller::failureText()});
             EXPECT_TRUE(stubborn.running());
             stubborn.process()->kill();
         }
@@ -235,7 +235,7 @@ TEST(UpdaterProgram, ReadOnlyTargetEndsWithTheFailureMessage)
     ASSERT_TRUE(writeFile(folder.path(QStringLiteral("library.dat.new")), "new"));
     UpdaterRun updater;
     ASSERT_TRUE(updater.run(folder, {}));
-    EXPECT_TRUE(updater.output.contains(QStringLiteral("Error!|") + frmUpdating::failureText()))
+    EXPECT_TRUE(updater.output.contains(QStringLiteral("Error!|") + UpdateInstaller::failureText()))
         << qPrintable(updater.output);
     EXPECT_FALSE(updater.output.contains(QStringLiteral("Update Complete!")));
     EXPECT_EQ(readFile(folder.path(QStringLiteral("library.dat"))), "old");
