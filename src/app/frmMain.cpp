@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "AboutText.h"
+#include "AfterFirstPaint.h"
 #include "Dialogs.h"
 #include "EmbeddedPlayer.h"
 #include "NativePath.h"
@@ -138,6 +139,9 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
     m_tray->show();
+    // The songs' files are looked at once the window is on screen.
+    if (m_catalog->sizesPending())
+        afterFirstPaint(this, [this] { measureSongSizes(); });
 }
 
 frmMain::~frmMain()

@@ -4,6 +4,8 @@
 #include "PlayerController.h"
 
 #include "SongBrowser.h"
+#include "SongSizePass.h"
+#include "frmLoadingDB.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -156,6 +158,23 @@ void frmMain::cmdJump_Click()
 void frmMain::lstSong_ColumnClick(int column)
 {
     m_browser->lstSong_ColumnClick(column);
+}
+
+void frmMain::measureSongSizes()
+{
+    m_sizes = new SongSizePass(m_library, this);
+    connect(m_sizes, &SongSizePass::measured, this, &frmMain::songSizesMeasured);
+    m_sizes->start();
+}
+
+void frmMain::songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems)
+{
+    m_catalog->refreshFileSizes(count);
+    m_model->columnChanged(SongCatalog::ColFileSize);
+    if (m_model->sortColumn() == SongCatalog::ColFileSize)
+        m_model->sortByColumn(SongCatalog::ColFileSize, m_model->sortOrder());
+    // A song file that is missing is reported as the load reports it.
+    reportLoadProblems(problems);
 }
 
 } // namespace corvanel::app

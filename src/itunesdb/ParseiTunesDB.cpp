@@ -2,6 +2,8 @@
 #include "FileImage.h"
 #include "OnTheGo.h"
 
+#include <thread>
+
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
 #endif
@@ -32,7 +34,8 @@ void buildSongIndex(MusicLibrary &library, LoadReport &report)
 }
 
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
-                         const std::function<void(const QString &status)> &status, const LoadProgress &progress)
+                         const std::function<void(const QString &status)> &status, const LoadProgress &progress,
+                         SongFileSizes sizes, const std::function<void()> &alongside)
 {
     LoadReport report;
     // A private copy in memory: the iPod's file is closed before the walk starts.
@@ -40,12 +43,17 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     if (!image)
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
 
-    NativePathResolver sizes(library.iPodDrive);
-    walkITunesDb(image ? image->bytes() : QByteArrayView(), library, &sizes, report, progress);
+    NativePathResolver resolver(library.iPodDrive);
+    walkITunesDb(image ? image->bytes() : QByteArrayView(), library,
+                 sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
     if (!report.isDatabase)
         return report;
 
+    // The songs are complete: what else needs only them runs beside the steps that follow.
+    std::thread beside;
+    if (alongside)
+        beside = std::thread(alongside);
     LoadOnTheGo(library, report);
     if (status)
         status(QString::fromUtf16(LoadingIntoProgramStatus));
@@ -54,6 +62,8 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     library.Library = std::make_unique<clsLibrary>(library);
     if (const auto filled = library.Library->FillMiniDatabase(); !filled)
         report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+    if (beside.joinable())
+        beside.join();
     return report;
 }
 

@@ -13,6 +13,7 @@ TEST(TimeText, PartSecondsLongAndDamagedLengths)
 {
     EXPECT_EQ(TwoDigits(123), "123");
     EXPECT_EQ(TwoDigits(-5), "-5");
+    EXPECT_EQ(TwoDigits(std::numeric_limits<int32_t>::min()), "-2147483648");
     EXPECT_EQ(ConvertToTime(245000), "4:05");
     EXPECT_EQ(ConvertToTime(59999), "0:59");
     EXPECT_EQ(ConvertToTime(59999, true), "1:00");
