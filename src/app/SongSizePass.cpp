@@ -10,6 +10,11 @@ SongSizePass::SongSizePass(MusicLibrary &library, QObject *parent)
     connect(m_task, &ScanTask::finished, this, &SongSizePass::store);
 }
 
+SongSizePass::~SongSizePass()
+{
+    delete m_task;
+}
+
 void SongSizePass::start()
 {
     if (m_task->running())

@@ -18,6 +18,7 @@ class SongSizePass : public QObject
     Q_OBJECT
 public:
     explicit SongSizePass(MusicLibrary &library, QObject *parent = nullptr);
+    ~SongSizePass() override; // stops the worker before the members it writes go
 
     // Measures the songs the library holds now (songs added later keep their own sizes).
     void start();
