@@ -4,6 +4,7 @@
 // done (syncfs), so that no copy pays for the one before it, and the two take turns at going
 // first. Targets: throughput at least 0.95 of cp's; the window's thread never stalls for more
 // than 16.7 ms (a 1 ms heartbeat timer measures its gaps).
+#include "Median.h"
 #include "MusicLibrary.h"
 #include "RecordingDialogs.h"
 #include "SettingsStore.h"
@@ -123,13 +124,6 @@ double copyWithCp(const QString &root, const QString &destination)
     const int status = QProcess::execute(
         QStringLiteral("cp"), {QStringLiteral("-r"), root + QStringLiteral("/iPod_Control/Music"), destination});
     return status == 0 ? double(clock.nsecsElapsed()) / 1e9 : -1;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // "median (min to max)" of a series.

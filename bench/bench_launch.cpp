@@ -5,6 +5,7 @@
 // Target: the large library within 1.5 times the demo's time. The display is whatever
 // QT_QPA_PLATFORM says (`make bench`: offscreen); sound goes to SDL's dummy driver.
 #include "IpodBuilder.h"
+#include "Median.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -107,13 +108,6 @@ double launchOnce(const Launch &launch, const QString &ipod)
     }
     ::close(ready[0]);
     return ms;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 void printSeries(const char *name, const std::vector<double> &ms)
