@@ -81,7 +81,8 @@ TEST(MenuTree, OnlyTheHeadingsAndTheWindowItemsWithoutWorkStartDisabled)
     for (const QString &name : menus.menuNames())
         for (const QAction *action : menus.menu(name)->actions())
             if (!action->isSeparator())
-                EXPECT_EQ(action->isEnabled(), !disabled.contains(action->objectName())) << action->objectName();
+                EXPECT_EQ(action->isEnabled(), !disabled.contains(action->objectName()))
+                    << action->objectName().toStdString();
 }
 
 TEST(MenuTree, OptionPairsKeepExactlyTheChosenItemChecked)
