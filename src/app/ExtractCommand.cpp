@@ -1,10 +1,13 @@
 #include "ExtractCommand.h"
 
 #include "ExtractNames.h"
+#include "LibraryJson.h"
 #include "LoadReport.h"
 #include "MusicLibrary.h"
+#include "NativePath.h"
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
+#include "StopSignals.h"
 #include "TagScan.h"
 #include "mdliPodDetect.h"
 
@@ -58,19 +61,25 @@ std::optional<ExtractArguments> parseArguments(QStringList words, QString &error
     return arguments;
 }
 
-// The songs of the master playlist, in its order.
+// The songs of the master playlist, in its order, then any song a damaged master does not
+// list, in the database's order: every song of the library once.
 std::vector<int32_t> masterOrder(const MusicLibrary &library)
 {
     std::vector<int32_t> songs;
-    if (library.Playlists.empty()) {
-        for (int32_t i = 0; i < static_cast<int32_t>(library.Songs.size()); ++i)
-            songs.push_back(i);
-        return songs;
+    std::vector<bool> listed(library.Songs.size(), false);
+    if (!library.Playlists.empty()) {
+        const clsList &ids = library.Playlists.front()->SongIDs;
+        for (int i = 0; i < ids.ListCount(); ++i) {
+            const auto index = library.indexOf(ids.List(i));
+            if (index && !listed[static_cast<size_t>(*index)]) {
+                listed[static_cast<size_t>(*index)] = true;
+                songs.push_back(*index);
+            }
+        }
     }
-    const clsList &ids = library.Playlists.front()->SongIDs;
-    for (int i = 0; i < ids.ListCount(); ++i) {
-        if (const auto index = library.indexOf(ids.List(i)))
-            songs.push_back(*index);
+    for (int32_t i = 0; i < static_cast<int32_t>(library.Songs.size()); ++i) {
+        if (!listed[static_cast<size_t>(i)])
+            songs.push_back(i);
     }
     return songs;
 }
@@ -103,6 +112,69 @@ private:
     bool m_terminal = ::isatty(STDERR_FILENO) == 1;
     int m_lastLine = -1;
 };
+
+// Names each file and folder the tag scan could not read on a line of its own: their songs are
+// not copied. Gives how many there were.
+std::size_t printUnread(const QString &iPodDrive, const LoadReport &report)
+{
+    for (const QString &file : report.unreadableFiles)
+        std::fprintf(stderr, "corvanel: not readable as a song: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, file)));
+    for (const QString &folder : report.unopenableFolders)
+        std::fprintf(stderr, "corvanel: folder could not be opened: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, folder)));
+    return report.unreadableFiles.size() + report.unopenableFolders.size();
+}
+
+// Why a database load leaves nothing to extract, or nothing when it read songs.
+std::optional<QString> nothingToExtract(const MusicLibrary &library, const LoadReport &report)
+{
+    if (report.fromTags)
+        return std::nullopt;
+    std::optional<QString> reason = loadFailure(library, report);
+    if (!reason && library.SongCount == 0)
+        reason = QStringLiteral("the database lists no songs");
+    if (reason && tagScanCanHelp(library, report))
+        *reason += QStringLiteral(" (--from-tags reads the songs from their own tags)");
+    return reason;
+}
+
+// The problems of a database load that read songs, as the window shows them in boxes before it
+// carries on.
+void printLoadWarnings(const LoadReport &report)
+{
+    if (report.fromTags)
+        return;
+    for (const LoadProblem &problem : report.problems) {
+        const QString more = problem.count > 1 ? QStringLiteral(" (and %1 more)").arg(problem.count - 1) : QString();
+        std::fprintf(stderr, "corvanel: warning: %s: %s%s\n", qPrintable(problemKindName(problem.kind)),
+                     qPrintable(problem.detail), qPrintable(more));
+    }
+    if (report.unknownTags > 0)
+        std::fprintf(stderr, "corvanel: warning: the database may be damaged: %d bytes were not records it knows\n",
+                     report.unknownTags);
+}
+
+// Copies the songs with Ctrl+C and SIGTERM stopping the copy between blocks (the unfinished
+// file is removed). Returns the exit status.
+int copySongs(SongExtractor &extractor, const QString &destination, const QString &format)
+{
+    const int count = static_cast<int>(extractor.songs().size());
+    ProgressPrinter printer;
+    const corvanel::platform::StopSignals stop;
+    const std::optional<QString> failed = extractor.extractNow(
+        destination, format, [&](double position, int total) { printer(position, total); }, &stop.requested());
+    if (failed && stop.requested()) {
+        std::fprintf(stderr, "\ncorvanel: stopped; the unfinished copy was removed\n");
+        return stop.exitStatus();
+    }
+    if (failed) {
+        std::fprintf(stderr, "\n%s\n", qPrintable(*failed));
+        return 1;
+    }
+    printer.end(count);
+    return 0;
+}
 
 } // namespace
 
@@ -159,18 +231,20 @@ int extractCommand(const QStringList &words)
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }
-    corvanel::extract::SongExtractor extractor(library);
-    extractor.AddSongs(masterOrder(library));
-    const int count = static_cast<int>(extractor.songs().size());
-    ProgressPrinter printer;
-    const std::optional<QString> failed = extractor.extractNow(
-        arguments->destination, arguments->format, [&](double position, int total) { printer(position, total); });
-    if (failed) {
-        std::fprintf(stderr, "\n%s\n", qPrintable(*failed));
-        return 1;
+    if (const std::optional<QString> reason = nothingToExtract(library, report)) {
+        std::fprintf(stderr, "corvanel: %s: %s\n", qPrintable(path), qPrintable(*reason));
+        return 2;
     }
-    printer.end(count);
-    return 0;
+    printLoadWarnings(report);
+    corvanel::extract::SongExtractor extractor(library);
+    if (const std::optional<QString> refusal = extractor.destinationRefusal(arguments->destination)) {
+        std::fprintf(stderr, "corvanel: %s\n", qPrintable(*refusal));
+        return 2;
+    }
+    const std::size_t unread = printUnread(library.iPodDrive, report);
+    extractor.AddSongs(masterOrder(library));
+    const int status = copySongs(extractor, arguments->destination, arguments->format);
+    return status == 0 && unread > 0 ? 1 : status;
 }
 
 } // namespace corvanel::app

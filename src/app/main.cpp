@@ -33,12 +33,14 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "  ITUNESDB              the full path of an iTunesDB file\n"
                      "  (nothing)             find a mounted iPod by itself\n"
                      "  --print-library PATH  read the library of PATH (an iPod folder or an iTunesDB file),\n"
-                     "                        print it as JSON and exit\n"
+                     "                        print it as JSON and exit (2 when nothing could be read)\n"
                      "  --extract DEST        copy every song of the library (of PATH, or of the iPod found)\n"
                      "                        into the folder DEST, in the master playlist's order, under\n"
                      "                        names made by --format (default:\n"
                      "                        \"[genre]\\[artist]\\[album]\\[track number] - [title]\");\n"
-                     "                        progress goes to stderr; exits 0 when every song is copied\n"
+                     "                        progress goes to stderr; exits 0 when every song is copied,\n"
+                     "                        1 when a copy fails, 2 when the library cannot be read or\n"
+                     "                        DEST is on the iPod, 130 or 143 on Ctrl+C or SIGTERM\n"
                      "  --from-tags           with --print-library or --extract: read the songs from their\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
@@ -57,6 +59,11 @@ int printLibrary(const QString &path, bool fromTags)
     const QByteArray json = libraryToJson(library, report);
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     std::fputc('\n', stdout);
+    // The document names the problem too; the status tells a script that nothing was read.
+    if (const std::optional<QString> failure = loadFailure(library, report)) {
+        std::fprintf(stderr, "corvanel: %s: %s\n", qPrintable(path), qPrintable(*failure));
+        return 2;
+    }
     return 0;
 }
 

@@ -19,6 +19,16 @@ bool onlyDotsAndSpaces(const QString &component)
     return true;
 }
 
+// Characters that have no place in a file name: the C0 and C1 controls, DEL, the bidirectional
+// overrides and isolates (they make a name read otherwise than it is stored), and the line and
+// paragraph separators.
+bool unwanted(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) ||
+           u == 0x2028 || u == 0x2029;
+}
+
 void defaultIfEmpty(QString &field, const char *fallback)
 {
     if (field.isEmpty())
@@ -70,7 +80,7 @@ QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArt
     name.replace(QStringLiteral("[track number]"), SongTrack, Qt::CaseInsensitive);
     for (const char c : {'\\', '<', '>', '/', ':', '*', '|', '?'})
         name.remove(QLatin1Char(c));
-    name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    name.removeIf(unwanted);
     QStringList components = name.split(kMarker);
     for (QString &component : components) {
         fitName(component);

@@ -13,9 +13,10 @@ inline const QString kDefaultFormat = QStringLiteral("[genre]\\[artist]\\[album]
 // template separate folders; in the song's fields they are removed, like the characters no
 // file system of a music player takes. The fields come from a device, so a folder or file
 // name that would come out empty, "." or ".." (or only dots and spaces) becomes "_", and
-// control characters are dropped: the name always stays below the destination. Each folder
-// and file name is cut to 200 bytes, so that a long title or artist still makes a name that
-// file systems take.
+// control characters, bidirectional overrides and isolates and the line and paragraph
+// separators are dropped: the name always stays below the destination and reads as stored.
+// Each folder and file name is cut to 200 bytes, so that a long title or artist still makes a
+// name that file systems take.
 QString MakeFileName(const QString &Format, QString &SongTitle, QString &SongArtist, QString &SongAlbum,
                      QString &SongGenre, QString &SongTrack);
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <vector>
@@ -94,6 +95,41 @@ int copyBytes(int from, int to, int64_t total, const std::atomic<bool> &stop,
     }
 }
 
+// True when the mode bits of an existing file deny this process to write it, as `cp` would
+// find: the owner's, the group's or the others' bit, whichever applies. Root may write
+// anything, so for root a file without any write bit counts as protected.
+bool writeProtected(const struct stat &info)
+{
+    const uid_t user = ::geteuid();
+    if (user == 0)
+        return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    if (info.st_uid == user)
+        return (info.st_mode & S_IWUSR) == 0;
+    bool member = info.st_gid == ::getegid();
+    if (!member) {
+        std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
+        const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        member = std::find(groups.begin(), groups.begin() + std::max(count, 0), info.st_gid) != groups.end();
+    }
+    return (info.st_mode & (member ? S_IWGRP : S_IWOTH)) == 0;
+}
+
+// Whether `target` may be replaced by a copy of the file `source` is open on: an error when the
+// target is write-protected, or is that very file under another name.
+CopyResult checkTarget(const QByteArray &target, const struct stat &source)
+{
+    struct stat existing
+    {
+    };
+    if (::lstat(target.constData(), &existing) != 0)
+        return {errno == ENOENT ? 0 : errno};
+    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino)
+        return {EEXIST, true};
+    if (S_ISREG(existing.st_mode) && writeProtected(existing))
+        return {EACCES};
+    return {};
+}
+
 } // namespace
 
 CopyResult makeFolders(const QString &path)
@@ -128,6 +164,8 @@ CopyResult copyFile(const QString &source, const QString &destination, const std
     if (S_ISDIR(info.st_mode))
         return {EISDIR};
     const QByteArray target = QFile::encodeName(destination);
+    if (const CopyResult usable = checkTarget(target, info); !usable)
+        return usable;
     QByteArray temporary;
     Descriptor to;
     for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {

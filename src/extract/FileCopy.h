@@ -13,6 +13,7 @@ namespace corvanel::extract {
 struct CopyResult
 {
     int error = 0;
+    bool sameFile = false; // the destination is the source file itself (under any name)
     explicit operator bool() const { return error == 0; }
 };
 
@@ -20,9 +21,11 @@ struct CopyResult
 CopyResult makeFolders(const QString &path);
 
 // Copies `source` to `destination` (an existing file is replaced) through a temporary file in
-// the destination's folder, with the kernel's copy where it serves. `onBytes` hears of every
-// block copied; `stop` is checked between blocks. On any failure, and when stopped, the
-// temporary file is removed and `destination` is untouched.
+// the destination's folder, with the kernel's copy where it serves. As with `cp`, an existing
+// file without write permission is not replaced (EACCES), and a destination that is the source
+// file itself is never written (`sameFile`). `onBytes` hears of every block copied; `stop` is
+// checked between blocks. On any failure, and when stopped, the temporary file is removed and
+// `destination` is untouched.
 CopyResult copyFile(const QString &source, const QString &destination, const std::atomic<bool> &stop,
                     const std::function<void(int64_t done, int64_t total)> &onBytes = {});
 

@@ -2,6 +2,7 @@
 
 #include "ExtractNames.h"
 #include "FileCopy.h"
+#include "FolderContainment.h"
 #include "MusicLibrary.h"
 #include "NativePath.h"
 
@@ -33,6 +34,12 @@ QString unusedName(const QString &wanted, QSet<QString> &written)
         name = wanted.left(dot) + QStringLiteral(" (%1)").arg(n) + wanted.mid(dot);
     written.insert(name.toCaseFolded());
     return name;
+}
+
+// The text of a failed extraction whose cause has no errno.
+QString failureText(const QString &cause)
+{
+    return QStringLiteral("There was an error during the extract process!\n") + cause;
 }
 
 } // namespace
@@ -99,15 +106,27 @@ std::vector<Song> SongExtractor::listedSongs() const
     return songs;
 }
 
+std::optional<QString> SongExtractor::destinationRefusal(const QString &destination) const
+{
+    if (destination.trimmed().isEmpty())
+        return QStringLiteral("Please choose a folder to extract the songs to.");
+    if (corvanel::platform::isSameOrInside(destination, m_library.iPodDrive))
+        return QStringLiteral("Songs cannot be extracted into the iPod itself: \"%1\" is on the iPod. Please "
+                              "choose a folder on your computer.")
+            .arg(destination);
+    return std::nullopt;
+}
+
 SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, const QString &destination,
-                                               const QString &format, const std::function<void(double)> &progress)
+                                               const QString &format, const std::atomic<bool> &stop,
+                                               const std::function<void(double)> &progress)
 {
     NativePathResolver sources(m_library.iPodDrive);
     QSet<QString> written;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     for (size_t i = 0; i < songs.size(); ++i) {
-        if (m_stop)
+        if (stop)
             return {ECANCELED, true};
         progress(static_cast<double>(i));
         const Song &song = songs[i];
@@ -118,6 +137,9 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
         const QString source = sources.resolve(song.Path);
         if (source.isEmpty())
             return {ENOENT};
+        // The template or a link below the destination may lead back onto the iPod.
+        if (corvanel::platform::isSameOrInside(target, m_library.iPodDrive))
+            return {EACCES, false, failureText(QStringLiteral("\"%1\" is on the iPod itself.").arg(target))};
         if (const CopyResult folders = makeFolders(target); !folders)
             return {folders.error};
         const auto onBytes = [&](int64_t done, int64_t total) {
@@ -126,7 +148,11 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
                 progress(static_cast<double>(i) + static_cast<double>(std::min(done, total)) / total);
             }
         };
-        if (const CopyResult copied = copyFile(source, target, m_stop, onBytes); !copied)
+        const CopyResult copied = copyFile(source, target, stop, onBytes);
+        if (copied.sameFile)
+            return {copied.error, false,
+                    failureText(QStringLiteral("\"%1\" is the song's own file on the iPod.").arg(target))};
+        if (!copied)
             return {copied.error, copied.error == ECANCELED};
     }
     return {};
@@ -136,13 +162,17 @@ void SongExtractor::StartExtract(const QString &destination, const QString &form
 {
     if (running())
         return;
+    if (const std::optional<QString> refusal = destinationRefusal(destination)) {
+        emit failed(*refusal);
+        return;
+    }
     const QString folder = withTrailingSeparator(destination);
     if (folder != destination)
         emit destinationChanged(folder);
     m_stop = false;
     const int count = static_cast<int>(m_songs.size());
     m_worker = std::thread([this, songs = listedSongs(), folder, format, count] {
-        const Outcome outcome = copyLoop(songs, folder, format, [this, count](double position) {
+        const Outcome outcome = copyLoop(songs, folder, format, m_stop, [this, count](double position) {
             QMetaObject::invokeMethod(this, [this, position, count] { emit progress(position, count); });
         });
         QMetaObject::invokeMethod(this, [this, outcome] {
@@ -150,7 +180,7 @@ void SongExtractor::StartExtract(const QString &destination, const QString &form
             if (outcome.stopped)
                 emit stopped();
             else if (outcome.error != 0)
-                emit failed(errorText(outcome.error));
+                emit failed(outcome.text());
             else
                 emit finished();
         });
@@ -158,16 +188,20 @@ void SongExtractor::StartExtract(const QString &destination, const QString &form
 }
 
 std::optional<QString> SongExtractor::extractNow(const QString &destination, const QString &format,
-                                                 const std::function<void(double, int)> &progress)
+                                                 const std::function<void(double, int)> &progress,
+                                                 const std::atomic<bool> *cancel)
 {
+    if (std::optional<QString> refusal = destinationRefusal(destination))
+        return refusal;
     m_stop = false;
     const int count = static_cast<int>(m_songs.size());
-    const Outcome outcome = copyLoop(listedSongs(), withTrailingSeparator(destination), format, [&](double position) {
-        if (progress)
-            progress(position, count);
-    });
+    const Outcome outcome = copyLoop(listedSongs(), withTrailingSeparator(destination), format,
+                                     cancel ? *cancel : m_stop, [&](double position) {
+                                         if (progress)
+                                             progress(position, count);
+                                     });
     if (outcome.error != 0)
-        return errorText(outcome.error);
+        return outcome.text();
     return std::nullopt;
 }
 

@@ -41,17 +41,24 @@ public:
     // Takes the given rows (indexes into rows()) off the list.
     void removeRows(QList<int> rows);
 
+    // Why no song may be copied into `destination`, or nothing when they may: an empty folder
+    // name, or the iPod itself or a folder inside it.
+    std::optional<QString> destinationRefusal(const QString &destination) const;
+
     // Copies the listed songs into `destination` in the background. A destination without a
-    // trailing "/" gets one first, and destinationChanged tells of it. Ignored while running.
+    // trailing "/" gets one first, and destinationChanged tells of it. A refused destination
+    // fails at once, before anything is copied. Ignored while running.
     void StartExtract(const QString &destination, const QString &format);
     // Asks a running copy to stop; stopped follows once it has.
     void stop();
     bool running() const { return m_worker.joinable(); }
 
     // The same loop on the calling thread, for the command line. `progress` hears of the
-    // position as in the progress signal. Returns the error text on failure.
+    // position as in the progress signal; `cancel`, when given, stops the copy between blocks
+    // as stop() does. Returns the error text on failure (and when cancelled).
     std::optional<QString> extractNow(const QString &destination, const QString &format,
-                                      const std::function<void(double position, int count)> &progress = {});
+                                      const std::function<void(double position, int count)> &progress = {},
+                                      const std::atomic<bool> *cancel = nullptr);
 
     // The text of a failed extraction for an errno value.
     static QString errorText(int error);
@@ -72,9 +79,11 @@ private:
     {
         int error = 0;
         bool stopped = false;
+        QString message = {}; // the error text, when errorText(error) would not say it
+        QString text() const { return message.isEmpty() ? errorText(error) : message; }
     };
     Outcome copyLoop(const std::vector<Song> &songs, const QString &destination, const QString &format,
-                     const std::function<void(double)> &progress);
+                     const std::atomic<bool> &stop, const std::function<void(double)> &progress);
     std::vector<Song> listedSongs() const;
     void join();
 

@@ -210,6 +210,11 @@ void frmExtract::cmdExtract_Click()
 {
     if (m_extractor->running())
         return;
+    // A folder that cannot take the songs is said at once; the window stays for another one.
+    if (const std::optional<QString> refusal = m_extractor->destinationRefusal(txtDir->text())) {
+        corvanel::platform::dialogs().critical(QStringLiteral("Error!"), *refusal);
+        return;
+    }
     fraExtract->show();
     fraExtract->raise();
     for (QWidget *w :

@@ -1,6 +1,8 @@
 #include "LibraryJson.h"
 #include "ParseiTunesDB.h"
 
+#include <QStringList>
+
 namespace corvanel::itunesdb {
 
 namespace {
@@ -115,13 +117,31 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
     out += "],\n\"warnings\": {\"unknown_tags\": ";
     appendNumber(out, report.unknownTags);
     out += ", \"errors\": [";
-    for (std::size_t k = 0; k < report.problems.size(); ++k) {
+    QStringList errors(static_cast<qsizetype>(report.problems.size()), QString::fromUtf16(LoadErrorText));
+    if (report.unknownTags > 0)
+        errors << unknownTagWarningText();
+    if (const std::optional<QString> failure = loadFailure(library, report))
+        errors << *failure;
+    for (qsizetype k = 0; k < errors.size(); ++k) {
         if (k)
             out += ", ";
-        appendString(out, QString::fromUtf16(LoadErrorText));
+        appendString(out, errors.at(k));
     }
     out += "]}}\n";
     return out;
+}
+
+std::optional<QString> loadFailure(const MusicLibrary &library, const LoadReport &report)
+{
+    if (report.fromTags)
+        return std::nullopt;
+    if (report.find(LoadProblem::Kind::CopyFailed))
+        return QStringLiteral("the database file is missing or cannot be read");
+    if (!report.isDatabase)
+        return QStringLiteral("the file is empty or is not an iTunesDB database (it does not start with \"mhbd\")");
+    if (library.SongCount == 0 && report.unknownTags > 0)
+        return QStringLiteral("the database is damaged: not one song could be read from it");
+    return std::nullopt;
 }
 
 QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans)
@@ -138,8 +158,21 @@ QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans)
         appendSongFields(out, orphans.songs[i]);
     }
     out += "],\n\"unreadable\": ";
-    appendNumber(out, orphans.unreadable);
-    out += "}\n";
+    appendNumber(out, static_cast<double>(orphans.unreadable.size()));
+    out += ",\n\"unreadable_files\": [";
+    for (std::size_t i = 0; i < orphans.unreadable.size(); ++i) {
+        out += i ? ",\n  {\"path\": " : "\n  {\"path\": ";
+        appendString(out, orphans.unreadable[i].path);
+        out += ", \"size\": ";
+        appendNumber(out, static_cast<double>(orphans.unreadable[i].size));
+        out += '}';
+    }
+    out += "],\n\"unopenable_folders\": [";
+    for (std::size_t i = 0; i < orphans.unopenableFolders.size(); ++i) {
+        out += i ? ", " : "";
+        appendString(out, orphans.unopenableFolders[i]);
+    }
+    out += "]}\n";
     return out;
 }
 

@@ -30,6 +30,24 @@ bool hasControlCharacters(const QString &text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
 }
 
+// Sums of lengths a server names stop at the largest value instead of wrapping.
+qint64 saturatingAdd(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return sum;
+}
+
+// A Content-Length that is not a length (negative) leaves the length unknown.
+qint64 announcedLength(QStringView value, qint64 resumeFrom)
+{
+    const int64_t length = leadingInteger(value);
+    if (length < 0)
+        return -1;
+    return saturatingAdd(length, std::max<qint64>(resumeFrom, 0));
+}
+
 QByteArray basicCredentials(const QString &user, const QString &password)
 {
     return (user + QLatin1Char(':') + password).toLocal8Bit().toBase64();
@@ -236,7 +254,7 @@ void DownloadProtocol::processHeader(DownloadEvents &events)
         const QString name = line.left(colon).toLower();
         if (name == QLatin1String("content-length"))
             m_downloadLength =
-                leadingInteger(QStringView(line).mid(15)) + (m_request.useResume ? m_request.resumeFrom : 0);
+                announcedLength(QStringView(line).mid(15), m_request.useResume ? m_request.resumeFrom : 0);
         else if (name == QLatin1String("location"))
             location = line.mid(9).trimmed();
     }
@@ -257,7 +275,7 @@ void DownloadProtocol::processHeader(DownloadEvents &events)
     } else if (m_httpReply == 200) {
         // A whole body instead of the asked-for rest: its length stands alone.
         if (m_request.useResume && m_downloadLength != -1)
-            m_downloadLength -= m_request.resumeFrom;
+            m_downloadLength = std::max<qint64>(m_downloadLength - std::max<qint64>(m_request.resumeFrom, 0), 0);
         m_request.useResume = false;
     } else if ((m_httpReply == 301 || m_httpReply == 302) && !location.isEmpty()) {
         if (m_request.autoRedirect)
@@ -296,7 +314,7 @@ void DownloadProtocol::body(QByteArrayView bytes, DownloadEvents &events)
 {
     qint64 count = bytes.size();
     const qint64 limit = m_request.maxDownload;
-    if (limit >= 0 && m_receivedBytes + count >= limit) {
+    if (limit >= 0 && saturatingAdd(m_receivedBytes, count) >= limit) {
         count = limit - m_receivedBytes;
         if (count < 1) {
             m_ended = true;
@@ -304,7 +322,7 @@ void DownloadProtocol::body(QByteArrayView bytes, DownloadEvents &events)
             return;
         }
     }
-    m_receivedBytes += count;
+    m_receivedBytes = saturatingAdd(m_receivedBytes, count);
     events.push_back({.kind = DownloadEvent::Kind::Body, .body = bytes.first(count)});
 }
 

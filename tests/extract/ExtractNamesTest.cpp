@@ -40,6 +40,9 @@ TEST(ExtractNames, TemplatesGiveTheseNames)
         {"\\[title]", "Song", "", "", "", "", "_/Song"},
         {"[artist]\\[title]", " . ", "../..", "", "", "", "_/_"},
         {"[title]", "bell\a\x01tab\there", "", "", "", "", "belltabhere"},
+        // C1 controls, bidirectional overrides and isolates, line and paragraph separators.
+        {"[artist]\\[title]", "a\u0080b\u009Fc\u202Ed\u202Ae\u2066f\u2069g", "x\u2028y\u2029z", "", "", "",
+         "xyz/abcdefg"},
         {"[genre]\\[artist]\\[title]", "夜に駆ける", "Ångström", "", "J-Pop", "", "J-Pop/Ångström/夜に駆ける"},
     };
     for (const NameCase &c : cases)

@@ -34,9 +34,7 @@ protected:
     {
         window.show();
         QTest::mouseClick(window.cmdExtract, Qt::LeftButton);
-        for (int i = 0; i < 500 && window.isVisible(); ++i)
-            QTest::qWait(20);
-        EXPECT_FALSE(window.isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
     }
 
     RecordingDialogs dialogs;
@@ -111,11 +109,27 @@ TEST_F(ExtractWindowTest, ClosingDuringACopyStopsWithoutSuccess)
     QObject::connect(&window.extractor(), &SongExtractor::progress, &window, [&] { window.close(); });
     QTest::mouseClick(window.cmdExtract, Qt::LeftButton);
     EXPECT_TRUE(window.fraExtract->isVisible());
-    for (int i = 0; i < 500 && window.isVisible(); ++i)
-        QTest::qWait(20);
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
     EXPECT_EQ(dialogs.count(), 0u);
     EXPECT_LT(filesOut().size(), 30);
     for (const QString &file : filesOut())
         EXPECT_FALSE(QFileInfo(file).fileName().startsWith(QLatin1Char('.'))) << qPrintable(file);
+}
+
+TEST_F(ExtractWindowTest, AFolderOnTheIpodIsRefusedAndTheWindowStays)
+{
+    const int a = addSong("1.mp3", "1", "One", 1);
+    frmExtract window(library);
+    window.AddSongs({a});
+    window.txtDir->setText(ipod.filePath(QStringLiteral("iPod_Control")));
+    window.show();
+    QTest::mouseClick(window.cmdExtract, Qt::LeftButton);
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().icon, MessageIcon::Critical);
+    EXPECT_TRUE(dialogs.last().text.startsWith(QStringLiteral("Songs cannot be extracted into the iPod itself")));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.fraExtract->isVisible());
+    EXPECT_TRUE(window.cmdExtract->isEnabled());
+    EXPECT_EQ(QDir(ipod.filePath(QStringLiteral("iPod_Control"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"Music"});
 }

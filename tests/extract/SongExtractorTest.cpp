@@ -26,8 +26,7 @@ protected:
         QSignalSpy stopped(&extractor, &SongExtractor::stopped);
         extractor.StartExtract(destination, format);
         const auto ended = [&] { return finished.count() + failed.count() + stopped.count() > 0; };
-        for (int i = 0; i < 500 && !ended(); ++i)
-            QTest::qWait(20);
+        EXPECT_TRUE(QTest::qWaitFor(ended, 10000));
         EXPECT_FALSE(extractor.running());
         if (!failed.isEmpty())
             return failed.first().first().toString();
@@ -141,4 +140,69 @@ TEST_F(ExtractTest, StoppingLeavesNothingHalfWritten)
         EXPECT_FALSE(file.startsWith(QLatin1Char('.'))) << qPrintable(file);
         EXPECT_EQ(QFileInfo(out.filePath(file)).size(), 4 << 20) << qPrintable(file);
     }
+}
+
+TEST_F(ExtractTest, AWriteProtectedFileIsNeverReplaced)
+{
+    const int song = addSong("KEEP.mp3", "new bytes", "Keep");
+    QFile kept(out.filePath(QStringLiteral("Keep.mp3")));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly) && kept.write("kept bytes") > 0);
+    kept.close();
+    // Root may write anything, so the rule is the mode bits, as for everyone else.
+    ASSERT_EQ(::chmod(QFile::encodeName(kept.fileName()).constData(), 0444), 0);
+    SongExtractor extractor(library);
+    extractor.AddSongs({song});
+    EXPECT_EQ(extractor.extractNow(out.path(), QStringLiteral("[title]")),
+              QStringLiteral("There was an error during the extract process!\nError 13: Permission denied"));
+    EXPECT_EQ(read(QStringLiteral("Keep.mp3")), QByteArray("kept bytes"));
+    EXPECT_EQ(filesOut(), QStringList{"Keep.mp3"}) << "no temporary file is left";
+
+    ASSERT_EQ(::chmod(QFile::encodeName(kept.fileName()).constData(), 0644), 0);
+    EXPECT_FALSE(extractor.extractNow(out.path(), QStringLiteral("[title]")));
+    EXPECT_EQ(read(QStringLiteral("Keep.mp3")), QByteArray("new bytes"));
+}
+
+TEST_F(ExtractTest, NothingIsEverWrittenIntoTheIpod)
+{
+    const int song = addSong("F1.mp3", "the song", "F1");
+    const QString songFile = ipod.filePath(QStringLiteral("iPod_Control/Music/F00/F1.mp3"));
+    const QString music = ipod.filePath(QStringLiteral("iPod_Control/Music"));
+    ASSERT_TRUE(QFile::link(music, out.filePath(QStringLiteral("ToMusic"))));
+    ASSERT_TRUE(QFile::link(ipod.path(), out.filePath(QStringLiteral("ToIpod"))));
+    ASSERT_EQ(::link(QFile::encodeName(songFile).constData(), QFile::encodeName(out.filePath("F1.mp3")).constData()),
+              0);
+    const QString refused = QStringLiteral("Songs cannot be extracted into the iPod itself");
+    const struct
+    {
+        QString destination, format, error;
+    } cases[] = {
+        {ipod.path(), "iPod_Control/Music/F00/[title]", refused},
+        {music + "/", "[title]", refused},
+        {out.filePath("ToIpod"), "[title]", refused},
+        {"  ", "[title]", "Please choose a folder to extract the songs to."},
+        // A template that leads back onto the iPod through a link below the destination.
+        {out.path(), "ToMusic\\F00\\[title]", "is on the iPod itself."},
+        {out.path(), "[artist]\\..\\ToMusic\\F00\\[title]", ""}, // ".." is no way out: it becomes "_"
+        // Another name of the very song file.
+        {out.path(), "[title]", "is the song's own file on the iPod."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.destination + " " + c.format));
+        SongExtractor extractor(library);
+        extractor.AddSongs({song});
+        const std::optional<QString> error = extractor.extractNow(c.destination, c.format);
+        EXPECT_EQ(error.value_or(QString()).contains(c.error), true) << qPrintable(error.value_or("none"));
+        EXPECT_EQ(error.has_value(), !c.error.isEmpty());
+        QFile stored(songFile);
+        ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+        EXPECT_EQ(stored.readAll(), QByteArray("the song"));
+        EXPECT_EQ(QDir(ipod.filePath("iPod_Control/Music/F00")).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"F1.mp3"});
+    }
+    EXPECT_EQ(read("A/_/ToMusic/F00/F1.mp3"), QByteArray("the song"));
+
+    // The window's way: the copy fails before it starts.
+    SongExtractor extractor(library);
+    extractor.AddSongs({song});
+    EXPECT_TRUE(runInBackground(extractor, ipod.path()).startsWith(refused));
 }
