@@ -46,6 +46,29 @@ void appendFolded(QString &out, const QString &text)
     }
 }
 
+// A song's search text: columns 1 to 10 in order, but the size, which may come later and is
+// searched on its own (its text has no capitals). The numbers have no capitals either.
+void appendSearchText(QString &out, const std::array<const QString *, 6> &texts, int64_t id, int32_t length)
+{
+    for (const QString *column : texts) {
+        if (column != texts.front())
+            out += kSeparator;
+        appendFolded(out, *column);
+    }
+    out += kSeparator;
+    appendNumber(out, id); // as songIdText writes it
+    out += kSeparator;
+    appendNumber(out, length);
+    out += kSeparator;
+    appendTime(out, length);
+}
+
+void appendSearchText(QString &out, const Song &song)
+{
+    appendSearchText(out, {&song.Title, &song.Artist, &song.Album, &song.Genre, &song.Path, &song.FileType},
+                     static_cast<int64_t>(song.SongID), song.Length);
+}
+
 // The position of each text in the texts' sorted order (compared as QString::compare does).
 std::vector<uint32_t> sortedPositions(const std::vector<QString> &texts)
 {
@@ -112,8 +135,9 @@ struct SongCatalog::Share
     }
 };
 
-SongCatalog::SongCatalog(const MusicLibrary &library, bool sizesPending)
-    : m_library(library), m_sizesPendingBelow(sizesPending ? library.SongCount : 0)
+SongCatalog::SongCatalog(const MusicLibrary &library, bool laterWork)
+    : m_library(library), m_sizesPendingBelow(laterWork ? library.SongCount : 0),
+      m_searchPendingBelow(laterWork ? library.SongCount : 0)
 {
     extend();
 }
@@ -158,26 +182,18 @@ void SongCatalog::extend()
 void SongCatalog::fillRows(std::size_t from, std::size_t to, Share &share)
 {
     share.localKeys.reserve(to - from);
-    share.searchBlock.reserve(static_cast<qsizetype>(to - from) * 160);
+    if (static_cast<int32_t>(to) > m_searchPendingBelow)
+        share.searchBlock.reserve(static_cast<qsizetype>(to - from) * 160);
     for (std::size_t i = from; i < to; ++i) {
         const Song &song = m_library.Songs[i];
         Row &row = m_rows[i];
         if (static_cast<int32_t>(i) >= m_sizesPendingBelow)
             row.sizeText = sizeText(song.FileSize);
-        // Columns 1 to 10 in order, but the size, which may come later and is searched on its
-        // own (its text has no capitals).
-        const QString id = songIdText(song.SongID);
-        const QString milliseconds = QString::number(song.Length);
-        const QString time = ConvertToTime(song.Length);
-        const std::array<const QString *, ColumnCount - 2> columns{
-            &song.Title, &song.Artist, &song.Album, &song.Genre, &song.Path, &song.FileType, &id, &milliseconds, &time};
-        row.searchAt = static_cast<uint32_t>(share.searchBlock.size());
-        for (const QString *column : columns) {
-            if (column != columns.front())
-                share.searchBlock += kSeparator;
-            appendFolded(share.searchBlock, *column);
+        if (static_cast<int32_t>(i) >= m_searchPendingBelow) {
+            row.searchAt = static_cast<uint32_t>(share.searchBlock.size());
+            appendSearchText(share.searchBlock, song);
+            row.searchLength = static_cast<uint32_t>(share.searchBlock.size()) - row.searchAt;
         }
-        row.searchLength = static_cast<uint32_t>(share.searchBlock.size()) - row.searchAt;
         share.localKeys.push_back(
             {share.localKey(0, song.Genre), share.localKey(1, song.Artist), share.localKey(2, song.Album)});
     }
@@ -257,6 +273,45 @@ void SongCatalog::refreshFileSizes(int32_t count)
     m_columnRanks[ColFileSize].clear();
 }
 
+std::vector<SongCatalog::SearchSource> SongCatalog::searchSources() const
+{
+    std::vector<SearchSource> sources(static_cast<std::size_t>(m_searchPendingBelow));
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const Song &song = m_library.Songs[i];
+        sources[i] = {{song.Title, song.Artist, song.Album, song.Genre, song.Path, song.FileType},
+                      static_cast<int64_t>(song.SongID),
+                      song.Length};
+    }
+    return sources;
+}
+
+SongCatalog::SearchTexts SongCatalog::makeSearchTexts(const std::vector<SearchSource> &sources)
+{
+    SearchTexts made;
+    made.block.reserve(static_cast<qsizetype>(sources.size()) * 160);
+    made.ends.reserve(sources.size());
+    for (const SearchSource &source : sources) {
+        const auto &t = source.texts;
+        appendSearchText(made.block, {&t[0], &t[1], &t[2], &t[3], &t[4], &t[5]}, source.id, source.length);
+        made.ends.push_back(static_cast<uint32_t>(made.block.size()));
+    }
+    return made;
+}
+
+void SongCatalog::adoptSearchTexts(SearchTexts texts)
+{
+    const auto count = std::min<std::size_t>(texts.ends.size(), static_cast<std::size_t>(m_searchPendingBelow));
+    const auto block = static_cast<uint32_t>(m_searchBlocks.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        Row &row = m_rows[i];
+        row.searchBlock = block;
+        row.searchAt = i == 0 ? 0 : texts.ends[i - 1];
+        row.searchLength = texts.ends[i] - row.searchAt;
+    }
+    m_searchBlocks.push_back(std::move(texts.block));
+    m_searchPendingBelow = 0;
+}
+
 int32_t SongCatalog::internKey(const QString &value)
 {
     // Most songs repeat a value exactly as another song has it: that costs one look-up.
@@ -299,12 +354,17 @@ const std::vector<uint32_t> &SongCatalog::columnRanks(int column) const
 bool SongCatalog::matchesAllWords(int32_t song, const std::vector<QString> &lowerWords) const
 {
     const Row &row = m_rows[static_cast<std::size_t>(song)];
+    QString made; // a row whose search text is not in yet has it made here
     for (const QString &word : lowerWords) {
         if (word.isEmpty())
             continue;
         if (!word.contains(kSeparator)) {
+            if (song < m_searchPendingBelow && made.isEmpty())
+                appendSearchText(made, m_library.Songs[static_cast<std::size_t>(song)]);
             const QStringView searchText =
-                QStringView(m_searchBlocks[row.searchBlock]).mid(row.searchAt, row.searchLength);
+                song < m_searchPendingBelow
+                    ? QStringView(made)
+                    : QStringView(m_searchBlocks[row.searchBlock]).mid(row.searchAt, row.searchLength);
             if (!searchText.contains(word) && !row.sizeText.contains(word))
                 return false;
             continue;

@@ -33,14 +33,33 @@ public:
         ColLength
     };
 
-    // With sizesPending, the library's songs are not measured yet: their "File Size" texts stay
-    // empty until refreshFileSizes.
-    explicit SongCatalog(const MusicLibrary &library, bool sizesPending = false);
+    // With laterWork, the songs' sizes and search texts are left for later, to be worked out
+    // off the window's thread once it is up: the "File Size" texts stay empty until
+    // refreshFileSizes, and a search makes each row's text itself until adoptSearchTexts.
+    explicit SongCatalog(const MusicLibrary &library, bool laterWork = false);
     // Takes in the songs added to the library since (they come after every song it knows).
     void extend();
     bool sizesPending() const { return m_sizesPendingBelow > 0; }
     // Takes in the measured sizes of songs 0 .. count - 1.
     void refreshFileSizes(int32_t count);
+
+    // What the search texts still to come are made of, copied so that another thread can make
+    // them while this catalog is in use.
+    struct SearchSource
+    {
+        std::array<QString, 6> texts; // title, artist, album, genre, path, type
+        int64_t id = 0;
+        int32_t length = 0;
+    };
+    struct SearchTexts
+    {
+        QString block;              // the texts one after the other
+        std::vector<uint32_t> ends; // where each song's text ends in the block
+    };
+    bool searchPending() const { return m_searchPendingBelow > 0; }
+    std::vector<SearchSource> searchSources() const;
+    static SearchTexts makeSearchTexts(const std::vector<SearchSource> &sources);
+    void adoptSearchTexts(SearchTexts texts);
 
     const MusicLibrary &library() const { return m_library; }
     int songCount() const { return static_cast<int>(m_rows.size()); }
@@ -92,7 +111,8 @@ private:
     QHash<QString, int32_t> m_exactKeys; // value as stored -> key
     std::vector<QString> m_keyTexts;
     mutable std::array<std::vector<uint32_t>, ColumnCount> m_columnRanks;
-    int32_t m_sizesPendingBelow = 0; // songs below this one are not measured yet
+    int32_t m_sizesPendingBelow = 0;  // songs below this one are not measured yet
+    int32_t m_searchPendingBelow = 0; // songs below this one have no search text yet
 };
 
 } // namespace corvanel::app

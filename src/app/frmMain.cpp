@@ -139,9 +139,9 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
     m_tray->show();
-    // The songs' files are looked at once the window is on screen.
-    if (m_catalog->sizesPending())
-        afterFirstPaint(this, [this] { measureSongSizes(); });
+    // What is left of the per-song work is done off this thread once the window is on screen
+    // and has handled what showing it brought.
+    afterFirstPaint(this, [this] { QTimer::singleShot(0, this, &frmMain::finishSongDetails); });
 }
 
 frmMain::~frmMain()

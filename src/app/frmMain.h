@@ -176,7 +176,7 @@ private:
     void connectExternalPlayers();
     void connectSimulator();
     void connectDeviceTools();
-    void measureSongSizes();
+    void finishSongDetails();
     void songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems);
     void Shutdown();
 
@@ -200,6 +200,7 @@ private:
     MissingFilesCheck *m_missingCheck = nullptr;
     ScanTask *m_notInDatabaseTask = nullptr;
     SongSizePass *m_sizes = nullptr;
+    ScanTask *m_searchTexts = nullptr;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
 

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <array>
+#include <memory>
 
 // The browser's side of the main window: its lists, search box and song list forward to the
 // SongBrowser and show what it emits.
@@ -160,11 +161,22 @@ void frmMain::lstSong_ColumnClick(int column)
     m_browser->lstSong_ColumnClick(column);
 }
 
-void frmMain::measureSongSizes()
+void frmMain::finishSongDetails()
 {
-    m_sizes = new SongSizePass(m_library, this);
-    connect(m_sizes, &SongSizePass::measured, this, &frmMain::songSizesMeasured);
-    m_sizes->start();
+    if (m_catalog->searchPending()) {
+        // The worker has its own copy of what it reads and writes into a result of its own.
+        auto sources = std::make_shared<const std::vector<SongCatalog::SearchSource>>(m_catalog->searchSources());
+        auto made = std::make_shared<SongCatalog::SearchTexts>();
+        m_searchTexts = new ScanTask(this);
+        connect(m_searchTexts, &ScanTask::finished, this,
+                [this, made] { m_catalog->adoptSearchTexts(std::move(*made)); });
+        m_searchTexts->start([sources, made](const ScanControl &) { *made = SongCatalog::makeSearchTexts(*sources); });
+    }
+    if (m_catalog->sizesPending()) {
+        m_sizes = new SongSizePass(m_library, this);
+        connect(m_sizes, &SongSizePass::measured, this, &frmMain::songSizesMeasured);
+        m_sizes->start();
+    }
 }
 
 void frmMain::songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems)
