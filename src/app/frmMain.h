@@ -40,6 +40,7 @@ using namespace corvanel::library;
 using namespace corvanel::skin;
 
 class EmbeddedPlayer;
+class SongSizePass;
 class frmMenus;
 class TrayIcon;
 
@@ -175,6 +176,8 @@ private:
     void connectExternalPlayers();
     void connectSimulator();
     void connectDeviceTools();
+    void finishSongDetails();
+    void songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems);
     void Shutdown();
 
     MusicLibrary &m_library;
@@ -196,6 +199,8 @@ private:
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
     ScanTask *m_notInDatabaseTask = nullptr;
+    SongSizePass *m_sizes = nullptr;
+    ScanTask *m_searchTexts = nullptr;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
 

@@ -14,35 +14,7 @@ using namespace corvanel::skin;
 
 namespace {
 
-// Items whose feature is not wired up yet. Their owners call markAvailable when it lands.
-const QStringList kUnbuiltItems = {
-    QStringLiteral("mnuSpectrum"),
-    QStringLiteral("mnuSpecColor"),
-    QStringLiteral("mnuAddPlayer"),
-    QStringLiteral("mnuOpenInDefaultAsPlaylist"),
-    QStringLiteral("mnuDefault"),
-    QStringLiteral("mnuHacks"),
-    QStringLiteral("mnuPowerSave"),
-    QStringLiteral("mnuiPodInfo"),
-    QStringLiteral("mnuCheckForMissing"),
-    QStringLiteral("mnuCheckForDuplicates"),
-    QStringLiteral("mnuEjectAndClose"),
-    QStringLiteral("mnuCopyToiPod"),
-    QStringLiteral("mnuiPod"),
-    QStringLiteral("mnuUpdate"),
-    QStringLiteral("mnuPlay"),
-    QStringLiteral("mnuPrev"),
-    QStringLiteral("mnuNext"),
-    QStringLiteral("mnuDouble"),
-    QStringLiteral("mnuInEmbedded"),
-    QStringLiteral("mnuInExternal"),
-    QStringLiteral("mnuExtract"),
-    QStringLiteral("mnuUnsupportedFiles"),
-};
-
 const QString kPlayerName = QStringLiteral("mnuPlayer");
-
-// The pop-ups wear the skin's colours; submenus inherit it from their parent menu.
 
 } // namespace
 
@@ -50,12 +22,6 @@ frmMenus::frmMenus(QObject *parent) : QObject(parent)
 {
     build();
     connectBuiltIns();
-    for (const QString &name : kUnbuiltItems) {
-        if (QAction *action = item(name)) {
-            action->setEnabled(false);
-            m_pending.append(name);
-        }
-    }
 }
 
 frmMenus::~frmMenus() = default;
@@ -293,20 +259,6 @@ void frmMenus::removePlayerEntries()
 QList<QAction *> frmMenus::playerEntries() const
 {
     return m_players;
-}
-
-QStringList frmMenus::pendingItems() const
-{
-    return m_pending;
-}
-
-bool frmMenus::markAvailable(const QString &name)
-{
-    if (!m_pending.removeOne(name))
-        return false;
-    if (QAction *action = item(name))
-        action->setEnabled(true);
-    return true;
 }
 
 } // namespace corvanel::app

@@ -42,8 +42,8 @@ QString versionOf(const QString &path)
 class Chooser
 {
 public:
-    Chooser(MusicLibrary &library, const ScanControl &control)
-        : m_library(library), m_control(control), m_drive(library.iPodDrive)
+    Chooser(MusicLibrary &library, const ScanControl &control, const LoadSteps &steps)
+        : m_library(library), m_control(control), m_steps(steps), m_drive(library.iPodDrive)
     {
         NativePathResolver paths(m_drive);
         m_cdbPath = paths.resolve(QString::fromUtf16(ITunesCdbStoredPath));
@@ -124,7 +124,7 @@ private:
     {
         if (!candidate(Compressed).found)
             return std::nullopt;
-        LoadReport report = ParseiTunesDB(m_cdbPath, m_library, m_control.status);
+        LoadReport report = ParseiTunesDB(m_cdbPath, m_library, m_control.status, {}, m_steps.sizes);
         noteRead(Compressed);
         // It serves when it inflates, or holds plain records after all; not when what follows its
         // header is neither.
@@ -147,7 +147,14 @@ private:
     {
         if (!candidate(Database).found)
             return std::nullopt;
-        LoadReport report = ParseiTunesDB(m_dbPath, m_library, m_control.status);
+        // An iTunesDB with songs is always the one chosen: only then does the work beside it run.
+        std::function<void()> alongside;
+        if (m_steps.alongside)
+            alongside = [this] {
+                if (m_library.SongCount > 0)
+                    m_steps.alongside();
+            };
+        LoadReport report = ParseiTunesDB(m_dbPath, m_library, m_control.status, {}, m_steps.sizes, alongside);
         noteRead(Database);
         if (report.isDatabase && m_library.SongCount > 0)
             return chosen(std::move(report), SourceKind::ITunesDb,
@@ -213,7 +220,7 @@ private:
         }
         reset();
         if (candidate(Database).found)
-            return ParseiTunesDB(m_dbPath, m_library, m_control.status);
+            return ParseiTunesDB(m_dbPath, m_library, m_control.status, {}, m_steps.sizes);
         LoadReport report;
         if (m_passedOver.empty())
             report.add(LoadProblem::Kind::CopyFailed, m_dbPath);
@@ -222,6 +229,7 @@ private:
 
     MusicLibrary &m_library;
     const ScanControl &m_control;
+    const LoadSteps &m_steps;
     QString m_drive;
     QString m_cdbPath;
     QString m_dbPath;
@@ -233,18 +241,19 @@ private:
 
 } // namespace
 
-LoadReport loadIpodLibrary(MusicLibrary &library, const ScanControl &control)
+LoadReport loadIpodLibrary(MusicLibrary &library, const ScanControl &control, const LoadSteps &steps)
 {
-    return Chooser(library, control).run();
+    return Chooser(library, control, steps).run();
 }
 
-LoadReport loadLibraryFile(const QString &DBFile, MusicLibrary &library, const ScanControl &control)
+LoadReport loadLibraryFile(const QString &DBFile, MusicLibrary &library, const ScanControl &control,
+                           const LoadSteps &steps)
 {
     const QString relative = QDir(library.iPodDrive).relativeFilePath(QFileInfo(DBFile).absoluteFilePath());
     const QString own = QString::fromUtf16(ITunesDbStoredPath).mid(1).replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!library.iPodDrive.isEmpty() && relative.compare(own, Qt::CaseInsensitive) == 0)
-        return loadIpodLibrary(library, control);
-    return ParseiTunesDB(DBFile, library, control.status);
+        return loadIpodLibrary(library, control, steps);
+    return ParseiTunesDB(DBFile, library, control.status, {}, steps.sizes, steps.alongside);
 }
 
 } // namespace corvanel::itunesdb

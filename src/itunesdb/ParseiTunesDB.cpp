@@ -3,6 +3,8 @@
 #include "FileImage.h"
 #include "OnTheGo.h"
 
+#include <thread>
+
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
 #endif
@@ -41,7 +43,8 @@ void buildIndexes(MusicLibrary &library, LoadReport &report)
 }
 
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
-                         const std::function<void(const QString &status)> &status, const LoadProgress &progress)
+                         const std::function<void(const QString &status)> &status, const LoadProgress &progress,
+                         SongFileSizes sizes, const std::function<void()> &alongside)
 {
     LoadReport report;
     report.source.chosen = SourceKind::ITunesDb;
@@ -62,17 +65,23 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
         image.reset();
     }
 
-    NativePathResolver sizes(library.iPodDrive);
-    walkITunesDb(bytes, library, &sizes, report, progress);
+    NativePathResolver resolver(library.iPodDrive);
+    walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
     inflated = QByteArray();
     if (!report.isDatabase)
         return report;
 
+    // The songs are complete: what else needs only them runs beside the steps that follow.
+    std::thread beside;
+    if (alongside)
+        beside = std::thread(alongside);
     LoadOnTheGo(library, report);
     if (status)
         status(QString::fromUtf16(LoadingIntoProgramStatus));
     buildIndexes(library, report);
+    if (beside.joinable())
+        beside.join();
     return report;
 }
 
