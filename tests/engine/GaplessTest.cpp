@@ -123,8 +123,11 @@ protected:
 
 TEST_F(GaplessTest, TwoHalvesOfOneSineJoinWithoutAGap)
 {
-    // Cut at a sample that lies within a frame of either codec. (FFmpeg's AAC encoder writes the
-    // exact length of most songs, this one's included, but a few samples less for some others.)
+    // Cut within a frame of either codec, at a zero crossing, where the sine is steepest: each half
+    // starts and ends at the level of the silence a codec assumes outside the file. (Cut at a
+    // higher level, a codec spreads that step from silence over the first and last few samples,
+    // up to 0.11 off here, as it would for any player.) FFmpeg's AAC encoder declares the exact
+    // length of this half; for some lengths it declares a few samples less than it was given.
     const std::vector<int16_t> sine = tone(kHz, 4, kAmplitude, 2);
     const size_t cut = 2 * 88200;
     const std::vector<int16_t> first(sine.begin(), sine.begin() + ptrdiff_t(cut)),
