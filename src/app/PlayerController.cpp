@@ -159,25 +159,26 @@ PlayerController::NowPlaying PlayerController::rowTexts(int row) const
 
 void PlayerController::refuseUnsupported()
 {
-    if (m_hooks.forceUnsupported && m_hooks.forceUnsupported())
-        emit externalRequested();
-    else
-        corvanel::platform::dialogs().inform(
-            QStringLiteral("AAC File Not Supported"),
-            QStringLiteral("This song is an AAC file which the embedded player is not "
-                           "capable of playing. Please try using the Default Player."));
+    tellOrHandOver(QStringLiteral("AAC File Not Supported"),
+                   QStringLiteral("This song is an AAC file which the embedded player is not capable of playing. "
+                                  "Please try using the Default Player."));
 }
 
 void PlayerController::startFailed()
 {
+    tellOrHandOver(
+        QStringLiteral("Error in playing file"),
+        QStringLiteral(
+            "Could not play the file using the inbuilt Media Player... Please try using the Default Player"));
+    emit nowPlayingCleared();
+}
+
+void PlayerController::tellOrHandOver(const QString &title, const QString &text)
+{
     if (m_hooks.forceUnsupported && m_hooks.forceUnsupported())
         emit externalRequested();
     else
-        corvanel::platform::dialogs().inform(
-            QStringLiteral("Error in playing file"),
-            QStringLiteral(
-                "Could not play the file using the inbuilt Media Player... Please try using the Default Player"));
-    emit nowPlayingCleared();
+        corvanel::platform::dialogs().inform(title, text);
 }
 
 void PlayerController::PlayFile(const QString &File)

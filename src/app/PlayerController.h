@@ -102,6 +102,8 @@ private:
     void showPlaying(bool playing);
     void startFailed();
     void refuseUnsupported();
+    // "Force Unsupported to External Player" hands the song over; otherwise the user is told.
+    void tellOrHandOver(const QString &title, const QString &text);
     void moveAndPlay(int step);
     NowPlaying rowTexts(int row) const;
     void showPosition(unsigned position, unsigned length);

@@ -246,24 +246,26 @@ void Engine::clearSlot(Slot &slot, std::vector<std::shared_ptr<AudioChannel>> &d
         dead.push_back(std::move(slot.next));
 }
 
-std::shared_ptr<AudioChannel> Engine::channel(int handle)
+std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>> Engine::slotChannels(int handle)
 {
     if (!initialised())
-        return nullptr;
+        return {};
     reap();
     std::lock_guard lock(m_mixLock);
-    Slot *slot = slotLocked(handle);
-    return slot ? slot->channel : nullptr;
+    const Slot *slot = slotLocked(handle);
+    return slot ? std::pair(slot->channel, slot->next)
+                : std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>>();
+}
+
+std::shared_ptr<AudioChannel> Engine::channel(int handle)
+{
+    return slotChannels(handle).first;
 }
 
 int Engine::isPlaying(int handle)
 {
-    if (!initialised())
-        return 0;
-    reap();
-    std::lock_guard lock(m_mixLock);
-    const Slot *slot = slotLocked(handle);
-    return slot && (!slot->channel->ended() || slot->next) ? 1 : 0;
+    const auto [playing, next] = slotChannels(handle);
+    return playing && (!playing->ended() || next) ? 1 : 0;
 }
 
 void Engine::reap()
@@ -315,12 +317,8 @@ int Engine::queueSample(int handle, const char *name)
 
 int Engine::queuedSample(int handle)
 {
-    if (!initialised())
-        return 0;
-    reap();
-    std::lock_guard lock(m_mixLock);
-    const Slot *slot = slotLocked(handle);
-    return slot && slot->next ? slot->next->sampleHandle() : 0;
+    const auto next = slotChannels(handle).second;
+    return next ? next->sampleHandle() : 0;
 }
 
 int Engine::playingSample(int handle)

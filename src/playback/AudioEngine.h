@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace corvanel::playback {
@@ -74,6 +75,8 @@ public:
 
     // The channel a handle names, or null (error 14 set) when it is stale or unknown.
     std::shared_ptr<AudioChannel> channel(int handle);
+    // That channel and the sound queued after it.
+    std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>> slotChannels(int handle);
 
     std::vector<std::shared_ptr<AudioChannel>> allChannels();
 
