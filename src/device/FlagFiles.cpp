@@ -1,69 +1,88 @@
 #include "FlagFiles.h"
 
-#include "NativePath.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "IpodFolder.h"
 
 namespace corvanel::device {
+namespace {
 
-using namespace corvanel::library;
+const QString kDeviceFolder = QStringLiteral("iPod_Control/Device");
 
-iPodFlags::iPodFlags(const QString &iPodDrive)
-    : m_folder(iPodDrive.isEmpty() ? QString() : nativeSongPath(iPodDrive, QStringLiteral("\\iPod_Control\\Device")))
+// Keeps the sentence of a refused link; every other failure is skipped.
+void noteLink(const std::expected<void, IpodError> &result, QStringList &links)
 {
+    if (!result && result.error().isLink())
+        links << result.error().reason();
 }
 
-QString iPodFlags::path(const QString &name) const
+// The Device folder, or the reason it is refused (nothing when the iPod or folder is missing).
+std::expected<IpodFolder, QStringList> deviceFolder(const QString &iPodDrive)
 {
-    return m_folder + QLatin1Char('/') + name;
+    std::expected<IpodFolder, IpodError> folder = IpodFolder::open(iPodDrive, kDeviceFolder);
+    if (folder)
+        return std::move(*folder);
+    return std::unexpected(folder.error().isLink() ? QStringList{folder.error().reason()} : QStringList{});
 }
+
+// A ticked flag's marker: an empty staging file renamed to the marker's name.
+void create(const IpodFolder &folder, const QString &marker, QStringList &links)
+{
+    const QString staging = marker + kStagingSuffix;
+    // An old staging file is replaced: removed, then made afresh.
+    const std::expected<void, IpodError> removed = folder.remove(staging);
+    noteLink(removed, links);
+    if (!removed)
+        return;
+    std::expected<FileHandle, IpodError> file = folder.createExclusive(staging);
+    if (!file)
+        return;
+    file->close();
+    // The rename fails when the marker is already there; the staging file must not stay
+    // behind on the iPod then.
+    if (!folder.renameToNew(staging, marker))
+        folder.remove(staging);
+}
+
+} // namespace
 
 FlagStates iPodFlags::load() const
 {
     FlagStates present{};
-    if (m_folder.isEmpty())
+    const std::expected<IpodFolder, QStringList> folder = deviceFolder(m_iPodDrive);
+    if (!folder)
         return present;
     for (std::size_t i = 0; i < kFlagMarkers.size(); ++i)
-        present[i] = QFileInfo::exists(path(kFlagMarkers[i]));
+        present[i] = folder->exists(kFlagMarkers[i]);
     return present;
 }
 
-void iPodFlags::create(const QString &marker) const
+QStringList iPodFlags::apply(const FlagStates &ticked) const
 {
-    const QString staging = path(marker + kStagingSuffix);
-    QFile file(staging);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.close();
-    // The rename fails when the marker is already there; the staging file must not stay
-    // behind on the iPod then.
-    if (!QFile::rename(staging, path(marker)))
-        QFile::remove(staging);
-}
-
-void iPodFlags::apply(const FlagStates &ticked) const
-{
-    if (m_folder.isEmpty())
-        return;
+    const std::expected<IpodFolder, QStringList> folder = deviceFolder(m_iPodDrive);
+    if (!folder)
+        return folder.error();
+    QStringList links;
     for (std::size_t i = 0; i < kFlagMarkers.size(); ++i) {
         if (ticked[i]) {
-            create(kFlagMarkers[i]);
+            create(*folder, kFlagMarkers[i], links);
         } else {
-            QFile::remove(path(kFlagMarkers[i] + kStagingSuffix));
-            QFile::remove(path(kFlagMarkers[i]));
+            noteLink(folder->remove(kFlagMarkers[i] + kStagingSuffix), links);
+            noteLink(folder->remove(kFlagMarkers[i]), links);
         }
     }
+    return links;
 }
 
-void iPodFlags::reset() const
+QStringList iPodFlags::reset() const
 {
-    if (m_folder.isEmpty())
-        return;
+    const std::expected<IpodFolder, QStringList> folder = deviceFolder(m_iPodDrive);
+    if (!folder)
+        return folder.error();
+    QStringList links;
     for (const QString &name : {QStringLiteral("_show_voltage.txt"), QStringLiteral("_show_voltage"),
                                 QStringLiteral("_short_deepsleep"), QStringLiteral("_short_deepsleep.txt"),
                                 QStringLiteral("_disable_cache.txt"), QStringLiteral("_disable_cache")})
-        QFile::remove(path(name));
+        noteLink(folder->remove(name), links);
+    return links;
 }
 
 } // namespace corvanel::device

@@ -1,6 +1,6 @@
 #include "PreferencesEditor.h"
 
-#include "NativePath.h"
+#include "IpodFolder.h"
 #include "TempFiles.h"
 
 #include <QDir>
@@ -10,14 +10,12 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvanel::device {
 
-using namespace corvanel::library;
 using namespace corvanel::platform;
 namespace {
 
@@ -46,6 +44,37 @@ std::expected<QByteArray, QString> readWhole(const QString &path)
     return bytes;
 }
 
+// Up to `limit` bytes of an open file from its start: the bytes, or an errno.
+std::expected<QByteArray, int> readStart(int fd, qint64 limit)
+{
+    QByteArray bytes(limit, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < limit) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, static_cast<size_t>(limit - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::unexpected(errno);
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+int writeAll(int fd, const QByteArray &bytes)
+{
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written), written);
+        if (n < 0 && errno != EINTR)
+            return errno;
+        written += std::max<ssize_t>(n, 0);
+    }
+    return 0;
+}
+
 // Step 1 of the load: the working copy, in a temporary file created under a fresh name.
 std::expected<QString, QString> makeWorkingCopy(const QByteArray &bytes)
 {
@@ -70,23 +99,64 @@ std::expected<QString, QString> writeBackup(const QString &folder, const QByteAr
     return path;
 }
 
-int writeAll(int fd, const QByteArray &bytes)
+// Why the file at `file` cannot be read from the iPod.
+PreferencesRefusal readRefusal(const IpodError &error, const QString &file)
 {
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-        if (n < 0 && errno != EINTR)
-            return errno;
-        written += std::max<ssize_t>(n, 0);
-    }
-    return 0;
+    using Kind = PreferencesRefusal::Kind;
+    if (error.isLink())
+        return refusal(Kind::Link, error.reason());
+    if (error.code == ENOENT || error.code == ENOTDIR)
+        return refusal(
+            Kind::Missing,
+            QStringLiteral("The preferences file %1 was not found on your iPod, so there is nothing to change.")
+                .arg(shown(file)));
+    return refusal(Kind::Unreadable,
+                   QStringLiteral("The preferences file %1 could not be read: %2").arg(shown(file), error.reason()));
+}
+
+// The file on the iPod, read through its folders: its name, identity and bytes.
+std::expected<LoadedPreferences, PreferencesRefusal> readFromiPod(const QString &iPodDrive)
+{
+    LoadedPreferences loaded;
+    loaded.iPodDrive = iPodDrive;
+    loaded.name = kPreferencesName;
+    loaded.file = iPodDrive + QLatin1Char('/') + kPreferencesFolder + QLatin1Char('/') + kPreferencesName;
+    const std::expected<IpodFolder, IpodError> folder = IpodFolder::open(iPodDrive, kPreferencesFolder);
+    if (!folder)
+        return std::unexpected(readRefusal(folder.error(), loaded.file));
+    loaded.name = folder->entryName(kPreferencesName);
+    loaded.file = folder->pathOf(loaded.name);
+    const std::expected<FileHandle, IpodError> file = folder->openForRead(loaded.name);
+    if (!file)
+        return std::unexpected(readRefusal(file.error(), loaded.file));
+    struct stat info
+    {
+    };
+    if (::fstat(file->fd(), &info) != 0)
+        return std::unexpected(readRefusal({errno, loaded.file}, loaded.file));
+    loaded.device = info.st_dev;
+    loaded.inode = info.st_ino;
+    const std::expected<QByteArray, int> bytes = readStart(file->fd(), kLargestFile + 1);
+    if (!bytes)
+        return std::unexpected(readRefusal({bytes.error(), loaded.file}, loaded.file));
+    loaded.image = *bytes;
+    return loaded;
+}
+
+// Whether the open file is still the one that was loaded.
+bool isTheLoadedFile(int fd, const LoadedPreferences &loaded)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || info.st_dev != loaded.device || info.st_ino != loaded.inode ||
+        info.st_size != loaded.image.size())
+        return false;
+    const std::expected<QByteArray, int> now = readStart(fd, loaded.image.size() + 1);
+    return now && *now == loaded.image;
 }
 
 } // namespace
-
-QString preferencesFile(const QString &iPodDrive)
-{
-    return nativeSongPath(iPodDrive, kPreferencesPath);
-}
 
 QString userDataFolder()
 {
@@ -99,6 +169,16 @@ Message structureMessage()
             QStringLiteral("The structure of the preferences file is different to the version this program was made to "
                            "work with. This program will not change your values as it may be dangerous!"),
             MessageIcon::Information, MessageButtons::Ok};
+}
+
+Message changedMessage(const QString &file)
+{
+    return {kProgramTitle,
+            QStringLiteral("The preferences file on your iPod (%1) has changed since Power Save Mode read it: another "
+                           "iPod may be mounted in its place, or it was synced. Nothing was written. Open Power Save "
+                           "Mode again to see the settings as they are now.")
+                .arg(shown(file)),
+            MessageIcon::Warning, MessageButtons::Ok};
 }
 
 Message savedMessage()
@@ -135,27 +215,20 @@ std::expected<LoadedPreferences, PreferencesRefusal> loadPreferences(const QStri
             Kind::Missing, QStringLiteral("Your iPod could not be found at %1. Make sure it is connected and mounted, "
                                           "then try again.")
                                .arg(shown(iPodDrive))));
-    LoadedPreferences loaded;
-    loaded.file = preferencesFile(iPodDrive);
-    if (!QFileInfo(loaded.file).isFile())
-        return std::unexpected(
-            refusal(Kind::Missing,
-                    QStringLiteral("The preferences file %1 was not found on your iPod, so there is nothing to change.")
-                        .arg(shown(loaded.file))));
-    const std::expected<QByteArray, QString> bytes = readWhole(loaded.file);
-    if (!bytes)
-        return std::unexpected(refusal(
-            Kind::Unreadable,
-            QStringLiteral("The preferences file %1 could not be read: %2").arg(shown(loaded.file), bytes.error())));
-    if (bytes->size() > kLargestFile)
+    std::expected<LoadedPreferences, PreferencesRefusal> read = readFromiPod(iPodDrive);
+    if (!read)
+        return read;
+    LoadedPreferences loaded = std::move(*read);
+    const QByteArray bytes = loaded.image;
+    if (bytes.size() > kLargestFile)
         return std::unexpected(PreferencesRefusal{Kind::Structure, structureMessage()});
 
-    const std::expected<QString, QString> working = makeWorkingCopy(*bytes);
+    const std::expected<QString, QString> working = makeWorkingCopy(bytes);
     if (!working)
         return std::unexpected(refusal(
             Kind::Unreadable,
             QStringLiteral("The preferences file could not be copied to a working copy: %1").arg(working.error())));
-    const std::expected<QString, QString> backup = backUpPreferences(*bytes, programFolder);
+    const std::expected<QString, QString> backup = backUpPreferences(bytes, programFolder);
     if (!backup) {
         QFile::remove(*working);
         return std::unexpected(
@@ -178,18 +251,31 @@ std::expected<LoadedPreferences, PreferencesRefusal> loadPreferences(const QStri
     return loaded;
 }
 
-std::expected<void, QString> savePreferences(const QString &file, const QByteArray &image)
+std::expected<void, Message> savePreferences(const LoadedPreferences &loaded, const QByteArray &image)
 {
+    auto failed = [&loaded](const IpodError &error) {
+        return std::unexpected(error.isLink() ? refusal(PreferencesRefusal::Kind::Link, error.reason()).message
+                                              : Message{QStringLiteral("Error!"),
+                                                        QStringLiteral("Your settings could not be saved to %1: %2")
+                                                            .arg(shown(loaded.file), error.reason()),
+                                                        MessageIcon::Critical, MessageButtons::Ok});
+    };
+    const std::expected<IpodFolder, IpodError> folder = IpodFolder::open(loaded.iPodDrive, kPreferencesFolder);
+    if (!folder)
+        return failed(folder.error());
     // Opened for writing without O_CREAT or O_TRUNC: the existing file is overwritten in place.
-    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : writeAll(fd, image);
-    if (fd >= 0 && error == 0 && ::fsync(fd) != 0)
+    std::expected<FileHandle, IpodError> file = folder->openForWrite(loaded.name);
+    if (!file)
+        return failed(file.error());
+    if (!isTheLoadedFile(file->fd(), loaded))
+        return std::unexpected(changedMessage(loaded.file));
+    int error = writeAll(file->fd(), image);
+    if (error == 0 && ::fsync(file->fd()) != 0)
         error = errno;
-    if (fd >= 0 && ::close(fd) != 0 && error == 0)
-        error = errno;
+    if (const int closed = file->close(); error == 0)
+        error = closed;
     if (error != 0)
-        return std::unexpected(QStringLiteral("Your settings could not be saved to %1: %2")
-                                   .arg(shown(file), QString::fromLocal8Bit(std::strerror(error))));
+        return failed({error, loaded.file});
     return {};
 }
 

@@ -1,43 +1,20 @@
 #include "ProgramCopy.h"
 
-#include "FileCopy.h"
-#include "NativePath.h"
+#include "IpodFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvanel::device {
-
-using namespace corvanel::extract;
-using namespace corvanel::library;
 namespace {
-
-// Makes sure what was written to `path` is on the device, not only in the cache.
-int syncToDevice(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    // A folder on some filesystems cannot be synced on its own; its files are.
-    const int error = ::fsync(fd) != 0 && errno != EINVAL ? errno : 0;
-    ::close(fd);
-    return error;
-}
-
-int makeFolder(const QString &path)
-{
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST)
-        return errno;
-    return QFileInfo(path).isDir() ? 0 : ENOTDIR;
-}
 
 int64_t sizeOf(const QString &path)
 {
@@ -47,24 +24,43 @@ int64_t sizeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
 }
 
-// One file: copied beside its name and renamed over it, made runnable like the original
-// where the filesystem keeps modes, and synced.
-int copyOne(const QString &source, const QString &target, int64_t before, int64_t total,
-            const std::function<void(int64_t, int64_t)> &progress)
+// Copies everything readable from `source` to `target`: 0 or an errno.
+int copyBytes(int source, int target, const std::function<void(int64_t)> &onBytes)
 {
-    static const std::atomic<bool> never{false};
-    const extract::CopyResult copied = extract::copyFile(source, target, never, [&](int64_t done, int64_t) {
-        if (progress)
-            progress(before + done, total);
-    });
-    if (!copied)
-        return copied.error;
+    std::vector<char> buffer(1 << 20);
+    for (int64_t done = 0;;) {
+        const ssize_t n = ::read(source, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : 0;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::write(target, buffer.data() + written, static_cast<size_t>(n - written));
+            if (w < 0 && errno != EINTR)
+                return errno;
+            written += std::max<ssize_t>(w, 0);
+        }
+        done += n;
+        onBytes(done);
+    }
+}
+
+// One file: written beside its name on the iPod, made runnable like the original where the
+// filesystem keeps modes, synced and renamed over the name.
+IpodError copyOne(const QString &source, const IpodFolder &folder, const QString &name,
+                  const std::function<void(int64_t)> &onBytes)
+{
+    const FileHandle input(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
     struct stat info
     {
     };
-    if (::stat(QFile::encodeName(source).constData(), &info) == 0)
-        ::chmod(QFile::encodeName(target).constData(), info.st_mode & 07777); // FAT keeps no modes
-    return syncToDevice(target);
+    if (input.fd() < 0 || ::fstat(input.fd(), &info) != 0)
+        return {errno, source};
+    const std::expected<void, IpodError> copied = folder.replaceAtomically(name, [&](int target) {
+        ::fchmod(target, info.st_mode & 07777); // FAT keeps no modes
+        return copyBytes(input.fd(), target, onBytes);
+    });
+    return copied ? IpodError{} : copied.error();
 }
 
 } // namespace
@@ -90,24 +86,21 @@ Message copiedMessage()
             MessageIcon::Information, MessageButtons::Ok};
 }
 
-Message copyFailedMessage(const QString &iPodDrive, int error)
+Message copyFailedMessage(const QString &iPodDrive, int error, const QString &reason)
 {
     return {QStringLiteral("Error!"),
             QStringLiteral("Error while attempting to copy Corvanel to your iPod [Located at %1]\r\nError %2 : %3")
-                .arg(iPodDrive)
-                .arg(error)
-                .arg(QString::fromLocal8Bit(std::strerror(error))),
+                .arg(iPodDrive, QString::number(error),
+                     reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason),
             MessageIcon::Critical, MessageButtons::Ok};
 }
 
-int ProgramCopy::copyNow(const QString &iPodDrive, const QString &programFolder,
-                         const std::function<void(int64_t, int64_t)> &progress)
+IpodError ProgramCopy::copyNow(const QString &iPodDrive, const QString &programFolder,
+                               const std::function<void(int64_t, int64_t)> &progress)
 {
-    if (iPodDrive.isEmpty() || !QFileInfo(iPodDrive).isDir())
-        return ENOENT;
-    const QString folder = nativeSongPath(iPodDrive, QLatin1Char('\\') + kiPodProgramFolder);
-    if (const int error = makeFolder(folder))
-        return error;
+    std::expected<IpodFolder, IpodError> folder = IpodFolder::open(iPodDrive, kiPodProgramFolder, true);
+    if (!folder)
+        return folder.error();
     const QStringList files = programFiles(programFolder);
     int64_t total = 0;
     for (const QString &name : files)
@@ -115,11 +108,17 @@ int ProgramCopy::copyNow(const QString &iPodDrive, const QString &programFolder,
     int64_t before = 0;
     for (const QString &name : files) {
         const QString source = QDir(programFolder).filePath(name);
-        if (const int error = copyOne(source, folder + QLatin1Char('/') + name, before, total, progress))
+        const IpodError error = copyOne(source, *folder, name, [&](int64_t done) {
+            if (progress)
+                progress(before + done, total);
+        });
+        if (error.code != 0)
             return error;
         before += sizeOf(source);
     }
-    return syncToDevice(folder);
+    if (const int error = folder->sync())
+        return {error, folder->path()};
+    return {};
 }
 
 ProgramCopy::ProgramCopy(QObject *parent) : QObject(parent) {}
@@ -140,12 +139,12 @@ void ProgramCopy::start(const QString &iPodDrive, const QString &programFolder)
     if (running())
         return;
     m_worker = std::thread([this, iPodDrive, programFolder] {
-        const int error = copyNow(iPodDrive, programFolder, [this](int64_t done, int64_t total) {
+        const IpodError error = copyNow(iPodDrive, programFolder, [this](int64_t done, int64_t total) {
             QMetaObject::invokeMethod(this, [this, done, total] { emit progress(done, total); });
         });
         QMetaObject::invokeMethod(this, [this, error] {
             join();
-            emit finished(error);
+            emit finished(error.code, error.code == 0 ? QString() : error.reason());
         });
     });
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Copying the program onto the iPod, so that it can be run from there: the program folder's
 // own files (the program, the Updater, and any shared library beside them) go into the
-// iPod's "Corvanel" folder, replacing older copies. The copy runs on a worker thread.
+// iPod's "Corvanel" folder, replacing older copies. The copy runs on a worker thread, and
+// writes on the iPod only through IpodFolder: a "Corvanel" that is a link is refused.
 #include "Dialogs.h"
+#include "IpodFolder.h"
 
 #include <QObject>
 #include <QString>
@@ -25,8 +27,9 @@ QStringList programFiles(const QString &programFolder);
 // The boxes of the copy.
 Message alreadyThereMessage();
 Message copiedMessage();
-// The failure box: the iPod's folder and the system's error number and description.
-Message copyFailedMessage(const QString &iPodDrive, int error);
+// The failure box: the iPod's folder, the system's error number, and the reason (the system's
+// description when empty).
+Message copyFailedMessage(const QString &iPodDrive, int error, const QString &reason = QString());
 
 class ProgramCopy : public QObject
 {
@@ -41,15 +44,15 @@ public:
     void start(const QString &iPodDrive, const QString &programFolder);
     bool running() const { return m_worker.joinable(); }
 
-    // The copy on the calling thread: 0, or the errno of the step that failed. Every file
+    // The copy on the calling thread: no error (code 0), or the step that failed. Every file
     // reaches the device before it returns; files copied before a failure stay.
-    static int copyNow(const QString &iPodDrive, const QString &programFolder,
-                       const std::function<void(int64_t done, int64_t total)> &progress = {});
+    static IpodError copyNow(const QString &iPodDrive, const QString &programFolder,
+                             const std::function<void(int64_t done, int64_t total)> &progress = {});
 
 signals:
     void progress(int64_t done, int64_t total);
-    // error is 0 after a complete copy.
-    void finished(int error);
+    // error is 0 after a complete copy; otherwise reason says why, for the user.
+    void finished(int error, const QString &reason);
 
 private:
     void join();

@@ -1,6 +1,7 @@
 #include "UDisksClient.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -69,6 +70,27 @@ bool samePlace(const QString &a, const QString &b)
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
+// Why a call failed, in words for the user.
+QString describe(const QDBusError &error)
+{
+    if (error.type() == QDBusError::ServiceUnknown ||
+        error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return QStringLiteral("the desktop's disk service (udisks2) is not running");
+    switch (error.type()) {
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+        return QStringLiteral("the desktop's disk service (udisks2) did not answer in time");
+    case QDBusError::Disconnected:
+        return QStringLiteral("the system bus could not be reached");
+    default:
+        if (!error.message().isEmpty())
+            return error.message();
+        return error.name().isEmpty() ? QStringLiteral("the desktop's disk service (udisks2) gave an unexpected answer")
+                                      : error.name();
+    }
+}
+
 bool isMountedAt(const Filesystem &fs, const QString &folder)
 {
     for (const QString &point : fs.mountPoints)
@@ -93,7 +115,7 @@ bool UDisksClient::call(const QString &path, const QString &interface, const QSt
     if (reply.type() != QDBusMessage::ErrorMessage)
         return true;
     if (error.isEmpty())
-        error = reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
+        error = describe(QDBusError(reply));
     return false;
 }
 
@@ -101,7 +123,7 @@ EjectOutcome UDisksClient::eject(const QString &mountFolder) const
 {
     EjectOutcome outcome;
     if (!m_bus.isConnected()) {
-        outcome.error = m_bus.lastError().message();
+        outcome.error = QStringLiteral("the system bus could not be reached (%1)").arg(m_bus.lastError().message());
         return outcome;
     }
     const QDBusMessage reply =
@@ -110,7 +132,7 @@ EjectOutcome UDisksClient::eject(const QString &mountFolder) const
                                                   QStringLiteral("GetManagedObjects")),
                    QDBus::Block, m_timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        outcome.error = reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
+        outcome.error = describe(QDBusError(reply));
         return outcome;
     }
     ManagedObjects objects;
@@ -119,7 +141,7 @@ EjectOutcome UDisksClient::eject(const QString &mountFolder) const
     const auto target =
         std::find_if(all.begin(), all.end(), [&](const Filesystem &fs) { return isMountedAt(fs, mountFolder); });
     if (target == all.end()) {
-        outcome.error = QStringLiteral("No filesystem is mounted at %1").arg(mountFolder);
+        outcome.error = QStringLiteral("the disk service knows of no disk mounted at %1").arg(mountFolder);
         return outcome;
     }
     outcome.found = true;

@@ -17,13 +17,14 @@ struct EjectOutcome
     bool found = false;     // a filesystem mounted at the folder was found
     bool unmounted = false; // every filesystem of its drive is unmounted
     bool ejected = false;   // the drive took the eject or the power-off (or there is no drive)
-    QString error;          // the first refusal, as the service worded it
+    QString error;          // the first refusal, in words for the user
 };
 
 class UDisksClient
 {
 public:
-    explicit UDisksClient(QDBusConnection bus, int timeoutMs = 120000);
+    // Each call is given up after timeoutMs: a hung service never holds the program for long.
+    explicit UDisksClient(QDBusConnection bus, int timeoutMs = 10000);
 
     // 1. the block device whose filesystem is mounted at mountFolder; 2. Filesystem.Unmount of
     // it and of any other mounted filesystem on the same drive; 3. only when all are unmounted,

@@ -54,10 +54,10 @@ void frmCopyToiPod::showProgress(int64_t done, int64_t total)
         barProgress->setValue(static_cast<int>(std::min<int64_t>(done * 1000 / total, 1000)));
 }
 
-void frmCopyToiPod::finish(int error)
+void frmCopyToiPod::finish(int error, const QString &reason)
 {
     barProgress->setValue(1000);
-    dialogs().message(error == 0 ? copiedMessage() : copyFailedMessage(m_iPodDrive, error));
+    dialogs().message(error == 0 ? copiedMessage() : copyFailedMessage(m_iPodDrive, error, reason));
     setBusy(false);
     accept();
     emit copyFinished(error);

@@ -36,7 +36,7 @@ protected:
 
 private:
     void showProgress(int64_t done, int64_t total);
-    void finish(int error);
+    void finish(int error, const QString &reason);
 
     QString m_iPodDrive;
     QString m_programFolder;

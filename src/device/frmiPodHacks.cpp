@@ -1,12 +1,15 @@
 #include "frmiPodHacks.h"
 
 #include "BackgroundTask.h"
+#include "Dialogs.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
 namespace corvanel::device {
+
+using namespace corvanel::platform;
 
 frmiPodHacks::frmiPodHacks(const QString &iPodDrive, QWidget *owner)
     : DeviceWindow("frmiPodHacks", QStringLiteral("iPod Hacks"), QSize(470, 236), owner), m_flags(iPodDrive),
@@ -52,36 +55,35 @@ FlagStates frmiPodHacks::ticked() const
     return {chkVolt->isChecked(), chkSleep->isChecked(), chkCache->isChecked()};
 }
 
-void frmiPodHacks::runFileWork(std::function<void(const iPodFlags &)> work, std::function<void()> then)
+void frmiPodHacks::runFileWork(std::function<QStringList(const iPodFlags &)> work, std::function<void()> then)
 {
     if (busy())
         return;
     setBusy(true);
-    m_task->run(
-        [flags = m_flags, work = std::move(work)] {
-            work(flags);
-            return true;
-        },
-        [this, then = std::move(then)](bool) {
-            setBusy(false);
-            then();
-            emit filesChanged();
-        });
+    m_task->run([flags = m_flags, work = std::move(work)] { return work(flags); },
+                [this, then = std::move(then)](const QStringList &links) {
+                    setBusy(false);
+                    if (!links.isEmpty())
+                        dialogs().message({QStringLiteral("iPod Hacks"), links.join(QLatin1Char('\n')),
+                                           MessageIcon::Warning, MessageButtons::Ok});
+                    then();
+                    emit filesChanged();
+                });
 }
 
 void frmiPodHacks::cmdApply_Click()
 {
-    runFileWork([states = ticked()](const iPodFlags &flags) { flags.apply(states); }, [] {});
+    runFileWork([states = ticked()](const iPodFlags &flags) { return flags.apply(states); }, [] {});
 }
 
 void frmiPodHacks::cmdOK_Click()
 {
-    runFileWork([states = ticked()](const iPodFlags &flags) { flags.apply(states); }, [this] { accept(); });
+    runFileWork([states = ticked()](const iPodFlags &flags) { return flags.apply(states); }, [this] { accept(); });
 }
 
 void frmiPodHacks::cmdReset_Click()
 {
-    runFileWork([](const iPodFlags &flags) { flags.reset(); },
+    runFileWork([](const iPodFlags &flags) { return flags.reset(); },
                 [this] {
                     chkVolt->setChecked(false);
                     chkSleep->setChecked(false);

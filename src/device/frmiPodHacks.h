@@ -1,7 +1,7 @@
 #pragma once
 // The flag-files dialog: three behaviours of the iPod's firmware, switched by the presence of
 // empty marker files. The file work is iPodFlags' and runs off the UI thread; nothing that
-// fails is ever reported.
+// fails is reported, except a link that was left alone.
 #include "FlagFiles.h"
 #include "frmDeviceWindow.h"
 
@@ -50,8 +50,9 @@ protected:
 
 private:
     FlagStates ticked() const;
-    // Runs file work in the background; then `then` on the UI thread.
-    void runFileWork(std::function<void(const iPodFlags &)> work, std::function<void()> then);
+    // Runs file work in the background; then reports the links it left alone and runs `then`
+    // on the UI thread.
+    void runFileWork(std::function<QStringList(const iPodFlags &)> work, std::function<void()> then);
 
     iPodFlags m_flags;
     BackgroundTask *m_task = nullptr;

@@ -92,19 +92,16 @@ void frmiPodPrefs::cmdOK_Click()
     applyPowerSave(image, choices);
     setBusy(true);
     m_task->run(
-        [file = m_loaded.file, image] {
-            const std::expected<void, QString> written = savePreferences(file, image);
-            return written ? QString() : written.error();
+        [loaded = m_loaded, image] {
+            const std::expected<void, Message> written = savePreferences(loaded, image);
+            return written ? savedMessage() : written.error();
         },
-        [this](const QString &error) { saved(error); });
+        [this](const Message &outcome) { saved(outcome); });
 }
 
-void frmiPodPrefs::saved(const QString &error)
+void frmiPodPrefs::saved(const Message &outcome)
 {
-    if (error.isEmpty())
-        dialogs().message(savedMessage());
-    else
-        dialogs().critical(QStringLiteral("Error!"), error);
+    dialogs().message(outcome);
     setBusy(false);
     accept();
 }

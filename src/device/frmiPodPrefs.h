@@ -60,7 +60,8 @@ protected:
 private:
     void showStates(const PowerStates &states);
     void WasError(const Message &message);
-    void saved(const QString &error);
+    // Shows how the save ended (the saved message, or why nothing was written) and closes.
+    void saved(const Message &outcome);
 
     QString m_iPodDrive;
     QString m_programFolder;

@@ -1,6 +1,6 @@
 #include "mdlEject.h"
 
-#include "Dialogs.h"
+#include "FolderContainment.h"
 #include "UDisksClient.h"
 
 #include <QCoreApplication>
@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace corvanel::device {
@@ -22,6 +24,7 @@ QString &busAddress()
     static QString address;
     return address;
 }
+std::atomic<int> callTimeout{kDeviceCallTimeoutMs};
 
 QDBusConnection deviceBus()
 {
@@ -51,6 +54,16 @@ QString deviceBusAddress()
     return busAddress();
 }
 
+void setDeviceCallTimeout(int milliseconds)
+{
+    callTimeout = std::clamp(milliseconds, 1, kDeviceCallTimeoutMs);
+}
+
+int deviceCallTimeout()
+{
+    return callTimeout;
+}
+
 QString defaultProgramFolder()
 {
     return QCoreApplication::applicationDirPath();
@@ -58,20 +71,33 @@ QString defaultProgramFolder()
 
 bool RunningFromiPod(const QString &drive, const QString &programFolder)
 {
-    return programFolder.contains(drive, Qt::CaseInsensitive);
+    return isSameOrInside(programFolder, drive.trimmed());
 }
 
-bool SendDeviceControl(const QString &drive, uint32_t code)
+bool SendDeviceControl(const QString &drive, uint32_t code, QString *reason)
 {
     QString folder = drive.trimmed();
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
-    if (code != IOCTL_STORAGE_EJECT_MEDIA || folder.isEmpty())
-        return false;
-    const EjectOutcome outcome = UDisksClient(deviceBus()).eject(folder);
-    if (!outcome.error.isEmpty())
-        qInfo("The iPod at %s was not ejected: %s", qPrintable(folder), qPrintable(outcome.error));
-    return outcome.unmounted && outcome.ejected;
+    EjectOutcome outcome;
+    if (code != IOCTL_STORAGE_EJECT_MEDIA)
+        outcome.error = QStringLiteral("the request is not an eject");
+    else if (folder.isEmpty())
+        outcome.error = QStringLiteral("no iPod was found");
+    else
+        outcome = UDisksClient(deviceBus(), deviceCallTimeout()).eject(folder);
+    const bool ejected = outcome.unmounted && outcome.ejected;
+    if (reason)
+        *reason = ejected ? QString() : outcome.error;
+    return ejected;
+}
+
+Message ejectFailedMessage(const QString &reason)
+{
+    QString text = QStringLiteral("The iPod could not be ejected: ") + reason;
+    if (!text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');
+    return {QStringLiteral("Corvanel"), text, MessageIcon::Warning, MessageButtons::Ok};
 }
 
 EjectJob::EjectJob(QObject *parent) : QObject(parent) {}
@@ -95,16 +121,20 @@ bool EjectJob::start(const QString &drive, const QString &programFolder)
     if (haveCursor())
         QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     m_worker = std::thread([this, drive] {
-        const bool ejected = SendDeviceControl(drive, IOCTL_STORAGE_EJECT_MEDIA);
-        m_result = ejected;
-        QMetaObject::invokeMethod(this, [this, ejected] {
-            if (!running())
-                return; // already settled by wait()
-            join();
-            emit finished(ejected);
-        });
+        m_result = SendDeviceControl(drive, IOCTL_STORAGE_EJECT_MEDIA, &m_reason);
+        QMetaObject::invokeMethod(this, &EjectJob::settle);
     });
     return true;
+}
+
+void EjectJob::settle()
+{
+    if (!running())
+        return; // already settled by wait()
+    join();
+    if (!m_result)
+        dialogs().message(ejectFailedMessage(m_reason));
+    emit finished(m_result);
 }
 
 void EjectJob::join()
@@ -124,7 +154,7 @@ bool EjectJob::wait()
         if (running())
             loop.exec();
         // The loop also ends when the application quits; the eject is waited for all the same.
-        join();
+        settle();
     }
     return m_result;
 }

@@ -2,6 +2,8 @@
 // Ejecting the iPod: on request, when the program closes, and refused while the program runs
 // from the iPod itself. The eject goes through the desktop's disk service (udisks2) on the
 // system bus; tests point it at a private bus.
+#include "Dialogs.h"
+
 #include <QObject>
 #include <QString>
 
@@ -18,17 +20,27 @@ inline constexpr uint32_t IOCTL_STORAGE_EJECT_MEDIA = 0x2D4808;
 void setDeviceBusAddress(const QString &address);
 QString deviceBusAddress();
 
+// How long each call to the disk service may take before it is given up; tests shorten it.
+inline constexpr int kDeviceCallTimeoutMs = 10000;
+void setDeviceCallTimeout(int milliseconds);
+int deviceCallTimeout();
+
 // The program's own folder; replaced by tests.
 QString defaultProgramFolder();
 
-// True when the program folder's path contains the drive's text, without regard to case.
+// True when the program folder is the drive's folder or lies inside it, both compared as
+// canonical paths at folder boundaries. An empty drive is no iPod: false.
 bool RunningFromiPod(const QString &drive, const QString &programFolder = defaultProgramFolder());
 
 // Sends one control code to the drive mounted at `drive` (trimmed, one trailing "/" dropped).
 // The eject request unmounts the drive's filesystems and then ejects and, where allowed,
-// powers off the drive. True when the system accepted it; any other code gives false. Blocks
-// until the disk service answers: call it off the UI thread.
-bool SendDeviceControl(const QString &drive, uint32_t code);
+// powers off the drive. True when the system accepted it; any other code gives false, and
+// `reason` (when given) says why in words for the user. Blocks until the disk service answers
+// or each call's timeout passes: call it off the UI thread.
+bool SendDeviceControl(const QString &drive, uint32_t code, QString *reason = nullptr);
+
+// The box shown when an eject failed: the iPod is still there.
+corvanel::platform::Message ejectFailedMessage(const QString &reason);
 
 // One eject, off the UI thread, with the hourglass up while it runs.
 class EjectJob : public QObject
@@ -41,7 +53,8 @@ public:
     ~EjectJob() override;
 
     // Shows the refusal and returns false when the program runs from the drive; otherwise
-    // starts the eject and returns true. finished follows.
+    // starts the eject and returns true. finished follows, after the failure box when the
+    // eject failed.
     bool start(const QString &drive, const QString &programFolder = defaultProgramFolder());
     bool running() const { return m_worker.joinable(); }
     // Lets events run until a started eject is over; its result.
@@ -52,9 +65,12 @@ signals:
 
 private:
     void join();
+    // Once the eject is over: tells the user of a failure, then emits finished.
+    void settle();
 
     std::thread m_worker;
     bool m_result = false;
+    QString m_reason;
 };
 
 // Ejects the drive unless the program runs from it; `done` hears when it is over (also after a

@@ -44,22 +44,31 @@ protected:
 
 } // namespace
 
-TEST_F(DeviceMenuTest, EjectAndCloseEjectsOnceWithOrWithoutTheOption)
+TEST_F(DeviceMenuTest, EjectAndCloseEjectsOnceWithOrWithoutTheOptionAndTellsOfAFailure)
 {
     for (const bool option : {false, true}) {
-        SCOPED_TRACE(option);
-        openOptionsStore()->clear();
-        standIn->calls.clear();
-        openOnTheiPod();
-        if (option)
-            trigger("mnuEject");
-        trigger("mnuEjectAndClose");
-        // Without the option the eject runs first, then the close; with it the close ejects.
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
-        EXPECT_EQ(standIn->calls, ejectedOnce);
-        EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), option ? "True" : "False");
-        window.reset(); // the window's end runs no second shutdown
-        EXPECT_EQ(standIn->calls, ejectedOnce);
+        for (const bool busy : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "option " << option << ", busy " << busy);
+            openOptionsStore()->clear();
+            dialogs.clear();
+            standIn->calls.clear();
+            standIn->refused = busy ? QSet<QString>{"Eject iPod", "PowerOff iPod"} : QSet<QString>{};
+            openOnTheiPod();
+            if (option)
+                trigger("mnuEject");
+            trigger("mnuEjectAndClose");
+            // Without the option the eject runs first, then the close; with it the close ejects.
+            // A failed eject is told once, and the program closes all the same.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 30000));
+            EXPECT_EQ(standIn->calls, ejectedOnce);
+            EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), option ? "True" : "False");
+            window.reset(); // the window's end runs no second shutdown
+            EXPECT_EQ(standIn->calls, ejectedOnce);
+            ASSERT_EQ(dialogs.count(), busy ? 1u : 0u);
+            if (busy) {
+                EXPECT_EQ(dialogs.last().text, "The iPod could not be ejected: target is busy.");
+            }
+        }
     }
 }
 
@@ -83,7 +92,8 @@ TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailableAndiPodInformationOpensOverTheW
     }
     trigger("mnuiPodInfo");
     corvanel::device::iPodInfo *info = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(); }, 10000));
     EXPECT_EQ(info->List1->count(), 2);
     info->cmdOK->click();
 }

@@ -7,6 +7,8 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+
 using namespace corvanel::device;
 
 namespace {
@@ -28,6 +30,7 @@ protected:
     {
         standIn.reset();
         setDeviceBusAddress(QString());
+        setDeviceCallTimeout(kDeviceCallTimeoutMs);
     }
     bool send(const QString &drive, uint32_t code = IOCTL_STORAGE_EJECT_MEDIA)
     {
@@ -85,19 +88,70 @@ TEST_F(EjectTest, AnUnknownFolderAnotherCodeOrNoServiceFailsQuietly)
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
+TEST_F(EjectTest, RunningFromTheiPodComparesFoldersNotText)
+{
+    const QString link = program.filePath("link-to-ipod");
+    ASSERT_TRUE(QFile::link(ipod.path(), link));
+    const struct
+    {
+        QString drive, programFolder;
+        bool running;
+    } cases[] = {
+        {ipod.path(), ipod.path() + "/Corvanel", true},
+        {ipod.path() + "/", ipod.path(), true},
+        {ipod.path(), link + "/Corvanel", true},
+        {"/", program.path(), true},
+        {ipod.path(), program.path(), false},
+        {ipod.path(), ipod.path() + "1/Corvanel", false},
+        {QString(), program.path(), false},
+        {QString(), "/", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RunningFromiPod(c.drive, c.programFolder), c.running)
+            << c.drive.toStdString() << " " << c.programFolder.toStdString();
+}
+
 TEST_F(EjectTest, RunningFromTheiPodRefusesWithItsMessageAndSendsNothing)
 {
-    const QString programFolder = ipod.path().toUpper() + QStringLiteral("/Corvanel");
-    EXPECT_TRUE(RunningFromiPod(ipod.path(), programFolder));
-    EXPECT_FALSE(RunningFromiPod(ipod.path(), program.path()));
     EjectJob job;
-    EXPECT_FALSE(job.start(ipod.path(), programFolder));
+    EXPECT_FALSE(job.start(ipod.path(), ipod.path() + QStringLiteral("/Corvanel")));
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Corvanel");
     EXPECT_EQ(dialogs.last().icon, MessageIcon::None);
     EXPECT_EQ(dialogs.last().text, "Sorry but Corvanel cannot eject your iPod as it is being run off it! Please copy "
                                    "Corvanel to another location off the iPod before attempting to ejet the iPod.");
     EXPECT_TRUE(standIn->calls.isEmpty());
+}
+
+TEST_F(EjectTest, AFailedEjectSaysWhyOnce)
+{
+    setDeviceCallTimeout(300);
+    const struct
+    {
+        const char *what;
+        std::function<void(std::unique_ptr<UDisksStandIn> &)> arrange;
+        QString text;
+    } cases[] = {
+        {"busy", [](auto &service) { service->refused = {"Unmount sdb1"}; },
+         "The iPod could not be ejected: target is busy."},
+        // A hung service is given up after the call's timeout, not D-Bus's two minutes.
+        {"hung", [](auto &service) { service->hung = true; },
+         "The iPod could not be ejected: the desktop's disk service (udisks2) did not answer in time."},
+        {"absent", [](auto &service) { service.reset(); },
+         "The iPod could not be ejected: the desktop's disk service (udisks2) is not running."},
+    };
+    for (const auto &c : cases) {
+        dialogs.clear();
+        c.arrange(standIn);
+        EjectJob job;
+        QSignalSpy finished(&job, &EjectJob::finished);
+        ASSERT_TRUE(job.start(ipod.path(), program.path()));
+        ASSERT_TRUE(finished.wait(5000)) << c.what;
+        EXPECT_FALSE(finished.first().first().toBool()) << c.what;
+        ASSERT_EQ(dialogs.count(), 1u) << c.what;
+        EXPECT_EQ(dialogs.last().text, c.text) << c.what;
+        EXPECT_EQ(dialogs.last().icon, MessageIcon::Warning);
+    }
 }
 
 TEST_F(EjectTest, AnEjectRunsOffTheUIThreadAndReportsWhenItIsOver)

@@ -103,11 +103,45 @@ TEST_F(FlagFilesTest, AMissingiPodIsIgnoredSilently)
 {
     const iPodFlags flags(ipod.filePath("gone"));
     EXPECT_EQ(flags.load(), (FlagStates{false, false, false}));
-    flags.apply({true, false, true});
-    flags.reset();
+    EXPECT_TRUE(flags.apply({true, false, true}).isEmpty());
+    EXPECT_TRUE(flags.reset().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(ipod.filePath("gone")));
-    const iPodFlags nowhere{QString()};
-    nowhere.apply({true, true, true});
-    EXPECT_TRUE(nowhere.folder().isEmpty());
-    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(iPodFlags(QString()).apply({true, true, true}).isEmpty());
+}
+
+TEST_F(FlagFilesTest, ALinkIsNeverFollowedAndIsNamed)
+{
+    QTemporaryDir outside;
+    ASSERT_TRUE(write(outside.filePath("notes"), "the user's"));
+    const QString folder = ipod.filePath("iPod_Control/Device");
+    const struct
+    {
+        const char *what;
+        QString link, target;
+    } cases[] = {
+        {"a staging file naming a file of the user's", device("_show_voltage.txt"), outside.filePath("notes")},
+        {"a marker naming a file of the user's", device("_short_deepsleep"), outside.filePath("notes")},
+        {"the Device folder naming a folder of the user's", folder, outside.path()},
+    };
+    for (const auto &c : cases) {
+        dialogs.clear();
+        QFile::remove(folder); // a link, never followed
+        QDir(folder).removeRecursively();
+        QDir().mkpath(ipod.filePath("iPod_Control"));
+        if (c.link != folder)
+            QDir().mkpath(folder);
+        ASSERT_TRUE(QFile::link(c.target, c.link)) << c.what;
+        frmiPodHacks window(ipod.path());
+        open(window);
+        // Voltage ticked, deep sleep cleared, and then Reset: every path touches the link.
+        window.chkVolt->setChecked(true);
+        window.chkSleep->setChecked(false);
+        press(window, window.cmdApply);
+        press(window, window.cmdReset);
+        EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files), QStringList{"notes"}) << c.what;
+        EXPECT_EQ(read(outside.filePath("notes")), "the user's") << c.what;
+        EXPECT_TRUE(QFileInfo(c.link).isSymLink()) << c.what;
+        ASSERT_EQ(dialogs.count(), 2u) << c.what;
+        EXPECT_TRUE(dialogs.last().text.contains(c.link + " is a link")) << c.what;
+    }
 }

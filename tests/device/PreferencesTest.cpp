@@ -187,10 +187,9 @@ TEST_F(PreferencesLoadTest, RefusesWhatCannotBeEditedSafely)
 TEST_F(PreferencesLoadTest, TheWorkingCopyIsAFreshTemporaryFileThatDoesNotStay)
 {
     QTemporaryDir temp;
-    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const ScopedEnv tmp("TMPDIR", QFile::encodeName(temp.path()));
     ASSERT_TRUE(write(device("Preferences"), image({})));
     const auto loaded = loadPreferences(ipod.path(), program.path());
-    qunsetenv("TMPDIR");
     ASSERT_TRUE(loaded);
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
@@ -199,13 +198,37 @@ TEST_F(PreferencesLoadTest, SavingOverwritesInPlaceAndNeverCreatesTheFile)
 {
     const QString file = device("Preferences");
     ASSERT_TRUE(write(file, image({{2800, 7}})));
-    QByteArray changed = image({{2800, 7}});
+    const auto loaded = loadPreferences(ipod.path(), program.path());
+    ASSERT_TRUE(loaded);
+    QByteArray changed = loaded->image;
     ASSERT_TRUE(applyPowerSave(changed, {.backlight = true, .contrast = true}));
-    ASSERT_TRUE(savePreferences(file, changed));
+    ASSERT_TRUE(savePreferences(*loaded, changed));
     EXPECT_EQ(read(file), image({{2796, 80}}));
 
-    const auto gone = savePreferences(device("Nothing"), changed);
+    QFile::remove(file);
+    const auto gone = savePreferences(*loaded, changed);
     ASSERT_FALSE(gone);
-    EXPECT_TRUE(gone.error().contains(device("Nothing")));
-    EXPECT_FALSE(QFile::exists(device("Nothing")));
+    EXPECT_TRUE(gone.error().text.contains(file));
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(PreferencesLoadTest, ALinkToAFileOfTheUsersIsRefusedAndNamed)
+{
+    QTemporaryDir outside;
+    // Long enough to pass the structure check, were it read.
+    ASSERT_TRUE(write(outside.filePath("Preferences"), image({{20, 1}})));
+    const QString folder = ipod.filePath("iPod_Control/Device");
+    for (const auto &[link, target] :
+         {std::pair{device("Preferences"), outside.filePath("Preferences")}, std::pair{folder, outside.path()}}) {
+        QDir().mkpath(QFileInfo(link).absolutePath());
+        ASSERT_TRUE(QFile::link(target, link));
+        const auto loaded = loadPreferences(ipod.path(), program.path());
+        ASSERT_FALSE(loaded) << link.toStdString();
+        EXPECT_EQ(loaded.error().kind, PreferencesRefusal::Kind::Link);
+        EXPECT_TRUE(loaded.error().message.text.startsWith(link + " is a link")) << link.toStdString();
+        EXPECT_FALSE(QFile::exists(backup()));
+        QFile::remove(link);
+        QDir(folder).removeRecursively();
+    }
+    EXPECT_EQ(read(outside.filePath("Preferences")), image({{20, 1}}));
 }

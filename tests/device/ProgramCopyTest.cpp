@@ -69,7 +69,7 @@ TEST_F(ProgramCopyTest, ACopyTakesTheProgramFolderOwnFilesOverAnEarlierOne)
 
 TEST_F(ProgramCopyTest, RunningFromTheiPodRefuses)
 {
-    const QString onTheiPod = ipod.path().toLower() + QStringLiteral("/Corvanel");
+    const QString onTheiPod = ipod.path() + QStringLiteral("/Corvanel");
     EXPECT_EQ(copy(onTheiPod), -1);
     ASSERT_EQ(dialogs.count(), 1u);
     EXPECT_EQ(dialogs.last().title, "Already there!");
@@ -95,6 +95,32 @@ TEST_F(ProgramCopyTest, AFailureNamesTheiPodAndTheSystemsErrorAndKeepsWhatWasCop
     // The iPod's folder name taken by a file.
     QDir(ipod.filePath("Corvanel")).removeRecursively();
     ASSERT_TRUE(write(ipod.filePath("Corvanel"), "not a folder"));
-    EXPECT_EQ(ProgramCopy::copyNow(ipod.path(), program.path()), ENOTDIR);
-    EXPECT_EQ(ProgramCopy::copyNow(ipod.filePath("gone"), program.path()), ENOENT);
+    EXPECT_EQ(ProgramCopy::copyNow(ipod.path(), program.path()).code, ENOTDIR);
+    EXPECT_EQ(ProgramCopy::copyNow(ipod.filePath("gone"), program.path()).code, ENOENT);
+
+    // A mount folder that looks like a placeholder stays as it is.
+    EXPECT_EQ(copyFailedMessage(QStringLiteral("/media/u/%2 %3"), 5, QStringLiteral("Gone")).text,
+              QStringLiteral("Error while attempting to copy Corvanel to your iPod [Located at /media/u/%2 %3]\r\n"
+                             "Error 5 : Gone"));
+}
+
+TEST_F(ProgramCopyTest, ALinkOnTheiPodIsNeverFollowedAndIsNamed)
+{
+    QTemporaryDir outside;
+    ASSERT_TRUE(write(outside.filePath("updater"), "the user's"));
+    const QString folder = ipod.filePath("Corvanel");
+    for (const auto &[link, target] :
+         {std::pair{folder, outside.path()}, std::pair{folder + "/updater", outside.filePath("updater")}}) {
+        dialogs.clear();
+        QFile::remove(folder); // a link, never followed
+        QDir(folder).removeRecursively();
+        QDir().mkpath(QFileInfo(link).absolutePath());
+        ASSERT_TRUE(QFile::link(target, link));
+        EXPECT_EQ(copy(program.path()), ELOOP) << link.toStdString();
+        ASSERT_EQ(dialogs.count(), 1u);
+        EXPECT_EQ(dialogs.last().title, "Error!");
+        EXPECT_TRUE(dialogs.last().text.contains(link + " is a link")) << dialogs.last().text.toStdString();
+        EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"updater"});
+        EXPECT_EQ(read(outside.filePath("updater")), "the user's");
+    }
 }

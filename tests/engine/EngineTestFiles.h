@@ -1,6 +1,6 @@
 #pragma once
-// Sound files for the engine and player tests: tones, WAV and MP3 writers, and a plain reference
-// decode. The tone, WAV and level helpers need nothing beyond Qt; the rest needs LAME and FFmpeg.
+// Sound files for the engine, player and mkipod tests: tones, a WAV writer, and a plain reference
+// decode. The tone, WAV and level helpers need nothing beyond Qt; the decode needs FFmpeg.
 #include <QDataStream>
 #include <QFile>
 #include <QString>
@@ -64,10 +64,6 @@ inline bool markProtected(const QString &path)
     const qsizetype entry = bytes.indexOf("mp4a");
     return entry > 0 && f.seek(entry) && f.write("drms", 4) == 4;
 }
-
-enum class Mp3Kind { Cbr, VbrXing, VbrNoXing };
-// 44100 Hz stereo MP3 through LAME.
-bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind);
 
 // A whole file decoded by FFmpeg the ordinary way: interleaved floats at the file's own rate.
 struct Decoded

@@ -112,6 +112,8 @@ public:
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
+        if (hung)
+            return true; // taken, never answered
         const QString member = message.member();
         if (member == QLatin1String("GetManagedObjects")) {
             connection.send(message.createReply(QVariant::fromValue(objects())));
@@ -131,6 +133,7 @@ public:
     QSet<QString> drivesThatPowerOff;
     QSet<QString> refused; // calls answered with an error, as "Unmount sdb1"
     QStringList calls;     // "Unmount sdb1", "Eject iPod", "PowerOff iPod", in order
+    bool hung = false;     // no call is ever answered
     bool registered = false;
 
 private:
