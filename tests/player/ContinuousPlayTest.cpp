@@ -223,7 +223,7 @@ TEST_F(ContinuousPlayTest, EveryWayOfLeavingTheSongCancelsTheOneOpenedAhead)
              model->setSongs({0, 2, 1, 3});
          },
          1},
-        {"stop", [&] { player->picPrev_Click(); }, 0},
+        {"stop: back past the first row", [&] { player->picPrev_Click(); }, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
