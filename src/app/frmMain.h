@@ -40,6 +40,7 @@ using namespace corvanel::library;
 using namespace corvanel::skin;
 
 class EmbeddedPlayer;
+class MprisService;
 class frmMenus;
 class TrayIcon;
 
@@ -175,6 +176,8 @@ private:
     void connectExternalPlayers();
     void connectSimulator();
     void connectDeviceTools();
+    // The player's remote control on the session bus.
+    void connectDesktop();
     void Shutdown();
 
     MusicLibrary &m_library;
@@ -190,6 +193,7 @@ private:
     bool m_shutDown = false;
     bool m_jumping = false;
     EmbeddedPlayer *m_player = nullptr;
+    MprisService *m_mpris = nullptr;
     SongBrowser *m_browser = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;
