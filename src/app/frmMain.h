@@ -176,7 +176,7 @@ private:
     void connectExternalPlayers();
     void connectSimulator();
     void connectDeviceTools();
-    // The player's remote control on the session bus.
+    // The player on the session bus: its remote control (MPRIS) and the song notifications.
     void connectDesktop();
     void Shutdown();
 

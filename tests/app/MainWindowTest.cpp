@@ -21,7 +21,8 @@ protected:
     std::vector<bool> optionMarks()
     {
         std::vector<bool> out;
-        for (const char *item : {"mnuTrayMinYes", "mnuTrayMinNo", "mnuEmbedded", "mnuDefaultOpen", "mnuEject"})
+        for (const char *item :
+             {"mnuTrayMinYes", "mnuTrayMinNo", "mnuEmbedded", "mnuDefaultOpen", "mnuEject", "mnuNotify"})
             out.push_back(window->menus().item(item)->isChecked());
         return out;
     }
@@ -30,7 +31,7 @@ protected:
 TEST_F(MainWindowTest, FirstRunDefaultsReplaceTheDesignMarks)
 {
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false, false}));
     EXPECT_EQ(window->volume(), 200);
     EXPECT_EQ(window->fraNow->title(), "Currently Playing from Pocket");
 }
@@ -38,7 +39,7 @@ TEST_F(MainWindowTest, FirstRunDefaultsReplaceTheDesignMarks)
 TEST_F(MainWindowTest, ShutdownSavesTheOptionsForTheNextInstance)
 {
     open(pocket()).show();
-    for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject"})
+    for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject", "mnuNotify"})
         window->menus().item(item)->trigger();
     window->setVolume(300); // clamped to the engine's range
     ASSERT_NE(window->findChild<TrayIcon *>(), nullptr);
@@ -54,11 +55,12 @@ TEST_F(MainWindowTest, ShutdownSavesTheOptionsForTheNextInstance)
                                          {"mnuEmbedded", "True"},
                                          {"mnuDefaultOpen", "False"},
                                          {"Volume", "255"}, // saved while the volume was known
-                                         {"mnuEjectOnClose", "True"}})
+                                         {"mnuEjectOnClose", "True"},
+                                         {"NotifyOnSongChange", "True"}})
             EXPECT_EQ(store->value(key).toString(), value) << key;
     }
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, true, true, false, true}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, true, true, false, true, true}));
     EXPECT_EQ(window->volume(), 255);
 }
 
