@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -68,10 +69,8 @@ TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
     program.start(binPath("corvanel"), {demoIpod()});
     ASSERT_TRUE(program.waitForStarted(10000)) << "build corvanel first";
     // The main window starts the sound engine while it loads; its audio thread says it is up.
-    QDeadlineTimer up(30000);
-    while (!hasThread(program.processId(), "SDLAudio") && !up.hasExpired())
-        QThread::msleep(20);
-    ASSERT_FALSE(up.hasExpired()) << program.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hasThread(program.processId(), "SDLAudio"); }, 30000))
+        << program.readAllStandardError().toStdString();
 
     ::kill(static_cast<pid_t>(program.processId()), GetParam());
     ASSERT_TRUE(program.waitForFinished(20000)) << "the signal was ignored";

@@ -10,6 +10,7 @@
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
 #include "TagReader.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
