@@ -45,7 +45,7 @@ TEST_F(MainWindowTest, FirstRunDefaultsAndUnreadableValues)
             store->setValue(key, value);
     }
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, false, true, true, false}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, false, true, true, false, false}));
     EXPECT_EQ(window->volume(), 200);
 }
 
