@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format dpkg-dev file
   qt6-base-dev qt6-qpa-plugins
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libsdl2-dev libkissfft-dev libmp3lame-dev zlib1g-dev libsqlite3-dev

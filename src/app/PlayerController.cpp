@@ -116,6 +116,20 @@ void PlayerController::showPlaying(bool playing)
     emit playingShown(playing);
 }
 
+bool PlayerController::songLoaded() const
+{
+    return CurrentChannel != 0 && FSOUND_IsPlaying(CurrentChannel) == 1;
+}
+
+qint64 PlayerController::positionMs() const
+{
+    const unsigned length = CurrentSample ? FSOUND_Sample_GetLength(CurrentSample) : 0;
+    if (!songLoaded() || length == 0)
+        return 0;
+    const double fraction = std::min(1.0, static_cast<double>(FSOUND_GetCurrentPosition(CurrentChannel)) / length);
+    return std::llround(fraction * NowPlayingLength);
+}
+
 void PlayerController::OpenInEmbedded()
 {
     const WaitCursor wait;
@@ -154,6 +168,7 @@ PlayerController::NowPlaying PlayerController::rowTexts(int row) const
     song.album = m_songs.text(row, SongCatalog::ColAlbum);
     song.genre = m_songs.text(row, SongCatalog::ColGenre);
     song.lengthMs = m_songs.text(row, SongCatalog::ColLengthMs);
+    song.songId = m_songs.text(row, SongCatalog::ColSongId);
     return song;
 }
 
@@ -304,6 +319,7 @@ bool PlayerController::seekTo(double fraction)
     FSOUND_SetCurrentPosition(
         CurrentChannel,
         static_cast<unsigned>(std::lround(std::clamp(fraction, 0.0, 1.0) * FSOUND_Sample_GetLength(CurrentSample))));
+    emit seeked(std::clamp(fraction, 0.0, 1.0));
     return true;
 }
 

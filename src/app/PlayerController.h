@@ -32,6 +32,7 @@ public:
     {
         QString title, artist, album, genre;
         QString lengthMs; // the song's length in milliseconds, as the song list holds it
+        QString songId;
     };
 
     PlayerController(const MusicLibrary &library, const SongTableModel &songs, Hooks hooks, QObject *parent = nullptr);
@@ -64,6 +65,11 @@ public:
     // The equaliser follows the playing channel.
     Equaliser &equaliser() { return m_equaliser; }
 
+    // A song is loaded and has not ended (paused counts as loaded).
+    bool songLoaded() const;
+    // How far the song has played, scaled to its length in the database as the elapsed label is.
+    qint64 positionMs() const;
+
     QString CurrentFile;
     int32_t CurrentSample = 0;
     int32_t CurrentChannel = 0;
@@ -87,6 +93,8 @@ signals:
     void externalRequested();
     // All sound stopped at an end of the list; continuous play is off.
     void stopped();
+    // The song was moved to this part of its length.
+    void seeked(double fraction);
 
 private:
     // The next row's song, opened ahead while continuous play nears the end of the current one.

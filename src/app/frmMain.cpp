@@ -4,6 +4,7 @@
 #include "AfterFirstPaint.h"
 #include "Dialogs.h"
 #include "EmbeddedPlayer.h"
+#include "MprisService.h"
 #include "NativePath.h"
 #include "Options.h"
 #include "SettingsStore.h"
@@ -139,6 +140,7 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
     m_tray->show();
+    connectDesktop();
     // What is left of the per-song work is done off this thread once the window is on screen
     // and has handled what showing it brought.
     afterFirstPaint(this, [this] { QTimer::singleShot(0, this, &frmMain::finishSongDetails); });
@@ -517,6 +519,8 @@ void frmMain::Shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    delete m_mpris; // no remote command reaches a closing player
+    m_mpris = nullptr;
     if (m_missingCheck->running()) {
         delete m_missingCheck; // stops the walk; its box is not shown any more
         m_missingCheck = nullptr;

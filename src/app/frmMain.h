@@ -41,6 +41,7 @@ using namespace corvanel::skin;
 
 class EmbeddedPlayer;
 class SongSizePass;
+class MprisService;
 class frmMenus;
 class TrayIcon;
 
@@ -178,6 +179,8 @@ private:
     void connectDeviceTools();
     void finishSongDetails();
     void songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems);
+    // The player on the session bus: its remote control (MPRIS) and the song notifications.
+    void connectDesktop();
     void Shutdown();
 
     MusicLibrary &m_library;
@@ -193,6 +196,7 @@ private:
     bool m_shutDown = false;
     bool m_jumping = false;
     EmbeddedPlayer *m_player = nullptr;
+    MprisService *m_mpris = nullptr;
     SongBrowser *m_browser = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;

@@ -110,6 +110,7 @@ void frmMenus::build()
     mnuUnsupportedFiles = addCheckItem(mnuOptions, QStringLiteral("mnuUnsupportedFiles"),
                                        QStringLiteral("&Force Unsupported to External Player"), false);
     mnuEject = addCheckItem(mnuOptions, QStringLiteral("mnuEject"), QStringLiteral("E&ject on Corvanel Close"), false);
+    mnuNotify = addCheckItem(mnuOptions, QStringLiteral("mnuNotify"), QStringLiteral("Notify on Song Change"), false);
 
     mnuExtras = addTopMenu(QStringLiteral("mnuExtras"), QStringLiteral("&Extras"));
     mnuHacks = addItem(mnuExtras, QStringLiteral("mnuHacks"), QStringLiteral("&iPod Hacks"));

@@ -79,6 +79,7 @@ public:
     QAction *mnuDefaultOpen = nullptr;
     QAction *mnuUnsupportedFiles = nullptr;
     QAction *mnuEject = nullptr;
+    QAction *mnuNotify = nullptr;
     // mnuExtras
     QAction *mnuHacks = nullptr;
     QAction *mnuPowerSave = nullptr;
