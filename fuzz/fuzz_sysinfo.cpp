@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const SysInfoFields fields = parseSysInfoFields(sysInfoRows(bytes));
     const SysInfoExtended extended = parseSysInfoExtended(bytes);
-    for (const QString *value : {&fields.modelNumber, &fields.serialNumber, &fields.fireWireGuid,
-                                 &extended.modelNumber, &extended.serialNumber, &extended.fireWireGuid})
+    for (const QString *value : {&fields.modelNumber, &fields.serialNumber, &fields.fireWireGuid, &extended.modelNumber,
+                                 &extended.serialNumber, &extended.fireWireGuid})
         if (value->size() > 64)
             std::abort();
     const IpodModel model = identifyModel(fields, extended);
