@@ -34,6 +34,16 @@ SongCatalog::SongCatalog(const MusicLibrary &library) : m_library(library)
     extend();
 }
 
+void SongCatalog::rebuild()
+{
+    m_rows.clear();
+    m_keys.clear();
+    m_keyTexts.clear();
+    for (std::vector<uint32_t> &ranks : m_columnRanks)
+        ranks.clear();
+    extend();
+}
+
 void SongCatalog::extend()
 {
     const std::size_t first = m_rows.size();

@@ -33,6 +33,8 @@ public:
     explicit SongCatalog(const MusicLibrary &library);
     // Takes in the songs added to the library since (they come after every song it knows).
     void extend();
+    // Starts again from the library as it now is (after it was read anew).
+    void rebuild();
 
     const MusicLibrary &library() const { return m_library; }
     int songCount() const { return static_cast<int>(m_rows.size()); }

@@ -1,4 +1,5 @@
 #pragma once
+#include "IpodCheckup.h"
 #include "LibraryChecks.h"
 #include "MusicLibrary.h"
 #include "ScanTask.h"
@@ -40,6 +41,7 @@ using namespace corvanel::library;
 using namespace corvanel::skin;
 
 class EmbeddedPlayer;
+class frmCheckup;
 class frmMenus;
 class TrayIcon;
 
@@ -90,6 +92,12 @@ public:
     void notInDatabaseCheckFinished(corvanel::itunesdb::OrphanScan result);
     // Adds those songs to the browser as the "[Not in Database]" source.
     void addNotInDatabaseSource(std::vector<Song> songs);
+    // The iPod check-up's window; its buttons run the checks above and the reading from tags.
+    void mnuCheckup_Click();
+    frmCheckup *checkupWindow() const;
+    // Reads the library anew from the songs' own tags, with progress, and shows it.
+    void readLibraryFromTags();
+    bool readingTags() const { return m_readingTags; }
     ScanTask &notInDatabaseTask() { return *m_notInDatabaseTask; }
     void lstSong_DblClick();
     // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.
@@ -176,6 +184,8 @@ private:
     void connectSimulator();
     void connectDeviceTools();
     void Shutdown();
+    void checkupRemedy(corvanel::checkup::Remedy remedy);
+    void replaceLibrary(MusicLibrary fresh);
 
     MusicLibrary &m_library;
     std::unique_ptr<SongCatalog> m_catalog;
@@ -196,6 +206,8 @@ private:
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
     ScanTask *m_notInDatabaseTask = nullptr;
+    QPointer<frmCheckup> m_checkup;
+    bool m_readingTags = false;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
 
