@@ -1,5 +1,6 @@
-// Any bytes as a compressed database: as a whole file, and as the zlib stream behind a real
-// header, so that the inflating itself is exercised. Whatever inflates is walked and built.
+// Any bytes as a compressed database: as a whole file; as the zlib stream behind a real header,
+// so that the inflating itself is exercised; and compressed behind that header, so that what
+// inflates is anything at all. Whatever inflates is walked and built.
 #include <CompressedDatabase.h>
 #include <LibraryJson.h>
 #include <ParseiTunesDB.h>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <zlib.h>
 
 using namespace corvanel;
 using namespace corvanel::itunesdb;
@@ -25,9 +27,12 @@ void walkInflated(QByteArrayView file)
     const std::expected<QByteArray, InflateError> plain = inflateDatabase(file, {}, FuzzLimit);
     if (!plain)
         return;
-    // What comes out is an ordinary database whose header tells its real length.
+    // What comes out is an ordinary database whose header tells its real length and is no longer
+    // marked compressed. Its records may still look like a zlib stream when the input was
+    // garbage; they are walked as records all the same.
     if (plain->size() < 16 || !plain->startsWith("mhbd") ||
-        qFromLittleEndian<quint32>(plain->constData() + 8) != quint32(plain->size()) || isCompressedDatabase(*plain))
+        qFromLittleEndian<quint32>(plain->constData() + 8) != quint32(plain->size()) ||
+        qFromLittleEndian<quint32>(plain->constData() + 12) != 1)
         std::abort();
     MusicLibrary library;
     LoadReport report;
@@ -44,12 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (isCompressedDatabase(bytes))
         walkInflated(bytes);
 
-    QByteArray file(0xF4, '\0');
-    std::memcpy(file.data(), "mhbd", 4);
-    qToLittleEndian<quint32>(0xF4, file.data() + 4);
-    qToLittleEndian<quint32>(2, file.data() + 12);
-    file.append("\x78\x01", 2);
-    file.append(bytes);
-    walkInflated(file);
+    QByteArray header(0xF4, '\0');
+    std::memcpy(header.data(), "mhbd", 4);
+    qToLittleEndian<quint32>(0xF4, header.data() + 4);
+    qToLittleEndian<quint32>(2, header.data() + 12);
+    walkInflated(header + QByteArray("\x78\x01", 2) + bytes.toByteArray());
+
+    uLongf length = compressBound(uLong(size));
+    QByteArray compressed(qsizetype(length), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef *>(compressed.data()), &length, data, uLong(size), 1) == Z_OK)
+        walkInflated(header + compressed.first(qsizetype(length)));
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "LibrarySource.h"
 #include "LoadReport.h"
 #include "MusicLibrary.h"
+#include "NativePath.h"
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
 #include "StopSignals.h"
@@ -112,6 +113,19 @@ private:
     bool m_terminal = ::isatty(STDERR_FILENO) == 1;
     int m_lastLine = -1;
 };
+
+// Names each file and folder the tag scan could not read on a line of its own: their songs are
+// not copied. Gives how many there were.
+std::size_t printUnread(const QString &iPodDrive, const LoadReport &report)
+{
+    for (const QString &file : report.unreadableFiles)
+        std::fprintf(stderr, "corvanel: not readable as a song: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, file)));
+    for (const QString &folder : report.unopenableFolders)
+        std::fprintf(stderr, "corvanel: folder could not be opened: %s\n",
+                     qPrintable(NativePathResolver::literal(iPodDrive, folder)));
+    return report.unreadableFiles.size() + report.unopenableFolders.size();
+}
 
 // Why a database load leaves nothing to extract, or nothing when it read songs.
 std::optional<QString> nothingToExtract(const MusicLibrary &library, const LoadReport &report)
@@ -229,8 +243,10 @@ int extractCommand(const QStringList &words)
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*refusal));
         return 2;
     }
+    const std::size_t unread = printUnread(library.iPodDrive, report);
     extractor.AddSongs(masterOrder(library));
-    return copySongs(extractor, arguments->destination, arguments->format);
+    const int status = copySongs(extractor, arguments->destination, arguments->format);
+    return status == 0 && unread > 0 ? 1 : status;
 }
 
 } // namespace corvanel::app

@@ -155,25 +155,26 @@ QString megabytes(double bytes)
 
 corvanel::platform::Message notInDatabaseMessage(const corvanel::itunesdb::OrphanScan &result)
 {
+    // Tags and paths are joined as they are: a "%1" in a tag stays text.
     const QString title = QStringLiteral("Songs Not in the Database");
-    if (result.songs.empty() && result.unreadable == 0)
+    if (result.songs.empty() && result.unreadable.empty() && result.unopenableFolders.empty())
         return {title, QStringLiteral("Every song file on your iPod is in its database."),
                 corvanel::platform::MessageIcon::Information, corvanel::platform::MessageButtons::Ok};
-    const auto files = static_cast<qint64>(result.songs.size()) + result.unreadable;
-    QString text = QStringLiteral("%1 in all: %2 song file%3 on your iPod that its database does not list.")
-                       .arg(megabytes(static_cast<double>(result.totalBytes)))
-                       .arg(files)
-                       .arg(files == 1 ? QString() : QStringLiteral("s"));
-    for (const Song &song : result.songs) {
-        text += QStringLiteral("\n%1 - %2 (%3, %4, track %5) %6 %7")
-                    .arg(song.Artist, song.Title, song.Album, song.Genre)
-                    .arg(song.TrackNumber)
-                    .arg(megabytes(song.FileSize), song.Path);
-    }
-    if (result.unreadable > 0)
-        text += QStringLiteral("\n%1 more could not be read as songs, the first being %2")
-                    .arg(result.unreadable)
-                    .arg(result.firstUnreadable);
+    const auto files = static_cast<qint64>(result.songs.size() + result.unreadable.size());
+    QString text = megabytes(static_cast<double>(result.totalBytes)) + QStringLiteral(" in all: ") +
+                   QString::number(files) + QStringLiteral(" song file") +
+                   (files == 1 ? QString() : QStringLiteral("s")) +
+                   QStringLiteral(" on your iPod that its database does not list.");
+    for (const Song &song : result.songs)
+        text += QLatin1Char('\n') + song.Artist + kBetween + song.Title + QStringLiteral(" (") + song.Album +
+                QStringLiteral(", ") + song.Genre + QStringLiteral(", track ") + QString::number(song.TrackNumber) +
+                QStringLiteral(") ") + megabytes(song.FileSize) + QLatin1Char(' ') + song.Path;
+    if (!result.unreadable.empty())
+        text += QLatin1Char('\n') + QString::number(result.unreadable.size()) +
+                QStringLiteral(" more could not be read as songs, the first being ") + result.unreadable.front().path;
+    if (!result.unopenableFolders.empty())
+        text += QLatin1Char('\n') + QString::number(result.unopenableFolders.size()) +
+                QStringLiteral(" folder(s) could not be opened, the first being ") + result.unopenableFolders.front();
     corvanel::platform::Message message{title, text, corvanel::platform::MessageIcon::Information,
                                         corvanel::platform::MessageButtons::Ok};
     if (!result.songs.empty())

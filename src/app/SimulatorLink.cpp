@@ -29,6 +29,12 @@ QStringList SimulatorLink::entries(List list) const
     return m_window.browser().list(levelOf(list)).rows;
 }
 
+QList<int> SimulatorLink::playlistSources() const
+{
+    const std::vector<int> &rows = m_window.browser().playlistRows();
+    return QList<int>(rows.begin(), rows.end());
+}
+
 void SimulatorLink::SelectOneVal(List list, int Val)
 {
     m_window.browser().SelectOneVal(levelOf(list), Val);

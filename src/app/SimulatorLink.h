@@ -15,6 +15,7 @@ public:
     explicit SimulatorLink(frmMain &window) : m_window(window) {}
 
     QStringList entries(List list) const override;
+    QList<int> playlistSources() const override;
     void SelectOneVal(List list, int Val) override;
     int songCount() const override;
     QString songTitle(int row) const override;

@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace corvanel::app {
 
 using namespace corvanel::platform;
@@ -43,6 +45,7 @@ void SongBrowser::load()
     sources.rows << QStringList(PlaylistNames.items().begin(), PlaylistNames.items().end());
     sources.selected.assign(static_cast<std::size_t>(sources.rows.size()), 0);
     sources.current = -1;
+    findPlaylistRows();
     emit listChanged(Source);
     SelectOneVal(Source, 0);
 }
@@ -61,6 +64,20 @@ void SongBrowser::placeNotInDatabase()
     PlaylistNames.Clear();
     for (QString &name : names)
         PlaylistNames.AddItem(std::move(name));
+}
+
+void SongBrowser::findPlaylistRows()
+{
+    // Row 0 is the whole library. The On-The-Go list sits wherever its name sorts; a playlist of
+    // the database with the same name lists the same songs, so either row stands for both.
+    const QStringList &rows = m_lists[Source].rows;
+    const auto onTheGo = std::find_if(m_library.Playlists.begin(), m_library.Playlists.end(),
+                                      [](const auto &playlist) { return playlist->onTheGo; });
+    const qsizetype onTheGoRow = onTheGo != m_library.Playlists.end() ? rows.lastIndexOf((*onTheGo)->Name) : -1;
+    m_playlistRows.clear();
+    for (qsizetype row = 1; row < rows.size(); ++row)
+        if (row != onTheGoRow)
+            m_playlistRows.push_back(static_cast<int>(row));
 }
 
 void SongBrowser::setSelection(Level level, const std::vector<int> &selectedRows, int current)

@@ -42,6 +42,9 @@ public:
     void load();
 
     const FilterList &list(Level level) const { return m_lists[level]; }
+    // The rows of the source list that are playlists of their own: every row but the whole
+    // library's and the On-The-Go list's.
+    const std::vector<int> &playlistRows() const { return m_playlistRows; }
     // The user changed a list's selection: these rows are selected and `current` is current.
     // The list's level runs, as on every click.
     void setSelection(Level level, const std::vector<int> &selectedRows, int current);
@@ -87,6 +90,7 @@ signals:
 
 private:
     void placeNotInDatabase();
+    void findPlaylistRows();
     void lstSource_Click();
     void lstGenre_Click();
     void lstArtist_Click();
@@ -107,6 +111,7 @@ private:
     const SongCatalog &m_catalog;
     SongTableModel &m_songs;
     std::array<FilterList, kLevels> m_lists;
+    std::vector<int> m_playlistRows;
     QString m_searchText;
     bool m_searchRebuild = false; // the song level was started by the search itself
     int m_selectedSong = -1;

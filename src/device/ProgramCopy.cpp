@@ -90,9 +90,8 @@ Message copyFailedMessage(const QString &iPodDrive, int error, const QString &re
 {
     return {QStringLiteral("Error!"),
             QStringLiteral("Error while attempting to copy Corvanel to your iPod [Located at %1]\r\nError %2 : %3")
-                .arg(iPodDrive)
-                .arg(error)
-                .arg(reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason),
+                .arg(iPodDrive, QString::number(error),
+                     reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : reason),
             MessageIcon::Critical, MessageButtons::Ok};
 }
 

@@ -162,8 +162,21 @@ QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans)
         appendSongFields(out, orphans.songs[i]);
     }
     out += "],\n\"unreadable\": ";
-    appendNumber(out, orphans.unreadable);
-    out += "}\n";
+    appendNumber(out, static_cast<double>(orphans.unreadable.size()));
+    out += ",\n\"unreadable_files\": [";
+    for (std::size_t i = 0; i < orphans.unreadable.size(); ++i) {
+        out += i ? ",\n  {\"path\": " : "\n  {\"path\": ";
+        appendString(out, orphans.unreadable[i].path);
+        out += ", \"size\": ";
+        appendNumber(out, static_cast<double>(orphans.unreadable[i].size));
+        out += '}';
+    }
+    out += "],\n\"unopenable_folders\": [";
+    for (std::size_t i = 0; i < orphans.unopenableFolders.size(); ++i) {
+        out += i ? ", " : "";
+        appendString(out, orphans.unopenableFolders[i]);
+    }
+    out += "]}\n";
     return out;
 }
 

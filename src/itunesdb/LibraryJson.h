@@ -28,7 +28,9 @@ std::optional<QString> loadFailure(const MusicLibrary &library, const LoadReport
 
 // The song files the library's database does not name, as --orphans prints them:
 // {"ipod_name": "...", "total_size": bytes of them all, "songs": [{"title", "artist", "album",
-//  "genre", "path", "filetype", "track", "length", "size"}], "unreadable": files not read}
+//  "genre", "path", "filetype", "track", "length", "size"}], "unreadable": files not read,
+//  "unreadable_files": [{"path", "size"}], "unopenable_folders": ["path", ...]}
+// total_size is the sum of the sizes of "songs" and "unreadable_files".
 QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans);
 
 } // namespace corvanel::itunesdb

@@ -34,6 +34,9 @@ struct LoadReport
     bool cancelled = false;            // the tag scan was stopped by the user
     int unknownTags = 0;               // bytes slid over looking for a known record
     std::vector<LoadProblem> problems; // one entry per kind, in the order first met
+    // The tag scan's files that gave no song and folders it could not list, by stored path.
+    std::vector<QString> unreadableFiles;
+    std::vector<QString> unopenableFolders;
 
     // Counts one occurrence; the first one's detail is kept.
     void add(LoadProblem::Kind kind, const QString &detail);

@@ -79,7 +79,7 @@ public:
         };
         if (::stat(folder.constData(), &info) != 0 || !enterOnce(info))
             return;
-        m_pending.push_back({folder, stored});
+        m_pending.push_back({folder, stored, true});
         while (!out.cancelled && out.files.size() < m_enough && (!m_pending.empty() || !m_links.empty())) {
             if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
                 out.cancelled = true;
@@ -103,6 +103,7 @@ private:
     {
         QByteArray path;
         QString stored;
+        bool exact = true; // `stored` names `path` again (see MusicFile::pathExact)
     };
 
     bool enterOnce(const struct stat &info)
@@ -125,12 +126,9 @@ private:
         const QStringView name = QStringView(entry.stored).mid(entry.stored.lastIndexOf(QLatin1Char('\\')) + 1);
         if (!S_ISREG(info.st_mode) || !isSongFileName(name))
             return;
-        if (!corvanel::library::NativePathResolver::isSafe(entry.stored)) {
-            ++out.refused;
-            return;
-        }
+        const bool exact = entry.exact && corvanel::library::NativePathResolver::isSafe(entry.stored);
         if (enterOnce(info)) {
-            out.files.push_back({entry.stored, entry.path, static_cast<qint64>(info.st_size)});
+            out.files.push_back({entry.stored, entry.path, static_cast<qint64>(info.st_size), exact});
             if (m_found)
                 m_found(out.files.back());
         }
@@ -152,14 +150,14 @@ private:
     void listFolder(const Entry &folder, MusicListing &out)
     {
         Dir dir(::opendir(folder.path.constData()));
-        if (!dir)
-            return;
-        const int dirFd = ::dirfd(dir.get());
         struct stat self
         {
         };
-        if (::fstat(dirFd, &self) != 0)
+        if (!dir || ::fstat(::dirfd(dir.get()), &self) != 0) {
+            out.unopenableFolders.push_back(folder.stored);
             return;
+        }
+        const int dirFd = ::dirfd(dir.get());
         while (const dirent *entry = ::readdir(dir.get())) {
             const char *raw = entry->d_name;
             if (raw[0] == '.')
@@ -181,11 +179,9 @@ private:
             }
             if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode) && !isSongFileName(name))
                 continue;
-            if (name.contains(QLatin1Char('\\'))) {
-                ++out.refused; // cannot be written in the iPod's form
-                continue;
-            }
-            Entry found{folder.path + '/' + raw, folder.stored + QLatin1Char('\\') + name};
+            // A name the stored form cannot give back: decoding dropped bytes, or a "\" would split it.
+            const bool exact = folder.exact && !name.contains(QLatin1Char('\\')) && QFile::encodeName(name) == raw;
+            Entry found{folder.path + '/' + raw, folder.stored + QLatin1Char('\\') + name, exact};
             if (S_ISLNK(info.st_mode))
                 m_links.push_back(std::move(found));
             else

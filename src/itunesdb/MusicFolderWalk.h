@@ -15,14 +15,18 @@ struct MusicFile
     QString storedPath;  // in the iPod's own form: \iPod_Control\Music\F00\ABCD.mp3
     QByteArray fileName; // the file's name on this system
     qint64 size = -1;    // -1 when the walk did not need to look at the file (the reader measures it)
+    // False when storedPath cannot name the file again: a name that is not UTF-8, or that holds
+    // a "\" or a control character. Such a file cannot be a song; storedPath still shows its name.
+    bool pathExact = true;
 };
 
 struct MusicListing
 {
     bool musicFolderFound = false;
     bool cancelled = false;
-    std::vector<MusicFile> files; // ordered by stored path without regard to case
-    int refused = 0;              // names that cannot be written in the iPod's form, links out of the iPod
+    std::vector<MusicFile> files;           // ordered by stored path without regard to case
+    std::vector<QString> unopenableFolders; // stored paths of the folders that could not be listed
+    int refused = 0;                        // links out of the iPod
 };
 
 // Walks the Music folder of the iPod mounted at `iPodDrive`. A symbolic link is followed only

@@ -14,12 +14,19 @@ using namespace corvanel::library;
 namespace {
 constexpr qsizetype EntryCountAt = 12;
 constexpr qsizetype EntriesAt = 20;
+
+clsPlayList &addOnTheGo(MusicLibrary &library)
+{
+    clsPlayList &list = library.addPlaylist();
+    list.Name = QStringLiteral("On-The-Go");
+    list.onTheGo = true;
+    return list;
+}
 } // namespace
 
 void readOnTheGo(QByteArrayView bytes, MusicLibrary &library, LoadReport &report)
 {
-    clsPlayList &list = library.addPlaylist();
-    list.Name = QStringLiteral("On-The-Go");
+    clsPlayList &list = addOnTheGo(library);
     const ByteReader in(bytes);
     if (!in.fits(EntryCountAt, 4))
         return;
@@ -51,7 +58,7 @@ void LoadOnTheGo(MusicLibrary &library, LoadReport &report)
         return;
     const std::optional<FileImage> image = FileImage::read(path);
     if (!image) {
-        library.addPlaylist().Name = QStringLiteral("On-The-Go");
+        addOnTheGo(library);
         report.add(LoadProblem::Kind::OnTheGoUnreadable, path);
         return;
     }

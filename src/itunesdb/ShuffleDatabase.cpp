@@ -68,8 +68,11 @@ private:
     {
         return m_in.fits(at, length) && std::memcmp(m_in.data() + at, tag, 4) == 0;
     }
-    // A file offset stored in the list, when it names a place inside the file.
-    qsizetype offsetAt(qsizetype at) const { return m_in.fits(at, 4) ? m_in.uint32At(at) : -1; }
+    // The file offset stored at `at`; -1 when `at` is past the file.
+    qsizetype offsetAt(qsizetype at) const
+    {
+        return m_in.fits(at, 4) ? static_cast<qsizetype>(m_in.uint32At(at)) : qsizetype(-1);
+    }
 
     void problem(const QString &text)
     {

@@ -20,19 +20,36 @@ namespace corvanel::itunesdb {
 
 namespace {
 
-constexpr int BufferBytes = 16 * 1024;
+// The MP3 demuxer looks for its first frame at each byte of the 64 KB after the tag, going
+// back to the start of that span after each try: a buffer that holds the span whole serves
+// those tries without a read each.
+constexpr int BufferBytes = 128 * 1024;
 // The largest single block FFmpeg may allocate (the sound engine sets the same).
 constexpr std::size_t MaxFFmpegAllocation = 128u << 20;
 
-// Where the bytes come from: a file descriptor or memory. Reads and seeks never go past
-// the end of what is there.
+// How far into the audio a file is read to find its first frame and estimate its length,
+// when the container's header does not give the length: a large file that only claims to be
+// a song then costs no more than this.
+constexpr int64_t AudioSpanBytes = 1 << 20;
+// The packet bytes the length estimate may look at within that span.
+constexpr int64_t EstimateProbeBytes = 256 * 1024;
+
+// Where the bytes come from: a file descriptor or memory. Reads and seeks never go past the
+// end of what is there, and reads stop at the limit, if one is set.
 class ByteSource
 {
 public:
     virtual ~ByteSource() = default;
-    virtual int read(uint8_t *buffer, int size) = 0;
-    virtual int64_t seek(int64_t offset, int whence) = 0;
-    virtual int64_t size() const = 0;
+
+    int64_t size() const { return m_size; }
+    // Back to the start, with no limit.
+    void rewind()
+    {
+        m_position = 0;
+        m_limit = INT64_MAX;
+    }
+    // Reads at or past `end` find the end of the file.
+    void limitReadsTo(int64_t end) { m_limit = end; }
 
     static int readPacket(void *opaque, uint8_t *buffer, int size)
     {
@@ -45,102 +62,100 @@ public:
     }
 
 protected:
-    // The new position of a seek in a stream of `size` bytes now at `position`, or -1.
-    static int64_t target(int64_t position, int64_t size, int64_t offset, int whence)
+    explicit ByteSource(int64_t size) : m_size(size) {}
+    // Reads `size` bytes (all there, before the end) at `at`; the count read, 0 on failure.
+    virtual int readAt(uint8_t *buffer, int size, int64_t at) = 0;
+
+private:
+    int read(uint8_t *buffer, int size)
     {
+        const int64_t end = std::min(m_size, m_limit);
+        const auto want = static_cast<int>(std::clamp<int64_t>(end - m_position, 0, size));
+        if (want == 0)
+            return 0;
+        const int got = readAt(buffer, want, m_position);
+        if (got <= 0)
+            return 0;
+        m_position += got;
+        return got;
+    }
+    int64_t seek(int64_t offset, int whence)
+    {
+        if (whence & AVSEEK_SIZE)
+            return m_size;
+        int64_t to = -1;
         switch (whence & ~AVSEEK_FORCE) {
         case SEEK_SET:
-            return offset >= 0 && offset <= size ? offset : -1;
+            to = offset;
+            break;
         case SEEK_CUR:
-            return offset >= -position && offset <= size - position ? position + offset : -1;
+            to = offset >= -m_position && offset <= m_size - m_position ? m_position + offset : -1;
+            break;
         case SEEK_END:
-            return offset <= 0 && offset >= -size ? size + offset : -1;
+            to = offset <= 0 && offset >= -m_size ? m_size + offset : -1;
+            break;
         default:
-            return -1;
+            break;
         }
+        if (to < 0 || to > m_size)
+            return AVERROR(EINVAL);
+        return m_position = to;
     }
+
+    int64_t m_size;
+    int64_t m_position = 0;
+    int64_t m_limit = INT64_MAX;
 };
 
 class MemorySource final : public ByteSource
 {
 public:
-    explicit MemorySource(QByteArrayView bytes) : m_bytes(bytes) {}
-    int read(uint8_t *buffer, int size) override
+    explicit MemorySource(QByteArrayView bytes) : ByteSource(bytes.size()), m_bytes(bytes) {}
+
+protected:
+    int readAt(uint8_t *buffer, int size, int64_t at) override
     {
-        const auto n = static_cast<int>(std::min<int64_t>(size, m_bytes.size() - m_position));
-        if (n <= 0)
-            return 0;
-        std::memcpy(buffer, m_bytes.data() + m_position, static_cast<std::size_t>(n));
-        m_position += n;
-        return n;
-    }
-    int64_t size() const override { return m_bytes.size(); }
-    int64_t seek(int64_t offset, int whence) override
-    {
-        if (whence & AVSEEK_SIZE)
-            return m_bytes.size();
-        const int64_t to = target(m_position, m_bytes.size(), offset, whence);
-        if (to < 0)
-            return AVERROR(EINVAL);
-        return m_position = to;
+        std::memcpy(buffer, m_bytes.data() + at, static_cast<std::size_t>(size));
+        return size;
     }
 
 private:
     QByteArrayView m_bytes;
-    int64_t m_position = 0;
 };
 
 class FileSource final : public ByteSource
 {
 public:
-    explicit FileSource(const QString &path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
-    {
-        struct stat info
-        {
-        };
-        // Only ordinary files: a pipe or a device under the Music folder would block or never end.
-        if (m_fd >= 0 && (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-        m_size = m_fd >= 0 ? info.st_size : 0;
-    }
-    ~FileSource() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    FileSource(int fd, int64_t size) : ByteSource(size), m_fd(fd) {}
+    ~FileSource() override { ::close(m_fd); }
     FileSource(const FileSource &) = delete;
     FileSource &operator=(const FileSource &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    int read(uint8_t *buffer, int size) override
+    // Only ordinary files: a pipe or a device under the Music folder would block or never end.
+    static std::unique_ptr<FileSource> open(const QByteArray &fileName)
     {
-        const auto want = static_cast<std::size_t>(std::clamp<int64_t>(m_size - m_position, 0, size));
-        if (want == 0)
-            return 0;
-        const ssize_t got = ::pread(m_fd, buffer, want, m_position);
-        if (got <= 0)
-            return 0;
-        m_position += got;
-        return static_cast<int>(got);
+        const int fd = ::open(fileName.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return nullptr;
+        struct stat info
+        {
+        };
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<FileSource>(fd, static_cast<int64_t>(info.st_size));
     }
-    int64_t size() const override { return m_size; }
-    int64_t seek(int64_t offset, int whence) override
+
+protected:
+    int readAt(uint8_t *buffer, int size, int64_t at) override
     {
-        if (whence & AVSEEK_SIZE)
-            return m_size;
-        const int64_t to = target(m_position, m_size, offset, whence);
-        if (to < 0)
-            return AVERROR(EINVAL);
-        return m_position = to;
+        const ssize_t got = ::pread(m_fd, buffer, static_cast<std::size_t>(size), at);
+        return got > 0 ? static_cast<int>(got) : 0;
     }
 
 private:
-    int m_fd = -1;
-    int64_t m_size = 0;
-    int64_t m_position = 0;
+    int m_fd;
 };
 
 // No demuxer may open a second file or address: a playlist-like file cannot reach outside.
@@ -195,7 +210,7 @@ const AVInputFormat *formatForName(QStringView fileName)
 // rewound first, so that a failed attempt leaves nothing behind for the next.
 std::pair<Context, Io> openWith(ByteSource &source, const AVInputFormat *format)
 {
-    source.seek(0, SEEK_SET);
+    source.rewind();
     auto *buffer = static_cast<unsigned char *>(av_malloc(BufferBytes));
     if (!buffer)
         return {};
@@ -283,38 +298,41 @@ int32_t leadingNumber(const QString &text)
     return error == std::errc() && value > 0 ? value : 0;
 }
 
-std::optional<FileTags> readTags(ByteSource &source, QStringView fileName)
+// The song's length in milliseconds, or nothing when the file holds no audio frame. Where
+// the container does not state the length (an MP3 without a Xing or VBRI frame, raw AAC), it is
+// estimated from the first frames and the file's size, reading no further than AudioSpanBytes
+// into the audio: a file of zeros or noise ends there instead of being searched to its end.
+std::optional<int64_t> lengthOf(ByteSource &source, AVFormatContext &context, const AVStream &stream)
 {
-    [[maybe_unused]] static const bool once = [] {
-        // A damaged file is counted by the caller; libavformat's own complaints would only clutter the terminal.
-        av_log_set_level(AV_LOG_FATAL);
-        // A tag or table size comes from the file: a crafted one would have FFmpeg take
-        // gigabytes for a few bytes of file. No real song needs a larger single block.
-        av_max_alloc(MaxFFmpegAllocation);
-        return true;
-    }();
-    auto [context, io] = openWith(source, formatForName(fileName));
-    if (!context)
-        std::tie(context, io) = openWith(source, nullptr);
+    if (const int64_t stated = durationMs(context, stream); stated >= 0)
+        return stated;
+    source.limitReadsTo(avio_tell(context.pb) + AudioSpanBytes);
+    context.probesize = EstimateProbeBytes;
+    if (avformat_find_stream_info(&context, nullptr) < 0)
+        return std::nullopt;
+    // The parameters come from a frame found and decoded; without one nothing was found.
+    if (stream.codecpar->sample_rate <= 0 || stream.codecpar->ch_layout.nb_channels <= 0)
+        return std::nullopt;
+    return std::max<int64_t>(durationMs(context, stream), 0);
+}
+
+std::optional<FileTags> readWith(ByteSource &source, const AVInputFormat *format)
+{
+    auto [context, io] = openWith(source, format);
     if (!context)
         return std::nullopt;
     const AVStream *stream = audioStreamOf(*context);
     if (!stream)
         return std::nullopt;
-    int64_t length = durationMs(*context, *stream);
-    if (length < 0) {
-        // The container does not say (an MP3 without a Xing frame, raw AAC): estimate from
-        // the first packets, as little of them as gives an answer.
-        context->probesize = 256 * 1024;
-        if (avformat_find_stream_info(context.get(), nullptr) >= 0)
-            length = durationMs(*context, *stream);
-    }
     FileTags tags;
-    tags.size = source.size();
     tags.fileType = fileTypeOf(*context, *stream);
     if (tags.fileType.isEmpty())
         return std::nullopt;
-    tags.lengthMs = static_cast<int32_t>(std::clamp<int64_t>(length, 0, INT32_MAX));
+    const std::optional<int64_t> length = lengthOf(source, *context, *stream);
+    if (!length)
+        return std::nullopt;
+    tags.size = source.size();
+    tags.lengthMs = static_cast<int32_t>(std::min<int64_t>(*length, INT32_MAX));
     tags.title = tagValue(*context, *stream, "title");
     tags.artist = tagValue(*context, *stream, "artist");
     if (tags.artist.isEmpty())
@@ -325,6 +343,24 @@ std::optional<FileTags> readTags(ByteSource &source, QStringView fileName)
         tags.genre = QStringLiteral("No Genre");
     tags.trackNumber = leadingNumber(tagValue(*context, *stream, "track"));
     return tags;
+}
+
+std::optional<FileTags> readTags(ByteSource &source, QStringView fileName)
+{
+    [[maybe_unused]] static const bool once = [] {
+        // A damaged file is counted by the caller; libavformat's own complaints would only clutter the terminal.
+        av_log_set_level(AV_LOG_FATAL);
+        // A tag or table size comes from the file: a crafted one would have FFmpeg take
+        // gigabytes for a few bytes of file. No real song needs a larger single block.
+        av_max_alloc(MaxFFmpegAllocation);
+        return true;
+    }();
+    // The demuxer the name asks for first; when it finds no song, whatever the bytes look like.
+    const AVInputFormat *named = formatForName(fileName);
+    if (named)
+        if (std::optional<FileTags> tags = readWith(source, named))
+            return tags;
+    return readWith(source, nullptr);
 }
 
 } // namespace
@@ -343,12 +379,12 @@ bool isSongFileName(QStringView name)
     });
 }
 
-std::optional<FileTags> readFileTags(const QString &path)
+std::optional<FileTags> readFileTags(const QByteArray &fileName)
 {
-    FileSource source(path);
-    if (!source.isOpen())
+    const std::unique_ptr<FileSource> source = FileSource::open(fileName);
+    if (!source)
         return std::nullopt;
-    return readTags(source, path);
+    return readTags(*source, QFile::decodeName(fileName));
 }
 
 std::optional<FileTags> readTagsFromBytes(QByteArrayView bytes, QStringView fileName)

@@ -1,6 +1,7 @@
 #pragma once
 // One song file's own tags and length, read through libavformat from the container's header:
 // no stream is probed and nothing is decoded where the container states the length.
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -28,8 +29,9 @@ struct FileTags
 // .aif, .aiff and .aifc, without regard to case. Hidden files ("._ABCD.mp3") are not songs.
 bool isSongFileName(QStringView name);
 
-// Reads a song file; nothing when libavformat cannot open it as audio.
-std::optional<FileTags> readFileTags(const QString &path);
+// Reads a song file, named by its bytes on this system; nothing when libavformat finds no
+// audio frame in it.
+std::optional<FileTags> readFileTags(const QByteArray &fileName);
 // The same over bytes in memory; `fileName` gives the extension that chooses the demuxer.
 std::optional<FileTags> readTagsFromBytes(QByteArrayView bytes, QStringView fileName);
 

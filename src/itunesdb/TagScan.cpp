@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace corvanel::itunesdb {
 
 namespace {
@@ -74,6 +76,7 @@ public:
     {
         std::vector<MusicFile> files;           // in stored-path order
         std::vector<std::optional<Song>> songs; // the same order; nothing where a file cannot be read
+        std::vector<QString> unopenableFolders; // as the walk met them
     };
 
     explicit SongReader(const ScanControl &control) : m_control(control), m_helper([this] { work(false); }) {}
@@ -168,18 +171,35 @@ std::optional<SongReader::Result> scanFiles(const QString &drive, const ScanCont
                                             const std::function<bool(const MusicFile &file)> &wanted)
 {
     SongReader reader(control);
-    const MusicListing listing = listMusicFiles(drive, control.cancel, SIZE_MAX, [&](const MusicFile &file) {
+    MusicListing listing = listMusicFiles(drive, control.cancel, SIZE_MAX, [&](const MusicFile &file) {
         if (wanted(file))
             reader.add(file);
     });
-    return reader.finish(listing.cancelled || control.cancelled());
+    std::optional<SongReader::Result> read = reader.finish(listing.cancelled || control.cancelled());
+    if (read)
+        read->unopenableFolders = std::move(listing.unopenableFolders);
+    return read;
+}
+
+// The size of a file the reader could not read, as the walk or a look of its own gives it.
+qint64 sizeOf(const MusicFile &file)
+{
+    if (file.size >= 0)
+        return file.size;
+    struct stat info
+    {
+    };
+    return ::stat(file.fileName.constData(), &info) == 0 ? static_cast<qint64>(info.st_size) : 0;
 }
 
 } // namespace
 
 std::optional<Song> songFromFile(const MusicFile &file)
 {
-    const std::optional<FileTags> tags = readFileTags(QFile::decodeName(file.fileName));
+    // A song's path must lead back to its file when it is played or copied.
+    if (!file.pathExact)
+        return std::nullopt;
+    const std::optional<FileTags> tags = readFileTags(file.fileName);
     if (!tags)
         return std::nullopt;
     Song song;
@@ -229,8 +249,10 @@ LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control
             library.Songs.push_back(std::move(*song));
         } else {
             report.add(LoadProblem::Kind::TagsUnreadable, read->files[i].storedPath);
+            report.unreadableFiles.push_back(read->files[i].storedPath);
         }
     }
+    report.unopenableFolders = std::move(read->unopenableFolders);
     library.SongCount = static_cast<int32_t>(library.Songs.size());
 
     const QString name = folderIpodName(drive);
@@ -287,11 +309,11 @@ OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &con
             out.totalBytes += static_cast<qint64>(song->FileSize);
             out.songs.push_back(std::move(*song));
         } else {
-            out.totalBytes += QFileInfo(QFile::decodeName(file.fileName)).size();
-            if (out.unreadable++ == 0)
-                out.firstUnreadable = file.storedPath;
+            out.unreadable.push_back({file.storedPath, sizeOf(file)});
+            out.totalBytes += out.unreadable.back().size;
         }
     }
+    out.unopenableFolders = std::move(read->unopenableFolders);
     return out;
 }
 
@@ -314,7 +336,7 @@ OrphanFiles countOrphanedFiles(const MusicLibrary &library, const ScanControl &c
         if (known.contains(pathKey(file.storedPath)))
             continue;
         ++out.files;
-        out.totalBytes += file.size >= 0 ? file.size : QFileInfo(QFile::decodeName(file.fileName)).size();
+        out.totalBytes += sizeOf(file);
     }
     return out;
 }
@@ -351,7 +373,7 @@ void addNotInDatabase(MusicLibrary &library, std::vector<Song> songs)
 
     // Just before the On-The-Go list, which the load always adds last.
     auto at = library.Playlists.end();
-    if (library.Playlists.size() > 1 && library.Playlists.back()->Name == QLatin1String("On-The-Go"))
+    if (library.Playlists.size() > 1 && library.Playlists.back()->onTheGo)
         --at;
     library.Playlists.insert(at, std::move(source));
     library.PlaylistCount = static_cast<int32_t>(library.Playlists.size());

@@ -33,14 +33,16 @@ struct ScanControl
 // Fills `library` (whose iPodDrive is set) from the tags of every song file under the
 // iPod's Music folder: songs with ids from 1 in the order of their paths, one master playlist
 // ":: name ::" holding them all, where the name is the iPod folder's (also in iPodName), then
-// SongIndex and Library. A file libavformat cannot read is counted (TagsUnreadable) and left
-// out. A cancelled scan leaves the library empty and sets `cancelled`.
+// SongIndex and Library. A file that gives no song is counted (TagsUnreadable), named in the
+// report's unreadableFiles and left out; so are the folders that could not be listed
+// (unopenableFolders). A cancelled scan leaves the library empty and sets `cancelled`.
 LoadReport scanLibraryFromTags(MusicLibrary &library, const ScanControl &control = {});
 
 // The name an iPod goes by when its database does not give one: its folder's name, or "iPod".
 QString folderIpodName(const QString &drive);
 
-// One song from one file: the tags, the stored path, the size. Nothing when unreadable.
+// One song from one file: the tags, the stored path, the size. Nothing when unreadable, or
+// when the stored path cannot name the file again.
 std::optional<Song> songFromFile(const MusicFile &file);
 
 // True when a load gave no songs (no file, no "mhbd", or no tracks) while the iPod's Music
@@ -48,12 +50,17 @@ std::optional<Song> songFromFile(const MusicFile &file);
 bool tagScanCanHelp(const MusicLibrary &library, const LoadReport &report);
 
 // The song files that no song of the library names (paths compared without regard to case).
+struct UnreadableFile
+{
+    QString path; // stored form
+    qint64 size = 0;
+};
 struct OrphanScan
 {
-    std::vector<Song> songs; // with their tags, paths and sizes; no ids yet
-    qint64 totalBytes = 0;   // of every orphaned file, the unreadable ones included
-    int unreadable = 0;      // orphaned files libavformat cannot read (not in `songs`)
-    QString firstUnreadable; // the stored path of the first of them
+    std::vector<Song> songs;                // with their tags, paths and sizes; no ids yet
+    std::vector<UnreadableFile> unreadable; // orphaned files that give no song (not in `songs`)
+    qint64 totalBytes = 0;                  // of the songs and the unreadable files together
+    std::vector<QString> unopenableFolders; // stored paths of folders that could not be listed
     bool cancelled = false;
 };
 OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &control = {});

@@ -10,6 +10,8 @@ class clsPlayList
 public:
     QString Name;
     clsList SongIDs;
+    // The iPod's On-The-Go list, which the load adds from its own file after the database's.
+    bool onTheGo = false;
 };
 
 } // namespace corvanel::library

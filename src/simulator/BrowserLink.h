@@ -16,6 +16,9 @@ public:
     virtual ~BrowserLink() = default;
 
     virtual QStringList entries(List list) const = 0;
+    // The positions in the source list of the playlists of their own: every entry but the
+    // whole library and the On-The-Go list, wherever they sit.
+    virtual QList<int> playlistSources() const = 0;
     // Selects only entry Val of the list and runs the list's level, so that the lists below it
     // and the song rows are rebuilt before this returns.
     virtual void SelectOneVal(List list, int Val) = 0;

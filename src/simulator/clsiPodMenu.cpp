@@ -32,17 +32,6 @@ QStringList topEntries()
     return entries;
 }
 
-// The source list without its first entry (the whole library) and its last one.
-QStringList playlistEntries(BrowserLink &browser)
-{
-    browser.SelectOneVal(List::Source, 0);
-    const QStringList sources = browser.entries(List::Source);
-    QStringList entries;
-    for (qsizetype i = 1; i <= sources.size() - 2; ++i)
-        entries << sources[i];
-    return entries;
-}
-
 QStringList songEntries(const BrowserLink &browser)
 {
     QStringList entries;
@@ -65,6 +54,19 @@ bool clsiPodMenu::isNamed(const char *name) const
     return own.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
 }
 
+QStringList clsiPodMenu::playlistEntries()
+{
+    // The whole library and the On-The-Go list are left out, wherever the sorted list has them.
+    BrowserLink &browser = m_menus.browser();
+    browser.SelectOneVal(List::Source, 0);
+    const QStringList sources = browser.entries(List::Source);
+    m_sourceRows = browser.playlistSources();
+    QStringList entries;
+    for (const int row : std::as_const(m_sourceRows))
+        entries << sources.value(row);
+    return entries;
+}
+
 void clsiPodMenu::InitMenu(clsiPodMenu *FromMenu, const QString &Name)
 {
     ParentMenu = FromMenu;
@@ -80,7 +82,7 @@ void clsiPodMenu::FillMenu()
     if (isNamed("ipod"))
         entries = topEntries();
     else if (isNamed("playlists"))
-        entries = playlistEntries(browser);
+        entries = playlistEntries();
     else if (isNamed("listsongs"))
         entries = songEntries(browser);
     else if (isNamed("artists"))
@@ -127,8 +129,9 @@ void clsiPodMenu::SelectOption(const QString &TheOption)
     if (entryMenu && CurPos < 0)
         return;
     if (isNamed("playlists")) {
-        // Entry i here is entry i + 1 of the source list.
-        browser.SelectOneVal(List::Source, CurPos + 1);
+        if (CurPos >= m_sourceRows.size())
+            return;
+        browser.SelectOneVal(List::Source, m_sourceRows[CurPos]);
         openSubmenu(QStringLiteral("listsongs"));
     } else if (isNamed("listsongs")) {
         browser.playSong(CurPos);

@@ -2,7 +2,9 @@
 // One menu of the simulator. Menus are made as the user enters them; most take their entries
 // from the browser's lists, and choosing an entry sets the matching selection in the browser,
 // so that the browser's own filtering decides what the next menu shows.
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -41,6 +43,7 @@ public:
     bool opensMenu(const QString &option) const;
 
 private:
+    QStringList playlistEntries();
     void openSubmenu(const QString &Name);
     void chooseByName(const QString &TheOption);
     bool isNamed(const char *name) const;
@@ -48,6 +51,8 @@ private:
     // The submenu opened last; it lives until this menu opens another.
     std::unique_ptr<clsiPodMenu> ChildMenu;
     SimulatorMenus &m_menus;
+    // For the playlists menu: the source-list position of each entry.
+    QList<int> m_sourceRows;
 };
 
 } // namespace corvanel::simulator

@@ -88,12 +88,12 @@ struct DownloadEvent
         Failed,       // failure; fatal ends the transfer
     };
     Kind kind = Kind::Send;
-    QByteArray bytes;
+    QByteArray bytes{};
     bool handshake = false;
     int code = 0;
-    QByteArrayView body;
-    QString location;
-    HttpAddress address;
+    QByteArrayView body{};
+    QString location{};
+    HttpAddress address{};
     DownloadFailure failure = DownloadFailure::ClosedEarly;
     bool fatal = true;
 };

@@ -59,7 +59,7 @@ TEST_F(DeviceMenuTest, EjectAndCloseEjectsOnceWithOrWithoutTheOptionAndTellsOfAF
             trigger("mnuEjectAndClose");
             // Without the option the eject runs first, then the close; with it the close ejects.
             // A failed eject is told once, and the program closes all the same.
-            QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 30000);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 30000));
             EXPECT_EQ(standIn->calls, ejectedOnce);
             EXPECT_EQ(openOptionsStore()->value("Options/mnuEjectOnClose").toString(), option ? "True" : "False");
             window.reset(); // the window's end runs no second shutdown
@@ -92,7 +92,8 @@ TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailableAndiPodInformationOpensOverTheW
     }
     trigger("mnuiPodInfo");
     corvanel::device::iPodInfo *info = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (info = window->findChild<corvanel::device::iPodInfo *>()) && info->isVisible(); }, 10000));
     EXPECT_EQ(info->List1->count(), 2);
     info->cmdOK->click();
 }

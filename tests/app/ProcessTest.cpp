@@ -11,8 +11,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -67,10 +69,8 @@ TEST_P(RealProgram, EndsOnTheSignalWithTheSettingsSaved)
     program.start(binPath("corvanel"), {demoIpod()});
     ASSERT_TRUE(program.waitForStarted(10000)) << "build corvanel first";
     // The main window starts the sound engine while it loads; its audio thread says it is up.
-    QDeadlineTimer up(30000);
-    while (!hasThread(program.processId(), "SDLAudio") && !up.hasExpired())
-        QThread::msleep(20);
-    ASSERT_FALSE(up.hasExpired()) << program.readAllStandardError().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hasThread(program.processId(), "SDLAudio"); }, 30000))
+        << program.readAllStandardError().toStdString();
 
     ::kill(static_cast<pid_t>(program.processId()), GetParam());
     ASSERT_TRUE(program.waitForFinished(20000)) << "the signal was ignored";
@@ -270,3 +270,44 @@ TEST_P(StoppedExtraction, RemovesTheUnfinishedFile)
 
 INSTANTIATE_TEST_SUITE_P(Signals, StoppedExtraction,
                          ::testing::Values(std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}));
+
+// Files the tag scan cannot read are named, each on a line of its own, and --extract ends with 1
+// since their songs were not copied; --orphans lists them with sizes that add up to its total.
+TEST(CommandLine, WhatCannotBeReadIsNamed)
+{
+    QTemporaryDir dir;
+    const QString ipod = dir.filePath("IPOD");
+    QString error;
+    ASSERT_TRUE(mkipod::makeLargeIpod(ipod, 2, 0, {mkipod::Layout::ITunes7, true, true}, &error))
+        << error.toStdString();
+    ASSERT_TRUE(mkipod::addExtraSongs(ipod, 1, &error)) << error.toStdString();
+    const QByteArray folder = QFile::encodeName(ipod) + "/iPod_Control/Music/F00/";
+    // QDir cannot remove a name that is not UTF-8.
+    const auto removeAll = qScopeGuard([&] { QProcess::execute("rm", {"-rf", dir.path()}); });
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
+    for (const char *name : {"NOISE.mp3", "BAD\xff.mp3"}) {
+        const QByteArray bytes(20000, 'Z');
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(::write(fd, bytes.constData(), bytes.size()), bytes.size());
+        ::close(fd);
+    }
+    const Finished extract = runCorvanel({"--extract", dir.filePath("out"), "--from-tags", ipod});
+    EXPECT_EQ(extract.code, 1);
+    EXPECT_TRUE(extract.err.contains("not readable as a song: " + QFile::encodeName(ipod) +
+                                     "/iPod_Control/Music/F00/NOISE.mp3\n"))
+        << extract.err.toStdString();
+    EXPECT_TRUE(extract.err.contains("/iPod_Control/Music/F00/BAD\xef\xbf\xbd.mp3\n")) << extract.err.toStdString();
+    EXPECT_TRUE(extract.err.contains("3 songs extracted"));
+
+    const Finished orphans = runCorvanel({"--orphans", ipod});
+    EXPECT_EQ(orphans.code, 0);
+    const QJsonObject report = QJsonDocument::fromJson(orphans.out).object();
+    qint64 shown = 0;
+    for (const char *list : {"songs", "unreadable_files"})
+        for (const QJsonValue &file : report[list].toArray())
+            shown += file["size"].toInteger();
+    EXPECT_EQ(report["unreadable_files"].toArray().size(), 2);
+    EXPECT_GT(shown, 40000) << "the song and the two unreadable files";
+    EXPECT_EQ(report["total_size"].toInteger(), shown);
+}

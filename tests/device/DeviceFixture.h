@@ -1,6 +1,7 @@
 #pragma once
 // An iPod folder and a program folder of the test's own, with every box recorded.
 #include "RecordingDialogs.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,16 +23,10 @@ public:
     {
         return ipod.filePath(QStringLiteral("iPod_Control/Device/") + name);
     }
-    static bool write(const QString &path, const QByteArray &bytes)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-    }
+    static bool write(const QString &path, const QByteArray &bytes) { return writeFile(path, bytes); }
     static QByteArray read(const QString &path)
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+        return QFile::exists(path) ? readFile(path) : QByteArray("<missing>");
     }
     // A Preferences image of `length` zero bytes with the given offsets set.
     static QByteArray image(std::initializer_list<std::pair<int, int>> bytes, int length = 2960)

@@ -187,10 +187,9 @@ TEST_F(PreferencesLoadTest, RefusesWhatCannotBeEditedSafely)
 TEST_F(PreferencesLoadTest, TheWorkingCopyIsAFreshTemporaryFileThatDoesNotStay)
 {
     QTemporaryDir temp;
-    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    const ScopedEnv tmp("TMPDIR", QFile::encodeName(temp.path()));
     ASSERT_TRUE(write(device("Preferences"), image({})));
     const auto loaded = loadPreferences(ipod.path(), program.path());
-    qunsetenv("TMPDIR");
     ASSERT_TRUE(loaded);
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }

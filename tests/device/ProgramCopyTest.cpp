@@ -97,6 +97,11 @@ TEST_F(ProgramCopyTest, AFailureNamesTheiPodAndTheSystemsErrorAndKeepsWhatWasCop
     ASSERT_TRUE(write(ipod.filePath("Corvanel"), "not a folder"));
     EXPECT_EQ(ProgramCopy::copyNow(ipod.path(), program.path()).code, ENOTDIR);
     EXPECT_EQ(ProgramCopy::copyNow(ipod.filePath("gone"), program.path()).code, ENOENT);
+
+    // A mount folder that looks like a placeholder stays as it is.
+    EXPECT_EQ(copyFailedMessage(QStringLiteral("/media/u/%2 %3"), 5, QStringLiteral("Gone")).text,
+              QStringLiteral("Error while attempting to copy Corvanel to your iPod [Located at /media/u/%2 %3]\r\n"
+                             "Error 5 : Gone"));
 }
 
 TEST_F(ProgramCopyTest, ALinkOnTheiPodIsNeverFollowedAndIsNamed)

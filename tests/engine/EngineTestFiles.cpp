@@ -1,7 +1,5 @@
 #include "EngineTestFiles.h"
 
-#include <QFile>
-#include <lame/lame.h>
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -10,42 +8,6 @@ extern "C" {
 #include <memory>
 
 namespace enginetest {
-
-bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind)
-{
-    std::unique_ptr<lame_global_flags, int (*)(lame_global_flags *)> gf(lame_init(), lame_close);
-    lame_set_in_samplerate(gf.get(), 44100);
-    lame_set_num_channels(gf.get(), 2);
-    lame_set_quality(gf.get(), 7);
-    if (kind == Mp3Kind::Cbr) {
-        lame_set_VBR(gf.get(), vbr_off);
-        lame_set_brate(gf.get(), 128);
-    } else {
-        lame_set_VBR(gf.get(), vbr_default);
-        lame_set_VBR_quality(gf.get(), 4);
-    }
-    lame_set_bWriteVbrTag(gf.get(), kind == Mp3Kind::VbrNoXing ? 0 : 1);
-    if (lame_init_params(gf.get()) < 0)
-        return false;
-    const int frames = int(stereo.size() / 2);
-    std::vector<unsigned char> buffer(size_t(frames) * 5 / 4 + 7200 + 16384);
-    std::vector<short> pcm(stereo.begin(), stereo.end());
-    int n = lame_encode_buffer_interleaved(gf.get(), pcm.data(), frames, buffer.data(), int(buffer.size()));
-    if (n < 0)
-        return false;
-    const int tail = lame_encode_flush(gf.get(), buffer.data() + n, int(buffer.size()) - n);
-    if (tail < 0)
-        return false;
-    n += tail;
-    if (kind != Mp3Kind::VbrNoXing) {
-        unsigned char tag[2880];
-        const size_t size = lame_get_lametag_frame(gf.get(), tag, sizeof tag);
-        if (size > 0 && size <= sizeof tag && int(size) <= n)
-            std::copy(tag, tag + size, buffer.data());
-    }
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char *>(buffer.data()), n) == n;
-}
 
 Decoded decodeWhole(const QString &path)
 {

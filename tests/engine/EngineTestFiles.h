@@ -1,6 +1,6 @@
 #pragma once
-// Sound files for the engine and player tests: tones, WAV and MP3 writers, and a plain reference
-// decode. The tone, WAV and level helpers need nothing beyond Qt; the rest needs LAME and FFmpeg.
+// Sound files for the engine, player and mkipod tests: tones, a WAV writer, and a plain reference
+// decode. The tone, WAV and level helpers need nothing beyond Qt; the decode needs FFmpeg.
 #include <QDataStream>
 #include <QFile>
 #include <QString>
@@ -52,10 +52,6 @@ inline double rms(const std::vector<float> &stereo, int channel, size_t from = 0
         sum += double(stereo[i]) * stereo[i];
     return n ? std::sqrt(sum / double(n)) : 0.0;
 }
-
-enum class Mp3Kind { Cbr, VbrXing, VbrNoXing };
-// 44100 Hz stereo MP3 through LAME.
-bool writeMp3(const QString &path, const std::vector<int16_t> &stereo, Mp3Kind kind);
 
 // A whole file decoded by FFmpeg the ordinary way: interleaved floats at the file's own rate.
 struct Decoded

@@ -1,6 +1,7 @@
 #pragma once
 // An iPod folder with songs whose fields a test chooses, and a destination folder.
 #include "MusicLibrary.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -24,17 +25,11 @@ protected:
         song.TrackNumber = track;
         song.Path = QStringLiteral("\\iPod_Control\\Music\\F00\\") + file;
         if (!bytes.isEmpty()) {
-            QDir().mkpath(ipod.filePath(QStringLiteral("iPod_Control/Music/F00")));
-            QFile stored(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file));
-            EXPECT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(bytes) == bytes.size());
+            EXPECT_TRUE(writeFile(ipod.filePath(QStringLiteral("iPod_Control/Music/F00/") + file), bytes));
         }
         return static_cast<int>(library.Songs.size()) - 1;
     }
-    QByteArray read(const QString &relative) const
-    {
-        QFile in(out.filePath(relative));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
-    }
+    QByteArray read(const QString &relative) const { return readFile(out.filePath(relative)); }
     QStringList filesOut() const
     {
         QStringList files;

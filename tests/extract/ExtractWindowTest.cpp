@@ -34,9 +34,7 @@ protected:
     {
         window.show();
         QTest::mouseClick(window.cmdExtract, Qt::LeftButton);
-        for (int i = 0; i < 500 && window.isVisible(); ++i)
-            QTest::qWait(20);
-        EXPECT_FALSE(window.isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
     }
 
     RecordingDialogs dialogs;
@@ -111,9 +109,7 @@ TEST_F(ExtractWindowTest, ClosingDuringACopyStopsWithoutSuccess)
     QObject::connect(&window.extractor(), &SongExtractor::progress, &window, [&] { window.close(); });
     QTest::mouseClick(window.cmdExtract, Qt::LeftButton);
     EXPECT_TRUE(window.fraExtract->isVisible());
-    for (int i = 0; i < 500 && window.isVisible(); ++i)
-        QTest::qWait(20);
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
     EXPECT_EQ(dialogs.count(), 0u);
     EXPECT_LT(filesOut().size(), 30);
     for (const QString &file : filesOut())

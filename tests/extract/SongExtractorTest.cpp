@@ -26,8 +26,7 @@ protected:
         QSignalSpy stopped(&extractor, &SongExtractor::stopped);
         extractor.StartExtract(destination, format);
         const auto ended = [&] { return finished.count() + failed.count() + stopped.count() > 0; };
-        for (int i = 0; i < 500 && !ended(); ++i)
-            QTest::qWait(20);
+        EXPECT_TRUE(QTest::qWaitFor(ended, 10000));
         EXPECT_FALSE(extractor.running());
         if (!failed.isEmpty())
             return failed.first().first().toString();

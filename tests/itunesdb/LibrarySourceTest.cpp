@@ -237,6 +237,8 @@ TEST(ShuffleList, DamagedListsKeepWhatCanBeRead)
         {"3G/4G track table out of the file", changed(chunked, 0x24, 0x7fffffff), -1, ""},
         {"3G/4G record offset at the header", changed(chunked, firstRecordOffset, 0), 25, "song 1 is not"},
         {"3G/4G playlist naming song 9999", changed(chunked, secondList + 44, 9999), 26, "a song the list does not"},
+        {"3G/4G counting playlists past the file", changed(chunked, playlists + 8, 0xA0000004), 26,
+         "playlist table ends after"},
         {"3G/4G cut in its track records", chunked.left(0x40 + 124 + 372 * 3 + 10), 3, "track table ends"},
     };
     for (const auto &c : cases) {

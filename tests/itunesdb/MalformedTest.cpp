@@ -3,7 +3,6 @@
 #include <OnTheGo.h>
 #include <ParseiTunesDB.h>
 
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace corvanel;
@@ -47,26 +46,6 @@ TEST(MalformedDatabases, EveryPrefixEndsWithoutFault)
         const auto full = walk(whole);
         EXPECT_EQ(full->library.SongCount, 3);
         EXPECT_EQ(full->report.unknownTags, 0);
-    }
-}
-
-TEST(MalformedDatabases, GarbageAfterTheTagEnds)
-{
-    QRandomGenerator random(1234);
-    for (int round = 0; round < 200; ++round) {
-        QByteArray bytes("mhbd");
-        const int length = int(random.bounded(4, 600));
-        for (int i = 0; i < length; ++i)
-            bytes += char(random.bounded(256));
-        EXPECT_TRUE(walk(bytes)->report.isDatabase);
-    }
-    // Mutations of a real layout: single bytes overwritten at random.
-    const QByteArray whole = mkipod::buildITunesDb(sampleDatabase(mkipod::Layout::ITunes7));
-    for (int round = 0; round < 300; ++round) {
-        QByteArray bytes = whole;
-        for (int k = 0; k < 4; ++k)
-            bytes[qsizetype(random.bounded(4, int(bytes.size())))] = char(random.bounded(256));
-        walk(bytes);
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// Hand-made iTunesDB records for cases no writer produces, and the sample library both test files read.
-#include <IpodBuilder.h>
+// Hand-made iTunesDB records for cases no writer produces, and the reader's walk over bytes.
 #include <LoadReport.h>
 #include <MusicLibrary.h>
+#include <SampleDatabase.h>
 #include <iTunesDBReader.h>
 
 #include <QByteArray>
@@ -77,47 +77,6 @@ inline QByteArray playlist()
 inline QByteArray item(int32_t id)
 {
     return record("mhip", 0x4C, {{24, id}});
-}
-
-// Three songs: every string (empty artist and genre, a comment to step over), a podcast with feed addresses
-// and no album or genre object, and one with no string objects at all; a master, a plain, a smart and a
-// podcast playlist.
-inline mkipod::Database sampleDatabase(mkipod::Layout layout)
-{
-    mkipod::Database db;
-    db.layout = layout;
-    mkipod::Track a;
-    a.id = 101;
-    a.title = QStringLiteral("First \"quoted\" song");
-    a.artist = QStringLiteral("");
-    a.album = QStringLiteral("Album A");
-    a.genre = QStringLiteral("");
-    a.location = QStringLiteral(":iPod_Control:Music:F00:AAAA.mp3");
-    a.fileType = QStringLiteral("MPEG audio file");
-    a.comment = QStringLiteral("a comment the reader steps over");
-    a.trackNumber = 3;
-    a.lengthMs = 245000;
-    a.sizeBytes = 1111;
-    mkipod::Track b;
-    b.id = 202;
-    b.title = QString::fromUtf8("\u6f22\u5b57 \U0001F3B5 caf\u00e9"); // CJK, a surrogate pair, Latin-1
-    b.artist = QStringLiteral("Artist B");
-    b.location = QStringLiteral(":iPod_Control:Music:F01:BBBB.m4a");
-    b.fileType = QStringLiteral("AAC audio file");
-    b.podcast = true;
-    b.podcastUrl = QStringLiteral("http://example.invalid/feed/episode.mp3");
-    b.podcastRss = QStringLiteral("http://example.invalid/feed.rss");
-    b.trackNumber = 1;
-    b.lengthMs = 1000;
-    mkipod::Track c;
-    c.id = -5;
-    c.lengthMs = 7;
-    db.tracks = {a, b, c};
-    db.playlists = {{QStringLiteral("Pod"), {101, 202, -5}, true},
-                    {QStringLiteral("Mix"), {202, 101}},
-                    {QStringLiteral("Smart"), {101}, false, false, true},
-                    {QStringLiteral("Casts"), {202}, false, true}};
-    return db;
 }
 
 struct Walked

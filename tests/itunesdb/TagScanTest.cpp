@@ -10,14 +10,18 @@
 #include "ParseiTunesDB.h"
 #include "SongExtractor.h"
 #include "TagReader.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,20 +37,71 @@ const QString &demo()
     return demoIpod(QStringLiteral("Demo Pod"));
 }
 
-bool writeBytes(const QString &path, const QByteArray &bytes)
+// Writes a file by the bytes of its name, which need not be UTF-8; folders are made on the way.
+bool writeRaw(const QByteArray &path, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0700);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const bool written = fd >= 0 && ::write(fd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+    return fd >= 0 && ::close(fd) == 0 && written;
 }
 
-// A short silent MP3 with an ID3 tag of these values.
-QByteArray taggedMp3(const mkipod::SongTags &tags)
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    return writeRaw(QFile::encodeName(path), bytes);
+}
+
+// Folders nested below `top` until their full name is longer than the system opens (root
+// opens any folder it may name), made relative to their parents.
+void nestTooDeep(const QString &top)
+{
+    QDir().mkpath(top);
+    int fd = ::open(QFile::encodeName(top).constData(), O_DIRECTORY);
+    const QByteArray name(250, 'd');
+    for (int depth = 0; depth < 17 && fd >= 0; ++depth) {
+        ::mkdirat(fd, name.constData(), 0700);
+        const int next = ::openat(fd, name.constData(), O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+QByteArray randomBytes(qsizetype size)
+{
+    QRandomGenerator random(7);
+    QByteArray bytes(size, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// A short silent MP3 with an ID3 tag of these values; `frames` long, with the encoder's Info
+// frame (which states the length) or without it.
+QByteArray taggedMp3(const mkipod::SongTags &tags, int frames = 8, bool infoFrame = true)
 {
     QByteArray body;
     QString error;
-    EXPECT_TRUE(mkipod::encodeMp3(std::vector<int16_t>(2 * 1152 * 8, 0), &body, &error)) << error.toStdString();
+    EXPECT_TRUE(mkipod::encodeMp3(std::vector<int16_t>(2 * 1152 * std::size_t(frames), 0), &body, &error))
+        << error.toStdString();
+    if (!infoFrame) // 128 kbit/s at 44.1 kHz: 417 bytes a frame, and the padding byte
+        body.remove(0, 417 + ((body.at(2) >> 1) & 1));
     return mkipod::buildId3Tag(tags) + body;
+}
+
+// An ID3v2.3 tag holding nothing but a picture of `size` bytes, as songs with cover art carry.
+QByteArray pictureTag(qsizetype size)
+{
+    const QByteArray body = QByteArray("\0image/png\0\x03\0", 13) + QByteArray(size, '\x11');
+    QByteArray tag("ID3\x03\0\0", 6);
+    const qsizetype frame = 10 + body.size();
+    for (const int shift : {21, 14, 7, 0})
+        tag += char((frame >> shift) & 0x7f);
+    tag += "APIC";
+    for (const int shift : {24, 16, 8, 0})
+        tag += char((body.size() >> shift) & 0xff);
+    return tag + QByteArray(2, '\0') + body;
 }
 
 class TagScanTest : public ::testing::Test
@@ -59,6 +114,8 @@ protected:
         EXPECT_TRUE(copyTree(demo(), root));
         return root;
     }
+    // QDir removes neither names that are not UTF-8 nor folders nested past the longest name.
+    ~TagScanTest() override { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), dir.path()}); }
 
     QTemporaryDir dir;
 };
@@ -132,6 +189,7 @@ TEST_F(TagScanTest, OrphanedFilesAreListedAndBecomeOneSourceBeforeOnTheGo)
     QStringList written;
     QString error;
     ASSERT_TRUE(mkipod::addExtraSongs(root, 3, &error, &written)) << error.toStdString();
+    ASSERT_TRUE(writeRaw(QFile::encodeName(root) + "/iPod_Control/Music/F00/NOISE\xff.mp3", QByteArray(20000, 'Z')));
     MusicLibrary library;
     library.iPodDrive = root;
     ParseiTunesDB(root + "/iPod_Control/iTunes/iTunesDB", library);
@@ -150,10 +208,14 @@ TEST_F(TagScanTest, OrphanedFilesAreListedAndBecomeOneSourceBeforeOnTheGo)
         expected << "\\" + QString(file).replace('/', '\\');
     expected.sort(Qt::CaseInsensitive);
     EXPECT_EQ(paths, expected);
-    EXPECT_EQ(orphans.totalBytes, bytes);
-    EXPECT_EQ(orphans.unreadable, 0);
+    // The file that gives no song is named with its size, which the total includes.
+    ASSERT_EQ(orphans.unreadable.size(), 1u);
+    EXPECT_EQ(orphans.unreadable[0].path, QString::fromUtf8("\\iPod_Control\\Music\\F00\\NOISE\uFFFD.mp3"));
+    EXPECT_EQ(orphans.unreadable[0].size, 20000);
+    EXPECT_EQ(orphans.totalBytes, bytes + 20000);
     const QByteArray json = orphansToJson(library, orphans);
-    EXPECT_TRUE(json.contains("\"total_size\": " + QByteArray::number(bytes)));
+    EXPECT_TRUE(json.contains("\"total_size\": " + QByteArray::number(bytes + 20000)));
+    EXPECT_TRUE(json.contains("\"unreadable_files\": [\n  {\"path\": \"\\\\iPod_Control\\\\Music\\\\F00\\\\NOISE"));
 
     addNotInDatabase(library, std::move(orphans.songs));
     ASSERT_EQ(library.SongCount, databaseSongs + 3);
@@ -213,25 +275,54 @@ TEST_F(TagScanTest, HostileTagsAreCleanedAndCut)
     EXPECT_EQ(files, 2);
 }
 
-TEST_F(TagScanTest, FilesThatOnlyClaimToBeSongsAreCountedAndPassedBy)
+TEST_F(TagScanTest, FilesThatGiveNoSongAreNamedAndPassedBy)
 {
-    const QString pod = dir.filePath("pod");
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/NOISE.mp3", QByteArray(20000, '\x5a')));
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/TEXT.m4a", "just some text, not a movie\n"));
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/EMPTY.wav", QByteArray()));
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/NOTES.txt", "not a song name at all"));
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F00/._GOOD.mp3", "resource fork"));
-    ASSERT_TRUE(writeBytes(pod + "/iPod_Control/Music/F01/GOOD.mp3", taggedMp3({"Good", "A", "B", "C", 1, 0})));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pod + "/iPod_Control/Music/F00/PIPE.mp3").constData(), 0600), 0);
+    const QString music = dir.filePath("pod/iPod_Control/Music");
+    ASSERT_TRUE(writeBytes(music + "/F00/NOISE.mp3", QByteArray(20000, '\x5a')));
+    ASSERT_TRUE(writeBytes(music + "/F00/RANDOM.mp3", randomBytes(200 * 1024)));
+    ASSERT_TRUE(writeBytes(music + "/F00/TEXT.m4a", "just some text, not a movie\n"));
+    ASSERT_TRUE(writeBytes(music + "/F00/EMPTY.wav", QByteArray()));
+    ASSERT_TRUE(writeBytes(music + "/F00/NOTES.txt", "not a song name at all"));
+    ASSERT_TRUE(writeBytes(music + "/F00/._GOOD.mp3", "resource fork"));
+    ASSERT_TRUE(writeBytes(music + "/F01/GOOD.mp3", taggedMp3({"Good", "A", "B", "C", 1, 0})));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(music + "/F00/PIPE.mp3").constData(), 0600), 0);
+    // 2 GB of zeros that take no disk: only its start is read.
+    QFile zeros(music + "/F00/ZEROS.mp3");
+    ASSERT_TRUE(zeros.open(QIODevice::WriteOnly) && zeros.resize(qint64(2) << 30));
+    zeros.close();
+    // Real songs whose names are not UTF-8: a song's path could not lead back to them.
+    ASSERT_TRUE(writeRaw(QFile::encodeName(music) + "/F02/BAD\xff.mp3", taggedMp3({"Bad", "A", "B", "C", 1, 0})));
+    ASSERT_TRUE(writeRaw(QFile::encodeName(music) + "/F0\xfe/GOOD.mp3", taggedMp3({"Bad", "A", "B", "C", 1, 0})));
+    nestTooDeep(music + "/F03");
 
     MusicLibrary library;
-    library.iPodDrive = pod;
+    library.iPodDrive = dir.filePath("pod");
     const LoadReport report = scanLibraryFromTags(library);
     ASSERT_EQ(library.SongCount, 1);
     EXPECT_EQ(library.Songs[0].Title, "Good");
-    EXPECT_EQ(report.count(LoadProblem::Kind::TagsUnreadable), 3);
+    QStringList unreadable;
+    for (const char *name : {"F00\\EMPTY.wav", "F00\\NOISE.mp3", "F00\\RANDOM.mp3", "F00\\TEXT.m4a", "F00\\ZEROS.mp3",
+                             "F02\\BAD\uFFFD.mp3", "F0\uFFFD\\GOOD.mp3"})
+        unreadable << "\\iPod_Control\\Music\\" + QString::fromUtf8(name);
+    EXPECT_EQ(QStringList(report.unreadableFiles.begin(), report.unreadableFiles.end()), unreadable);
+    EXPECT_EQ(report.count(LoadProblem::Kind::TagsUnreadable), unreadable.size());
+    ASSERT_EQ(report.unopenableFolders.size(), 1u);
+    EXPECT_TRUE(report.unopenableFolders[0].startsWith("\\iPod_Control\\Music\\F03\\ddd"));
     ASSERT_EQ(report.problems.size(), 1u) << "one kind, one box";
     EXPECT_EQ(readTagsFromBytes(QByteArray(4096, '\0'), u"X.mp3"), std::nullopt);
+}
+
+TEST_F(TagScanTest, Mp3sBehindLargeTagsStillRead)
+{
+    // With the Info frame the length is stated; without it, it is estimated from the first frames.
+    for (const bool infoFrame : {true, false}) {
+        SCOPED_TRACE(infoFrame);
+        const QByteArray song = pictureTag(3 << 20) + taggedMp3({"Cover", "A", "B", "C", 1, 0}, 40, infoFrame);
+        const std::optional<FileTags> tags = readTagsFromBytes(song, u"A.mp3");
+        ASSERT_NE(tags, std::nullopt);
+        EXPECT_EQ(tags->title, "Cover");
+        EXPECT_NEAR(tags->lengthMs, 40 * 1152 * 1000 / 44100, 60);
+    }
 }
 
 TEST_F(TagScanTest, SizesAFileNamesDoNotMakeFFmpegTakeGigabytes)

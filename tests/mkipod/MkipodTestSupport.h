@@ -1,13 +1,10 @@
 #pragma once
 // Readers shared by mkipod's tests: libgpod for the databases, libavformat for the song files' tags.
 #include "IpodBuilder.h"
+#include "TestFiles.h"
 
-#include <QByteArray>
 #include <QCryptographicHash>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QString>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -133,12 +130,6 @@ inline void expectTags(const FileTags &file, const QString &title, const QString
     EXPECT_EQ(value("album"), album);
     EXPECT_EQ(value("genre"), genre);
     EXPECT_EQ(value("track"), track);
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Every file below iPod_Control/Music, relative to root, with a hash of its bytes.

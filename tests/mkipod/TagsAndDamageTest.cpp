@@ -1,11 +1,7 @@
 // Tags in the song files, damaged databases and songs the database does not list.
-#include "IpodBuilder.h"
 #include "MkipodTestSupport.h"
 
-#include <QSet>
-#include <QStringList>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace mkipod;
 using namespace mkipodtest;
@@ -26,43 +22,8 @@ TEST(SongTags, EachFormatReadsBackAndEmptyFieldsWriteNothing)
         expectTags(file, expected, "Élodie Marchand", "<none>", "Jazz", "5");
     }
 
-    // MP3: the syncsafe header size covers exactly the frames, and the Info frame comes right after.
-    const QByteArray mp3 = readFile(dir.filePath("song0"));
-    ASSERT_GT(mp3.size(), 10);
-    uint32_t size = 0;
-    for (int i = 6; i < 10; ++i) {
-        EXPECT_EQ(uint8_t(mp3[i]) & 0x80, 0) << i;
-        size = size << 7 | uint8_t(mp3[i]);
-    }
-    EXPECT_GT(size, 127u);
-    EXPECT_EQ(uint8_t(mp3[10 + size]), 0xFF);
-    EXPECT_TRUE(mp3.mid(10 + size, 200).contains("Info"));
+    // The MP3's Info frame is found after the tag: its length is known without decoding.
     EXPECT_NEAR(readTags(dir.filePath("song0")).headerSeconds, 1.0, 0.05);
-
-    // WAV: the RIFF size is the file's, and every chunk (the tags' "LIST" too) ends on an even offset
-    // exactly where the next begins.
-    const QByteArray wav = readFile(dir.filePath("song2"));
-    EXPECT_EQ(u32(wav, 4) + 8, uint32_t(wav.size()));
-    QStringList chunks;
-    qsizetype at = 12;
-    while (at + 8 <= wav.size()) {
-        chunks << tag(wav, at);
-        if (tag(wav, at) == "LIST") {
-            EXPECT_EQ(tag(wav, at + 8), "INFO");
-            QStringList entries;
-            for (qsizetype e = at + 12; e < at + 8 + u32(wav, at + 4); e += 8 + ((u32(wav, e + 4) + 1) & ~1u)) {
-                entries << tag(wav, e);
-                const qsizetype textEnd = e + 8 + u32(wav, e + 4);
-                ASSERT_LE(textEnd, wav.size()) << tag(wav, e).toStdString();
-                EXPECT_EQ(wav[textEnd - 1], '\0') << tag(wav, e).toStdString(); // NUL-terminated
-            }
-            EXPECT_EQ(entries, (QStringList{"INAM", "IART", "IGNR", "ITRK"}));
-        }
-        at += 8 + ((u32(wav, at + 4) + 1) & ~1u);
-    }
-    EXPECT_EQ(at, wav.size());
-    EXPECT_EQ(chunks, (QStringList{"fmt ", "LIST", "data"}));
-
     EXPECT_TRUE(buildId3Tag(SongTags{}).isEmpty()); // no entries: no tag at all
 }
 
@@ -77,22 +38,15 @@ TEST(LargeLibrary, StubsMatchTheirRecordsAndCarryTheirOwnTrack)
         ASSERT_TRUE(makeLargeIpod(dir.path(), 60, 1, options, &error)) << error.toStdString();
         Itdb itdb = parseWithLibgpod(dir.filePath("iPod_Control/iTunes/iTunesDB"));
         ASSERT_TRUE(itdb);
-        QSet<QByteArray> stubs;
         for (Itdb_Track *t : itemsOf<Itdb_Track>(itdb->tracks)) {
             SCOPED_TRACE(t->ipod_path);
             const QString path = localPath(dir.path(), str(t->ipod_path));
-            const QByteArray bytes = readFile(path);
-            EXPECT_EQ(bytes.size(), qsizetype(t->size));
+            EXPECT_EQ(QFileInfo(path).size(), qint64(t->size));
             if (!tagged)
                 continue;
             const FileTags file = readTags(path);
             expectTags(file, str(t->title), str(t->artist), str(t->album), str(t->genre), QString::number(t->track_nr));
             EXPECT_GT(file.headerSeconds, 0.0); // the Info frame is found after the tag
-            const qsizetype tagSize = 10 + (bytes[6] << 21 | bytes[7] << 14 | bytes[8] << 7 | bytes[9]);
-            stubs.insert(bytes.mid(tagSize));
-        }
-        if (tagged) {
-            EXPECT_EQ(stubs.size(), 1); // the same silent MP3 after every tag
         }
     }
 

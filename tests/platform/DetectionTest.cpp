@@ -1,84 +1,8 @@
-#include "DiskInventory.h"
+#include "FakeSystem.h"
 #include "mdliPodDetect.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace corvanel;
 using namespace corvanel::platform;
-
-namespace {
-
-struct FakePartition
-{
-    QString name;
-    int number;
-    QString dev;
-};
-
-// A fake /sys and mountinfo, with mount folders, in a temporary folder.
-class FakeSystem
-{
-public:
-    QString sysRoot() const { return m_dir.path() + "/sys"; }
-    QString mountInfoPath() const { return m_dir.path() + "/mountinfo"; }
-    DiskInventory inventory() const { return DiskInventory(sysRoot(), mountInfoPath()); }
-
-    void addDisk(const QString &name, bool removable, const QString &vendor, const QString &model, const QString &dev,
-                 const std::vector<FakePartition> &partitions = {})
-    {
-        const QString disk = sysRoot() + "/block/" + name;
-        write(disk + "/removable", removable ? "1\n" : "0\n");
-        // sysfs pads vendor and model with blanks.
-        write(disk + "/device/vendor", (vendor + "   \n").toUtf8());
-        write(disk + "/device/model", (model + "  \n").toUtf8());
-        write(disk + "/dev", (dev + "\n").toUtf8());
-        for (const FakePartition &p : partitions) {
-            write(disk + "/" + p.name + "/partition", QByteArray::number(p.number) + "\n");
-            write(disk + "/" + p.name + "/dev", (p.dev + "\n").toUtf8());
-        }
-    }
-
-    // Creates a mount folder for dev and lists it in mountinfo; returns its path.
-    QString mount(const QString &dev, const QString &folderName)
-    {
-        const QString folder = m_dir.path() + "/mnt/" + folderName;
-        QDir().mkpath(folder);
-        QByteArray escaped = QFile::encodeName(folder);
-        escaped.replace("\\", "\\134").replace(" ", "\\040").replace("\t", "\\011");
-        appendMountInfo(QByteArray::number(++m_mountId) + " 1 " + dev.toLatin1() + " / " + escaped +
-                        " rw,relatime shared:1 - vfat /dev/x rw\n");
-        return folder;
-    }
-
-    void appendMountInfo(const QByteArray &line)
-    {
-        QFile file(mountInfoPath());
-        ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write(line);
-    }
-
-    static void addDatabase(const QString &folder, const QString &relative = "iPod_Control/iTunes/iTunesDB")
-    {
-        write(folder + "/" + relative, "mhbd");
-    }
-
-    static void write(const QString &path, const QByteArray &content)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    int m_mountId = 20;
-};
-
-} // namespace
 
 TEST(DiskInventory, ReadsDisksPartitionsAndMounts)
 {
@@ -198,7 +122,7 @@ TEST(FindiPod, AnUnmountediPodIsNotFound)
     EXPECT_EQ(FindiPod(fake.inventory()), noIpodFound);
 }
 
-TEST(IsIpod, MatchesEachPartIgnoringCase)
+TEST(IsIpod, MatchesEachPartIgnoringCaseAndADatabasePathGivesTheFolder)
 {
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -226,10 +150,8 @@ TEST(IsIpod, MatchesEachPartIgnoringCase)
     QFile file(bare.path() + "/IPOD_CONTROL/music");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)); // a file, not the folder
     EXPECT_FALSE(IsIpod(bare.path()));
-}
 
-TEST(IsIpod, DatabasePathGivesTheIpodFolder)
-{
+    // A database file's path gives the iPod's folder.
     EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/iPod_Control/iTunes/iTunesDB"), "/media/a/IPOD");
     EXPECT_EQ(iPodDriveFromDatabasePath("/media/a/IPOD/ipod_control/itunes/itunesdb"), "/media/a/IPOD");
     EXPECT_EQ(iPodDriveFromDatabasePath("/media/a//IPOD/./iPod_Control/iTunes/iTunesDB"), "/media/a/IPOD");

@@ -5,7 +5,7 @@
 
 using namespace corvanel::platform;
 
-TEST(SettingsStore, BooleanTexts)
+TEST(SettingsStore, BooleanAndNumberTexts)
 {
     for (const char *text : {"True", "true", "TRUE", " True ", "-1", "1", "2.5", "&H1", "1e3"})
         EXPECT_EQ(toBoolean(text), true) << text;
@@ -16,10 +16,7 @@ TEST(SettingsStore, BooleanTexts)
 
     EXPECT_EQ(fromBoolean(true), "True");
     EXPECT_EQ(fromBoolean(false), "False");
-}
 
-TEST(SettingsStore, Int32Texts)
-{
     // Fractions round half to even.
     const std::pair<const char *, int32_t> good[] = {
         {"200", 200},
@@ -51,7 +48,7 @@ TEST(SettingsStore, StoresTextUnderSectionAndKey)
     // The test runner points the config folder at a temporary one.
     EXPECT_TRUE(store.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
 
-    EXPECT_EQ(getSetting("Options", "Volume", "200"), "200");
+    EXPECT_EQ(getSetting("Options", "NeverStored", "200"), "200");
     saveSetting("Options", "Volume", "123");
     saveSetting("Options", "mnuEmbedded", fromBoolean(true));
     saveSetting("Player", "List", "a, b");

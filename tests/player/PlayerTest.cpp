@@ -14,13 +14,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QSignalSpy>
 #include <QTimer>
 
-#include <cmath>
-
-using namespace corvanel;
-using namespace corvanel::app;
 using namespace corvanel::playback;
 
 namespace {
@@ -57,7 +52,7 @@ protected:
                           {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
                           {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
         songs->iPodDrive = ipod();
-        songs->Songs[3].FileType = QStringLiteral("AAC audio file");
+        songs->Songs[3].FileType = "AAC audio file";
         player = &open(std::move(songs)).player();
         player->tmrCheckfMod->stop(); // the test runs the timer's step itself
     }
@@ -175,7 +170,7 @@ TEST_F(PlayerTest, RefusedSongsTellTheUserOrGoToTheExternalPlayer)
         int row;
         const char *title, *handedOver;
     };
-    const corvanel::platform::ScopedShell scoped(shell);
+    const ScopedShell scoped(shell);
     // An AAC file, and a path that would leave the iPod (an error of the start itself).
     for (const Refused &song :
          {Refused{3, "AAC File Not Supported", "S4.m4a"}, Refused{6, "Error in playing file", nullptr}}) {
@@ -201,24 +196,6 @@ TEST_F(PlayerTest, RefusedSongsTellTheUserOrGoToTheExternalPlayer)
             EXPECT_TRUE(shell.last().target.endsWith(song.handedOver));
         }
     }
-}
-
-TEST_F(PlayerTest, VolumeBarsFollowTheirFormulas)
-{
-    EXPECT_EQ(window->volume(), 200);
-    EXPECT_EQ(FSOUND_GetVolume(0), 200);
-    player->picVolume->resize(100, 10);
-    player->picVolume_MouseDown(49); // width 50 of 100
-    EXPECT_EQ(FSOUND_GetVolume(0), 127);
-    player->picSpecVolume->resize(8, 56);
-    player->picSpecVolume_MouseDown(200); // below the bar: the lowest unit
-    EXPECT_EQ(player->picSpecVolume->shapeTop(), 55);
-    EXPECT_EQ(FSOUND_GetVolume(0), 9);
-    player->setVolume(255);
-    player->tmrCheckfMod_Timer();
-    EXPECT_EQ(player->picVolume->shapeWidth(), 101) << "full volume fills the bar plus one";
-    EXPECT_EQ(player->picSpecVolume->shapeHeight(), 56);
-    EXPECT_EQ(window->volume(), 255);
 }
 
 TEST_F(PlayerTest, EqualiserSoundsTheSameAfterAnyNumberOfPauses)
@@ -283,44 +260,6 @@ TEST_F(PlayerTest, AnOpenBoxHoldsOnlyContinuousPlay)
     ASSERT_TRUE(playUntil([&] { return window->lblTitle->text() == "Tone" || !player->controller().Playing; }, 2));
 }
 
-// The player's rules without a window, as the controller runs them.
-TEST(PlayerController, PlaysDownTheListAndStopsAfterTheLastRow)
-{
-    auto library =
-        buildLibrary({{1, "One", "Ana", "First", "Pop", 1, 2000}, {2, "Two", "Ana", "First", "Pop", 2, 2000}});
-    library->iPodDrive = ipod();
-    corvanel::platform::RecordingDialogs dialogs;
-    const corvanel::platform::ScopedDialogs scoped(dialogs);
-    SongCatalog catalog(*library);
-    SongTableModel songs(catalog);
-    songs.setSongs({0, 1});
-    int selected = 0;
-    PlayerController::Hooks hooks;
-    hooks.selectedRow = [&] { return selected; };
-    PlayerController player(*library, songs, hooks);
-    QObject::connect(&player, &PlayerController::rowRequested, [&](int row) { selected = row; });
-    QSignalSpy titles(&player, &PlayerController::nowPlaying), stopped(&player, &PlayerController::stopped);
-
-    ASSERT_TRUE(FSOUND_SetOutput(FSOUND_OUTPUT_NOSOUND_NONREALTIME));
-    ASSERT_TRUE(player.InitSoundEngine());
-    player.picPlay_Click();
-    ASSERT_EQ(titles.count(), 1);
-    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "One");
-    std::vector<float> block(8820 * 2);
-    for (int tick = 0; tick < 40 && player.Playing; ++tick) {
-        FSOUND_Offline_Render(block.data(), 8820);
-        player.tmrCheckfMod_Timer();
-    }
-    EXPECT_FALSE(player.Playing) << "continuous play ends after the last row";
-    EXPECT_EQ(stopped.count(), 1);
-    ASSERT_EQ(titles.count(), 2);
-    EXPECT_EQ(titles.last().at(0).value<PlayerController::NowPlaying>().title, "Two");
-    EXPECT_EQ(selected, 1) << "the selection stays on the last row";
-    EXPECT_EQ(dialogs.count(), 0u);
-    player.closeEngine();
-    FSOUND_SetOutput(FSOUND_OUTPUT_DEVICE);
-}
-
 TEST(PlayerTexts, RemainingTimeErrorsAndHandEditedColours)
 {
     EXPECT_EQ(remainingText("4:05", "1:10"), "-2:55");
@@ -334,22 +273,6 @@ TEST(PlayerTexts, RemainingTimeErrorsAndHandEditedColours)
     EXPECT_EQ(spectrumColorFromText("16777215"), 0xFFFFFFu);
     for (const char *bad : {"-1", "16777216", "1e30", "-1e30", "blue", "", "12.5", "nan"})
         EXPECT_EQ(spectrumColorFromText(bad), 16711680u) << bad;
-}
-
-TEST(Equaliser, SliderGeometryAndReopenState)
-{
-    corvanel::platform::RecordingDialogs dialogs;
-    const corvanel::platform::ScopedDialogs scoped(dialogs);
-    Equaliser equaliser;
-    {
-        frmEQ eq(equaliser);
-        EXPECT_EQ(eq.picBass->shpBassWidth(), 150);
-        eq.picBass_MouseMove(219);
-        EXPECT_FLOAT_EQ(equaliser.BassGain, 7.0f);
-    }
-    frmEQ again(equaliser);
-    EXPECT_EQ(again.picBass->shpBassWidth(), 220) << "the slider is where it was left";
-    EXPECT_EQ(dialogs.count(), 0u) << "nothing plays: the gain is kept for the next song";
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-using namespace corvanel;
 using namespace corvanel::playback;
 
 namespace {
@@ -35,85 +34,25 @@ protected:
     }
 };
 
-TEST_F(PlayersTest, DialogStoresItsRowsOnCloseAndTheSubmenuFollows)
+TEST_F(PlayersTest, TheDialogStoresItsRowsHoweverItClosesAndTheSubmenuFollows)
 {
-    storePlayerSettings({"/opt/old/one", "/opt/old/two", "/opt/old/three"}, "/opt/old/two");
-    open();
-    int reloads = 0;
-    frmDefaultPlayer dialog(
-        [&] {
-            ++reloads;
-            window->LoadPlayers();
-        },
-        window.get());
-    EXPECT_EQ(dialog.players(), (QStringList{"/opt/old/one", "/opt/old/two", "/opt/old/three"}));
-
+    storePlayerSettings({"/opt/old/one", "/opt/old/two"}, "/opt/old/two");
+    open().show();
     dialogs.programAnswers = {QString("/opt/new/player with space"), std::nullopt};
-    dialog.cmdAdd->click();
-    dialog.cmdAdd->click(); // cancelled: nothing added, nothing said
-    ASSERT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Program), 2u);
-    EXPECT_EQ(dialogs.calls[0].initial, QCoreApplication::applicationDirPath());
-    EXPECT_EQ(dialogs.count(corvanel::platform::DialogCall::Kind::Message), 0u);
-
-    dialog.lstPlayers->setCurrentRow(0);
-    dialog.cmdRemovePlayer->click();
-    dialog.lstPlayers->clearSelection();
-    dialog.cmdRemovePlayer->click(); // no selected row: nothing removed
-    EXPECT_EQ(dialog.players(), (QStringList{"/opt/old/two", "/opt/old/three", "/opt/new/player with space"}));
-
-    dialog.show();
-    dialog.close();
-    EXPECT_EQ(reloads, 1);
-    // The chosen player is still listed, so still chosen.
-    EXPECT_EQ(playerSection(), (QStringList{"Count=3", "DefaultPlayer=/opt/old/two", "Player1=/opt/old/two",
-                                            "Player2=/opt/old/three", "Player3=/opt/new/player with space"}));
-
-    // Escape is another way of closing; a dialog shown again loads afresh.
-    dialog.show();
-    EXPECT_EQ(dialog.players().size(), 3);
-    dialog.lstPlayers->setCurrentRow(2);
-    dialog.cmdRemovePlayer->click();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(reloads, 2);
-    EXPECT_EQ(playerSection(),
-              (QStringList{"Count=2", "DefaultPlayer=/opt/old/two", "Player1=/opt/old/two", "Player2=/opt/old/three"}));
-    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/old/two", "/opt/old/three"}));
-    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false}));
-
-    // Removing the chosen player falls back to the default; removing every player leaves a count only.
-    dialog.show();
-    dialog.lstPlayers->setCurrentRow(0);
-    dialog.cmdRemovePlayer->click();
-    dialog.close();
-    EXPECT_EQ(playerSection(), (QStringList{"Count=1", "Player1=/opt/old/three"}));
-    EXPECT_EQ(marks(), (std::vector<bool>{true, false}));
-    window->menus().playerEntries()[1]->trigger();
-    ASSERT_TRUE(playerSection().contains("DefaultPlayer=/opt/old/three"));
-    dialog.show();
-    dialog.lstPlayers->setCurrentRow(0);
-    dialog.cmdRemovePlayer->click();
-    dialog.close();
-    EXPECT_EQ(playerSection(), QStringList{"Count=0"});
-    EXPECT_EQ(captions(), QStringList{"[Default Player]"});
-    EXPECT_EQ(marks(), std::vector<bool>{true});
-}
-
-TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
-{
-    open();
-    // Nothing stored: only the default, checked.
-    EXPECT_EQ(marks(), std::vector<bool>{true});
-    window->show();
-    dialogs.programAnswers = {QString("/opt/players/alpha"), QString("/opt/players/beta")};
+    // From the menu: a modal dialog over the window, closed by its caption's close button.
     bool sawDialog = false;
     QTimer::singleShot(0, [&] {
         auto *dialog = qobject_cast<frmDefaultPlayer *>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         sawDialog = true;
         EXPECT_EQ(dialog->parentWidget(), window.get());
+        EXPECT_EQ(dialog->players(), (QStringList{"/opt/old/one", "/opt/old/two"}));
         dialog->cmdAdd->click();
-        dialog->cmdAdd->click();
+        dialog->cmdAdd->click(); // cancelled: nothing added, nothing said
+        dialog->lstPlayers->setCurrentRow(0);
+        dialog->cmdRemovePlayer->click();
+        dialog->lstPlayers->clearSelection();
+        dialog->cmdRemovePlayer->click(); // no selected row: nothing removed
         const QPoint centre = dialog->imgClose->rect().center(), global = dialog->imgClose->mapToGlobal(centre);
         for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent event(type, centre, global, Qt::LeftButton,
@@ -123,54 +62,55 @@ TEST_F(PlayersTest, AddNewPlayerFromTheMenuRebuildsTheSubmenu)
     });
     window->menus().item("mnuAddPlayer")->trigger();
     ASSERT_TRUE(sawDialog);
-    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/players/alpha", "/opt/players/beta"}));
-    EXPECT_EQ(marks(), (std::vector<bool>{true, false, false}));
-    EXPECT_EQ(window->PlayerCount, 2);
+    ASSERT_EQ(dialogs.count(DialogCall::Kind::Program), 2u);
+    EXPECT_EQ(dialogs.calls[0].initial, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(dialogs.count(DialogCall::Kind::Message), 0u);
+    // The chosen player is still listed, so still chosen.
+    EXPECT_EQ(playerSection(), (QStringList{"Count=2", "DefaultPlayer=/opt/old/two", "Player1=/opt/old/two",
+                                            "Player2=/opt/new/player with space"}));
+    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/old/two", "/opt/new/player with space"}));
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false}));
     EXPECT_EQ(window->menus().mnuPlayIn->actions().back(), window->menus().mnuAddPlayer) << "the entries go before it";
 
-    // Choosing a player stores it and moves the mark; "[Default Player]" deletes the choice.
-    window->menus().playerEntries()[2]->trigger();
-    EXPECT_TRUE(playerSection().contains("DefaultPlayer=/opt/players/beta"));
-    EXPECT_EQ(window->DefaultPlayer, "/opt/players/beta");
-    EXPECT_EQ(marks(), (std::vector<bool>{false, false, true}));
-    window->menus().playerEntries()[2]->trigger(); // choosing it again keeps the mark
-    EXPECT_EQ(marks(), (std::vector<bool>{false, false, true}));
+    // Choosing a player stores it and moves the mark, again keeps it; "[Default Player]" deletes the choice.
+    for (int entry : {2, 2}) {
+        window->menus().playerEntries()[entry]->trigger();
+        EXPECT_EQ(window->DefaultPlayer, "/opt/new/player with space");
+        EXPECT_EQ(marks(), (std::vector<bool>{false, false, true}));
+    }
     window->menus().playerEntries()[0]->trigger();
-    EXPECT_EQ(playerSection(), (QStringList{"Count=2", "Player1=/opt/players/alpha", "Player2=/opt/players/beta"}));
+    EXPECT_EQ(playerSection(), (QStringList{"Count=2", "Player1=/opt/old/two", "Player2=/opt/new/player with space"}));
     EXPECT_TRUE(window->DefaultPlayer.isEmpty());
     EXPECT_EQ(marks(), (std::vector<bool>{true, false, false}));
 
-    // The double click on the logo closes the dialog as well.
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<frmDefaultPlayer *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->lstPlayers->setCurrentRow(0);
-        dialog->cmdRemovePlayer->click();
-        QTest::mouseDClick(dialog->imgPod, Qt::LeftButton);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    window->mnuAddPlayer_Click();
-    EXPECT_EQ(captions(), (QStringList{"[Default Player]", "/opt/players/beta"}));
+    // Removing the chosen player falls back to the default; removing every player leaves a count
+    // only. Escape and a double click on the logo close the dialog too.
+    window->menus().playerEntries()[1]->trigger();
+    frmDefaultPlayer dialog([&] { window->LoadPlayers(); }, window.get());
+    const std::function<void()> closings[] = {[&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
+                                              [&] { QTest::mouseDClick(dialog.imgPod, Qt::LeftButton); }};
+    for (const auto &close : closings) {
+        dialog.show();
+        dialog.lstPlayers->setCurrentRow(0);
+        dialog.cmdRemovePlayer->click();
+        close();
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    EXPECT_EQ(playerSection(), QStringList{"Count=0"});
+    EXPECT_EQ(captions(), QStringList{"[Default Player]"});
+    EXPECT_EQ(marks(), std::vector<bool>{true});
 }
 
-TEST_F(PlayersTest, TwoRowsWithTheSamePathAreBothChecked)
+// Settings edited by hand: a chosen path no longer listed checks nothing and stays chosen; an
+// unusable count means no players.
+TEST_F(PlayersTest, HandEditedSettings)
 {
-    storePlayerSettings({"/opt/same/player", "/opt/other", "/opt/same/player"}, "/opt/same/player");
-    open();
-    EXPECT_EQ(window->PlayerCount, 3);
-    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false, true}));
-
-    // A chosen path that is no longer listed checks nothing.
     storePlayerSettings({"/opt/other"}, "/opt/gone");
-    window->LoadPlayers();
+    open();
     EXPECT_EQ(marks(), (std::vector<bool>{false, false}));
     EXPECT_EQ(window->DefaultPlayer, "/opt/gone");
-}
 
-TEST_F(PlayersTest, UnusableCountMeansNoPlayers)
-{
-    QSettings store = corvanel::platform::settingsStore();
+    QSettings store = settingsStore();
     store.setValue("Player/Count", "lots");
     store.setValue("Player/Player1", "/opt/a");
     store.sync();

@@ -12,6 +12,8 @@
 
 #include <QSettings>
 
+#include <tuple>
+
 using namespace corvanel;
 using namespace corvanel::app;
 using namespace corvanel::itunesdb;
@@ -22,46 +24,40 @@ namespace sim = corvanel::simulator;
 // Seven songs in three genres; the user playlists are given.
 inline mkipod::Database testDatabase(const std::vector<mkipod::Playlist> &playlists)
 {
-    const struct
-    {
-        const char *title, *artist, *album, *genre;
-        int track;
-    } songs[] = {{"Blue Train", "John Coltrane", "Blue Train", "Jazz", 1},
-                 {"Moment's Notice", "John Coltrane", "Blue Train", "Jazz", 2},
-                 {"So What", "Miles Davis", "Kind of Blue", "Jazz", 1},
-                 {"Freddie Freeloader", "Miles Davis", "Kind of Blue", "Jazz", 2},
-                 {"Paranoid", "Black Sabbath", "Paranoid", "Rock", 1},
-                 {"Iron Man", "Black Sabbath", "Paranoid", "Rock", 4},
-                 {"Clair de Lune", "Debussy", "Suite bergamasque", "Classical", 3}};
+    const std::tuple<const char *, const char *, const char *, const char *, int> songs[] = {
+        {"Blue Train", "John Coltrane", "Blue Train", "Jazz", 1},
+        {"Moment's Notice", "John Coltrane", "Blue Train", "Jazz", 2},
+        {"So What", "Miles Davis", "Kind of Blue", "Jazz", 1},
+        {"Freddie Freeloader", "Miles Davis", "Kind of Blue", "Jazz", 2},
+        {"Paranoid", "Black Sabbath", "Paranoid", "Rock", 1},
+        {"Iron Man", "Black Sabbath", "Paranoid", "Rock", 4},
+        {"Clair de Lune", "Debussy", "Suite bergamasque", "Classical", 3}};
     mkipod::Database db;
-    mkipod::Playlist master{QStringLiteral("Test Pod"), {}, true};
-    int id = 1;
-    for (const auto &song : songs) {
-        mkipod::Track track;
-        track.id = id;
-        track.title = QString::fromUtf8(song.title);
-        track.artist = QString::fromUtf8(song.artist);
-        track.album = QString::fromUtf8(song.album);
-        track.genre = QString::fromUtf8(song.genre);
-        track.location = QStringLiteral(":iPod_Control:Music:F00:S%1.wav").arg(id);
-        track.fileType = QStringLiteral("WAV audio file");
-        track.trackNumber = song.track;
+    mkipod::Playlist master{"Test Pod", {}, true};
+    for (const auto &[title, artist, album, genre, number] : songs) {
+        mkipod::Track &track = db.tracks.emplace_back();
+        track.id = int32_t(db.tracks.size());
+        std::tie(track.title, track.artist, track.album, track.genre) = std::tuple(title, artist, album, genre);
+        track.location = QStringLiteral(":iPod_Control:Music:F00:S%1.wav").arg(track.id);
+        track.fileType = "WAV audio file";
+        track.trackNumber = number;
         track.lengthMs = 1000;
-        db.tracks.push_back(track);
-        master.trackIds.push_back(id++);
+        master.trackIds.push_back(track.id);
     }
     db.playlists.push_back(master);
     db.playlists.insert(db.playlists.end(), playlists.begin(), playlists.end());
     return db;
 }
 
-// Writes the iPod with a second of sound for every song, once per run of the tests.
-inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db)
+// Writes the iPod with a second of sound for every song, once per run of the tests; with an
+// On-The-Go list of those track positions when given.
+inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db,
+                             const std::optional<std::vector<int32_t>> &onTheGo = std::nullopt)
 {
-    if (QFile::exists(dir.filePath(QStringLiteral("iPod_Control/iTunes/iTunesDB"))))
+    if (QFile::exists(dir.filePath("iPod_Control/iTunes/iTunesDB")))
         return dir.path();
     QString error;
-    EXPECT_TRUE(mkipod::writeIpod(dir.path(), db, std::nullopt, &error)) << error.toStdString();
+    EXPECT_TRUE(mkipod::writeIpod(dir.path(), db, onTheGo, &error)) << error.toStdString();
     for (const mkipod::Track &track : db.tracks)
         EXPECT_TRUE(mkipod::writeAudio(mkipod::localPath(dir.path(), *track.location),
                                        {mkipod::AudioSpec::Kind::Wav, 1, track.id}, &error))
@@ -73,16 +69,14 @@ inline QString writeTestIpod(QTemporaryDir &dir, const mkipod::Database &db)
 inline QString fourSourceIpod()
 {
     static QTemporaryDir dir;
-    return writeTestIpod(dir, testDatabase({{QStringLiteral("Drive"), {5, 6, 3}},
-                                            {QStringLiteral("Evening"), {7, 1}},
-                                            {QStringLiteral("Zzz Last"), {2}}}));
+    return writeTestIpod(dir, testDatabase({{"Drive", {5, 6, 3}}, {"Evening", {7, 1}}, {"Zzz Last", {2}}}));
 }
 
-// Sources ":: Test Pod ::" and "Only".
+// Sources ":: Test Pod ::" and "On-The-Go": no playlist of its own.
 inline QString twoSourceIpod()
 {
     static QTemporaryDir dir;
-    return writeTestIpod(dir, testDatabase({{QStringLiteral("Only"), {1, 2}}}));
+    return writeTestIpod(dir, testDatabase({}), std::vector<int32_t>{0, 1});
 }
 
 class SimulatorFixture : public WindowFixture
@@ -97,8 +91,8 @@ protected:
         EXPECT_FALSE(loadLibraryAt(root, *songs, report));
         frmMain &opened = open(std::move(songs));
         // A double click plays in the embedded player.
-        opened.menus().item(QStringLiteral("mnuEmbedded"))->trigger();
-        EXPECT_FALSE(opened.menus().item(QStringLiteral("mnuDefaultOpen"))->isChecked());
+        opened.menus().item("mnuEmbedded")->trigger();
+        EXPECT_FALSE(opened.menus().item("mnuDefaultOpen")->isChecked());
         opened.show();
         return opened;
     }
@@ -112,7 +106,7 @@ protected:
     static void clearInterface()
     {
         QSettings store = corvanel::platform::settingsStore();
-        store.remove(QStringLiteral("iPodInterface"));
+        store.remove("iPodInterface");
         store.sync();
     }
 

@@ -11,8 +11,6 @@ using namespace corvanel::app;
 
 TEST(TimeText, PartSecondsLongAndDamagedLengths)
 {
-    EXPECT_EQ(TwoDigits(123), "123");
-    EXPECT_EQ(TwoDigits(-5), "-5");
     EXPECT_EQ(ConvertToTime(245000), "4:05");
     EXPECT_EQ(ConvertToTime(59999), "0:59");
     EXPECT_EQ(ConvertToTime(59999, true), "1:00");

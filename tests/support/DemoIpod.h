@@ -9,18 +9,18 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// The shared demo iPod, in a folder named `name`; tests must not change it.
+#include <map>
+
+// The shared demo iPod, made once per name in a folder of that name; tests must not change it.
 inline const QString &demoIpod(const QString &name = QStringLiteral("DEMO"))
 {
     static QTemporaryDir dir;
-    static const QString root = [&name] {
-        const QString path = dir.filePath(name);
-        QString error;
-        if (!mkipod::makeDemoIpod(path, &error))
-            ADD_FAILURE() << error.toStdString();
-        return path;
-    }();
-    return root;
+    static std::map<QString, QString> made;
+    const auto [at, fresh] = made.try_emplace(name, dir.filePath(name));
+    QString error;
+    if (fresh && !mkipod::makeDemoIpod(at->second, &error))
+        ADD_FAILURE() << error.toStdString();
+    return at->second;
 }
 
 // Copies a folder with everything below it; false when a file cannot be copied.

@@ -7,28 +7,22 @@
 #include "RecordingDialogs.h"
 #include "SettingsStore.h"
 #include "Shell.h"
+#include "TestFiles.h"
 #include "frmMain.h"
 #include "frmMenus.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <memory>
-#include <optional>
 #include <vector>
 
 using namespace corvanel;
@@ -48,13 +42,13 @@ struct SongRow
 inline std::unique_ptr<MusicLibrary>
 buildLibrary(const std::vector<SongRow> &rows,
              std::initializer_list<std::pair<QString, std::vector<int>>> playlists = {},
-             const QString &name = QStringLiteral("Test iPod"))
+             const QString &name = "Test iPod")
 {
     auto library = std::make_unique<MusicLibrary>();
     library->iPodName = name;
-    library->iPodDrive = QStringLiteral("/nonexistent-ipod");
+    library->iPodDrive = "/nonexistent-ipod";
     clsPlayList &master = library->addPlaylist();
-    master.Name = QStringLiteral(":: ") + name + QStringLiteral(" ::");
+    master.Name = ":: " + name + " ::";
     for (const SongRow &row : rows) {
         Song &song = library->addSong();
         song.SongID = row.id;
@@ -65,7 +59,7 @@ buildLibrary(const std::vector<SongRow> &rows,
         song.TrackNumber = row.track;
         song.Length = row.lengthMs;
         song.Path = row.path.isEmpty() ? QStringLiteral("\\iPod_Control\\Music\\F00\\S%1.mp3").arg(row.id) : row.path;
-        song.FileType = QStringLiteral("MPEG audio file");
+        song.FileType = "MPEG audio file";
         song.FileSize = 4096.0 * row.id;
         library->SongIndex.insert(QString::number(row.id), library->SongCount - 1);
         master.SongIDs.AddItem(QString::number(row.id));
@@ -83,13 +77,13 @@ buildLibrary(const std::vector<SongRow> &rows,
 inline void storePlayerSettings(const QStringList &players = {}, const QString &defaultPlayer = QString())
 {
     QSettings store = corvanel::platform::settingsStore();
-    store.remove(QStringLiteral("Player"));
+    store.remove("Player");
     if (!players.isEmpty())
-        store.setValue(QStringLiteral("Player/Count"), QString::number(players.size()));
+        store.setValue("Player/Count", QString::number(players.size()));
     for (qsizetype i = 0; i < players.size(); ++i)
         store.setValue(QStringLiteral("Player/Player%1").arg(i + 1), players[i]);
     if (!defaultPlayer.isEmpty())
-        store.setValue(QStringLiteral("Player/DefaultPlayer"), defaultPlayer);
+        store.setValue("Player/DefaultPlayer", defaultPlayer);
     store.sync();
 }
 
@@ -97,7 +91,7 @@ inline void storePlayerSettings(const QStringList &players = {}, const QString &
 inline QStringList playerSection()
 {
     QSettings store = corvanel::platform::settingsStore();
-    store.beginGroup(QStringLiteral("Player"));
+    store.beginGroup("Player");
     QStringList out;
     for (const QString &key : store.allKeys())
         out << key + QLatin1Char('=') + store.value(key).toString();
@@ -105,44 +99,16 @@ inline QStringList playerSection()
     return out;
 }
 
-// Writes a file, and the folders it needs.
-inline bool writeFile(const QString &path, const QByteArray &bytes, bool executable = false)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        return false;
-    file.close();
-    return !executable || file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
-}
-
 // The file's content once it holds a line starting with marker, or nothing after the timeout.
 inline std::optional<QByteArray> waitForFile(const QString &path, const QByteArray &marker, int timeoutMs = 10000)
 {
-    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(20)) {
-        QCoreApplication::processEvents();
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray content = file.readAll();
-            if (content.startsWith(marker) || content.contains("\n" + marker))
-                return content;
-        }
-    }
-    return std::nullopt;
+    QByteArray content;
+    const auto holdsMarker = [&] {
+        content = readFile(path);
+        return content.startsWith(marker) || content.contains("\n" + marker);
+    };
+    return QTest::qWaitFor(holdsMarker, timeoutMs) ? std::optional(content) : std::nullopt;
 }
-
-// Sets an environment variable for the life of the object.
-struct ScopedEnv
-{
-    ScopedEnv(const char *name, const QByteArray &value)
-        : variable(name), old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() { old ? qputenv(variable, *old) : qunsetenv(variable); }
-    const char *variable;
-    std::optional<QByteArray> old;
-};
 
 // The main window over a library of the test's, with every box recorded. The shell is
 // recorded only where a test installs `shell`.

@@ -1,17 +1,14 @@
 #include "DataConnection.h"
 #include "Servers.h"
+#include "TestFiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <memory>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,29 +18,7 @@ using namespace corvanel::update;
 
 namespace {
 
-const QStringList kClean{QStringLiteral("Connected"), QStringLiteral("Disconnected")};
-
-// The scripted server's body bytes: 0, 1, ..., 255, 0, 1, ...
-QByteArray pattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i & 0xFF);
-    return bytes;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+const QStringList kClean{"Connected", "Disconnected"};
 
 QString local(int port, const char *path)
 {
@@ -66,26 +41,16 @@ struct Events
             log << QStringLiteral("DownloadFailed(%1)").arg(why);
         });
         QObject::connect(&connection, &DataConnection::BytesReceived, [this](qint64 count, int) { lastCount = count; });
-        QObject::connect(&connection, &DataConnection::StreamBytes, [this](int count, const QByteArray &bytes, int) {
-            streamed += bytes;
-            streamedCount += count;
-        });
-        QObject::connect(&connection, &DataConnection::ObjectMoved, [this](const QString &location, int) {
-            moved = location;
-            log << QStringLiteral("ObjectMoved");
-        });
     }
     bool wait(int timeoutMs) const
     {
-        return waitUntil([this] { return disconnected > 0 || !failures.isEmpty() || !moved.isEmpty(); }, timeoutMs);
+        return waitUntil([this] { return disconnected > 0 || !failures.isEmpty(); }, timeoutMs);
     }
 
     QStringList log;
     int connected = 0, querySent = 0, disconnected = 0;
     QList<int> failures;
-    qint64 lastCount = -1, streamedCount = 0;
-    QByteArray streamed;
-    QString moved;
+    qint64 lastCount = -1;
 };
 
 // A download of one address; the connection is kept for inspection.
@@ -104,7 +69,7 @@ struct Fetch
     void viaProxy(ProxyKind kind, int port)
     {
         connection.setProxyType(kind);
-        connection.setProxyHostname(QStringLiteral("127.0.0.1"));
+        connection.setProxyHostname("127.0.0.1");
         connection.setProxyPort(port);
     }
     bool run(const QString &address, int timeoutMs = 10000)
@@ -122,18 +87,9 @@ struct Fetch
 
 } // namespace
 
-TEST(DataConnectionText, Base64TempFilesAndBadAddresses)
+// An unusable address fails at once and opens nothing.
+TEST(DataConnectionText, BadAddressesFailAtOnce)
 {
-    EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("a")), QStringLiteral("YQ=="));
-    EXPECT_EQ(DataConnection::ToBase64(QStringLiteral("ab")), QStringLiteral("YWI="));
-
-    const QString name = DataConnection::MakeTempFileName();
-    EXPECT_TRUE(QFile::exists(name));
-    EXPECT_TRUE(name.startsWith(QDir::tempPath() + QLatin1Char('/')));
-    EXPECT_NE(DataConnection::MakeTempFileName(), name);
-    QFile::remove(name);
-
-    // An unusable address fails at once and opens nothing.
     for (const char *bad : {"http://host:0/", "ftp://host/", "http://ho\rst/"}) {
         DataConnection connection;
         Events events(connection);
@@ -149,10 +105,10 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(port, servers.origin());
     const QByteArray contents = pattern(300000);
-    writeFile(servers.originRoot() + QStringLiteral("/file.bin"), contents);
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/file.bin", contents));
     QTemporaryDir dir;
     Fetch fetch;
-    fetch.toFile(dir.filePath(QStringLiteral("file.bin")));
+    fetch.toFile(dir.filePath("file.bin"));
     fetch.connection.setPacketSize(10000);
     ASSERT_TRUE(fetch.run(local(port, "/file.bin")));
     EXPECT_EQ(fetch.events.log, kClean);
@@ -160,15 +116,7 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
     EXPECT_EQ(fetch.connection.DownloadLength(), contents.size());
     EXPECT_EQ(fetch.events.lastCount, contents.size());
     EXPECT_FALSE(fetch.connection.IsConnected());
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("file.bin"))), contents);
-
-    // With UseTempFile the body goes to a fresh file of the temporary folder.
-    Fetch temp(BodyTarget::File);
-    ASSERT_TRUE(temp.run(local(port, "/file.bin")));
-    EXPECT_EQ(temp.events.disconnected, 1);
-    EXPECT_NE(temp.connection.filename(), dir.filePath(QStringLiteral("file.bin")));
-    EXPECT_EQ(readFile(temp.connection.filename()), contents);
-    QFile::remove(temp.connection.filename());
+    EXPECT_EQ(readFile(dir.filePath("file.bin")), contents);
 }
 
 // A full disk is a failure to write the file, whether the bytes fail on their way (a body
@@ -177,11 +125,11 @@ TEST(DataConnectionHttp, FullDiskIsNeverAComplete)
 {
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(port, servers.origin());
-    writeFile(servers.originRoot() + QStringLiteral("/small.bin"), pattern(5000));
-    writeFile(servers.originRoot() + QStringLiteral("/large.bin"), pattern(600000));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/small.bin", pattern(5000)));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/large.bin", pattern(600000)));
     for (const char *path : {"/small.bin", "/large.bin"}) {
         Fetch fetch;
-        fetch.toFile(QStringLiteral("/dev/full"));
+        fetch.toFile("/dev/full");
         ASSERT_TRUE(fetch.run(local(port, path))) << path;
         ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
         EXPECT_EQ(fetch.events.failures, QList<int>{int(DownloadFailure::CreateFile)}) << path;
@@ -189,7 +137,7 @@ TEST(DataConnectionHttp, FullDiskIsNeverAComplete)
     }
 }
 
-TEST(DataConnectionHttp, MemoryStreamAndCountingTargets)
+TEST(DataConnectionHttp, WithoutALengthTheBodyRunsToTheClose)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     Fetch memory(BodyTarget::Memory);
@@ -197,44 +145,10 @@ TEST(DataConnectionHttp, MemoryStreamAndCountingTargets)
     EXPECT_EQ(memory.events.log, kClean);
     EXPECT_EQ(memory.connection.DownloadLength(), -1);
     EXPECT_EQ(memory.body(), pattern(5000));
-
-    Fetch stream(BodyTarget::Stream);
-    ASSERT_TRUE(stream.run(local(port, "/nolength")));
-    EXPECT_EQ(stream.events.streamed, pattern(5000));
-    EXPECT_EQ(stream.events.streamedCount, 5000);
-    EXPECT_EQ(stream.connection.GetBufferSize(), 0);
-
-    Fetch counting(BodyTarget(7));
-    ASSERT_TRUE(counting.run(local(port, "/nolength")));
-    EXPECT_EQ(counting.events.disconnected, 1);
-    EXPECT_EQ(counting.connection.ReceivedBytes(), 5000);
-    EXPECT_EQ(counting.connection.GetBufferSize(), 0);
-
-    // Seven-byte reads split the header anywhere.
-    Fetch split;
-    split.connection.setPacketSize(7);
-    ASSERT_TRUE(split.run(local(port, "/split")));
-    EXPECT_EQ(split.events.disconnected, 1);
-    EXPECT_EQ(split.body(), QByteArray("0123456789"));
-
-    // A large body in memory grows its buffer in few steps.
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(origin, servers.origin());
-    const QByteArray contents = pattern(2000 * 1000);
-    writeFile(servers.originRoot() + QStringLiteral("/memory.bin"), contents);
-    Fetch large;
-    ASSERT_TRUE(large.run(local(origin, "/memory.bin")));
-    EXPECT_LT(large.connection.bufferReallocations(), 120);
-    EXPECT_EQ(large.body(), contents);
-    large.connection.ClearBuffer();
-    QByteArray untouched("kept");
-    EXPECT_EQ(large.connection.GetBuffer(untouched), 0);
-    EXPECT_EQ(untouched, QByteArray("kept"));
 }
 
-// 400 of 1000 announced bytes: an early close or a reset is a failure, unless the cap was
-// reached first, which ends the transfer as complete with exactly the cap kept.
-TEST(DataConnectionHttp, EarlyCloseAndResetFailUnlessCapped)
+// 400 of 1000 announced bytes: an early close or a reset is a failure.
+TEST(DataConnectionHttp, EarlyCloseAndResetFail)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     for (const char *path : {"/early", "/reset"}) {
@@ -244,11 +158,6 @@ TEST(DataConnectionHttp, EarlyCloseAndResetFailUnlessCapped)
         EXPECT_EQ(fetch.events.disconnected, 0) << path;
         EXPECT_EQ(fetch.connection.ReceivedBytes(), 400) << path;
     }
-    Fetch capped;
-    capped.connection.setMaxDownload(100);
-    ASSERT_TRUE(capped.run(local(port, "/early")));
-    EXPECT_EQ(capped.events.log, kClean);
-    EXPECT_EQ(capped.body(), pattern(100));
 }
 
 // A resumed file keeps its first bytes on 206; on 200 the whole body replaces it, however
@@ -257,9 +166,9 @@ TEST(DataConnectionHttp, ResumeAnsweredWith206Or200)
 {
     REQUIRE_SERVER(port, TestServers::instance().scripted());
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("part.bin"));
+    const QString target = dir.filePath("part.bin");
     const auto resume = [&](const QByteArray &there, const char *path) {
-        writeFile(target, there);
+        EXPECT_TRUE(writeFile(target, there));
         auto fetch = std::make_unique<Fetch>();
         fetch->toFile(target);
         fetch->connection.setUseResume(true);
@@ -279,40 +188,14 @@ TEST(DataConnectionHttp, RedirectsAreFollowed)
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(port, servers.scripted());
     REQUIRE_SERVER(originPort, servers.origin());
-    writeFile(servers.originRoot() + QStringLiteral("/there.txt"), "over there");
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/there.txt", "over there"));
 
-    Fetch relative;
-    ASSERT_TRUE(relative.run(local(port, "/moved")));
-    EXPECT_EQ(relative.events.log, kClean);
-    EXPECT_EQ(relative.body(), QByteArray("target body"));
-    EXPECT_EQ(relative.connection.URL(), local(port, "/target"));
-
-    // Another port: the new address is parsed as FetchURLString does.
+    // To another port: the transfer goes on over a new connection, reported once.
     Fetch elsewhere;
-    ASSERT_TRUE(elsewhere.run(local(port, "/moved-to/") + QString::number(originPort) + QStringLiteral("/there.txt")));
+    ASSERT_TRUE(elsewhere.run(local(port, "/moved-to/") + QString::number(originPort) + "/there.txt"));
     EXPECT_EQ(elsewhere.events.connected, 1);
     EXPECT_EQ(elsewhere.body(), QByteArray("over there"));
     EXPECT_EQ(elsewhere.connection.Port(), originPort);
-
-    Fetch told;
-    told.connection.setAutoRedirect(false);
-    ASSERT_TRUE(told.run(local(port, "/moved")));
-    EXPECT_EQ(told.events.moved, QStringLiteral("/target"));
-}
-
-TEST(DataConnectionHttp, BadRepliesFailWithCode4)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    // One failure that ends the transfer at once, one that lets the body run to its end.
-    for (const char *path : {"/loop", "/notfound"}) {
-        Fetch fetch;
-        ASSERT_TRUE(fetch.run(local(port, path))) << path;
-        // Nothing but the failure is reported, also once the connection has been closed.
-        ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
-        EXPECT_EQ(fetch.events.failures, QList<int>{int(DownloadFailure::BadReply)}) << path;
-        EXPECT_EQ(fetch.events.disconnected, 0) << path;
-        EXPECT_EQ(fetch.events.connected, 1) << path;
-    }
 }
 
 TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
@@ -360,34 +243,12 @@ TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
     ::close(listener);
 }
 
-TEST(DataConnectionHttp, DisconnectAbortsAndTheRequestIsSentAsBuilt)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    Fetch aborted;
-    aborted.connection.FetchURLString(local(port, "/silent"));
-    ASSERT_TRUE(waitUntil([&] { return aborted.events.querySent == 1; }, 5000));
-    aborted.connection.Disconnect();
-    EXPECT_EQ(aborted.events.failures, QList<int>{int(DownloadFailure::Aborted)});
-    EXPECT_FALSE(aborted.connection.IsConnected());
-
-    // The request as the server saw it, for an address typed in capitals, with a login.
-    Fetch echo;
-    echo.connection.setUseHttpAuthorization(true);
-    echo.connection.setHttpUser(QStringLiteral("user"));
-    echo.connection.setHttpPass(QStringLiteral("pass"));
-    ASSERT_TRUE(echo.run(QStringLiteral("HTTP://127.0.0.1:%1/echo").arg(port)));
-    EXPECT_EQ(echo.connection.Hostname(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(echo.body(), echo.connection.buildRequest());
-    EXPECT_TRUE(echo.body().startsWith("GET /echo HTTP/1.0\r\n"));
-    EXPECT_TRUE(echo.body().contains("\r\nAuthorization: Basic dXNlcjpwYXNz\r\n"));
-}
-
 TEST(DataConnectionProxy, HttpProxy)
 {
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(origin, servers.origin());
     REQUIRE_SERVER(proxy, servers.tinyproxy());
-    writeFile(servers.originRoot() + QStringLiteral("/proxied.bin"), pattern(70000));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/proxied.bin", pattern(70000)));
     Fetch fetch;
     fetch.viaProxy(ProxyKind::Http, proxy);
     ASSERT_TRUE(fetch.run(local(origin, "/proxied.bin")));
@@ -400,7 +261,7 @@ TEST(DataConnectionProxy, Socks4And5ThroughDanted)
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(origin, servers.origin());
     REQUIRE_SERVER(proxy, servers.danted());
-    writeFile(servers.originRoot() + QStringLiteral("/socks.bin"), pattern(50000));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/socks.bin", pattern(50000)));
     struct Case
     {
         ProxyKind type;
@@ -425,15 +286,18 @@ TEST(DataConnectionProxy, Socks4And5ThroughDanted)
 
 TEST(DataConnectionProxy, Socks5LoginThroughDanted)
 {
+    // The proxy's test user lives in a private mount over /etc/passwd and /etc/shadow.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the SOCKS5 login test needs root";
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(origin, servers.origin());
     REQUIRE_SERVER(proxy, servers.dantedWithLogin());
-    writeFile(servers.originRoot() + QStringLiteral("/login.bin"), pattern(20000));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/login.bin", pattern(20000)));
     const auto attempt = [&](int method, const char *password, bool remoteDns) {
         auto fetch = std::make_unique<Fetch>();
         fetch->viaProxy(ProxyKind::Socks5, proxy);
         fetch->connection.setProxyAuthentication(method);
-        fetch->connection.setProxyUsername(QStringLiteral("corvproxy"));
+        fetch->connection.setProxyUsername("corvproxy");
         fetch->connection.setProxyPassword(QLatin1String(password));
         fetch->connection.setProxyUseRemoteDNS(remoteDns);
         EXPECT_TRUE(fetch->run(QStringLiteral("http://localhost:%1/login.bin").arg(origin)));
@@ -453,7 +317,7 @@ TEST(DataConnectionProxy, Socks4aThroughScriptedProxy)
     Fetch fetch;
     fetch.viaProxy(ProxyKind::Socks4, port);
     fetch.connection.setProxyUseRemoteDNS(true);
-    fetch.connection.setProxyUsername(QStringLiteral("tester"));
+    fetch.connection.setProxyUsername("tester");
     ASSERT_TRUE(fetch.run(QStringLiteral("http://origin.invalid:%1/target").arg(port)));
     EXPECT_EQ(fetch.events.disconnected, 1);
     EXPECT_EQ(fetch.body(), QByteArray("target body"));

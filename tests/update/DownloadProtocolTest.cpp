@@ -21,23 +21,22 @@ QStringList describe(const DownloadEvents &events)
     for (const DownloadEvent &e : events) {
         switch (e.kind) {
         case Kind::Send:
-            lines << (e.handshake ? QStringLiteral("handshake ") + QString::fromLatin1(e.bytes.toHex())
-                                  : QStringLiteral("request"));
+            lines << (e.handshake ? "handshake " + QString::fromLatin1(e.bytes.toHex()) : "request");
             break;
         case Kind::Reply:
             lines << QStringLiteral("reply %1").arg(e.code);
             break;
         case Kind::Body:
-            lines << QStringLiteral("body ") + QString::fromLatin1(e.body.toByteArray());
+            lines << "body " + QString::fromLatin1(e.body.toByteArray());
             break;
         case Kind::Moved:
-            lines << QStringLiteral("moved ") + e.location;
+            lines << "moved " + e.location;
             break;
         case Kind::Redirect:
             lines << QStringLiteral("redirect %1 %2:%3").arg(e.location, e.address.host).arg(e.address.port);
             break;
         case Kind::LimitReached:
-            lines << QStringLiteral("limit");
+            lines << "limit";
             break;
         case Kind::Failed:
             lines << QStringLiteral("failed %1%2")
@@ -72,22 +71,22 @@ QStringList exchange(DownloadProtocol &protocol, const DownloadRequest &request,
 TEST(DownloadProtocolText, FailureTextsAddressesAndLines)
 {
     for (int why = 0; why <= 11; ++why)
-        EXPECT_NE(failureText(why), QStringLiteral("Unknown Error!")) << why;
-    EXPECT_EQ(failureText(12), QStringLiteral("Unknown Error!"));
-    EXPECT_EQ(failureText(-1), QStringLiteral("Unknown Error!"));
+        EXPECT_NE(failureText(why), "Unknown Error!") << why;
+    EXPECT_EQ(failureText(12), "Unknown Error!");
+    EXPECT_EQ(failureText(-1), "Unknown Error!");
 
-    QString text = QStringLiteral("one\r\ntwo\nstill two\r\n");
-    EXPECT_EQ(PopLine(text), QStringLiteral("one"));
-    EXPECT_EQ(PopLine(text), QStringLiteral("two\nstill two"));
+    QString text = "one\r\ntwo\nstill two\r\n";
+    EXPECT_EQ(PopLine(text), "one");
+    EXPECT_EQ(PopLine(text), "two\nstill two");
     EXPECT_TRUE(text.isEmpty());
 
-    const auto plain = parseHttpAddress(QStringLiteral("HTTP://WWW.Example.COM"));
+    const auto plain = parseHttpAddress("HTTP://WWW.Example.COM");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->host, QStringLiteral("www.example.com"));
+    EXPECT_EQ(plain->host, "www.example.com");
     EXPECT_EQ(plain->port, 80);
-    const auto withPort = parseHttpAddress(QStringLiteral("http://host:8080x/a/b:c"));
+    const auto withPort = parseHttpAddress("http://host:8080x/a/b:c");
     ASSERT_TRUE(withPort);
-    EXPECT_EQ(withPort->host, QStringLiteral("host"));
+    EXPECT_EQ(withPort->host, "host");
     EXPECT_EQ(withPort->port, 8080);
     for (const char *bad : {"http://host:0/", "http://host:abc/", "http://host:-80/", "http://host:70000/",
                             "http://host:99999999999999999999/", "ftp://host/", "host/path", "http:///path",
@@ -101,8 +100,8 @@ TEST(DownloadProtocolText, RequestLinesInOrder)
     request.useResume = true;
     request.resumeFrom = 1234;
     request.useHttpAuthorization = true;
-    request.httpUser = QStringLiteral("user");
-    request.httpPass = QStringLiteral("pass");
+    request.httpUser = "user";
+    request.httpPass = "pass";
     DownloadProtocol protocol;
     const DownloadEvents first = protocol.start(request);
     ASSERT_EQ(first.size(), 1u);
@@ -131,17 +130,17 @@ TEST(DownloadProtocolSocks, Socks5RepliesInSingleBytes)
     request.port = 8080;
     request.proxy = ProxyKind::Socks5;
     request.proxyAuthentication = 2;
-    request.proxyUsername = QStringLiteral("me");
-    request.proxyPassword = QStringLiteral("pw");
+    request.proxyUsername = "me";
+    request.proxyPassword = "pw";
     request.proxyUseRemoteDNS = true;
     DownloadProtocol protocol;
-    EXPECT_EQ(describe(protocol.start(request)), QStringList{QStringLiteral("handshake 05020200")});
+    EXPECT_EQ(describe(protocol.start(request)), QStringList{"handshake 05020200"});
     EXPECT_TRUE(protocol.receive(QByteArray("\x05", 1)).empty());
-    EXPECT_EQ(describe(protocol.receive(QByteArray("\x02", 1))),
-              QStringList{QStringLiteral("handshake 01026d65027077")});
+    EXPECT_EQ(describe(protocol.receive(QByteArray("\x02", 1))), QStringList{"handshake 01026d65027077"});
     protocol.receive(QByteArray("\x01", 1));
     EXPECT_EQ(describe(protocol.receive(QByteArray("\x00", 1))),
-              QStringList{QStringLiteral("handshake 050100030b6f726967696e2e74657374") + QStringLiteral("1f90")});
+              QStringList{"handshake 050100030b6f726967696e2e74657374"
+                          "1f90"});
     const QByteArray reply("\x05\x00\x00\x03\x04host\x00\x50", 11);
     for (int i = 0; i + 1 < reply.size(); ++i)
         EXPECT_TRUE(protocol.receive(reply.mid(i, 1)).empty()) << i;
@@ -156,7 +155,7 @@ TEST(DownloadProtocolSocks, Socks4MessagesAndRefusals)
     DownloadRequest request = origin("http://origin.test:8080/f");
     request.port = 8080;
     request.proxy = ProxyKind::Socks4;
-    request.proxyUsername = QStringLiteral("tester");
+    request.proxyUsername = "tester";
     request.resolvedAddress = 0x0A010203u;
     DownloadProtocol protocol;
     EXPECT_EQ(protocol.start(request)[0].bytes, QByteArray("\x04\x01\x1f\x90\x0a\x01\x02\x03tester\0", 15));
@@ -309,7 +308,7 @@ TEST(DownloadProtocolHttp, BadRepliesAndRedirects)
     const QByteArray loop = "HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n";
     p.start(origin());
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(describe(p.receive(loop)).value(0).left(8), QStringLiteral("redirect")) << i;
+        EXPECT_EQ(describe(p.receive(loop)).value(0).left(8), "redirect") << i;
         p.start(origin("http://origin.test/again"), true);
     }
     EXPECT_EQ(describe(p.receive(loop)), QStringList{"failed 4"});

@@ -1,14 +1,11 @@
 #include "Servers.h"
+#include "TestFiles.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +69,14 @@ QString ManagedProcess::output()
     return QString::fromLocal8Bit(m_output);
 }
 
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i + seed) & 0xFF);
+    return bytes;
+}
+
 int freePort()
 {
     QTcpServer server;
@@ -82,29 +87,18 @@ int freePort()
 
 bool waitForPort(int port, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        if (probe.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [port] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+            return probe.waitForConnected(200);
+        },
+        timeoutMs);
 }
 
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::usleep(500);
-    }
-    return true;
+    return QTest::qWaitFor(done, timeoutMs);
 }
 
 namespace {
@@ -118,12 +112,6 @@ public:
 [[maybe_unused]] ::testing::Environment *const g_environment =
     ::testing::AddGlobalTestEnvironment(new ServersEnvironment);
 
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
-}
-
 } // namespace
 
 TestServers &TestServers::instance()
@@ -134,12 +122,12 @@ TestServers &TestServers::instance()
 
 TestServers::TestServers()
 {
-    QDir().mkpath(m_dir.path() + QStringLiteral("/www"));
+    QDir().mkpath(m_dir.path() + "/www");
 }
 
 QString TestServers::originRoot()
 {
-    return m_dir.path() + QStringLiteral("/www");
+    return m_dir.path() + "/www";
 }
 
 std::expected<int, QString> TestServers::origin()
@@ -147,13 +135,11 @@ std::expected<int, QString> TestServers::origin()
     if (m_origin.running())
         return m_originPort;
     m_originPort = freePort();
-    if (!m_origin.start(QStringLiteral("python3"),
-                        {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                         QString::number(m_originPort), QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                         QStringLiteral("--directory"), originRoot()}))
-        return std::unexpected(QStringLiteral("python3 -m http.server did not start: is python3 installed?"));
+    if (!m_origin.start("python3", {"-u", "-m", "http.server", QString::number(m_originPort), "--bind", "127.0.0.1",
+                                    "--directory", originRoot()}))
+        return std::unexpected("python3 -m http.server did not start: is python3 installed?");
     if (!waitForPort(m_originPort, 10000))
-        return std::unexpected(QStringLiteral("python3 -m http.server does not listen: ") + m_origin.output());
+        return std::unexpected("python3 -m http.server does not listen: " + m_origin.output());
     return m_originPort;
 }
 
@@ -161,9 +147,9 @@ std::expected<int, QString> TestServers::scripted()
 {
     if (m_scripted.running())
         return m_scriptedPort;
-    if (!m_scripted.start(QStringLiteral("python3"), {QStringLiteral(UPDATE_TEST_DIR "/scripted_server.py")}))
-        return std::unexpected(QStringLiteral("the scripted server did not start"));
-    static const QRegularExpression portLine(QStringLiteral("PORT (\\d+)"));
+    if (!m_scripted.start("python3", {QStringLiteral(UPDATE_TEST_DIR "/scripted_server.py")}))
+        return std::unexpected("the scripted server did not start");
+    static const QRegularExpression portLine("PORT (\\d+)");
     QRegularExpressionMatch match;
     const bool ready = waitUntil(
         [&] {
@@ -173,7 +159,7 @@ std::expected<int, QString> TestServers::scripted()
         },
         10000);
     if (!ready || !match.hasMatch())
-        return std::unexpected(QStringLiteral("the scripted server gave no port: ") + m_scripted.output());
+        return std::unexpected("the scripted server gave no port: " + m_scripted.output());
     m_scriptedPort = match.captured(1).toInt();
     return m_scriptedPort;
 }
@@ -183,29 +169,21 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     if (process.running())
         return port;
     port = freePort();
-    const QString name = withLogin ? QStringLiteral("danted-login") : QStringLiteral("danted");
-    const QString config = m_dir.path() + QLatin1Char('/') + name + QStringLiteral(".conf");
-    const QByteArray text = "logoutput: stderr\n"
-                            "internal: 127.0.0.1 port = " +
-                            QByteArray::number(port) +
-                            "\n"
-                            "external: 127.0.0.1\n"
-                            "clientmethod: none\n"
-                            "socksmethod: " +
-                            QByteArray(withLogin ? "username" : "none") +
-                            "\n"
-                            "user.privileged: root\n"
-                            "user.unprivileged: nobody\n"
-                            "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                            "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n";
-    if (!writeFile(config, text))
-        return std::unexpected(QStringLiteral("cannot write ") + config);
-    const QString pidFile = m_dir.path() + QLatin1Char('/') + name + QStringLiteral(".pid");
-    if (QStandardPaths::findExecutable(QStringLiteral("danted")).isEmpty() &&
-        !QFile::exists(QStringLiteral("/usr/sbin/danted")))
-        return std::unexpected(QStringLiteral("danted is not installed (Debian package dante-server)"));
-    const QString danted = QFile::exists(QStringLiteral("/usr/sbin/danted")) ? QStringLiteral("/usr/sbin/danted")
-                                                                             : QStringLiteral("danted");
+    const QString name = withLogin ? "danted-login" : "danted";
+    const QString config = m_dir.path() + QLatin1Char('/') + name + ".conf";
+    const QString text = QStringLiteral("logoutput: stderr\ninternal: 127.0.0.1 port = %1\nexternal: 127.0.0.1\n"
+                                        "clientmethod: none\nsocksmethod: %2\nuser.privileged: root\n"
+                                        "user.unprivileged: nobody\nclient pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                                        "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n")
+                             .arg(port)
+                             .arg(QLatin1String(withLogin ? "username" : "none"));
+    if (!writeFile(config, text.toUtf8()))
+        return std::unexpected("cannot write " + config);
+    const QString pidFile = m_dir.path() + QLatin1Char('/') + name + ".pid";
+    const QString danted =
+        QFile::exists("/usr/sbin/danted") ? "/usr/sbin/danted" : QStandardPaths::findExecutable("danted");
+    if (danted.isEmpty())
+        return std::unexpected("danted is not installed (Debian package dante-server)");
     // danted gives up its parent-death signal when it changes its user, so a guard shell
     // stays beside it: when the test program closes the guard's input (on stopping, or by
     // dying) the guard ends danted by its process ID.
@@ -215,32 +193,29 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     if (withLogin) {
         // danted checks logins against the system's user database. The test user lives only
         // in a private mount namespace, over copies of /etc/passwd and /etc/shadow.
-        QFile passwd(QStringLiteral("/etc/passwd"));
-        QFile shadow(QStringLiteral("/etc/shadow"));
+        QFile passwd("/etc/passwd");
+        QFile shadow("/etc/shadow");
         if (!passwd.open(QIODevice::ReadOnly) || !shadow.open(QIODevice::ReadOnly))
             return std::unexpected(QStringLiteral("danted with a login needs to read /etc/passwd and /etc/shadow "
                                                   "(run the tests as root)"));
         QProcess hash;
-        hash.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-salt"),
-                                               QStringLiteral("corvanel"), QStringLiteral("s3cret")});
+        hash.start("openssl", {"passwd", "-6", "-salt", "corvanel", "s3cret"});
         if (!hash.waitForFinished(5000) || hash.exitCode() != 0)
-            return std::unexpected(QStringLiteral("openssl passwd failed"));
+            return std::unexpected("openssl passwd failed");
         const QByteArray crypted = hash.readAllStandardOutput().trimmed();
-        const QString passwdCopy = m_dir.path() + QStringLiteral("/passwd");
-        const QString shadowCopy = m_dir.path() + QStringLiteral("/shadow");
+        const QString passwdCopy = m_dir.path() + "/passwd";
+        const QString shadowCopy = m_dir.path() + "/shadow";
         if (!writeFile(passwdCopy, passwd.readAll() + "corvproxy:x:64999:65534::/nonexistent:/usr/sbin/nologin\n") ||
             !writeFile(shadowCopy, shadow.readAll() + "corvproxy:" + crypted + ":19000:0:99999:7:::\n"))
-            return std::unexpected(QStringLiteral("cannot write the test user database"));
+            return std::unexpected("cannot write the test user database");
         QFile::setPermissions(shadowCopy, QFile::ReadOwner | QFile::WriteOwner);
         script = QStringLiteral("mount --bind '%1' /etc/passwd && mount --bind '%2' /etc/shadow && { %3; }")
                      .arg(passwdCopy, shadowCopy, guarded);
     }
-    const bool started =
-        withLogin ? process.start(QStringLiteral("unshare"),
-                                  {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"), script}, {}, true)
-                  : process.start(QStringLiteral("sh"), {QStringLiteral("-c"), script}, {}, true);
+    const bool started = withLogin ? process.start("unshare", {"-m", "sh", "-c", script}, {}, true)
+                                   : process.start("sh", {"-c", script}, {}, true);
     if (!started)
-        return std::unexpected(QStringLiteral("danted did not start"));
+        return std::unexpected("danted did not start");
     if (!waitForPort(port, 10000) || !process.running())
         return std::unexpected(
             QStringLiteral("danted does not listen on 127.0.0.1:%1; its output:\n%2").arg(port).arg(process.output()));
@@ -262,22 +237,16 @@ std::expected<int, QString> TestServers::tinyproxy()
     if (m_tinyproxy.running())
         return m_tinyproxyPort;
     m_tinyproxyPort = freePort();
-    const QString config = m_dir.path() + QStringLiteral("/tinyproxy.conf");
+    const QString config = m_dir.path() + "/tinyproxy.conf";
     const QByteArray text = "Port " + QByteArray::number(m_tinyproxyPort) +
-                            "\n"
-                            "Listen 127.0.0.1\n"
-                            "Allow 127.0.0.1\n"
-                            "MaxClients 20\n"
-                            "Timeout 30\n"
-                            "LogLevel Connect\n";
+                            "\nListen 127.0.0.1\nAllow 127.0.0.1\nMaxClients 20\nTimeout 30\nLogLevel Connect\n";
     if (!writeFile(config, text))
-        return std::unexpected(QStringLiteral("cannot write ") + config);
-    const QString program = QFile::exists(QStringLiteral("/usr/bin/tinyproxy")) ? QStringLiteral("/usr/bin/tinyproxy")
-                                                                                : QStringLiteral("tinyproxy");
-    if (!m_tinyproxy.start(program, {QStringLiteral("-d"), QStringLiteral("-c"), config}))
-        return std::unexpected(QStringLiteral("tinyproxy did not start (Debian package tinyproxy)"));
+        return std::unexpected("cannot write " + config);
+    const QString program = QFile::exists("/usr/bin/tinyproxy") ? "/usr/bin/tinyproxy" : "tinyproxy";
+    if (!m_tinyproxy.start(program, {"-d", "-c", config}))
+        return std::unexpected("tinyproxy did not start (Debian package tinyproxy)");
     if (!waitForPort(m_tinyproxyPort, 10000) || !m_tinyproxy.running())
-        return std::unexpected(QStringLiteral("tinyproxy does not listen: ") + m_tinyproxy.output());
+        return std::unexpected("tinyproxy does not listen: " + m_tinyproxy.output());
     return m_tinyproxyPort;
 }
 

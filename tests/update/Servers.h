@@ -40,6 +40,8 @@ private:
     bool m_guarded = false;
 };
 
+// Bytes (seed + i) mod 256; the scripted server's bodies are those of seed 0.
+QByteArray pattern(int size, int seed = 0);
 int freePort();
 bool waitForPort(int port, int timeoutMs);
 // Runs the event loop until done() holds or the time is up.

@@ -1,15 +1,11 @@
 #include "IpodBuilder.h"
 #include "RecordingDialogs.h"
 #include "Servers.h"
+#include "TestFiles.h"
 #include "TestPaths.h"
 #include "UpdaterCore.h"
 #include "frmUpdater.h"
 #include "frmUpdating.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,84 +20,35 @@ using namespace corvanel::updater;
 
 namespace {
 
-const QString kComplete =
-    QStringLiteral("Update Complete!|Corvanel has been updated! Now running new version of Corvanel...");
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+const QString kComplete = "Update Complete!|Corvanel has been updated! Now running new version of Corvanel...";
 
 // Processes running the given program file.
 QList<qint64> processesRunning(const QString &program)
 {
     const QString wanted = QFileInfo(program).canonicalFilePath();
     QList<qint64> found;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        char target[4096];
-        const QByteArray link = "/proc/" + entry.toLatin1() + "/exe";
-        const ssize_t length = ::readlink(link.constData(), target, sizeof target - 1);
-        if (length > 0 && QFile::decodeName(QByteArray(target, length)) == wanted && updater::processAlive(pid))
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const qint64 pid = entry.toLongLong();
+        if (pid > 0 && QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(entry)) == wanted &&
+            updater::processAlive(pid))
             found << pid;
     }
     return found;
-}
-
-void endAll(const QList<qint64> &pids)
-{
-    for (const qint64 pid : pids)
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 // A throw-away program folder and the environment its programs run in.
 struct ProgramFolder
 {
     QTemporaryDir dir;
-    QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 
     ProgramFolder()
     {
-        QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-        QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path() + QStringLiteral("/runtime"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("CORVANEL_UPDATER_MESSAGES"), QStringLiteral("stderr"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        environment.insert("CORVANEL_UPDATER_MESSAGES", "stderr");
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0");
     }
     QString path(const QString &name) const { return dir.filePath(name); }
     bool install(const QString &program) { return QFile::copy(binPath(program), path(program)); }
-};
-
-// The Updater as a real process; its boxes go to its error output.
-struct UpdaterRun
-{
-    ManagedProcess process;
-    QString output;
-
-    bool run(ProgramFolder &folder, const QStringList &arguments)
-    {
-        process.setOutputFile(folder.home.filePath(QStringLiteral("updater.log")));
-        if (!process.start(folder.path(QStringLiteral("updater")), arguments, folder.environment))
-            return false;
-        const bool ended = waitUntil([&] { return !process.running(); }, 20000);
-        output = process.output();
-        return ended;
-    }
 };
 
 UpdatingHooks recordingHooks(QStringList &messages, QStringList &started, bool &quit)
@@ -126,12 +73,12 @@ TEST(UpdaterCore, CommandLineAndCopies)
         EXPECT_EQ(updater::processIdFromArgument(QLatin1String(argument)), pid) << argument;
     // The test program sits in the program folder but is not ours.
     EXPECT_FALSE(updater::isOurProgram(getpid(), QStringLiteral(CORVANEL_BIN_DIR)));
-    EXPECT_TRUE(updater::isMainProgram(QStringLiteral("Corvanel")));
-    EXPECT_FALSE(updater::isMainProgram(QStringLiteral("corvanel.bak")));
+    EXPECT_TRUE(updater::isMainProgram("Corvanel"));
+    EXPECT_FALSE(updater::isMainProgram("corvanel.bak"));
 
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("tool"));
-    const QString source = dir.filePath(QStringLiteral("tool.new"));
+    const QString target = dir.filePath("tool");
+    const QString source = dir.filePath("tool.new");
     ASSERT_TRUE(writeFile(target, "old"));
     ASSERT_TRUE(writeFile(source, "new contents"));
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0755), 0);
@@ -146,10 +93,10 @@ TEST(UpdaterCore, CommandLineAndCopies)
     QFile::setPermissions(target, QFile::ReadOwner);
     EXPECT_FALSE(updater::copyOver(source, target));
     EXPECT_EQ(readFile(target), "new contents");
-    EXPECT_TRUE(updater::copyOver(source, dir.filePath(QStringLiteral("fresh"))));
-    EXPECT_FALSE(updater::copyOver(dir.filePath(QStringLiteral("missing.new")), dir.filePath(QStringLiteral("x"))));
+    EXPECT_TRUE(updater::copyOver(source, dir.filePath("fresh")));
+    EXPECT_FALSE(updater::copyOver(dir.filePath("missing.new"), dir.filePath("x")));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              (QStringList{QStringLiteral("fresh"), QStringLiteral("tool"), QStringLiteral("tool.new")}));
+              (QStringList{"fresh", "tool", "tool.new"}));
 }
 
 TEST(UpdaterWindow, ReadOnlyTargetsFail)
@@ -160,18 +107,18 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
         QTemporaryDir dir;
         ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(blocked)), "old"));
         QFile::setPermissions(dir.filePath(QLatin1String(blocked)), QFile::ReadOwner);
-        ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(blocked) + QStringLiteral(".new")), "new"));
-        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("zz.dat.new")), "later"));
+        ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(blocked) + ".new"), "new"));
+        ASSERT_TRUE(writeFile(dir.filePath("zz.dat.new"), "later"));
         QStringList messages, started;
         bool quit = false;
-        frmUpdating window(dir.path(), QStringLiteral("0"), recordingHooks(messages, started, quit));
+        frmUpdating window(dir.path(), "0", recordingHooks(messages, started, quit));
         window.Form_Load();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
-        EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + frmUpdating::failureText()});
+        EXPECT_EQ(messages, QStringList{"Error!|" + frmUpdating::failureText()});
         EXPECT_TRUE(started.isEmpty());
         EXPECT_EQ(window.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
         EXPECT_EQ(readFile(dir.filePath(QLatin1String(blocked))), "old");
-        EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("zz.dat.new"))));
+        EXPECT_TRUE(QFile::exists(dir.filePath("zz.dat.new")));
     }
 }
 
@@ -181,11 +128,10 @@ TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
 {
     for (const bool kill : {false, true}) {
         ProgramFolder folder;
-        ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sh"), folder.path(QStringLiteral("corvanel"))));
+        ASSERT_TRUE(QFile::copy("/bin/sh", folder.path("corvanel")));
         ManagedProcess stubborn;
-        ASSERT_TRUE(stubborn.start(
-            folder.path(QStringLiteral("corvanel")),
-            {QStringLiteral("-c"), QStringLiteral("trap '' TERM; echo ready; while :; do sleep 0.05; done")}));
+        ASSERT_TRUE(
+            stubborn.start(folder.path("corvanel"), {"-c", "trap '' TERM; echo ready; while :; do sleep 0.05; done"}));
         // Once it has said so, it ignores the polite request to end.
         ASSERT_TRUE(waitUntil([&] { return stubborn.output().contains(QLatin1String("ready")); }, 5000));
         ASSERT_TRUE(updater::isOurProgram(stubborn.pid(), folder.dir.path()));
@@ -201,44 +147,11 @@ TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
             EXPECT_EQ(messages, QStringList{kComplete});
             EXPECT_TRUE(waitUntil([&] { return !stubborn.running(); }, 2000));
         } else {
-            EXPECT_EQ(messages, QStringList{QStringLiteral("Error!|") + frmUpdating::failureText()});
+            EXPECT_EQ(messages, QStringList{"Error!|" + frmUpdating::failureText()});
             EXPECT_TRUE(stubborn.running());
             stubborn.process()->kill();
         }
     }
-}
-
-TEST(UpdaterProgram, NothingPendingCompletesAndRestarts)
-{
-    ProgramFolder folder;
-    ASSERT_TRUE(folder.install(QStringLiteral("updater")));
-    ASSERT_TRUE(folder.install(QStringLiteral("corvanel")));
-    // A process that is not our program is left alone.
-    ManagedProcess other;
-    ASSERT_TRUE(other.start(QStringLiteral("sleep"), {QStringLiteral("30")}));
-    UpdaterRun updater;
-    ASSERT_TRUE(updater.run(folder, {QString::number(other.pid())}));
-    EXPECT_TRUE(updater.output.contains(kComplete)) << qPrintable(updater.output);
-    EXPECT_TRUE(other.running());
-    QList<qint64> restarted;
-    EXPECT_TRUE(waitUntil(
-        [&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); }, 10000));
-    endAll(restarted);
-}
-
-TEST(UpdaterProgram, ReadOnlyTargetEndsWithTheFailureMessage)
-{
-    ProgramFolder folder;
-    ASSERT_TRUE(folder.install(QStringLiteral("updater")));
-    ASSERT_TRUE(writeFile(folder.path(QStringLiteral("library.dat")), "old"));
-    QFile::setPermissions(folder.path(QStringLiteral("library.dat")), QFile::ReadOwner);
-    ASSERT_TRUE(writeFile(folder.path(QStringLiteral("library.dat.new")), "new"));
-    UpdaterRun updater;
-    ASSERT_TRUE(updater.run(folder, {}));
-    EXPECT_TRUE(updater.output.contains(QStringLiteral("Error!|") + frmUpdating::failureText()))
-        << qPrintable(updater.output);
-    EXPECT_FALSE(updater.output.contains(QStringLiteral("Update Complete!")));
-    EXPECT_EQ(readFile(folder.path(QStringLiteral("library.dat"))), "old");
 }
 
 // The whole way: a running corvanel, the update window fetching the listing and two files,
@@ -248,38 +161,36 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
     TestServers &servers = TestServers::instance();
     REQUIRE_SERVER(port, servers.origin());
     ProgramFolder folder;
-    ASSERT_TRUE(folder.install(QStringLiteral("updater")));
-    ASSERT_TRUE(folder.install(QStringLiteral("corvanel"))) << "build corvanel first";
+    ASSERT_TRUE(folder.install("updater"));
+    ASSERT_TRUE(folder.install("corvanel")) << "build corvanel first";
     QTemporaryDir ipod;
     QString error;
     ASSERT_TRUE(mkipod::makeLargeIpod(ipod.path(), 10, 1, false, &error)) << qPrintable(error);
 
     ManagedProcess running;
-    ASSERT_TRUE(running.start(folder.path(QStringLiteral("corvanel")), {ipod.path()}, folder.environment));
+    ASSERT_TRUE(running.start(folder.path("corvanel"), {ipod.path()}, folder.environment));
     ASSERT_TRUE(waitUntil([&] { return updater::isOurProgram(running.pid(), folder.dir.path()); }, 5000));
 
-    const QByteArray newProgram = readFile(binPath(QStringLiteral("corvanel"))) + "\nthe new build\n";
-    QDir().mkpath(servers.originRoot() + QStringLiteral("/rt"));
-    ASSERT_TRUE(writeFile(servers.originRoot() + QStringLiteral("/rt/corvanel.bin"), newProgram));
-    ASSERT_TRUE(writeFile(servers.originRoot() + QStringLiteral("/rt/extra.bin"), "extra data"));
+    const QByteArray newProgram = readFile(binPath("corvanel")) + "\nthe new build\n";
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/corvanel.bin", newProgram));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/extra.bin", "extra data"));
     const QByteArray base = "http://127.0.0.1:" + QByteArray::number(port) + "/rt/";
-    ASSERT_TRUE(writeFile(servers.originRoot() + QStringLiteral("/rt/version.txt"),
-                          "// Corvanel\r\n32000::" + base + "corvanel.bin::corvanel.new\r\n32000::" + base +
-                              "extra.bin::extra.dat.new\r\n"));
+    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/version.txt", "// Corvanel\r\n32000::" + base +
+                                                                        "corvanel.bin::corvanel.new\r\n32000::" + base +
+                                                                        "extra.bin::extra.dat.new\r\n"));
 
     corvanel::platform::RecordingDialogs dialogs;
     corvanel::platform::ScopedDialogs scope(dialogs);
     dialogs.answers.push_back(corvanel::platform::MessageResult::Yes);
-    UpdaterRun updater;
+    ManagedProcess updater; // its boxes go to its error output
     bool finished = false;
     corvanel::update::UpdaterSetup setup;
     setup.programFolder = folder.dir.path();
     setup.listingAddress = QString::fromLatin1(base + "version.txt");
     // What the main program's RunUpdater does: start the Updater with the process ID.
-    updater.process.setOutputFile(folder.home.filePath(QStringLiteral("updater.log")));
+    updater.setOutputFile(folder.path("updater.log"));
     setup.runUpdater = [&](bool) {
-        updater.process.start(folder.path(QStringLiteral("updater")), {QString::number(running.pid())},
-                              folder.environment);
+        updater.start(folder.path("updater"), {QString::number(running.pid())}, folder.environment);
     };
     {
         corvanel::update::frmUpdater window(nullptr, setup);
@@ -288,21 +199,20 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
         ASSERT_TRUE(waitUntil([&] { return finished; }, 30000));
     }
     ASSERT_EQ(dialogs.count(), 1u);
-    EXPECT_EQ(dialogs.last().title, QStringLiteral("Update Now?"));
-    ASSERT_TRUE(waitUntil([&] { return !updater.process.running(); }, 20000));
-    updater.output = updater.process.output();
-    EXPECT_TRUE(updater.output.contains(kComplete)) << qPrintable(updater.output);
+    EXPECT_EQ(dialogs.last().title, "Update Now?");
+    ASSERT_TRUE(waitUntil([&] { return !updater.running(); }, 20000));
+    EXPECT_TRUE(updater.output().contains(kComplete)) << qPrintable(updater.output());
     EXPECT_TRUE(waitUntil([&] { return !running.running(); }, 5000));
 
-    EXPECT_EQ(readFile(folder.path(QStringLiteral("corvanel"))), newProgram);
-    EXPECT_TRUE(QFileInfo(folder.path(QStringLiteral("corvanel"))).isExecutable());
-    EXPECT_EQ(readFile(folder.path(QStringLiteral("extra.dat"))), "extra data");
-    EXPECT_EQ(QDir(folder.dir.path()).entryList({QStringLiteral("*.new")}, QDir::Files | QDir::Hidden), QStringList());
+    EXPECT_EQ(readFile(folder.path("corvanel")), newProgram);
+    EXPECT_TRUE(QFileInfo(folder.path("corvanel")).isExecutable());
+    EXPECT_EQ(readFile(folder.path("extra.dat")), "extra data");
+    EXPECT_EQ(QDir(folder.dir.path()).entryList({"*.new"}, QDir::Files | QDir::Hidden), QStringList());
 
     QList<qint64> restarted;
-    EXPECT_TRUE(waitUntil(
-        [&] { return !(restarted = processesRunning(folder.path(QStringLiteral("corvanel")))).isEmpty(); }, 10000))
-        << qPrintable(updater.output) << qPrintable(running.output());
+    EXPECT_TRUE(waitUntil([&] { return !(restarted = processesRunning(folder.path("corvanel"))).isEmpty(); }, 10000))
+        << qPrintable(updater.output()) << qPrintable(running.output());
     EXPECT_FALSE(restarted.contains(running.pid()));
-    endAll(restarted);
+    for (const qint64 pid : restarted)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }

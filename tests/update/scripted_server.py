@@ -2,10 +2,8 @@
 """A scripted HTTP origin and SOCKS4/4a proxy for the download client's failure cases.
 
 Listens on 127.0.0.1 at a free port and prints "PORT <n>" once ready. Each connection is
-served on its own thread. A connection whose first byte is 4 is a SOCKS4 (or 4a) request:
-the user "reject" is refused (0x5B); otherwise it is granted (0x5A) and the same connection
-then carries the HTTP request to this server. The last SOCKS4 request is kept and answered
-by GET /socks4-last.
+served on its own thread. A connection whose first byte is 4 is a SOCKS4 (or 4a) request: it
+is granted (0x5A) and the same connection then carries the HTTP request to this server.
 """
 import socket
 import sys
@@ -13,7 +11,6 @@ import threading
 import time
 
 PATTERN = bytes(range(256)) * 64  # 16384 bytes
-last_socks4 = b""
 
 
 def read_request(conn, first=b""):
@@ -33,7 +30,7 @@ def reply(conn, status, headers, body=b""):
     conn.sendall(head.encode() + b"\r\n" + body)
 
 
-def serve_http(conn, request, port):
+def serve_http(conn, request):
     line = request.split(b"\r\n", 1)[0].decode("latin-1")
     parts = line.split(" ")
     path = parts[1] if len(parts) > 1 else "/"
@@ -43,18 +40,7 @@ def serve_http(conn, request, port):
             name, value = raw.split(b":", 1)
             headers[name.strip().lower().decode("latin-1")] = value.strip().decode("latin-1")
 
-    if path == "/echo":
-        reply(conn, "200 OK", [("Content-Length", len(request))], request)
-    elif path == "/socks4-last":
-        reply(conn, "200 OK", [("Content-Length", len(last_socks4))], last_socks4)
-    elif path == "/split":
-        # The header in three receives; the last one also carries the first body bytes.
-        for piece in (b"HTTP/1.0 200 OK\r\nConte", b"nt-Length: 10\r\nX-Pad: 1\r",
-                      b"\n\r\n01234"):
-            conn.sendall(piece)
-            time.sleep(0.05)
-        conn.sendall(b"56789")
-    elif path == "/nolength":
+    if path == "/nolength":
         reply(conn, "200 OK", [], PATTERN[:5000])
     elif path == "/early":
         reply(conn, "200 OK", [("Content-Length", 1000)], PATTERN[:400])
@@ -70,28 +56,13 @@ def serve_http(conn, request, port):
             reply(conn, "206 Partial Content", [("Content-Length", len(body) - start)], body[start:])
         else:
             reply(conn, "200 OK", [("Content-Length", len(body))], body)
-    elif path == "/moved":
-        reply(conn, "301 Moved Permanently", [("Location", "/target"), ("Content-Length", 5)], b"moved")
     elif path.startswith("/moved-to/"):
         # /moved-to/<port>/<path>: to another port of this host, as an absolute address.
         reply(conn, "302 Found", [("Location", "http://127.0.0.1:" + path[len("/moved-to/"):])])
-    elif path == "/moved-nolocation":
-        reply(conn, "301 Moved Permanently", [("Content-Length", 0)])
-    elif path == "/moved-https":
-        reply(conn, "302 Found", [("Location", "https://127.0.0.1:%d/target" % port)])
-    elif path == "/loop":
-        reply(conn, "302 Found", [("Location", "/loop")])
     elif path == "/target":
         reply(conn, "200 OK", [("Content-Length", 11)], b"target body")
-    elif path == "/nosecondblank":
-        conn.sendall(b"HTTP/1.0 200\r\nContent-Length: 3\r\n\r\nabc")
     elif path == "/silent":
         time.sleep(20)
-    elif path == "/auth":
-        value = headers.get("authorization", "").encode()
-        reply(conn, "200 OK", [("Content-Length", len(value))], value)
-    elif path == "/notfound":
-        reply(conn, "404 Not Found", [("Content-Length", 9)], b"not found")
     else:
         reply(conn, "404 Not Found", [("Content-Length", 0)])
 
@@ -105,8 +76,7 @@ def recv_until(conn, data, done):
     return data
 
 
-def serve_socks4(conn, first, port):
-    global last_socks4
+def serve_socks4(conn, first):
     # VN CD PORT(2) IP(4) USERID NUL, and for 4a (IP 0.0.0.x) HOST NUL.
     data = recv_until(conn, first, lambda d: len(d) > 8 and b"\0" in d[8:])
     if data is None:
@@ -115,24 +85,19 @@ def serve_socks4(conn, first, port):
         data = recv_until(conn, data, lambda d: b"\0" in d[d.index(b"\0", 8) + 1:])
         if data is None:
             return
-    last_socks4 = data
-    user = data[8:data.index(b"\0", 8)]
-    if user == b"reject":
-        conn.sendall(b"\x00\x5b" + b"\0" * 6)
-        return
     conn.sendall(b"\x00\x5a" + b"\0" * 6)
-    serve_http(conn, read_request(conn), port)
+    serve_http(conn, read_request(conn))
 
 
-def handle(conn, port):
+def handle(conn):
     try:
         first = conn.recv(1)
         if not first:
             return
         if first == b"\x04":
-            serve_socks4(conn, first, port)
+            serve_socks4(conn, first)
         else:
-            serve_http(conn, read_request(conn, first), port)
+            serve_http(conn, read_request(conn, first))
     except OSError:
         pass
     finally:
@@ -151,7 +116,7 @@ def main():
     print("PORT %d" % port, flush=True)
     while True:
         conn, _ = server.accept()
-        threading.Thread(target=handle, args=(conn, port), daemon=True).start()
+        threading.Thread(target=handle, args=(conn,), daemon=True).start()
 
 
 if __name__ == "__main__":

@@ -55,7 +55,7 @@ struct OutputFree
 
 } // namespace
 
-bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
+bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error, Mp3Rate rate)
 {
     std::unique_ptr<lame_global_flags, LameClose> gf(lame_init());
     if (!gf) {
@@ -66,10 +66,15 @@ bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
     lame_set_out_samplerate(gf.get(), kSampleRate);
     lame_set_num_channels(gf.get(), 2);
     lame_set_mode(gf.get(), JOINT_STEREO);
-    lame_set_VBR(gf.get(), vbr_off);
-    lame_set_brate(gf.get(), 128);
+    if (rate == Mp3Rate::Constant) {
+        lame_set_VBR(gf.get(), vbr_off);
+        lame_set_brate(gf.get(), 128);
+    } else {
+        lame_set_VBR(gf.get(), vbr_default);
+        lame_set_VBR_quality(gf.get(), 4);
+    }
     lame_set_quality(gf.get(), 7); // fast; the music is simple
-    lame_set_bWriteVbrTag(gf.get(), 1);
+    lame_set_bWriteVbrTag(gf.get(), rate == Mp3Rate::VariableWithoutInfo ? 0 : 1);
     if (lame_init_params(gf.get()) < 0) {
         *error = QStringLiteral("LAME rejected the encoder settings");
         return false;
@@ -98,6 +103,8 @@ bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error)
     }
     out->append(reinterpret_cast<const char *>(buffer.data()), tail);
 
+    if (rate == Mp3Rate::VariableWithoutInfo)
+        return true;
     // The first frame was reserved for the Info tag (frame count, encoder delay and padding).
     unsigned char tag[2880];
     const size_t tagSize = lame_get_lametag_frame(gf.get(), tag, sizeof tag);

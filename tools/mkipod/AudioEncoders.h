@@ -9,8 +9,12 @@
 
 namespace mkipod {
 
-// MP3 at 128 kbit/s CBR through LAME, with an Info frame so that decoders know the exact length.
-bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error);
+// How an MP3 spends its bits: constant 128 kbit/s, or variable with or without the Xing/Info
+// frame that tells decoders the exact length (without it, the first frame's rate misleads them).
+enum class Mp3Rate { Constant, Variable, VariableWithoutInfo };
+
+// MP3 through LAME; every kind but VariableWithoutInfo begins with the Info frame.
+bool encodeMp3(const std::vector<int16_t> &pcm, QByteArray *out, QString *error, Mp3Rate rate = Mp3Rate::Constant);
 // AAC-LC at 128 kbit/s in an MP4 ("ipod" muxer) file through FFmpeg, with iTunes metadata atoms
 // for the tags.
 bool encodeAacFile(const std::vector<int16_t> &pcm, const QString &path, const SongTags &tags, QString *error);
