@@ -1,7 +1,8 @@
 #include "DatabaseHeader.h"
 
+#include <ByteReader.h>
+
 #include <QFile>
-#include <QtEndian>
 
 #include <algorithm>
 
@@ -16,10 +17,7 @@ constexpr qsizetype PlayCountsHeaderWords = 16;
 // Real entries are 0x0C to 0x1C bytes; anything far larger is not this file.
 constexpr quint32 LongestPlayCountsEntry = 4096;
 
-quint32 word(QByteArrayView bytes, qsizetype at)
-{
-    return qFromLittleEndian<quint32>(bytes.data() + at);
-}
+using corvanel::itunesdb::ByteReader;
 
 } // namespace
 
@@ -46,7 +44,7 @@ FieldState checksumFieldState(QByteArrayView head, ChecksumKind kind)
     const std::optional<ChecksumField> field = checksumField(kind);
     if (!field)
         return FieldState::Absent;
-    const qsizetype headerLength = std::min<qsizetype>(word(head, HeaderLengthAt), head.size());
+    const qsizetype headerLength = std::min<qsizetype>(ByteReader(head).uint32At(HeaderLengthAt), head.size());
     if (field->offset + field->length > headerLength)
         return FieldState::Absent;
     const QByteArrayView bytes = head.sliced(field->offset, field->length);
@@ -69,9 +67,10 @@ PlayCountsHeader parsePlayCountsHeader(QByteArrayView head, qint64 fileSize)
         out.problem = QStringLiteral("it does not start with an \"mhdp\" header");
         return out;
     }
-    const quint32 headerLength = word(head, 4);
-    const quint32 entryLength = word(head, 8);
-    const quint32 entries = word(head, 12);
+    const ByteReader words(head);
+    const quint32 headerLength = words.uint32At(4);
+    const quint32 entryLength = words.uint32At(8);
+    const quint32 entries = words.uint32At(12);
     if (headerLength < PlayCountsHeaderWords || headerLength > fileSize) {
         out.problem = QStringLiteral("its header length (%1) does not fit the file").arg(headerLength);
         return out;

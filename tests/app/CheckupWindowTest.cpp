@@ -49,10 +49,10 @@ TEST_F(CheckupWindowTest, ShowsFindingsWorstFirstAndEachButtonRunsItsCheck)
     frmCheckup &checkup = checkUp();
     CheckupReport report;
     report.ipod = QStringLiteral("/nonexistent-ipod");
-    report.findings = {{Severity::Info, "space", "Plenty of room.", {}, {}, Remedy::None},
-                       {Severity::Warning, "missing-files", "Two songs have no file.", "Look.", {},
-                        Remedy::CheckMissing},
-                       {Severity::Error, "database-missing", "No database.", "Sync.", {}, Remedy::None}};
+    report.findings = {
+        {Severity::Info, "space", "Plenty of room.", {}, {}, Remedy::None},
+        {Severity::Warning, "missing-files", "Two songs have no file.", "Look.", {}, Remedy::CheckMissing},
+        {Severity::Error, "database-missing", "No database.", "Sync.", {}, Remedy::None}};
     sortWorstFirst(report.findings);
     checkup.showReport(report);
     EXPECT_EQ(shownCodes(checkup), QStringList({"database-missing", "missing-files", "space"}));

@@ -123,7 +123,7 @@ const Form kForms[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, CheckupFormTest, ::testing::ValuesIn(kForms),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &param) { return std::string(param.param.name); });
 
 TEST(CheckupTest, DemoIpodHasNoErrorAndNamesWhatItHolds)
 {
