@@ -1,7 +1,5 @@
 #include "frmCheckup.h"
 
-#include "CaptionBar.h"
-
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +8,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 

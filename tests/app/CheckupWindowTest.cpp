@@ -100,6 +100,8 @@ TEST_F(CheckupWindowTest, DatabaseGoneOffersTheTagsAndTheUnlistedFiles)
     EXPECT_FALSE(main.readingTags());
     EXPECT_GT(main.songModel().rowCount(), 0);
     EXPECT_EQ(main.library().SongCount, main.songModel().rowCount());
+    // The reading window closed itself; let it go before the test ends.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
