@@ -2,6 +2,7 @@
 // chooser that picks the reader by what an iPod holds.
 #include "DemoIpod.h"
 #include "IpodBuilder.h"
+#include "TestFiles.h"
 #include "TestPaths.h"
 
 #include <CompressedDatabase.h>
@@ -31,19 +32,6 @@ namespace {
 const QString kCdb = QStringLiteral("iPod_Control/iTunes/iTunesCDB");
 const QString kDb = QStringLiteral("iPod_Control/iTunes/iTunesDB");
 const QString kSd = QStringLiteral("iPod_Control/iTunes/iTunesSD");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // The demo's database and song list, without song files.
 const QByteArray &demoDb()
@@ -122,10 +110,10 @@ TEST(CompressedDatabase, RealDatabasesGiveTheLibraryOfTheirPlainSelves)
         for (const int level : {1, 9}) {
             SCOPED_TRACE(std::string(name) + " at level " + std::to_string(level));
             QTemporaryDir ipod;
-            const QByteArray compressed = mkipod::compressITunesDb(readAll(fixture), level);
+            const QByteArray compressed = mkipod::compressITunesDb(readFile(fixture), level);
             ASSERT_TRUE(isCompressedDatabase(compressed));
             // As such iPods leave it: an empty iTunesDB beside the compressed one.
-            ASSERT_TRUE(writeAll(ipod.filePath(kCdb), compressed) && writeAll(ipod.filePath(kDb), {}));
+            ASSERT_TRUE(writeFile(ipod.filePath(kCdb), compressed) && writeFile(ipod.filePath(kDb), {}));
             const auto fromCdb = loadIpod(ipod.path());
             EXPECT_EQ(fromCdb->report.source.chosen, SourceKind::ITunesCdb);
 
@@ -179,7 +167,7 @@ TEST(ShuffleList, ListsThatLibgpodWritesReadBack)
          {std::pair{"MA546", ShuffleList::Layout::Fixed}, std::pair{"MC306", ShuffleList::Layout::Chunked}}) {
         SCOPED_TRACE(model);
         QTemporaryDir ipod;
-        ASSERT_TRUE(writeAll(ipod.filePath("iPod_Control/Device/SysInfo"), mkipod::buildSysInfo(model)));
+        ASSERT_TRUE(writeFile(ipod.filePath("iPod_Control/Device/SysInfo"), mkipod::buildSysInfo(model)));
         QDir().mkpath(ipod.filePath("iPod_Control/iTunes"));
         Itdb_iTunesDB *itdb = itdb_new();
         itdb_set_mountpoint(itdb, QFile::encodeName(ipod.path()).constData());
@@ -200,7 +188,7 @@ TEST(ShuffleList, ListsThatLibgpodWritesReadBack)
         ASSERT_TRUE(itdb_shuffle_write_file(itdb, QFile::encodeName(file).constData(), &error));
         itdb_free(itdb);
 
-        const auto list = parseShuffleList(readAll(file));
+        const auto list = parseShuffleList(readFile(file));
         ASSERT_TRUE(list) << list.error().toStdString();
         EXPECT_EQ(list->layout, layout);
         EXPECT_TRUE(list->damage.isEmpty()) << list->damage.toStdString();
@@ -238,7 +226,7 @@ TEST(ShuffleList, DamagedListsKeepWhatCanBeRead)
         {"3G/4G record offset at the header", changed(chunked, firstRecordOffset, 0), 25, "song 1 is not"},
         {"3G/4G playlist naming song 9999", changed(chunked, secondList + 44, 9999), 26, "a song the list does not"},
         {"3G/4G counting playlists past the file", changed(chunked, playlists + 8, 0xA0000004), 26,
-         "playlist table ends after"},
+         "playlist 5 is not a playlist record"},
         {"3G/4G cut in its track records", chunked.left(0x40 + 124 + 372 * 3 + 10), 3, "track table ends"},
     };
     for (const auto &c : cases) {
@@ -360,7 +348,7 @@ TEST(LibrarySource, ChoosesByWhatTheIpodHolds)
         SCOPED_TRACE(c.what);
         QTemporaryDir ipod;
         for (const auto &[path, bytes] : c.files)
-            ASSERT_TRUE(writeAll(ipod.filePath(path), bytes));
+            ASSERT_TRUE(writeFile(ipod.filePath(path), bytes));
         const auto loaded = loadIpod(ipod.path());
         const LoadReport &report = loaded->report;
         EXPECT_EQ(report.source.chosen, c.chosen) << report.source.reason.toStdString();
@@ -393,8 +381,8 @@ TEST(LibrarySource, ChoosesByWhatTheIpodHolds)
 TEST(LibrarySource, TheIpodsOwnDatabasePathStandsForTheIpodAnyOtherFileForItself)
 {
     QTemporaryDir ipod;
-    ASSERT_TRUE(writeAll(ipod.filePath(kCdb), demoCdb()) && writeAll(ipod.filePath(kDb), {}));
-    ASSERT_TRUE(writeAll(ipod.filePath("elsewhere/copy"), demoDb()));
+    ASSERT_TRUE(writeFile(ipod.filePath(kCdb), demoCdb()) && writeFile(ipod.filePath(kDb), {}));
+    ASSERT_TRUE(writeFile(ipod.filePath("elsewhere/copy"), demoDb()));
     for (const auto &[file, kind] : {std::pair{ipod.filePath("IPOD_CONTROL/itunes/itunesdb"), SourceKind::ITunesCdb},
                                      std::pair{ipod.filePath(kCdb), SourceKind::ITunesCdb},
                                      std::pair{ipod.filePath("elsewhere/copy"), SourceKind::ITunesDb}}) {
