@@ -23,13 +23,13 @@ QString severityMark(Severity severity)
 {
     switch (severity) {
     case Severity::Error:
-        return QStringLiteral("<b style=\"color:#b00000\">Error</b>");
+        return QStringLiteral("<b style=\"color:#ff6b6b\">Error</b>");
     case Severity::Warning:
-        return QStringLiteral("<b style=\"color:#9a5a00\">Warning</b>");
+        return QStringLiteral("<b style=\"color:#ffb347\">Warning</b>");
     case Severity::Info:
         break;
     }
-    return QStringLiteral("<b style=\"color:#2a4a7a\">Info</b>");
+    return QStringLiteral("<b style=\"color:#8fb8ff\">Info</b>");
 }
 
 QString remedyButtonName(Remedy remedy)
@@ -67,6 +67,10 @@ frmCheckup::frmCheckup(const QString &iPodDrive, QWidget *owner)
     lstFindings->setObjectName(QStringLiteral("lstFindings"));
     lstFindings->setWidgetResizable(true);
     lstFindings->setFrameShape(QFrame::NoFrame);
+    // The findings lie on the window's own backdrop, each in a thin frame.
+    setStyleSheet(QStringLiteral("#lstFindings, #lstFindingsRows { background: transparent; }"
+                                 "QFrame[finding=\"true\"] { border: 1px solid #5a5f66; border-radius: 4px; }"
+                                 "QFrame[finding=\"true\"] QLabel { border: none; }"));
     auto *list = new QWidget(lstFindings);
     list->setObjectName(QStringLiteral("lstFindingsRows"));
     m_rows = new QVBoxLayout(list);
@@ -75,7 +79,11 @@ frmCheckup::frmCheckup(const QString &iPodDrive, QWidget *owner)
     content()->addWidget(lstFindings, 1);
 
     cmdClose = makeButton("cmdClose", QStringLiteral("Close"));
-    addButtonRow({cmdClose});
+    // The findings take all the height there is; the close button sits below them.
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(cmdClose);
+    content()->addLayout(buttonRow);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, [this] {
         m_task->cancel();
@@ -143,7 +151,7 @@ QWidget *frmCheckup::findingRow(const Finding &finding)
 {
     auto *row = new QFrame;
     row->setObjectName(QStringLiteral("finding_") + finding.code);
-    row->setFrameShape(QFrame::StyledPanel);
+    row->setProperty("finding", true);
     auto *layout = new QVBoxLayout(row);
     auto *text =
         new QLabel(severityMark(finding.severity) + QStringLiteral("&nbsp;&nbsp;") + finding.text.toHtmlEscaped(), row);

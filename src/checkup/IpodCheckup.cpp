@@ -47,13 +47,13 @@ QString databaseName(SourceKind kind)
 {
     switch (kind) {
     case SourceKind::ITunesCdb:
-        return QStringLiteral("compressed database (iTunesCDB)");
+        return QStringLiteral("compressed database iTunesCDB");
     case SourceKind::ITunesDb:
         return QStringLiteral("iTunesDB");
     case SourceKind::Sqlite:
         return QStringLiteral("SQLite library");
     case SourceKind::ITunesSd:
-        return QStringLiteral("shuffle's song list (iTunesSD)");
+        return QStringLiteral("song list iTunesSD");
     case SourceKind::Tags:
         return QStringLiteral("songs' own tags");
     case SourceKind::None:
@@ -204,7 +204,7 @@ void Checker::databaseFindings()
         if (!candidate.found)
             continue;
         anyFound = true;
-        QString text = QStringLiteral("The iPod holds a %1").arg(databaseName(candidate.kind));
+        QString text = QStringLiteral("The iPod holds its %1").arg(databaseName(candidate.kind));
         if (!candidate.version.isEmpty())
             text += QStringLiteral(" (version %1)").arg(candidate.version);
         if (candidate.read && candidate.songs >= 0)
@@ -262,7 +262,7 @@ bool Checker::databaseDamageFindings(const SourceChoice &choice)
         QString text = QStringLiteral("The %1 cannot be read: %2.").arg(databaseName(candidate.kind), candidate.note);
         if (candidate.kind == SourceKind::ITunesCdb) {
             code = QStringLiteral("compressed-database-damaged");
-            text = QStringLiteral("The compressed database (iTunesCDB) does not inflate: %1.").arg(candidate.note);
+            text = QStringLiteral("The compressed database iTunesCDB does not inflate: %1.").arg(candidate.note);
         } else if (candidate.kind == SourceKind::ITunesDb && !m_load.isDatabase && m_library.SongCount == 0) {
             code = QStringLiteral("database-not-database");
         }
