@@ -142,6 +142,20 @@ SongCatalog::SongCatalog(const MusicLibrary &library, bool laterWork)
     extend();
 }
 
+void SongCatalog::rebuild()
+{
+    // A library read anew comes with its sizes, and its texts are made as the rows are.
+    m_sizesPendingBelow = 0;
+    m_searchPendingBelow = 0;
+    m_searchBlocks.clear();
+    m_rows.clear();
+    m_keys.clear();
+    m_keyTexts.clear();
+    for (std::vector<uint32_t> &ranks : m_columnRanks)
+        ranks.clear();
+    extend();
+}
+
 void SongCatalog::extend()
 {
     const std::size_t first = m_rows.size();

@@ -61,6 +61,9 @@ public:
     static SearchTexts makeSearchTexts(const std::vector<SearchSource> &sources);
     void adoptSearchTexts(SearchTexts texts);
 
+    // Starts again from the library as it now is (after it was read anew).
+    void rebuild();
+
     const MusicLibrary &library() const { return m_library; }
     int songCount() const { return static_cast<int>(m_rows.size()); }
 

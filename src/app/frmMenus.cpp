@@ -123,6 +123,7 @@ void frmMenus::build()
         addItem(mnuExtras, QStringLiteral("mnuCheckForDuplicates"), QStringLiteral("Check For &Duplicates"));
     mnuCheckForNotInDatabase = addItem(mnuExtras, QStringLiteral("mnuCheckForNotInDatabase"),
                                        QStringLiteral("Check for Songs &Not in the Database"));
+    mnuCheckup = addItem(mnuExtras, QStringLiteral("mnuCheckup"), QStringLiteral("iPod Check-up"));
     addSeparator(mnuExtras, QStringLiteral("aseperator"));
     mnuEjectAndClose =
         addItem(mnuExtras, QStringLiteral("mnuEjectAndClose"), QStringLiteral("Eject iPod and close Corvanel"));

@@ -87,6 +87,7 @@ public:
     QAction *mnuCheckForMissing = nullptr;
     QAction *mnuCheckForDuplicates = nullptr;
     QAction *mnuCheckForNotInDatabase = nullptr;
+    QAction *mnuCheckup = nullptr;
     QAction *mnuEjectAndClose = nullptr;
     QAction *mnuCopyToiPod = nullptr;
     QAction *mnuiPod = nullptr;

@@ -6,6 +6,7 @@
 #include "mdliPodDetect.h"
 
 #include "ExtractCommand.h"
+#include "IpodCheckup.h"
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 using namespace corvanel;
@@ -25,6 +27,7 @@ namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library [--from-tags] PATH\n"
                      "       corvanel --orphans PATH\n"
+                     "       corvanel --check-up PATH\n"
                      "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
@@ -45,6 +48,11 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
                      "                        does not list, as JSON, and exit\n"
+                     "  --check-up PATH       look the iPod at PATH over without changing it: which database\n"
+                     "                        it holds and uses, damage, the checksum its model wants, songs\n"
+                     "                        without files and files without songs, Play Counts, space and\n"
+                     "                        model; prints the findings as JSON, worst first, and exits 1\n"
+                     "                        when one is an error, 2 when PATH is not there\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
@@ -85,6 +93,25 @@ int printOrphans(const QString &path)
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     return 0;
 }
+int printCheckup(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        std::fprintf(stderr, "corvanel: %s: no such file or folder\n", qPrintable(path));
+        return 2;
+    }
+    const QString folder =
+        info.isDir() ? info.absoluteFilePath() : corvanel::platform::iPodDriveFromDatabasePath(info.absoluteFilePath());
+    ScanControl control;
+    control.status = [](const QString &status) { std::fprintf(stderr, "%s\n", qPrintable(status)); };
+    const corvanel::checkup::CheckupReport report = corvanel::checkup::IpodCheckup(folder).run(control);
+    const QByteArray json = corvanel::checkup::checkupToJson(report);
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    const bool error = std::any_of(report.findings.begin(), report.findings.end(), [](const auto &finding) {
+        return finding.severity == corvanel::checkup::Severity::Error;
+    });
+    return error ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -113,6 +140,14 @@ int main(int argc, char *argv[])
         }
         QCoreApplication app(argc, argv);
         return printLibrary(rest.at(1), fromTags);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--check-up")) {
+        if (words.size() != 2) {
+            std::fputs("corvanel: --check-up needs one PATH\n", stderr);
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return printCheckup(words.at(1));
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--orphans")) {
         if (words.size() != 2) {
