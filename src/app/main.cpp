@@ -6,6 +6,7 @@
 #include "mdliPodDetect.h"
 
 #include "ExtractCommand.h"
+#include "IpodCheckup.h"
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 using namespace corvanel;
@@ -25,6 +27,7 @@ namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library [--from-tags] PATH\n"
                      "       corvanel --orphans PATH\n"
+                     "       corvanel --check-up PATH\n"
                      "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [--no-covers] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
@@ -38,16 +41,21 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        into the folder DEST, in the master playlist's order, under\n"
                      "                        names made by --format (default:\n"
                      "                        \"[genre]\\[artist]\\[album]\\[track number] - [title]\");\n"
+                     "                        each folder given songs with a cover also gets that cover\n"
+                     "                        as cover.jpg (an existing one is kept);\n"
                      "                        progress goes to stderr; exits 0 when every song is copied,\n"
                      "                        1 when a copy fails, 2 when the library cannot be read or\n"
                      "                        DEST is on the iPod, 130 or 143 on Ctrl+C or SIGTERM\n"
-                     "                        each folder given songs with a cover also gets that cover\n"
-                     "                        as cover.jpg (an existing one is kept)\n"
                      "  --no-covers           with --extract: write no cover.jpg\n"
                      "  --from-tags           with --print-library or --extract: read the songs from their\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
                      "                        does not list, as JSON, and exit\n"
+                     "  --check-up PATH       look the iPod at PATH over without changing it: which database\n"
+                     "                        it holds and uses, damage, the checksum its model wants, songs\n"
+                     "                        without files and files without songs, Play Counts, space and\n"
+                     "                        model; prints the findings as JSON, worst first, and exits 1\n"
+                     "                        when one is an error, 2 when PATH is not there\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
@@ -89,6 +97,25 @@ int printOrphans(const QString &path)
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     return 0;
 }
+int printCheckup(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        std::fprintf(stderr, "corvanel: %s: no such file or folder\n", qPrintable(path));
+        return 2;
+    }
+    const QString folder =
+        info.isDir() ? info.absoluteFilePath() : corvanel::platform::iPodDriveFromDatabasePath(info.absoluteFilePath());
+    ScanControl control;
+    control.status = [](const QString &status) { std::fprintf(stderr, "%s\n", qPrintable(status)); };
+    const corvanel::checkup::CheckupReport report = corvanel::checkup::IpodCheckup(folder).run(control);
+    const QByteArray json = corvanel::checkup::checkupToJson(report);
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    const bool error = std::any_of(report.findings.begin(), report.findings.end(), [](const auto &finding) {
+        return finding.severity == corvanel::checkup::Severity::Error;
+    });
+    return error ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -117,6 +144,14 @@ int main(int argc, char *argv[])
         }
         QCoreApplication app(argc, argv);
         return printLibrary(rest.at(1), fromTags);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--check-up")) {
+        if (words.size() != 2) {
+            std::fputs("corvanel: --check-up needs one PATH\n", stderr);
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return printCheckup(words.at(1));
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--orphans")) {
         if (words.size() != 2) {

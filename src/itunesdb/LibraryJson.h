@@ -14,7 +14,8 @@ namespace corvanel::itunesdb {
 using namespace corvanel::library;
 
 // The library as the command line prints it (UTF-8 JSON, one object):
-// {"ipod_name": "...", "songs": [{"index", "id", "title", "artist", "album", "genre", "path",
+// {"ipod_name": "...", "source": "itunesdb"|"itunescdb"|"sqlite"|"itunessd"|"tags"|"none",
+//  "songs": [{"index", "id", "title", "artist", "album", "genre", "path",
 //  "filetype", "track", "length", "size", "artwork"}], "playlists": [{"name": "...", "ids": ["1234", ...]}],
 //  "warnings": {"unknown_tags": 0, "errors": ["..."]}}
 // The errors are the texts of the boxes the load shows (one per problem kind, then the warning

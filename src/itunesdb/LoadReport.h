@@ -1,4 +1,6 @@
 #pragma once
+#include "SourceChoice.h"
+
 #include <QString>
 #include <vector>
 
@@ -10,6 +12,7 @@ struct LoadProblem
 {
     enum class Kind {
         CopyFailed,                  // the database file could not be read
+        DatabaseUnreadable,          // a compressed database or a shuffle's song list is damaged
         SongFileUnreadable,          // a song's file is missing, so its size stays 0
         DuplicateTrackId,            // a later track with an id already taken; the first keeps it
         PlaylistItemWithoutPlaylist, // a playlist item or name before any playlist record
@@ -17,6 +20,8 @@ struct LoadProblem
         OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
         PlaylistIdMissing,           // a playlist names a track id the library does not hold
         TagsUnreadable,              // a song file the tag scan cannot read as audio
+        DatabasePartUnreadable,      // a file or table of a SQLite library is missing or damaged
+        SongWithoutFile,             // a song the database lists without a file: it cannot play
     };
     Kind kind;
     int count = 0;
@@ -27,6 +32,7 @@ struct LoadReport
 {
     bool isDatabase = false;           // the file started with "mhbd"
     bool fromTags = false;             // the library was read from the song files' tags
+    SourceChoice source;               // the database it was read from, and why
     bool cancelled = false;            // the tag scan was stopped by the user
     int unknownTags = 0;               // bytes slid over looking for a known record
     std::vector<LoadProblem> problems; // one entry per kind, in the order first met

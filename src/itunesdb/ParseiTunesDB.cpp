@@ -1,6 +1,9 @@
 #include "ParseiTunesDB.h"
+#include "CompressedDatabase.h"
 #include "FileImage.h"
 #include "OnTheGo.h"
+
+#include <thread>
 
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
@@ -31,29 +34,54 @@ void buildSongIndex(MusicLibrary &library, LoadReport &report)
     }
 }
 
+void buildIndexes(MusicLibrary &library, LoadReport &report)
+{
+    buildSongIndex(library, report);
+    library.Library = std::make_unique<clsLibrary>(library);
+    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
+        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+}
+
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
-                         const std::function<void(const QString &status)> &status, const LoadProgress &progress)
+                         const std::function<void(const QString &status)> &status, const LoadProgress &progress,
+                         SongFileSizes sizes, const std::function<void()> &alongside)
 {
     LoadReport report;
+    report.source.chosen = SourceKind::ITunesDb;
     // A private copy in memory: the iPod's file is closed before the walk starts.
     std::optional<FileImage> image = FileImage::read(DBFile);
     if (!image)
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
+    QByteArrayView bytes = image ? image->bytes() : QByteArrayView();
+    QByteArray inflated;
+    if (isCompressedDatabase(bytes)) {
+        std::expected<QByteArray, InflateError> plain = inflateDatabase(bytes, progress);
+        report.source.chosen = SourceKind::ITunesCdb;
+        if (plain)
+            inflated = std::move(*plain);
+        else
+            report.add(LoadProblem::Kind::DatabaseUnreadable, DBFile + QStringLiteral(": ") + plain.error().message);
+        bytes = inflated;
+        image.reset();
+    }
 
-    NativePathResolver sizes(library.iPodDrive);
-    walkITunesDb(image ? image->bytes() : QByteArrayView(), library, &sizes, report, progress);
+    NativePathResolver resolver(library.iPodDrive);
+    walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
+    inflated = QByteArray();
     if (!report.isDatabase)
         return report;
 
+    // The songs are complete: what else needs only them runs beside the steps that follow.
+    std::thread beside;
+    if (alongside)
+        beside = std::thread(alongside);
     LoadOnTheGo(library, report);
     if (status)
         status(QString::fromUtf16(LoadingIntoProgramStatus));
-    buildSongIndex(library, report);
-
-    library.Library = std::make_unique<clsLibrary>(library);
-    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
-        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+    buildIndexes(library, report);
+    if (beside.joinable())
+        beside.join();
     return report;
 }
 

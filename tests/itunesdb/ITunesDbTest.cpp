@@ -157,9 +157,9 @@ TEST(GeneratedDatabases, AllLayoutsGiveTheSameLibrary)
     ASSERT_EQ(songs.size(), 3);
     const auto song = [](int index, int id, const QString &title, const char *artist, const char *album,
                          const char *genre, const char *path, const char *fileType, int track, int length) {
-        return QJsonObject{{"index", index}, {"id", id},       {"title", title},  {"artist", artist},
-                           {"album", album}, {"genre", genre}, {"path", path},    {"filetype", fileType},
-                           {"track", track}, {"size", 0},      {"length", length}};
+        return QJsonObject{{"index", index}, {"id", id},       {"title", title},   {"artist", artist},
+                           {"album", album}, {"genre", genre}, {"path", path},     {"filetype", fileType},
+                           {"track", track}, {"size", 0},      {"length", length}, {"artwork", QJsonValue()}};
     };
     EXPECT_EQ(songs[0].toObject(), song(0, 101, "First \"quoted\" song", "No Artist", "Album A", "No Genre",
                                         "\\iPod_Control\\Music\\F00\\AAAA.mp3", "MPEG audio file", 3, 245000));
@@ -343,7 +343,7 @@ TEST(LibraryJson, HasTheDocumentedShapeAndEscapes)
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    EXPECT_EQ(root.keys(), (QStringList{"ipod_name", "playlists", "songs", "warnings"}));
+    EXPECT_EQ(root.keys(), (QStringList{"ipod_name", "playlists", "songs", "source", "warnings"}));
     EXPECT_EQ(root["songs"][0]["size"].toDouble(), 123456789012.0);
     const QJsonObject warnings = root["warnings"].toObject();
     EXPECT_EQ(warnings["unknown_tags"].toInt(), 4);
