@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const ArtworkDb db = readArtworkDb(bytes);
     for (const ArtworkImage &image : db.images)
         for (const ArtworkThumb *thumb : decodableThumbs(image)) {
-            if (thumb->offset > bytes.size() || thumb->size > bytes.size() - thumb->offset)
+            if (thumb->offset < 0 || thumb->size < 0 || thumb->offset > bytes.size() ||
+                thumb->size > bytes.size() - thumb->offset)
                 continue;
             const QImage picture = decodeThumb(bytes.sliced(thumb->offset, thumb->size), *thumb);
             (void)picture;

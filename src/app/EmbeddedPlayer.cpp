@@ -399,6 +399,11 @@ void EmbeddedPlayer::showNowPlaying(const PlayerController::NowPlaying &song)
     m_cover->show(song.songId);
 }
 
+std::optional<double> EmbeddedPlayer::nowPlayingSongId() const
+{
+    return m_cover->songId();
+}
+
 void EmbeddedPlayer::OpenInEmbedded()
 {
     m_controller->OpenInEmbedded();

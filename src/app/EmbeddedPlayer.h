@@ -121,6 +121,8 @@ public:
 
     // The player's rules and state (the song, continuous play, the engine's handles).
     PlayerController &controller() { return *m_controller; }
+    // The id of the song the panel shows; none before the first song and after a failed start.
+    std::optional<double> nowPlayingSongId() const;
 
     TransportButton *picPlay = nullptr;
     TransportButton *picPause = nullptr;

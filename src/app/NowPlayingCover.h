@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace corvanel::itunesdb {
 class CoverCache;
@@ -30,6 +31,8 @@ public:
     void clear();
 
     corvanel::itunesdb::CoverCache *cache() const { return m_cache; }
+    // The id of the song shown, until the player clears it.
+    std::optional<double> songId() const { return m_playing ? std::optional<double>(m_songId) : std::nullopt; }
 
 private:
     void showCover(double songId, const QImage &cover);

@@ -3,6 +3,8 @@
 // SongBrowser, the song rows through the song list, playing through the double-click action.
 #include "BrowserLink.h"
 
+#include <optional>
+
 namespace corvanel::app {
 
 using namespace corvanel::simulator;
@@ -27,6 +29,7 @@ public:
 
 private:
     frmMain &m_window;
+    std::optional<double> m_chosen; // the id of the song last given to playSong
 };
 
 } // namespace corvanel::app

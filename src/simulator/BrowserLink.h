@@ -21,6 +21,7 @@ public:
         double position = 0;
         QImage cover;
         bool playing = false; // false: nothing has started
+        bool chosen = false;  // it is the song last given to playSong (not handed to another player)
     };
 
     virtual ~BrowserLink() = default;

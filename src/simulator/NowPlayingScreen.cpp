@@ -4,6 +4,7 @@
 #include "frmiPodArtwork.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace corvanel::simulator {
 
@@ -35,9 +36,11 @@ void NowPlayingScreen::setScreenColor(const QColor &color)
 
 void NowPlayingScreen::resizeEvent(QResizeEvent *)
 {
-    // The cover fills the height above the bar on the left; the texts take the rest.
-    const int side = height() - kBarHeight - 3 * kMargin;
-    m_cover->setGeometry(kMargin, kMargin, side, side);
+    // The cover sits on the left above the bar, at most two fifths of the width so that the
+    // texts keep room; they take the rest.
+    const int above = height() - kBarHeight - 3 * kMargin;
+    const int side = std::max(0, std::min(above, width() * 2 / 5));
+    m_cover->setGeometry(kMargin, kMargin + (above - side) / 2, side, side);
 }
 
 void NowPlayingScreen::paintEvent(QPaintEvent *)
@@ -46,7 +49,7 @@ void NowPlayingScreen::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), m_screen);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const int left = m_cover->geometry().right() + kMargin + 1;
-    const QRectF texts(left, kMargin, width() - left - kMargin, m_cover->height());
+    const QRectF texts(left, kMargin, width() - left - kMargin, height() - kBarHeight - 3 * kMargin);
     const QString lines[] = {m_now.title, m_now.artist, m_now.album};
     QFont font = this->font();
     const qreal lineHeight = texts.height() / 3;

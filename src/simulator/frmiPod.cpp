@@ -140,7 +140,10 @@ void frmiPod::lblSelect_Click()
 
 void frmiPod::showNowPlaying()
 {
-    refreshNowPlaying();
+    // A song the embedded player did not take (another player, a failed start) leaves the menu.
+    picNowPlaying->setNowPlaying(m_browser->nowPlaying());
+    if (!picNowPlaying->nowPlaying().chosen)
+        return;
     picNowPlaying->show();
     picNowPlaying->raise();
     lblTitle->setText(QStringLiteral("Now Playing"));
@@ -157,6 +160,8 @@ void frmiPod::hideNowPlaying()
 void frmiPod::refreshNowPlaying()
 {
     picNowPlaying->setNowPlaying(m_browser->nowPlaying());
+    if (!picNowPlaying->nowPlaying().playing)
+        hideNowPlaying();
 }
 
 void frmiPod::tmrSleep_Timer()
