@@ -131,6 +131,20 @@ CopyResult checkTarget(const QByteArray &target, const struct stat &source)
     return {};
 }
 
+// Creates a new file of a free temporary name beside `target`; its name goes to `temporary`.
+int createTemporaryBeside(const QByteArray &target, QByteArray &temporary, Descriptor &to)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = temporaryNameBeside(target);
+        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (to.get() >= 0)
+            return 0;
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
 } // namespace
 
 CopyResult makeFolders(const QString &path)
@@ -169,14 +183,8 @@ CopyResult copyFile(const QString &source, const QString &destination, const std
         return usable;
     QByteArray temporary;
     Descriptor to;
-    for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {
-        temporary = temporaryNameBeside(target);
-        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (to.get() < 0 && errno != EEXIST)
-            return {errno};
-    }
-    if (to.get() < 0)
-        return {EEXIST};
+    if (const int error = createTemporaryBeside(target, temporary, to); error != 0)
+        return {error};
     int error = copyBytes(from.get(), to.get(), info.st_size, stop, onBytes);
     const int closeError = to.close();
     if (error == 0)
@@ -193,14 +201,8 @@ CopyResult writeNewFile(const QString &destination, const QByteArray &bytes)
     const QByteArray target = QFile::encodeName(destination);
     QByteArray temporary;
     Descriptor to;
-    for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {
-        temporary = temporaryNameBeside(target);
-        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (to.get() < 0 && errno != EEXIST)
-            return {errno};
-    }
-    if (to.get() < 0)
-        return {EEXIST};
+    if (const int error = createTemporaryBeside(target, temporary, to); error != 0)
+        return {error};
     int error = 0;
     for (qsizetype written = 0; error == 0 && written < bytes.size();) {
         const ssize_t n = ::write(to.get(), bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
