@@ -1,6 +1,6 @@
-# The iTunesDB walk and the On-The-Go reader over arbitrary bytes.
+# The iTunesDB walk, the On-The-Go and the Play Counts readers over arbitrary bytes.
 # Extra corpus at run time: the real iPod files in ../shared/fixtures/ipod.
-foreach(target fuzz_itunesdb fuzz_otg)
+foreach(target fuzz_itunesdb fuzz_otg fuzz_playcounts)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp)
   target_link_libraries(${target} PRIVATE corvanel_itunesdb)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)

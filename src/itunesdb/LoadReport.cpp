@@ -46,6 +46,10 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("playlist names a missing track");
     case LoadProblem::Kind::TagsUnreadable:
         return QStringLiteral("song file unreadable");
+    case LoadProblem::Kind::PlayCountsDamaged:
+        return QStringLiteral("Play Counts file damaged");
+    case LoadProblem::Kind::PlayCountsMismatch:
+        return QStringLiteral("Play Counts entries do not match the songs");
     }
     return QString();
 }

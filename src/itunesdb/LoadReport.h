@@ -17,6 +17,8 @@ struct LoadProblem
         OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
         PlaylistIdMissing,           // a playlist names a track id the library does not hold
         TagsUnreadable,              // a song file the tag scan cannot read as audio
+        PlayCountsDamaged,           // the Play Counts file is not one, or is cut short
+        PlayCountsMismatch,          // its entry count is not the number of songs
     };
     Kind kind;
     int count = 0;

@@ -1,6 +1,9 @@
 #include "ParseiTunesDB.h"
 #include "FileImage.h"
 #include "OnTheGo.h"
+#include "PlayCounts.h"
+
+#include <QFileInfo>
 
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
@@ -41,10 +44,13 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
 
     NativePathResolver sizes(library.iPodDrive);
+    const int32_t first = library.SongCount;
     walkITunesDb(image ? image->bytes() : QByteArrayView(), library, &sizes, report, progress);
     image.reset();
     if (!report.isDatabase)
         return report;
+
+    LoadPlayCounts(QFileInfo(DBFile).absolutePath(), library, first, report);
 
     LoadOnTheGo(library, report);
     if (status)

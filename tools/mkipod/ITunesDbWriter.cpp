@@ -336,6 +336,9 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
             w.set8(at + 166, 1);                       // remember playback position
             w.set8(at + 178, t.playCount > 0 ? 1 : 2); // played / unplayed mark
         }
+        w.set32(at + 156, uint32_t(t.skipCount));
+        if (t.skipCount > 0)
+            w.set32(at + 160, added + 2 * 86400); // last skipped
         w.set64(at + 168, trackDbid(t.id));
         const uint64_t samples = uint64_t(t.lengthMs) * uint64_t(t.sampleRate) / 1000u;
         w.set64(at + 188, samples);

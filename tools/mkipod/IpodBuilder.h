@@ -30,7 +30,8 @@ struct Track
     bool podcast = false;
     int32_t totalTracks = 0;
     int32_t playCount = 0;
-    int32_t rating = 0; // 0..100, 20 per star
+    int32_t rating = 0;    // 0..100, 20 per star
+    int32_t skipCount = 0; // written in headers of 0xF4 bytes and more
     // Podcast feed addresses (types 15 and 16): UTF-8 objects without a length field,
     // total length = 24 + bytes, so "string length + 40" does not step over them.
     std::optional<QString> podcastUrl;
@@ -52,20 +53,47 @@ enum class Layout {
     Libgpod, // data sets 1, 3, 2 as libgpod writes them
 };
 
+// One entry of the iPod's "Play Counts" file: what happened to a track since the last sync.
+// Times are the iPod's: seconds since 1904-01-01, 0 for never.
+struct PlayCountsEntry
+{
+    int32_t plays = 0;
+    uint32_t lastPlayed = 0;
+    int32_t rating = 0; // 0..100; needs entries of 16 bytes
+    int32_t skips = 0;  // needs entries of 28 bytes
+    uint32_t lastSkipped = 0;
+};
+
+struct PlayCountsFile
+{
+    std::vector<PlayCountsEntry> entries; // in the database's track order
+    uint32_t entrySize = 0x1C;            // 12 .. 40 bytes; fields that do not fit are left out
+    std::optional<uint32_t> announced;    // the header's entry count, when it is to lie
+};
+
+// Unix seconds as the iPod's clock counts them.
+constexpr uint32_t macTimeOf(int64_t unixSeconds)
+{
+    return uint32_t(unixSeconds + 2082844800);
+}
+
 struct Database
 {
     std::vector<Track> tracks;
     std::vector<Playlist> playlists; // playlists[0] is the master
     Layout layout = Layout::ITunes7;
     uint32_t version = 0x75;
-    std::vector<Playlist> podcastPlaylists; // data set 3 (defaults to a copy of the playlists)
-    std::vector<Playlist> smartPlaylists;   // data set 5
+    std::vector<Playlist> podcastPlaylists;   // data set 3 (defaults to a copy of the playlists)
+    std::vector<Playlist> smartPlaylists;     // data set 5
+    std::optional<PlayCountsFile> playCounts; // written beside the database when set
 };
 
 // The iTunesDB bytes of a database.
 QByteArray buildITunesDb(const Database &db);
 // The OTGPlaylistInfo file: entries are song indexes (0-based positions among the track records).
 QByteArray buildOnTheGo(const std::vector<int32_t> &songIndexes);
+// The "Play Counts" file: "mhdp", a 0x60-byte header, then the entries.
+QByteArray buildPlayCounts(const PlayCountsFile &file);
 // A Preferences file of 2960 bytes with shuffle, repeat, sound check and EQ off and the given backlight value.
 QByteArray buildPreferences(uint8_t backlight = 3);
 // A SysInfo text file.
