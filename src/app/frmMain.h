@@ -90,6 +90,8 @@ public:
     void notInDatabaseCheckFinished(corvanel::itunesdb::OrphanScan result);
     // Adds those songs to the browser as the "[Not in Database]" source.
     void addNotInDatabaseSource(std::vector<Song> songs);
+    // The plays since the iPod's last sync into a file, for a scrobbling service.
+    void mnuExportPlays_Click();
     ScanTask &notInDatabaseTask() { return *m_notInDatabaseTask; }
     void lstSong_DblClick();
     // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.

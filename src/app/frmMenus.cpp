@@ -156,6 +156,7 @@ void frmMenus::build()
         addItem(mnuExtras, QStringLiteral("mnuCheckForDuplicates"), QStringLiteral("Check For &Duplicates"));
     mnuCheckForNotInDatabase = addItem(mnuExtras, QStringLiteral("mnuCheckForNotInDatabase"),
                                        QStringLiteral("Check for Songs &Not in the Database"));
+    mnuExportPlays = addItem(mnuExtras, QStringLiteral("mnuExportPlays"), QStringLiteral("Export Play History\u2026"));
     addSeparator(mnuExtras, QStringLiteral("aseperator"));
     mnuEjectAndClose =
         addItem(mnuExtras, QStringLiteral("mnuEjectAndClose"), QStringLiteral("Eject iPod and close Corvanel"));

@@ -92,6 +92,7 @@ public:
     QAction *mnuCheckForMissing = nullptr;
     QAction *mnuCheckForDuplicates = nullptr;
     QAction *mnuCheckForNotInDatabase = nullptr;
+    QAction *mnuExportPlays = nullptr;
     QAction *mnuEjectAndClose = nullptr;
     QAction *mnuCopyToiPod = nullptr;
     QAction *mnuiPod = nullptr;

@@ -9,6 +9,7 @@
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
+#include "ScrobblesCommand.h"
 #include "TagScan.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library [--from-tags] PATH\n"
                      "       corvanel --orphans PATH\n"
+                     "       corvanel --scrobbles [--format FORMAT] [--all] PATH\n"
                      "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
@@ -45,6 +47,11 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
                      "                        does not list, as JSON, and exit\n"
+                     "  --scrobbles PATH      print the plays the iPod at PATH recorded since its last sync\n"
+                     "                        that were not exported before, for a scrobbling service;\n"
+                     "                        --format scrobbler-log (default, an Audioscrobbler 1.1 log),\n"
+                     "                        listenbrainz (a ListenBrainz import) or csv; --all includes\n"
+                     "                        the plays exported before\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
@@ -113,6 +120,10 @@ int main(int argc, char *argv[])
         }
         QCoreApplication app(argc, argv);
         return printLibrary(rest.at(1), fromTags);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--scrobbles")) {
+        QCoreApplication app(argc, argv);
+        return scrobblesCommand(words);
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--orphans")) {
         if (words.size() != 2) {

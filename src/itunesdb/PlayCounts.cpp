@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace corvanel::itunesdb {
@@ -152,10 +153,13 @@ void mergePlayCounts(const std::vector<PlayCountEntry> &entries, MusicLibrary &l
     }
 }
 
-void LoadPlayCounts(const QString &databaseFolder, MusicLibrary &library, int32_t first, LoadReport &report)
+namespace {
+
+// Reads and merges one of the iPod's statistics files; `read` turns its bytes into entries.
+void loadStatistics(const QString &databaseFolder, const char16_t *name, MusicLibrary &library, int32_t first,
+                    LoadReport &report, const std::function<PlayCountsRead(QByteArrayView)> &read)
 {
-    const QString path =
-        NativePathResolver(databaseFolder).resolve(QLatin1Char('\\') + QString::fromUtf16(PlayCountsName));
+    const QString path = NativePathResolver(databaseFolder).resolve(QLatin1Char('\\') + QString::fromUtf16(name));
     const QFileInfo info(path);
     // An empty file is what a disk check leaves behind: nothing to read, nothing wrong.
     if (!info.isFile() || info.size() == 0)
@@ -165,14 +169,28 @@ void LoadPlayCounts(const QString &databaseFolder, MusicLibrary &library, int32_
         report.add(LoadProblem::Kind::PlayCountsDamaged, path + QStringLiteral(": cannot be read"));
         return;
     }
-    const PlayCountsRead read = readPlayCounts(image->bytes());
-    if (!read.damage.isEmpty())
-        report.add(LoadProblem::Kind::PlayCountsDamaged, path + QStringLiteral(": ") + read.damage);
+    const PlayCountsRead counts = read(image->bytes());
+    if (!counts.damage.isEmpty())
+        report.add(LoadProblem::Kind::PlayCountsDamaged, path + QStringLiteral(": ") + counts.damage);
     const int64_t songs = std::max(library.SongCount - std::max(first, 0), 0);
-    if (read.damage.isEmpty() && read.announced != songs)
+    if (counts.damage.isEmpty() && counts.announced != songs)
         report.add(LoadProblem::Kind::PlayCountsMismatch,
-                   QStringLiteral("%1 entries for %2 songs").arg(read.announced).arg(songs));
-    mergePlayCounts(read.entries, library, first);
+                   QStringLiteral("%1: %2 entries for %3 songs").arg(path).arg(counts.announced).arg(songs));
+    mergePlayCounts(counts.entries, library, first);
+}
+
+} // namespace
+
+void LoadPlayCounts(const QString &databaseFolder, MusicLibrary &library, int32_t first, LoadReport &report)
+{
+    loadStatistics(databaseFolder, PlayCountsName, library, first, report, readPlayCounts);
+}
+
+void LoadShuffleStats(const QString &databaseFolder, bool chunked, MusicLibrary &library, int32_t first,
+                      LoadReport &report)
+{
+    loadStatistics(databaseFolder, ShuffleStatsName, library, first, report,
+                   [chunked](QByteArrayView bytes) { return readShuffleStats(bytes, chunked); });
 }
 
 } // namespace corvanel::itunesdb

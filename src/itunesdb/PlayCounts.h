@@ -63,4 +63,9 @@ void mergePlayCounts(const std::vector<PlayCountEntry> &entries, MusicLibrary &l
 // number of songs, is reported; what could be read is merged all the same.
 void LoadPlayCounts(const QString &databaseFolder, MusicLibrary &library, int32_t first, LoadReport &report);
 
+// Reads a shuffle's "iTunesStats" file in `databaseFolder`, when there is one, into songs
+// [first, SongCount) (the song list's order), reporting it as LoadPlayCounts does.
+void LoadShuffleStats(const QString &databaseFolder, bool chunked, MusicLibrary &library, int32_t first,
+                      LoadReport &report);
+
 } // namespace corvanel::itunesdb
