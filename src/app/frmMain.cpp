@@ -260,7 +260,7 @@ void frmMain::buildSongList(QVBoxLayout *right)
         lstSong->setColumnWidth(c, widths[c]);
     lstSong->setColumnWidth(HistoryColumns::ColPlays, 50);
     lstSong->setColumnWidth(HistoryColumns::ColRating, 80);
-    lstSong->setColumnWidth(HistoryColumns::ColLastPlayed, 130);
+    lstSong->setColumnWidth(HistoryColumns::ColLastPlayed, 160);
     lstSong->setColumnHidden(SongCatalog::ColSongId, true);
     lstSong->setColumnHidden(SongCatalog::ColLengthMs, true);
     lstSong->viewport()->installEventFilter(this);
