@@ -8,7 +8,7 @@ BUILD_FUZZ := build-fuzz
 DEMO := $(BUILD_RELEASE)/demo-ipod
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps release run demo test bench fuzz clean format format-check
+.PHONY: deps release package run demo test bench fuzz clean format format-check
 
 deps:
 	@./scripts/install-deps.sh
@@ -16,6 +16,11 @@ deps:
 release: deps
 	cmake -S . -B $(BUILD_RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANEL_TESTS=OFF
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+# The Debian package of the release build: build-release/corvanel_<version>_<arch>.deb.
+package: release
+	cd $(BUILD_RELEASE) && cpack -G DEB
+	@ls -1 $(BUILD_RELEASE)/corvanel_*.deb
 
 demo: release
 	@if [ ! -f $(DEMO)/iPod_Control/iTunes/iTunesDB ]; then \

@@ -7,6 +7,7 @@
 #include "BenchLibrary.h"
 #include "IpodBuilder.h"
 #include "LibraryChecks.h"
+#include "Median.h"
 #include "MusicLibrary.h"
 #include "PlaylistFile.h"
 #include "SongCatalog.h"
@@ -113,14 +114,6 @@ template <typename F> void timed(benchmark::State &state, const char *name, F &&
         state.SetIterationTime(seconds);
         timings()[name].push_back(seconds * 1000.0);
     }
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void BM_DuplicatesGrouped(benchmark::State &state)

@@ -1,10 +1,12 @@
 // Baselines, measured side by side in one run:
 //  - the walk of a 20,000-track iTunesDB (read + walk) against libgpod's itdb_parse_file of
 //    the same file, written by libgpod itself;
+//  - the same library as an iTunesCDB (read + inflate + walk) against that plain walk;
 //  - the whole load of a 32,767-track iPod whose song files all exist, and its file-size
 //    step against a bare stat() loop over the same files;
 //  - that load with a Play Counts file (an entry with plays for every song) beside the
 //    database against the same load without one.
+#include <CompressedDatabase.h>
 #include <FileImage.h>
 #include <IpodBuilder.h>
 #include <ParseiTunesDB.h>
@@ -14,7 +16,7 @@
 #undef signals
 #include <gpod/itdb.h>
 
-#include "TimeUnits.h"
+#include "SideBySide.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +39,7 @@ constexpr int LargeTracks = 32767;
 constexpr int LargePlaylists = 200;
 
 QString g_libgpodDb;                    // written by libgpod
+QString g_compressedDb;                 // the same, compressed as an iTunesCDB
 QString g_largeRoot;                    // an iPod folder by mkipod
 QString g_countedDb;                    // a copy of its iTunesDB with a Play Counts file beside it
 MusicLibrary *g_largeLibrary = nullptr; // walked once, for the file-size step
@@ -109,6 +112,43 @@ void BM_OurWalkInMemory(benchmark::State &state)
     }
 }
 
+void BM_CompressedWalk(benchmark::State &state)
+{
+    int songs = 0;
+    for (auto _ : state) {
+        const auto image = FileImage::read(g_compressedDb);
+        const std::expected<QByteArray, InflateError> plain = inflateDatabase(image->bytes());
+        if (!plain) {
+            state.SkipWithError(qPrintable(plain.error().message));
+            return;
+        }
+        MusicLibrary library;
+        LoadReport report;
+        walkITunesDb(*plain, library, nullptr, report);
+        songs = library.SongCount;
+        benchmark::DoNotOptimize(library.Songs.data());
+    }
+    state.counters["songs"] = songs;
+}
+
+// The whole load of the same library from each file, on an iPod folder without song files.
+void BM_LoadFile(benchmark::State &state, const QString *file)
+{
+    QTemporaryDir drive;
+    for (auto _ : state) {
+        MusicLibrary library;
+        library.iPodDrive = drive.path();
+        benchmark::DoNotOptimize(ParseiTunesDB(*file, library).isDatabase);
+    }
+}
+
+void BM_Inflate(benchmark::State &state)
+{
+    const QByteArray bytes = readWhole(g_compressedDb);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(inflateDatabase(bytes)->size());
+}
+
 void BM_ReadWhole(benchmark::State &state)
 {
     for (auto _ : state)
@@ -177,51 +217,6 @@ void BM_BareStatLoop(benchmark::State &state)
     state.counters["files"] = static_cast<double>(g_nativePaths.size());
 }
 
-// Keeps each benchmark's wall and CPU time per iteration for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter
-{
-public:
-    struct Times
-    {
-        double wallMs = 0;
-        double cpuMs = 0;
-    };
-
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                m_times[run.benchmark_name()] = {run.GetAdjustedRealTime() * millisecondsPer(run.time_unit),
-                                                 run.GetAdjustedCPUTime() * millisecondsPer(run.time_unit)};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::optional<Times> times(const std::string &prefix) const
-    {
-        for (const auto &[name, value] : m_times)
-            if (name.rfind(prefix, 0) == 0)
-                return value;
-        return std::nullopt;
-    }
-
-private:
-    std::map<std::string, Times> m_times;
-};
-
-// One line per comparison. The verdict uses CPU time (user + system), which other work on
-// a shared machine disturbs less than wall time.
-void printRatio(const SummaryReporter &reporter, const char *label, const char *ours, const char *baseName,
-                const char *base, double target)
-{
-    const auto o = reporter.times(ours);
-    const auto b = reporter.times(base);
-    if (!o || !b || b->cpuMs <= 0 || b->wallMs <= 0)
-        return;
-    const double ratio = o->cpuMs / b->cpuMs;
-    std::printf("%s: ours %.2f ms, %s %.2f ms, ratio %.3f (wall: %.2f / %.2f ms = %.3f); target <= %.2f: %s\n", label,
-                o->cpuMs, baseName, b->cpuMs, ratio, o->wallMs, b->wallMs, o->wallMs / b->wallMs, target,
-                ratio <= target ? "met" : "NOT met");
-}
-
 // A copy of the large iPod's database in a folder of its own, with a Play Counts file of 28-byte
 // entries, every one with plays, a last-played time and a rating.
 bool writeCountedDatabase(const QString &folder)
@@ -251,6 +246,14 @@ int main(int argc, char **argv)
         return 1;
     std::printf("libgpod wrote %lld bytes for %d tracks\n", static_cast<long long>(QFileInfo(g_libgpodDb).size()),
                 ReaderTracks);
+    g_compressedDb = work.filePath(QStringLiteral("iTunesCDB"));
+    {
+        QFile compressed(g_compressedDb);
+        const QByteArray bytes = mkipod::compressITunesDb(readWhole(g_libgpodDb));
+        if (bytes.isEmpty() || !compressed.open(QIODevice::WriteOnly) || compressed.write(bytes) != bytes.size())
+            return 1;
+        std::printf("compressed as an iTunesCDB: %lld bytes\n", static_cast<long long>(bytes.size()));
+    }
 
     g_largeRoot = work.filePath(QStringLiteral("large"));
     QString error;
@@ -273,7 +276,13 @@ int main(int argc, char **argv)
     }
 
     benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/walk_in_memory_20000", BM_OurWalkInMemory)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("detail/inflate_20000", BM_Inflate)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("load/cdb_ParseiTunesDB_20000", BM_LoadFile, &g_compressedDb)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("load/plain_ParseiTunesDB_20000", BM_LoadFile, &g_libgpodDb)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
         ->Unit(benchmark::kMillisecond);
@@ -290,9 +299,11 @@ int main(int argc, char **argv)
 
     std::printf("\n");
     printRatio(reporter, "reader", "reader/ours", "libgpod", "reader/libgpod", 1.0 / 3.0);
+    printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5);
+    printRatio(reporter, "compressed, whole load", "load/cdb", "plain load", "load/plain", 1.5);
     printRatio(reporter, "file sizes", "sizes/ours", "bare stat", "sizes/bare", 1.2);
-    printRatio(reporter, "play counts", "counts/", "without them", "load/", 1.10);
-    if (const auto load = reporter.times("load/"))
+    printRatio(reporter, "play counts", "counts/", "without them", "load/ParseiTunesDB", 1.10);
+    if (const auto load = reporter.times("load/ParseiTunesDB"))
         std::printf("load: ParseiTunesDB of %d tracks, %d playlists, every file present: %.2f ms CPU, %.2f ms wall\n",
                     LargeTracks, LargePlaylists, load->cpuMs, load->wallMs);
     return 0;

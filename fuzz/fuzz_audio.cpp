@@ -1,5 +1,7 @@
 // Arbitrary bytes as a sound file: FSOUND_Sample_Load, a little offline playback, a seek into the
-// middle, more playback, FSOUND_Sample_Free. The bytes live in a memory file so no disk is involved.
+// middle, the same bytes queued to follow without a gap, more playback, FSOUND_Sample_Free. The
+// bytes live in a memory file so no disk is involved. They are read as an iTunSMPB text too.
+#include "AudioDecoder.h"
 #include "FSound.h"
 
 #include <sys/mman.h>
@@ -30,6 +32,7 @@ int memoryFile()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const int fd = memoryFile();
+    audio::itunesSampleCount(std::string(reinterpret_cast<const char *>(data), size).c_str());
     if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         return 0;
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
@@ -42,9 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FSOUND_Offline_Render(block.data(), 2048);
         const unsigned length = FSOUND_Sample_GetLength(sample);
         FSOUND_SetCurrentPosition(channel, length / 2);
+        const int next = queueSample(channel, path.c_str());
         FSOUND_Offline_Render(block.data(), 2048);
         FSOUND_GetCurrentPosition(channel);
         FSOUND_IsPlaying(channel);
+        playingSample(channel);
+        FSOUND_Sample_Free(next);
     }
     FSOUND_Sample_Free(sample);
     return 0;

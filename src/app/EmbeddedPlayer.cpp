@@ -13,11 +13,13 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
+#include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
@@ -351,6 +353,9 @@ void EmbeddedPlayer::connectController()
     connect(m_controller, &PlayerController::volumeChanged, this, &EmbeddedPlayer::showVolume);
     connect(m_controller, &PlayerController::rowRequested, this, [this](int row) { m_main.selectSongRow(row); });
     connect(m_controller, &PlayerController::externalRequested, this, [this] { m_main.handOverToExternalPlayer(); });
+    // Continuous play goes on from the selected row: a song opened ahead must still follow it.
+    connect(m_main.lstSong->selectionModel(), &QItemSelectionModel::selectionChanged, m_controller,
+            &PlayerController::songListChanged);
 }
 
 bool EmbeddedPlayer::InitSoundEngine(const std::function<void(const QString &)> &status)

@@ -2,6 +2,7 @@
 
 #include "ExtractNames.h"
 #include "LibraryJson.h"
+#include "LibrarySource.h"
 #include "LoadReport.h"
 #include "MusicLibrary.h"
 #include "NativePath.h"
@@ -200,7 +201,8 @@ std::optional<QString> loadLibraryAt(const QString &path, MusicLibrary &library,
         library.iPodDrive = corvanel::platform::iPodDriveFromDatabasePath(database);
     }
     if (!fromTags) {
-        report = ParseiTunesDB(database, library);
+        // A folder is an iPod, whose files choose the reader; a file is read as it stands.
+        report = info.isDir() ? loadIpodLibrary(library) : ParseiTunesDB(database, library);
         return std::nullopt;
     }
     if (!listMusicFiles(library.iPodDrive, nullptr, 1).musicFolderFound)

@@ -1,12 +1,9 @@
 #include "LibraryChecks.h"
 
-#include "NativePath.h"
+#include "SongFileCheck.h"
 
 #include <QFile>
 #include <QHash>
-#include <cstring>
-#include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace corvanel::app {
@@ -40,19 +37,6 @@ void appendLine(QString &report, const Song &song)
     report += song.Artist;
     report += kBetween;
     report += song.Title;
-}
-
-// An ordinary, visible file: what a plain directory listing of the name would find.
-bool isOrdinaryFile(const char *path)
-{
-    struct stat info
-    {
-    };
-    if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    const char *slash = std::strrchr(path, '/');
-    const char *name = slash ? slash + 1 : path;
-    return name[0] != '.';
 }
 
 } // namespace
@@ -94,33 +78,14 @@ CheckResult findDuplicates(const MusicLibrary &library)
 CheckResult findMissing(const MusicLibrary &library, const std::atomic<bool> *cancel)
 {
     CheckResult result;
-    const QByteArray drive = QFile::encodeName(library.iPodDrive);
-    NativePathResolver resolver(library.iPodDrive);
-    std::string path;
+    SongFileCheck files(library.iPodDrive);
     for (const Song &song : library.Songs) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             break;
-        if (!NativePathResolver::isSafe(song.Path)) {
+        if (files.missing(song)) {
             appendLine(result.report, song);
             ++result.count;
-            continue;
         }
-        // The exact name first: one stat for a file that is there.
-        const QByteArray stored = QFile::encodeName(song.Path);
-        path.assign(drive.constData(), static_cast<std::size_t>(drive.size()));
-        if (!stored.startsWith('\\') && !stored.startsWith('/'))
-            path += '/';
-        for (const char c : stored)
-            path += c == '\\' ? '/' : c;
-        if (isOrdinaryFile(path.c_str()))
-            continue;
-        // The iPod's filesystem ignores case; a copy on another filesystem may not.
-        const QString matched = resolver.resolve(song.Path);
-        if (QFile::encodeName(matched) != QByteArray(path.data(), static_cast<qsizetype>(path.size())) &&
-            isOrdinaryFile(QFile::encodeName(matched).constData()))
-            continue;
-        appendLine(result.report, song);
-        ++result.count;
     }
     return result;
 }

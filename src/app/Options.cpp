@@ -46,6 +46,7 @@ void LoadOptions(frmMenus &menus, QSettings &store, const std::function<void(int
         volume && applyVolume)
         applyVolume(std::clamp<int32_t>(*volume, 0, 255));
     applyCheck(menus, "mnuEject", readBoolean(store, "mnuEjectOnClose", false));
+    applyCheck(menus, "mnuNotify", readBoolean(store, "NotifyOnSongChange", false));
     store.endGroup();
 }
 
@@ -59,6 +60,8 @@ void SaveOptions(const frmMenus &menus, QSettings &store, int32_t volume)
     store.setValue(QStringLiteral("mnuMinToTrayNO"), corvanel::platform::fromBoolean(isChecked(menus, "mnuTrayMinNo")));
     store.setValue(QStringLiteral("Volume"), QString::number(volume));
     store.setValue(QStringLiteral("mnuEjectOnClose"), corvanel::platform::fromBoolean(isChecked(menus, "mnuEject")));
+    store.setValue(QStringLiteral("NotifyOnSongChange"),
+                   corvanel::platform::fromBoolean(isChecked(menus, "mnuNotify")));
     store.endGroup();
     store.sync();
 }

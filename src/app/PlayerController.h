@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 
@@ -31,6 +32,7 @@ public:
     {
         QString title, artist, album, genre;
         QString lengthMs; // the song's length in milliseconds, as the song list holds it
+        QString songId;
     };
 
     PlayerController(const MusicLibrary &library, const SongTableModel &songs, Hooks hooks, QObject *parent = nullptr);
@@ -51,12 +53,22 @@ public:
     void tmrCheckfMod_Timer();
     // Moves the playing song to this part of its length (0..1); false when nothing is loaded.
     bool seekTo(double fraction);
+    // The song list or its selection changed: a song opened ahead for a row that no longer
+    // follows the selected one is dropped.
+    void songListChanged();
+    // The sample opened ahead for the row after the selected one, to follow without a gap; 0 for none.
+    int32_t preOpenedSample() const { return m_next.sample; }
 
     int32_t volume() const { return m_volume; }
     void setVolume(int32_t volume);
 
     // The equaliser follows the playing channel.
     Equaliser &equaliser() { return m_equaliser; }
+
+    // A song is loaded and has not ended (paused counts as loaded).
+    bool songLoaded() const;
+    // How far the song has played, scaled to its length in the database as the elapsed label is.
+    qint64 positionMs() const;
 
     QString CurrentFile;
     int32_t CurrentSample = 0;
@@ -81,11 +93,35 @@ signals:
     void externalRequested();
     // All sound stopped at an end of the list; continuous play is off.
     void stopped();
+    // The song was moved to this part of its length.
+    void seeked(double fraction);
 
 private:
+    // The next row's song, opened ahead while continuous play nears the end of the current one.
+    struct PreOpened
+    {
+        int32_t sample = 0;
+        int row = -1;
+        int32_t song = -1; // the library index the row showed when it was opened
+        QString file;
+        NowPlaying texts;
+    };
+
     void showPlaying(bool playing);
     void startFailed();
+    void refuseUnsupported();
+    // "Force Unsupported to External Player" hands the song over; otherwise the user is told.
+    void tellOrHandOver(const QString &title, const QString &text);
     void moveAndPlay(int step);
+    NowPlaying rowTexts(int row) const;
+    void showPosition(unsigned position, unsigned length);
+    void preOpenWhenDue(unsigned position, unsigned length);
+    bool preOpenedStillFollows() const;
+    // Takes the song opened ahead as the current one once the engine plays it; false before.
+    bool takeHandOver();
+    void adoptPreOpened(bool announce);
+    // Drops the song opened ahead; one that already plays becomes the current song instead.
+    void cancelPreOpen(bool announce);
 
     const MusicLibrary &m_library;
     const SongTableModel &m_songs;
@@ -93,7 +129,11 @@ private:
     Equaliser m_equaliser;
     bool m_engineOpen = false;
     bool m_pauseShown = false;
+    bool m_refused = false; // PlayFile found a song the engine cannot decode
     int32_t m_volume = 200;
+    PreOpened m_next;
+    int32_t m_failedSong = -1; // opened ahead without success: its start reports it, not tried again
+    QTimer m_handOverWatch;    // looks for the hand-over often while one is due
 };
 
 } // namespace corvanel::app

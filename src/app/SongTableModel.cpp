@@ -67,6 +67,12 @@ int SongTableModel::keepRows(const std::function<bool(int32_t song)> &keep)
     return rowCount();
 }
 
+void SongTableModel::columnChanged(int column)
+{
+    if (!m_songs.empty())
+        emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
 void SongTableModel::reorder(const std::function<bool(int32_t, int32_t)> &less)
 {
     // Rows move with their persistent indexes, so the selection follows its songs.
@@ -126,11 +132,17 @@ void SongTableModel::sortByHistory(int column, Qt::SortOrder order)
 void SongTableModel::sortForBrowsing()
 {
     // Ascending by track, then album, then artist, each stable: artist, album, track in the end.
+    // The catalog ranks every song in that order, below its song count: a counting sort by rank
+    // is stable and takes one pass.
     m_sortColumn = SongCatalog::ColArtist;
     m_sortOrder = Qt::AscendingOrder;
-    std::vector<int32_t> songs = m_songs;
-    std::stable_sort(songs.begin(), songs.end(),
-                     [this](int32_t a, int32_t b) { return m_catalog.browseRank(a) < m_catalog.browseRank(b); });
+    std::vector<uint32_t> starts(static_cast<std::size_t>(m_catalog.songCount()) + 1, 0);
+    for (const int32_t song : m_songs)
+        ++starts[m_catalog.browseRank(song) + 1];
+    std::partial_sum(starts.begin(), starts.end(), starts.begin());
+    std::vector<int32_t> songs(m_songs.size());
+    for (const int32_t song : m_songs)
+        songs[starts[m_catalog.browseRank(song)]++] = song;
     setSongs(std::move(songs));
 }
 

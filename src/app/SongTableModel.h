@@ -25,6 +25,8 @@ public:
     void setSongs(std::vector<int32_t> songs);
     // Keeps only the rows whose song passes; returns how many rows are left.
     int keepRows(const std::function<bool(int32_t song)> &keep);
+    // The texts of one column changed for every row.
+    void columnChanged(int column);
     // Stable sort of the current rows by one column's text, or by the browse order.
     void sortByColumn(int column, Qt::SortOrder order);
     void sortForBrowsing();

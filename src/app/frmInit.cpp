@@ -69,7 +69,11 @@ frmInit::frmInit(MusicLibrary &library, QString commandLine, QWidget *parent)
     lblScanDrive = addLine(QStringLiteral("lblScanDrive"), QStringLiteral("Scanning Drives..."));
 }
 
-frmInit::~frmInit() = default;
+frmInit::~frmInit()
+{
+    // A read started early but never handed over (the window closed first) ends here.
+    delete m_loading;
+}
 
 bool frmInit::IsIpod(const QString &drive)
 {
@@ -94,7 +98,24 @@ bool frmInit::start()
     if (wantsScreenJump(m_commandLine))
         m_screenJump = 500;
     PaintBack();
+    startReadingEarly();
     return true;
+}
+
+void frmInit::startReadingEarly()
+{
+    // Only a database the command line names is read early: a search shows this window first,
+    // and tests take the hand-over themselves.
+    if (m_onLoad)
+        return;
+    const DatabaseSource source = decideDatabaseSource(m_commandLine);
+    if (source.kind == DatabaseSource::Kind::Scan)
+        return;
+    m_library.iPodDrive = source.iPodDrive;
+    m_loading = new frmLoadingDB(m_library);
+    m_loading->setAttribute(Qt::WA_DeleteOnClose);
+    m_loadingFile = source.DBFile;
+    m_loading->startReading(source.DBFile);
 }
 
 void frmInit::showEvent(QShowEvent *event)
@@ -109,6 +130,10 @@ void frmInit::showEvent(QShowEvent *event)
 
 void frmInit::StartFindiPod()
 {
+    if (m_loading) {
+        LoadDBFile(m_loadingFile);
+        return;
+    }
     const DatabaseSource source = decideDatabaseSource(m_commandLine);
     if (source.kind != DatabaseSource::Kind::Scan) {
         m_library.iPodDrive = source.iPodDrive;
@@ -139,7 +164,8 @@ void frmInit::LoadDBFile(const QString &File)
         close();
         return;
     }
-    auto *loading = new frmLoadingDB(m_library);
+    frmLoadingDB *loading = m_loading ? m_loading.data() : new frmLoadingDB(m_library);
+    m_loading = nullptr;
     loading->setScreenJump(m_screenJump);
     loading->setAttribute(Qt::WA_DeleteOnClose);
     loading->show();

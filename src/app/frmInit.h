@@ -3,6 +3,7 @@
 #include "SingleInstance.h"
 #include "SkinnedWindow.h"
 
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -13,6 +14,8 @@ class MusicLibrary;
 }
 
 namespace corvanel::app {
+
+class frmLoadingDB;
 
 using namespace corvanel::library;
 
@@ -65,6 +68,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void startReadingEarly();
+
     MusicLibrary &m_library;
     QString m_commandLine;
     int16_t m_screenJump = 0;
@@ -73,6 +78,8 @@ private:
     std::unique_ptr<corvanel::platform::SingleInstance> m_lock;
     std::function<corvanel::platform::DiskInventory()> m_inventory;
     std::function<void(const QString &)> m_onLoad;
+    QPointer<frmLoadingDB> m_loading; // reading the database named on the command line
+    QString m_loadingFile;
 };
 
 } // namespace corvanel::app

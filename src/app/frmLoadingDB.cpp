@@ -4,6 +4,7 @@
 #include "EmbeddedPlayer.h"
 #include "MusicLibrary.h"
 #include "PlayerController.h"
+#include "ReadyNotice.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ frmLoadingDB::frmLoadingDB(MusicLibrary &library, QWidget *parent)
     addProgressRow();
     connect(m_task, &ScanTask::statusChanged, lbl, &QLabel::setText);
     connect(m_task, &ScanTask::progressed, this, [this](qint64 done, qint64 total) {
+        setProgressShown(true);
         barProgress->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
         barProgress->setValue(static_cast<int>(std::min<qint64>(done, INT_MAX)));
     });
@@ -41,18 +43,44 @@ frmLoadingDB::~frmLoadingDB()
     delete m_task;
 }
 
+void frmLoadingDB::startReading(const QString &DBFile)
+{
+    if (m_started)
+        return;
+    m_started = true;
+    // The songs' files are measured once the main window is up (see frmMain).
+    m_task->start([this, DBFile](const ScanControl &control) {
+        // The browser's catalog is worked out beside the rest of the load.
+        m_report = loadLibraryFile(DBFile, m_library, control, {.sizes = SongFileSizes::Later, .alongside = [this] {
+                                                                    m_catalog =
+                                                                        std::make_unique<SongCatalog>(m_library, true);
+                                                                }});
+        m_offerTags = !m_report.cancelled && tagScanCanHelp(m_library, m_report);
+        if (m_offerTags)
+            m_catalog.reset();
+        else if (!m_catalog)
+            m_catalog = std::make_unique<SongCatalog>(m_library, true);
+    });
+    connect(
+        m_task, &ScanTask::finished, this,
+        [this] {
+            m_read = true;
+            if (m_shown)
+                databaseRead();
+        },
+        Qt::SingleShotConnection);
+}
+
 void frmLoadingDB::LoadDB(const QString &DBFile)
 {
     show();
     PaintBack();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    m_task->start([this, DBFile](const ScanControl &control) {
-        m_report = ParseiTunesDB(DBFile, m_library, control.status);
-        m_offerTags = tagScanCanHelp(m_library, m_report);
-        if (!m_offerTags)
-            m_catalog = std::make_unique<SongCatalog>(m_library);
-    });
-    connect(m_task, &ScanTask::finished, this, &frmLoadingDB::databaseRead, Qt::SingleShotConnection);
+    m_shown = true;
+    startReading(DBFile);
+    // A read that was started early may be over already; the rest follows from the event loop.
+    if (m_read)
+        QMetaObject::invokeMethod(this, &frmLoadingDB::databaseRead, Qt::QueuedConnection);
 }
 
 void frmLoadingDB::databaseRead()
@@ -67,7 +95,7 @@ void frmLoadingDB::databaseRead()
             LoadTags();
             return;
         }
-        m_catalog = std::make_unique<SongCatalog>(m_library);
+        m_catalog = std::make_unique<SongCatalog>(m_library, true);
     }
     loadFinished();
 }
@@ -98,6 +126,7 @@ void frmLoadingDB::loadFinished()
         });
         main->player().controller().ScreenJump = m_screenJump;
         main->setAttribute(Qt::WA_DeleteOnClose);
+        announceReadyWhenShown(main);
         main->show();
     }
     emit loaded();

@@ -1,4 +1,5 @@
 #pragma once
+#include "LibrarySource.h"
 #include "ParseiTunesDB.h"
 #include "ScanTask.h"
 #include "SkinnedWindow.h"
@@ -35,6 +36,9 @@ public:
 
     // Shows the window and loads DBFile on a worker thread; the window stays responsive.
     void LoadDB(const QString &DBFile);
+    // Starts reading DBFile on the worker thread without showing anything, so that the reading
+    // runs while the start-up windows come up; LoadDB then shows the window and goes on.
+    void startReading(const QString &DBFile);
     // Shows the window and reads the library from the songs' tags on a worker thread.
     void LoadTags();
 
@@ -61,6 +65,9 @@ private:
     ScanTask *m_task = nullptr;
     bool m_offerTags = false; // set by the worker: the tags could stand in for the database
     bool m_waiting = false;   // between the database and the tag scan, while the question is open
+    bool m_started = false;   // the database is being read, or has been
+    bool m_read = false;      // the worker is done with it
+    bool m_shown = false;     // LoadDB has shown the window
     std::function<void()> m_onLoaded;
     int16_t m_screenJump = 0;
 };

@@ -1,8 +1,10 @@
 #include "frmMain.h"
 
 #include "AboutText.h"
+#include "AfterFirstPaint.h"
 #include "Dialogs.h"
 #include "EmbeddedPlayer.h"
+#include "MprisService.h"
 #include "NativePath.h"
 #include "Options.h"
 #include "SettingsStore.h"
@@ -138,6 +140,10 @@ frmMain::frmMain(MusicLibrary &library, std::unique_ptr<SongCatalog> catalog, QW
     connect(m_tray, &TrayIcon::showRequested, this, &frmMain::mnuShow_Click);
     connect(m_tray, &TrayIcon::popupRequested, this, &frmMain::ShowPopup);
     m_tray->show();
+    connectDesktop();
+    // What is left of the per-song work is done off this thread once the window is on screen
+    // and has handled what showing it brought.
+    afterFirstPaint(this, [this] { QTimer::singleShot(0, this, &frmMain::finishSongDetails); });
 }
 
 frmMain::~frmMain()
@@ -318,9 +324,6 @@ void frmMain::buildButtons(QHBoxLayout *bottom)
     buttons->addWidget(cmdMakeM3u, 1, 0, 1, 2);
     buttons->addWidget(cmdExtract, 2, 0);
     buttons->addWidget(cmdEQ, 2, 1);
-    // These hand songs to parts of the program that are not built yet.
-    for (QPushButton *b : {cmdDefault, cmdOpen, cmdMakeM3u, cmdExtract, cmdEQ})
-        b->setEnabled(false);
     bottom->addLayout(buttons);
 }
 
@@ -339,7 +342,6 @@ void frmMain::connectMenus()
     on("mnuWebsite", &frmMain::mnuWebsite_Click);
     on("mnuAbout", &frmMain::mnuAbout_Click);
     on("mnuUpdate", &frmMain::mnuUpdate_Click);
-    m_menus->markAvailable(QStringLiteral("mnuUpdate"));
 }
 
 int32_t frmMain::volume() const
@@ -392,10 +394,8 @@ void frmMain::cmdEQ_Click()
 void frmMain::connectPlayer()
 {
     auto on = [this](const char *name, auto slot) {
-        if (QAction *action = m_menus->item(QLatin1String(name))) {
+        if (QAction *action = m_menus->item(QLatin1String(name)))
             connect(action, &QAction::triggered, m_player, slot);
-            m_menus->markAvailable(QLatin1String(name));
-        }
     };
     on("mnuSpectrum", &EmbeddedPlayer::mnuSpectrum_Click);
     on("mnuSpecColor", [this] { m_player->PicSpectrum_MouseUp(Qt::RightButton); });
@@ -403,15 +403,10 @@ void frmMain::connectPlayer()
     on("mnuNext", &EmbeddedPlayer::picNext_Click);
     on("mnuInEmbedded", &EmbeddedPlayer::OpenInEmbedded);
     on("mnuDouble", [this] { lstSong_DblClick(); });
-    m_menus->markAvailable(QStringLiteral("mnuPlay"));
-    m_menus->markAvailable(QStringLiteral("mnuUnsupportedFiles"));
-    m_menus->item(QStringLiteral("mnuPause"))->setEnabled(false);
     connect(m_menus.get(), &frmMenus::playRequested, m_player, &EmbeddedPlayer::picPlay_Click);
     connect(m_menus.get(), &frmMenus::pauseRequested, m_player, &EmbeddedPlayer::picPause_Click);
     connect(cmdDefault, &QPushButton::clicked, m_player, &EmbeddedPlayer::OpenInEmbedded);
     connect(cmdEQ, &QPushButton::clicked, this, &frmMain::cmdEQ_Click);
-    cmdDefault->setEnabled(true);
-    cmdEQ->setEnabled(true);
 }
 
 void frmMain::mnuInfo_Click()
@@ -527,6 +522,8 @@ void frmMain::Shutdown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    delete m_mpris; // no remote command reaches a closing player
+    m_mpris = nullptr;
     if (m_missingCheck->running()) {
         delete m_missingCheck; // stops the walk; its box is not shown any more
         m_missingCheck = nullptr;

@@ -1,4 +1,5 @@
 #pragma once
+#include "IpodCheckup.h"
 #include "LibraryChecks.h"
 #include "MusicLibrary.h"
 #include "ScanTask.h"
@@ -40,6 +41,9 @@ using namespace corvanel::library;
 using namespace corvanel::skin;
 
 class EmbeddedPlayer;
+class SongSizePass;
+class MprisService;
+class frmCheckup;
 class frmMenus;
 class TrayIcon;
 
@@ -92,6 +96,12 @@ public:
     void addNotInDatabaseSource(std::vector<Song> songs);
     // The plays since the iPod's last sync into a file, for a scrobbling service.
     void mnuExportPlays_Click();
+    // The iPod check-up's window; its buttons run the checks above and the reading from tags.
+    void mnuCheckup_Click();
+    frmCheckup *checkupWindow() const;
+    // Reads the library anew from the songs' own tags, with progress, and shows it.
+    void readLibraryFromTags();
+    bool readingTags() const { return m_readingTags; }
     ScanTask &notInDatabaseTask() { return *m_notInDatabaseTask; }
     void lstSong_DblClick();
     // Extraction: the selected song (ExtractSelectedOnly) or every row of the song list.
@@ -177,7 +187,13 @@ private:
     void connectExternalPlayers();
     void connectSimulator();
     void connectDeviceTools();
+    void finishSongDetails();
+    void songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems);
+    // The player on the session bus: its remote control (MPRIS) and the song notifications.
+    void connectDesktop();
     void Shutdown();
+    void checkupRemedy(corvanel::checkup::Remedy remedy);
+    void replaceLibrary(MusicLibrary fresh);
 
     MusicLibrary &m_library;
     std::unique_ptr<SongCatalog> m_catalog;
@@ -192,12 +208,17 @@ private:
     bool m_shutDown = false;
     bool m_jumping = false;
     EmbeddedPlayer *m_player = nullptr;
+    MprisService *m_mpris = nullptr;
     SongBrowser *m_browser = nullptr;
     QLabel *m_idleHint = nullptr;
     QPointer<frmEQ> m_eq;
     BackdropCache m_backdrop;
     MissingFilesCheck *m_missingCheck = nullptr;
     ScanTask *m_notInDatabaseTask = nullptr;
+    SongSizePass *m_sizes = nullptr;
+    ScanTask *m_searchTexts = nullptr;
+    QPointer<frmCheckup> m_checkup;
+    bool m_readingTags = false;
     QString m_nowPlayingLength; // the playing song's length in milliseconds, as text
 };
 

@@ -4,6 +4,8 @@
 #include "PlayerController.h"
 
 #include "SongBrowser.h"
+#include "SongSizePass.h"
+#include "frmLoadingDB.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QTreeView>
 #include <array>
+#include <memory>
 
 // The browser's side of the main window: its lists, search box and song list forward to the
 // SongBrowser and show what it emits.
@@ -156,6 +159,34 @@ void frmMain::cmdJump_Click()
 void frmMain::lstSong_ColumnClick(int column)
 {
     m_browser->lstSong_ColumnClick(column);
+}
+
+void frmMain::finishSongDetails()
+{
+    if (m_catalog->searchPending()) {
+        // The worker has its own copy of what it reads and writes into a result of its own.
+        auto sources = std::make_shared<const std::vector<SongCatalog::SearchSource>>(m_catalog->searchSources());
+        auto made = std::make_shared<SongCatalog::SearchTexts>();
+        m_searchTexts = new ScanTask(this);
+        connect(m_searchTexts, &ScanTask::finished, this,
+                [this, made] { m_catalog->adoptSearchTexts(std::move(*made)); });
+        m_searchTexts->start([sources, made](const ScanControl &) { *made = SongCatalog::makeSearchTexts(*sources); });
+    }
+    if (m_catalog->sizesPending()) {
+        m_sizes = new SongSizePass(m_library, this);
+        connect(m_sizes, &SongSizePass::measured, this, &frmMain::songSizesMeasured);
+        m_sizes->start();
+    }
+}
+
+void frmMain::songSizesMeasured(int32_t count, const corvanel::itunesdb::LoadReport &problems)
+{
+    m_catalog->refreshFileSizes(count);
+    m_model->columnChanged(SongCatalog::ColFileSize);
+    if (m_model->sortColumn() == SongCatalog::ColFileSize)
+        m_model->sortByColumn(SongCatalog::ColFileSize, m_model->sortOrder());
+    // A song file that is missing is reported as the load reports it.
+    reportLoadProblems(problems);
 }
 
 } // namespace corvanel::app

@@ -5,8 +5,11 @@
 #include "Dialogs.h"
 #include "LibraryChecks.h"
 #include "ScanTask.h"
+#include "SongSizePass.h"
 #include "TagScan.h"
 #include "WaitCursor.h"
+#include "frmCheckup.h"
+#include "frmLoadingDB.h"
 #include "frmScanProgress.h"
 
 #include <QGuiApplication>
@@ -76,6 +79,78 @@ void frmMain::addNotInDatabaseSource(std::vector<Song> songs)
     const WaitCursor wait;
     addNotInDatabase(m_library, std::move(songs));
     m_catalog->extend();
+    m_browser->load();
+}
+
+void frmMain::mnuCheckup_Click()
+{
+    if (m_checkup) {
+        m_checkup->raise();
+        m_checkup->activateWindow();
+        return;
+    }
+    m_checkup = new frmCheckup(m_library.iPodDrive, this);
+    m_checkup->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_checkup, &frmCheckup::remedyChosen, this, &frmMain::checkupRemedy);
+    m_checkup->start();
+}
+
+frmCheckup *frmMain::checkupWindow() const
+{
+    return m_checkup;
+}
+
+void frmMain::checkupRemedy(corvanel::checkup::Remedy remedy)
+{
+    using corvanel::checkup::Remedy;
+    switch (remedy) {
+    case Remedy::ReadTags:
+        readLibraryFromTags();
+        break;
+    case Remedy::ShowOrphans:
+        ScanForNotInDatabase();
+        break;
+    case Remedy::CheckMissing:
+        ScanForMissing();
+        break;
+    case Remedy::None:
+        break;
+    }
+}
+
+void frmMain::readLibraryFromTags()
+{
+    // Both checks read the library on their threads; it may not change under them.
+    if (m_readingTags || m_missingCheck->running() || m_notInDatabaseTask->running())
+        return;
+    m_readingTags = true;
+    auto fresh = std::make_shared<MusicLibrary>();
+    fresh->iPodDrive = m_library.iPodDrive;
+    auto *loading = new frmLoadingDB(*fresh);
+    loading->setAttribute(Qt::WA_DeleteOnClose);
+    loading->setOnLoaded([self = QPointer<frmMain>(this), loading, fresh] {
+        if (!self)
+            return;
+        self->m_readingTags = false;
+        if (!loading->report().cancelled)
+            self->replaceLibrary(std::move(*fresh));
+    });
+    loading->LoadTags();
+}
+
+void frmMain::replaceLibrary(MusicLibrary fresh)
+{
+    const WaitCursor wait;
+    // What is still being worked out for the songs read before is of those songs: it ends first.
+    delete m_sizes;
+    m_sizes = nullptr;
+    delete m_searchTexts;
+    m_searchTexts = nullptr;
+    m_library = std::move(fresh);
+    // The playlist summaries point at the library they were made over.
+    m_library.Library = std::make_unique<clsLibrary>(m_library);
+    (void)m_library.Library->FillMiniDatabase();
+    m_catalog->rebuild();
     m_browser->load();
 }
 

@@ -19,10 +19,8 @@ namespace device = corvanel::device;
 void frmMain::connectDeviceTools()
 {
     auto on = [this](const char *name, void (frmMain::*slot)()) {
-        if (QAction *action = m_menus->item(QLatin1String(name))) {
+        if (QAction *action = m_menus->item(QLatin1String(name)))
             connect(action, &QAction::triggered, this, slot);
-            m_menus->markAvailable(QLatin1String(name));
-        }
     };
     on("mnuHacks", &frmMain::mnuHacks_Click);
     on("mnuPowerSave", &frmMain::mnuPowerSave_Click);

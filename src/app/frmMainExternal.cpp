@@ -54,10 +54,8 @@ private:
 void frmMain::connectExternalPlayers()
 {
     auto on = [this](const char *name, auto slot) {
-        if (QAction *action = m_menus->item(QLatin1String(name))) {
+        if (QAction *action = m_menus->item(QLatin1String(name)))
             connect(action, &QAction::triggered, this, slot);
-            m_menus->markAvailable(QLatin1String(name));
-        }
     };
     on("mnuAddPlayer", &frmMain::mnuAddPlayer_Click);
     on("mnuOpenInDefaultAsPlaylist", &frmMain::cmdMakeM3u_Click);
@@ -67,6 +65,7 @@ void frmMain::connectExternalPlayers()
     on("mnuCheckForDuplicates", &frmMain::ScanForDuplicates);
     on("mnuCheckForNotInDatabase", &frmMain::ScanForNotInDatabase);
     on("mnuExportPlays", &frmMain::mnuExportPlays_Click);
+    on("mnuCheckup", &frmMain::mnuCheckup_Click);
     on("mnuExtract", [this] {
         m_browser->ExtractSelectedOnly = true;
         cmdExtract_Click();
@@ -74,10 +73,7 @@ void frmMain::connectExternalPlayers()
     connect(m_menus.get(), &frmMenus::playerChosen, this, &frmMain::mnuPlayer_Click);
     connect(cmdOpen, &QPushButton::clicked, this, &frmMain::cmdOpen_Click);
     connect(cmdMakeM3u, &QPushButton::clicked, this, &frmMain::cmdMakeM3u_Click);
-    cmdOpen->setEnabled(true);
-    cmdMakeM3u->setEnabled(true);
     connect(cmdExtract, &QPushButton::clicked, this, &frmMain::cmdExtract_Click);
-    cmdExtract->setEnabled(true);
     connect(lstSong, &QTreeView::doubleClicked, this, &frmMain::lstSong_DblClick);
     lstSong->installEventFilter(new EnterKeyFilter(lstSong, [this] { lstSong_DblClick(); }));
     LoadPlayers();

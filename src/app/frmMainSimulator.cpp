@@ -77,7 +77,6 @@ void frmMain::connectSimulator()
         simulator->raise();
         simulator->activateWindow();
     });
-    m_menus->markAvailable(QStringLiteral("mnuiPod"));
 }
 
 } // namespace corvanel::app

@@ -14,35 +14,7 @@ using namespace corvanel::skin;
 
 namespace {
 
-// Items whose feature is not wired up yet. Their owners call markAvailable when it lands.
-const QStringList kUnbuiltItems = {
-    QStringLiteral("mnuSpectrum"),
-    QStringLiteral("mnuSpecColor"),
-    QStringLiteral("mnuAddPlayer"),
-    QStringLiteral("mnuOpenInDefaultAsPlaylist"),
-    QStringLiteral("mnuDefault"),
-    QStringLiteral("mnuHacks"),
-    QStringLiteral("mnuPowerSave"),
-    QStringLiteral("mnuiPodInfo"),
-    QStringLiteral("mnuCheckForMissing"),
-    QStringLiteral("mnuCheckForDuplicates"),
-    QStringLiteral("mnuEjectAndClose"),
-    QStringLiteral("mnuCopyToiPod"),
-    QStringLiteral("mnuiPod"),
-    QStringLiteral("mnuUpdate"),
-    QStringLiteral("mnuPlay"),
-    QStringLiteral("mnuPrev"),
-    QStringLiteral("mnuNext"),
-    QStringLiteral("mnuDouble"),
-    QStringLiteral("mnuInEmbedded"),
-    QStringLiteral("mnuInExternal"),
-    QStringLiteral("mnuExtract"),
-    QStringLiteral("mnuUnsupportedFiles"),
-};
-
 const QString kPlayerName = QStringLiteral("mnuPlayer");
-
-// The pop-ups wear the skin's colours; submenus inherit it from their parent menu.
 
 } // namespace
 
@@ -50,12 +22,6 @@ frmMenus::frmMenus(QObject *parent) : QObject(parent)
 {
     build();
     connectBuiltIns();
-    for (const QString &name : kUnbuiltItems) {
-        if (QAction *action = item(name)) {
-            action->setEnabled(false);
-            m_pending.append(name);
-        }
-    }
 }
 
 frmMenus::~frmMenus() = default;
@@ -144,6 +110,7 @@ void frmMenus::build()
     mnuUnsupportedFiles = addCheckItem(mnuOptions, QStringLiteral("mnuUnsupportedFiles"),
                                        QStringLiteral("&Force Unsupported to External Player"), false);
     mnuEject = addCheckItem(mnuOptions, QStringLiteral("mnuEject"), QStringLiteral("E&ject on Corvanel Close"), false);
+    mnuNotify = addCheckItem(mnuOptions, QStringLiteral("mnuNotify"), QStringLiteral("Notify on Song Change"), false);
 
     mnuExtras = addTopMenu(QStringLiteral("mnuExtras"), QStringLiteral("&Extras"));
     mnuHacks = addItem(mnuExtras, QStringLiteral("mnuHacks"), QStringLiteral("&iPod Hacks"));
@@ -157,6 +124,7 @@ void frmMenus::build()
     mnuCheckForNotInDatabase = addItem(mnuExtras, QStringLiteral("mnuCheckForNotInDatabase"),
                                        QStringLiteral("Check for Songs &Not in the Database"));
     mnuExportPlays = addItem(mnuExtras, QStringLiteral("mnuExportPlays"), QStringLiteral("Export Play History\u2026"));
+    mnuCheckup = addItem(mnuExtras, QStringLiteral("mnuCheckup"), QStringLiteral("iPod Check-up"));
     addSeparator(mnuExtras, QStringLiteral("aseperator"));
     mnuEjectAndClose =
         addItem(mnuExtras, QStringLiteral("mnuEjectAndClose"), QStringLiteral("Eject iPod and close Corvanel"));
@@ -294,20 +262,6 @@ void frmMenus::removePlayerEntries()
 QList<QAction *> frmMenus::playerEntries() const
 {
     return m_players;
-}
-
-QStringList frmMenus::pendingItems() const
-{
-    return m_pending;
-}
-
-bool frmMenus::markAvailable(const QString &name)
-{
-    if (!m_pending.removeOne(name))
-        return false;
-    if (QAction *action = item(name))
-        action->setEnabled(true);
-    return true;
 }
 
 } // namespace corvanel::app

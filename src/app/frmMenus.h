@@ -45,12 +45,6 @@ public:
     void removePlayerEntries();
     QList<QAction *> playerEntries() const;
 
-    // Items whose work is not wired up yet; they stay disabled until markAvailable.
-    QStringList pendingItems() const;
-    // Enables a pending item once its feature is in place. False for an unknown or
-    // not pending name.
-    bool markAvailable(const QString &name);
-
     // Top-level menus.
     QMenu *mnuIcon = nullptr;
     QMenu *mnuFIle = nullptr;
@@ -85,6 +79,7 @@ public:
     QAction *mnuDefaultOpen = nullptr;
     QAction *mnuUnsupportedFiles = nullptr;
     QAction *mnuEject = nullptr;
+    QAction *mnuNotify = nullptr;
     // mnuExtras
     QAction *mnuHacks = nullptr;
     QAction *mnuPowerSave = nullptr;
@@ -93,6 +88,7 @@ public:
     QAction *mnuCheckForDuplicates = nullptr;
     QAction *mnuCheckForNotInDatabase = nullptr;
     QAction *mnuExportPlays = nullptr;
+    QAction *mnuCheckup = nullptr;
     QAction *mnuEjectAndClose = nullptr;
     QAction *mnuCopyToiPod = nullptr;
     QAction *mnuiPod = nullptr;
@@ -142,7 +138,6 @@ private:
     QHash<QString, QMenu *> m_menus;
     QHash<QString, QAction *> m_items;
     QList<QAction *> m_players;
-    QStringList m_pending;
 };
 
 } // namespace corvanel::app

@@ -6,6 +6,7 @@
 #include "mdliPodDetect.h"
 
 #include "ExtractCommand.h"
+#include "IpodCheckup.h"
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 using namespace corvanel;
@@ -27,6 +29,7 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library [--from-tags] PATH\n"
                      "       corvanel --orphans PATH\n"
                      "       corvanel --scrobbles [--format FORMAT] [--all] PATH\n"
+                     "       corvanel --check-up PATH\n"
                      "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
@@ -52,6 +55,11 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        --format scrobbler-log (default, an Audioscrobbler 1.1 log),\n"
                      "                        listenbrainz (a ListenBrainz import) or csv; --all includes\n"
                      "                        the plays exported before\n"
+                     "  --check-up PATH       look the iPod at PATH over without changing it: which database\n"
+                     "                        it holds and uses, damage, the checksum its model wants, songs\n"
+                     "                        without files and files without songs, Play Counts, space and\n"
+                     "                        model; prints the findings as JSON, worst first, and exits 1\n"
+                     "                        when one is an error, 2 when PATH is not there\n"
                      "  --version             print the version and exit\n"
                      "  --help                print this text and exit\n";
 
@@ -92,6 +100,25 @@ int printOrphans(const QString &path)
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     return 0;
 }
+int printCheckup(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        std::fprintf(stderr, "corvanel: %s: no such file or folder\n", qPrintable(path));
+        return 2;
+    }
+    const QString folder =
+        info.isDir() ? info.absoluteFilePath() : corvanel::platform::iPodDriveFromDatabasePath(info.absoluteFilePath());
+    ScanControl control;
+    control.status = [](const QString &status) { std::fprintf(stderr, "%s\n", qPrintable(status)); };
+    const corvanel::checkup::CheckupReport report = corvanel::checkup::IpodCheckup(folder).run(control);
+    const QByteArray json = corvanel::checkup::checkupToJson(report);
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    const bool error = std::any_of(report.findings.begin(), report.findings.end(), [](const auto &finding) {
+        return finding.severity == corvanel::checkup::Severity::Error;
+    });
+    return error ? 1 : 0;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -124,6 +151,14 @@ int main(int argc, char *argv[])
     if (!words.isEmpty() && words.first() == QLatin1String("--scrobbles")) {
         QCoreApplication app(argc, argv);
         return scrobblesCommand(words);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--check-up")) {
+        if (words.size() != 2) {
+            std::fputs("corvanel: --check-up needs one PATH\n", stderr);
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return printCheckup(words.at(1));
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--orphans")) {
         if (words.size() != 2) {

@@ -1,5 +1,7 @@
 #pragma once
-// The device information window: the lines of the iPod's SysInfo file, as they are.
+// The device information window: the lines of the iPod's SysInfo file, as they are, under the
+// model they name.
+#include "IpodModel.h"
 #include "SysInfo.h"
 #include "frmDeviceWindow.h"
 
@@ -24,6 +26,7 @@ public:
     void Form_Load();
 
     QLabel *lblInfo = nullptr;
+    QLabel *lblModel = nullptr; // the model the iPod's files name
     QListWidget *List1 = nullptr;
     QLabel *lblNote = nullptr; // hidden unless the file could not be read
     QPushButton *cmdOK = nullptr;
@@ -32,6 +35,8 @@ signals:
     void loadFinished();
 
 private:
+    void showModel(const IpodModel &model);
+
     QString m_iPodDrive;
     BackgroundTask *m_task = nullptr;
 };

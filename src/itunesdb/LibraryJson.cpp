@@ -102,6 +102,8 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
     out.reserve(256 + static_cast<qsizetype>(library.SongCount) * 320);
     out += "{\"ipod_name\": ";
     appendString(out, library.iPodName);
+    out += ",\n\"source\": ";
+    appendString(out, sourceKindName(report.fromTags ? SourceKind::Tags : report.source.chosen));
     out += ",\n\"songs\": [";
     for (int32_t i = 0; i < library.SongCount; ++i) {
         out += i ? ",\n  " : "\n  ";
@@ -154,6 +156,8 @@ std::optional<QString> loadFailure(const MusicLibrary &library, const LoadReport
         return std::nullopt;
     if (report.find(LoadProblem::Kind::CopyFailed))
         return QStringLiteral("the database file is missing or cannot be read");
+    if (const LoadProblem *damaged = report.find(LoadProblem::Kind::DatabaseUnreadable); damaged && !report.isDatabase)
+        return damaged->detail;
     if (!report.isDatabase)
         return QStringLiteral("the file is empty or is not an iTunesDB database (it does not start with \"mhbd\")");
     if (library.SongCount == 0 && report.unknownTags > 0)

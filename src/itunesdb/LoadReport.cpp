@@ -32,6 +32,8 @@ QString problemKindName(LoadProblem::Kind kind)
     switch (kind) {
     case LoadProblem::Kind::CopyFailed:
         return QStringLiteral("database file unreadable");
+    case LoadProblem::Kind::DatabaseUnreadable:
+        return QStringLiteral("database damaged");
     case LoadProblem::Kind::SongFileUnreadable:
         return QStringLiteral("song file missing");
     case LoadProblem::Kind::DuplicateTrackId:
@@ -50,8 +52,31 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("Play Counts file damaged");
     case LoadProblem::Kind::PlayCountsMismatch:
         return QStringLiteral("Play Counts entries do not match the songs");
+    case LoadProblem::Kind::DatabasePartUnreadable:
+        return QStringLiteral("part of the database unreadable");
+    case LoadProblem::Kind::SongWithoutFile:
+        return QStringLiteral("song without a file");
     }
     return QString();
+}
+
+QString sourceKindName(SourceKind kind)
+{
+    switch (kind) {
+    case SourceKind::ITunesCdb:
+        return QStringLiteral("itunescdb");
+    case SourceKind::ITunesDb:
+        return QStringLiteral("itunesdb");
+    case SourceKind::Sqlite:
+        return QStringLiteral("sqlite");
+    case SourceKind::ITunesSd:
+        return QStringLiteral("itunessd");
+    case SourceKind::Tags:
+        return QStringLiteral("tags");
+    case SourceKind::None:
+        break;
+    }
+    return QStringLiteral("none");
 }
 
 } // namespace corvanel::itunesdb

@@ -1,4 +1,6 @@
 #pragma once
+#include "SourceChoice.h"
+
 #include <QString>
 #include <vector>
 
@@ -10,6 +12,7 @@ struct LoadProblem
 {
     enum class Kind {
         CopyFailed,                  // the database file could not be read
+        DatabaseUnreadable,          // a compressed database or a shuffle's song list is damaged
         SongFileUnreadable,          // a song's file is missing, so its size stays 0
         DuplicateTrackId,            // a later track with an id already taken; the first keeps it
         PlaylistItemWithoutPlaylist, // a playlist item or name before any playlist record
@@ -19,6 +22,8 @@ struct LoadProblem
         TagsUnreadable,              // a song file the tag scan cannot read as audio
         PlayCountsDamaged,           // the Play Counts file is not one, or is cut short
         PlayCountsMismatch,          // its entry count is not the number of songs
+        DatabasePartUnreadable,      // a file or table of a SQLite library is missing or damaged
+        SongWithoutFile,             // a song the database lists without a file: it cannot play
     };
     Kind kind;
     int count = 0;
@@ -29,6 +34,7 @@ struct LoadReport
 {
     bool isDatabase = false;           // the file started with "mhbd"
     bool fromTags = false;             // the library was read from the song files' tags
+    SourceChoice source;               // the database it was read from, and why
     bool cancelled = false;            // the tag scan was stopped by the user
     int unknownTags = 0;               // bytes slid over looking for a known record
     std::vector<LoadProblem> problems; // one entry per kind, in the order first met

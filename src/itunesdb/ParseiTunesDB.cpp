@@ -1,9 +1,12 @@
 #include "ParseiTunesDB.h"
+#include "CompressedDatabase.h"
 #include "FileImage.h"
 #include "OnTheGo.h"
 #include "PlayCounts.h"
 
 #include <QFileInfo>
+
+#include <thread>
 
 #ifndef CORVANEL_CONTACT
 #define CORVANEL_CONTACT "support@halvetra.net"
@@ -34,32 +37,58 @@ void buildSongIndex(MusicLibrary &library, LoadReport &report)
     }
 }
 
+void buildIndexes(MusicLibrary &library, LoadReport &report)
+{
+    buildSongIndex(library, report);
+    library.Library = std::make_unique<clsLibrary>(library);
+    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
+        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+}
+
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
-                         const std::function<void(const QString &status)> &status, const LoadProgress &progress)
+                         const std::function<void(const QString &status)> &status, const LoadProgress &progress,
+                         SongFileSizes sizes, const std::function<void()> &alongside)
 {
     LoadReport report;
+    report.source.chosen = SourceKind::ITunesDb;
     // A private copy in memory: the iPod's file is closed before the walk starts.
     std::optional<FileImage> image = FileImage::read(DBFile);
     if (!image)
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
+    QByteArrayView bytes = image ? image->bytes() : QByteArrayView();
+    QByteArray inflated;
+    if (isCompressedDatabase(bytes)) {
+        std::expected<QByteArray, InflateError> plain = inflateDatabase(bytes, progress);
+        report.source.chosen = SourceKind::ITunesCdb;
+        if (plain)
+            inflated = std::move(*plain);
+        else
+            report.add(LoadProblem::Kind::DatabaseUnreadable, DBFile + QStringLiteral(": ") + plain.error().message);
+        bytes = inflated;
+        image.reset();
+    }
 
-    NativePathResolver sizes(library.iPodDrive);
+    NativePathResolver resolver(library.iPodDrive);
     const int32_t first = library.SongCount;
-    walkITunesDb(image ? image->bytes() : QByteArrayView(), library, &sizes, report, progress);
+    walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
+    inflated = QByteArray();
     if (!report.isDatabase)
         return report;
 
+    // The counts change the songs, so they are merged before anything runs beside the load.
     LoadPlayCounts(QFileInfo(DBFile).absolutePath(), library, first, report);
 
+    // The songs are complete: what else needs only them runs beside the steps that follow.
+    std::thread beside;
+    if (alongside)
+        beside = std::thread(alongside);
     LoadOnTheGo(library, report);
     if (status)
         status(QString::fromUtf16(LoadingIntoProgramStatus));
-    buildSongIndex(library, report);
-
-    library.Library = std::make_unique<clsLibrary>(library);
-    if (const auto filled = library.Library->FillMiniDatabase(); !filled)
-        report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
+    buildIndexes(library, report);
+    if (beside.joinable())
+        beside.join();
     return report;
 }
 

@@ -277,16 +277,24 @@ bool tagScanCanHelp(const MusicLibrary &library, const LoadReport &report)
     return !listMusicFiles(library.iPodDrive, nullptr, 1).files.empty();
 }
 
-OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &control)
+namespace {
+// The path keys of the songs the database names.
+QSet<QString> databasePaths(const MusicLibrary &library)
 {
-    OrphanScan out;
     const QSet<QString> extraIds = notInDatabaseIds(library);
     QSet<QString> known;
     known.reserve(static_cast<qsizetype>(library.Songs.size()));
     for (const Song &song : library.Songs)
         if (!song.Path.isEmpty() && !extraIds.contains(songIdText(song.SongID)))
             known.insert(pathKey(song.Path));
+    return known;
+}
+} // namespace
 
+OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &control)
+{
+    OrphanScan out;
+    const QSet<QString> known = databasePaths(library);
     if (control.status)
         control.status(QString::fromUtf16(TagScanStatus));
     std::optional<SongReader::Result> read = scanFiles(
@@ -306,6 +314,30 @@ OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &con
         }
     }
     out.unopenableFolders = std::move(read->unopenableFolders);
+    return out;
+}
+
+OrphanFiles countOrphanedFiles(const MusicLibrary &library, const ScanControl &control)
+{
+    OrphanFiles out;
+    const QSet<QString> known = databasePaths(library);
+    const MusicListing listing = listMusicFiles(library.iPodDrive, control.cancel);
+    out.musicFolderFound = listing.musicFolderFound;
+    out.cancelled = listing.cancelled;
+    const auto total = static_cast<qint64>(listing.files.size());
+    qint64 done = 0;
+    for (const MusicFile &file : listing.files) {
+        if (control.cancelled()) {
+            out.cancelled = true;
+            break;
+        }
+        if (control.progress && (++done % 256 == 0 || done == total))
+            control.progress(done, total);
+        if (known.contains(pathKey(file.storedPath)))
+            continue;
+        ++out.files;
+        out.totalBytes += sizeOf(file);
+    }
     return out;
 }
 

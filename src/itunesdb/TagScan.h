@@ -65,6 +65,16 @@ struct OrphanScan
 };
 OrphanScan findOrphanedSongs(const MusicLibrary &library, const ScanControl &control = {});
 
+// The same files counted without reading them: how many, and their total size.
+struct OrphanFiles
+{
+    bool musicFolderFound = false;
+    int files = 0;
+    qint64 totalBytes = 0;
+    bool cancelled = false;
+};
+OrphanFiles countOrphanedFiles(const MusicLibrary &library, const ScanControl &control = {});
+
 // Adds songs to a loaded library as one more source, "[Not in Database]", placed just before
 // the On-The-Go list (or last). They get ids that no song has; SongIndex and Library are
 // built again. Nothing happens for no songs, or when the source is already there.

@@ -1,4 +1,5 @@
 #include "iTunesDBReader.h"
+
 #include "ByteReader.h"
 #include "PlayCounts.h"
 
@@ -390,7 +391,7 @@ private:
         QString text;
     };
     static constexpr std::size_t MinSharedSlots = 16;
-    static constexpr std::size_t MaxSharedSlots = 4096;
+    static constexpr std::size_t MaxSharedSlots = 16384;
     std::vector<SharedSlot> m_shared; // a power of two in size once used
 };
 
@@ -413,21 +414,43 @@ void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolve
         measureFileSizes(library, first, *sizes, report, progress);
 }
 
+namespace {
+// The size of one song's file; 0 for a song without a location, and for a file that cannot be
+// measured, which is also counted.
+double measureSongFile(NativePathResolver &sizes, const QString &path, LoadReport &report)
+{
+    if (path.isEmpty())
+        return 0;
+    if (const auto size = sizes.fileSize(path))
+        return static_cast<double>(*size);
+    report.add(LoadProblem::Kind::SongFileUnreadable, path);
+    return 0;
+}
+} // namespace
+
 void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &sizes, LoadReport &report,
                       const LoadProgress &progress)
 {
     const int32_t count = library.SongCount;
     for (int32_t i = std::max(first, 0); i < count; ++i) {
         Song &song = library.Songs[static_cast<std::size_t>(i)];
-        if (song.Path.isEmpty())
-            continue;
-        if (const auto size = sizes.fileSize(song.Path))
-            song.FileSize = static_cast<double>(*size);
-        else
-            report.add(LoadProblem::Kind::SongFileUnreadable, song.Path);
+        song.FileSize = measureSongFile(sizes, song.Path, report);
         if (progress && (i + 1) % ProgressEvery == 0)
             progress(i + 1, count);
     }
+}
+
+std::vector<double> measureSongFiles(const QString &iPodDrive, const std::vector<QString> &paths, LoadReport &report,
+                                     const std::atomic<bool> *cancel)
+{
+    NativePathResolver sizes(iPodDrive);
+    std::vector<double> measured(paths.size(), 0.0);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            break;
+        measured[i] = measureSongFile(sizes, paths[i], report);
+    }
+    return measured;
 }
 
 } // namespace corvanel::itunesdb

@@ -5,7 +5,9 @@
 #include <NativePath.h>
 
 #include <QByteArrayView>
+#include <atomic>
 #include <functional>
+#include <vector>
 
 namespace corvanel::itunesdb {
 
@@ -27,6 +29,13 @@ void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolve
 // leaves FileSize 0 and is counted as SongFileUnreadable.
 void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &sizes, LoadReport &report,
                       const LoadProgress &progress = {});
+
+// The sizes of the files at `paths` (stored song locations) on the iPod at iPodDrive, in order:
+// 0 for an empty path, and for a file that cannot be measured, which is also counted as
+// SongFileUnreadable. It reads no library, so it may run while the library is in use; when
+// `cancel` is set it stops, leaving the rest at 0.
+std::vector<double> measureSongFiles(const QString &iPodDrive, const std::vector<QString> &paths, LoadReport &report,
+                                     const std::atomic<bool> *cancel = nullptr);
 
 // A string object's text: UTF-16LE (surrogate pairs kept) without NUL characters.
 QString decodeITunesString(const char *data, qsizetype bytes);

@@ -8,7 +8,8 @@ namespace corvanel::library {
 
 class MusicLibrary;
 
-// A per-playlist summary, built once after loading.
+// A per-playlist summary, built once after loading: it proves that every track id a playlist
+// names is in the library.
 class clsLibrary
 {
 public:
@@ -16,9 +17,6 @@ public:
     {
         QString name;
         int songs = 0;
-        int distinctArtists = 0;
-        int distinctAlbums = 0;
-        int distinctGenres = 0;
     };
 
     explicit clsLibrary(const MusicLibrary &library) : m_library(library) {}

@@ -16,26 +16,41 @@ constexpr int kLowWater = 8192;
 
 std::expected<std::shared_ptr<AudioSample>, int> AudioSample::load(const std::string &path)
 {
-    std::shared_ptr<AudioSample> s(new AudioSample);
-    auto decoder = AudioDecoder::open(path, &s->m_abort);
-    if (!decoder)
-        return std::unexpected(decoder.error());
-    s->m_path = path;
-    s->m_sourceRate = (*decoder)->sourceRate();
-    s->m_channels = (*decoder)->channels();
-    s->m_estimate = (*decoder)->estimatedFrames();
-    s->m_primed = std::move(*decoder);
-    AudioSample *self = s.get();
-    s->m_scanThread = std::thread([self] {
-        ScanResult result = AudioDecoder::scan(self->m_path, &self->m_abort);
-        {
-            std::lock_guard lock(self->m_mutex);
-            self->m_scan = std::move(result);
-        }
-        self->m_scanned.store(true, std::memory_order_release);
-        self->m_scanDone.notify_all();
-    });
+    std::shared_ptr<AudioSample> s = unopened(path);
+    if (const int code = s->open(); code != 0)
+        return std::unexpected(code);
     return s;
+}
+
+std::shared_ptr<AudioSample> AudioSample::unopened(const std::string &path)
+{
+    std::shared_ptr<AudioSample> s(new AudioSample);
+    s->m_path = path;
+    return s;
+}
+
+int AudioSample::open(const std::atomic<bool> *abort)
+{
+    auto decoder = AudioDecoder::open(m_path, abort ? abort : &m_abort);
+    if (!decoder)
+        return decoder.error();
+    m_channels.store((*decoder)->channels(), std::memory_order_release);
+    m_sourceRate.store((*decoder)->sourceRate(), std::memory_order_release);
+    {
+        std::lock_guard lock(m_mutex);
+        m_estimate = (*decoder)->estimatedFrames();
+        m_primed = std::move(*decoder);
+    }
+    m_scanThread = std::thread([this] {
+        ScanResult result = AudioDecoder::scan(m_path, &m_abort);
+        {
+            std::lock_guard lock(m_mutex);
+            m_scan = std::move(result);
+        }
+        m_scanned.store(true, std::memory_order_release);
+        m_scanDone.notify_all();
+    });
+    return 0;
 }
 
 AudioSample::~AudioSample()
@@ -86,9 +101,16 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioSample::takeDecoder(const
 AudioChannel::AudioChannel(std::shared_ptr<AudioSample> sample, std::unique_ptr<AudioDecoder> decoder, int volume)
     : m_sample(std::move(sample)), m_decoder(std::move(decoder)), m_channels(m_sample->channels()),
       m_sourceRate(m_sample->sourceRate()), m_capacity(kRingFrames), m_volume(volume),
-      m_ring(size_t(kRingFrames) * size_t(m_channels))
+      m_ring(size_t(kRingFrames) * size_t(m_channels.load()))
 {
     m_decoder->setAbort(&m_stop);
+    m_thread = std::thread([this] { run(); });
+}
+
+AudioChannel::AudioChannel(std::shared_ptr<AudioSample> unopened, int volume)
+    : m_sample(std::move(unopened)), m_channels(2), m_sourceRate(kMixRate), m_capacity(kRingFrames), m_volume(volume),
+      m_ring(size_t(kRingFrames) * 2) // room for stereo: the file decides
+{
     m_thread = std::thread([this] { run(); });
 }
 
@@ -107,6 +129,12 @@ AudioChannel::~AudioChannel()
     abort();
     if (m_thread.joinable())
         m_thread.join();
+}
+
+bool AudioChannel::ready() const
+{
+    std::lock_guard lock(m_mutex);
+    return !ended() && (m_count > 0 || m_decoderDone);
 }
 
 int64_t AudioChannel::position() const
@@ -140,7 +168,7 @@ int AudioChannel::pull(float *dst, int frames)
         std::lock_guard lock(m_mutex);
         n = std::min(frames, m_count);
         const int first = std::min(n, m_capacity - m_read);
-        const size_t c = size_t(m_channels);
+        const size_t c = size_t(channels());
         std::memcpy(dst, m_ring.data() + size_t(m_read) * c, size_t(first) * c * sizeof(float));
         if (n > first)
             std::memcpy(dst + size_t(first) * c, m_ring.data(), size_t(n - first) * c * sizeof(float));
@@ -165,7 +193,7 @@ void AudioChannel::waitForData(int frames, std::chrono::milliseconds timeout)
 
 int AudioChannel::pushLocked(const std::vector<float> &chunk, size_t offset)
 {
-    const size_t c = size_t(m_channels);
+    const size_t c = size_t(channels());
     const int available = int((chunk.size() - offset) / c);
     const int n = std::min(available, freeFramesLocked());
     int write = (m_read + m_count) % m_capacity;
@@ -199,10 +227,38 @@ bool AudioChannel::reposition(int64_t frame)
     return true;
 }
 
+bool AudioChannel::openSample()
+{
+    if (m_sample->open(&m_stop) != 0 || m_stop.load())
+        return false;
+    auto decoder = m_sample->takeDecoder(&m_stop);
+    if (!decoder)
+        return false;
+    m_decoder = std::move(*decoder);
+    std::lock_guard lock(m_mutex);
+    m_sourceRate = m_decoder->sourceRate();
+    m_channels.store(m_decoder->channels(), std::memory_order_release);
+    return true;
+}
+
 void AudioChannel::run()
 {
+    if (!m_decoder && !openSample()) {
+        // Nothing to play: the channel is over before it began.
+        std::lock_guard lock(m_mutex);
+        m_decoderDone = true;
+        m_ended.store(true, std::memory_order_release);
+        m_dataReady.notify_all();
+        return;
+    }
+    decodeLoop();
+}
+
+void AudioChannel::decodeLoop()
+{
+    const int channelCount = channels();
     std::vector<float> chunk;
-    chunk.reserve(size_t(kLowWater) * size_t(m_channels));
+    chunk.reserve(size_t(kLowWater) * size_t(channelCount));
     size_t offset = 0;
     uint64_t chunkGeneration = 0;
     bool endAfterChunk = false;
@@ -216,7 +272,7 @@ void AudioChannel::run()
             chunkGeneration = m_generation;
         }
         if (offset < chunk.size()) {
-            offset += size_t(pushLocked(chunk, offset)) * size_t(m_channels);
+            offset += size_t(pushLocked(chunk, offset)) * size_t(channelCount);
             m_dataReady.notify_all();
         }
         const bool pending = offset < chunk.size();
@@ -258,7 +314,7 @@ void AudioChannel::run()
         chunk.clear();
         offset = 0;
         AudioDecoder::Result result = AudioDecoder::Result::Frames;
-        while (result == AudioDecoder::Result::Frames && chunk.size() < size_t(kLowWater / 2) * size_t(m_channels))
+        while (result == AudioDecoder::Result::Frames && chunk.size() < size_t(kLowWater / 2) * size_t(channelCount))
             result = m_decoder->decode(chunk);
         lock.lock();
         chunkGeneration = generation;

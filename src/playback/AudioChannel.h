@@ -24,15 +24,21 @@ class AudioSample
 public:
     // Opens the file and decodes its first frame; counts its exact length in the background.
     static std::expected<std::shared_ptr<AudioSample>, int> load(const std::string &path);
+    // A sample of this file that open() has yet to open (on another thread).
+    static std::shared_ptr<AudioSample> unopened(const std::string &path);
+    // What load() does after creating the sample: 0, or the engine's error code. `abort`, when
+    // given, ends the opening instead of the sample's own flag.
+    int open(const std::atomic<bool> *abort = nullptr);
     ~AudioSample();
     AudioSample(const AudioSample &) = delete;
     AudioSample &operator=(const AudioSample &) = delete;
 
     const std::string &path() const { return m_path; }
-    // Ends the counting pass and every read of the decoder kept for the first playback.
+    // Ends the opening, the counting pass and every read of the decoder kept for the first playback.
     void abort();
-    int sourceRate() const { return m_sourceRate; }
-    int channels() const { return m_channels; }
+    // 0 until the file is open.
+    int sourceRate() const { return m_sourceRate.load(std::memory_order_acquire); }
+    int channels() const { return m_channels.load(std::memory_order_acquire); }
 
     // The exact length in source frames once the counting pass is done; waits for it at most
     // `patience`, then answers with the container's estimate.
@@ -48,9 +54,9 @@ private:
     AudioSample() = default;
 
     std::string m_path;
-    int m_sourceRate = kMixRate;
-    int m_channels = 2;
-    int64_t m_estimate = 0;
+    std::atomic<int> m_sourceRate{0};
+    std::atomic<int> m_channels{2};
+    int64_t m_estimate = 0; // guarded by m_mutex
     std::unique_ptr<AudioDecoder> m_primed;
     std::mutex m_mutex;
     std::condition_variable m_scanDone;
@@ -70,14 +76,22 @@ class AudioChannel
 {
 public:
     AudioChannel(std::shared_ptr<AudioSample> sample, std::unique_ptr<AudioDecoder> decoder, int volume);
+    // A playback that opens its unopened sample on its own thread first; it is ready() once the
+    // file is open and the first frames are decoded, and ended() when the file does not open.
+    AudioChannel(std::shared_ptr<AudioSample> unopened, int volume);
     ~AudioChannel();
     AudioChannel(const AudioChannel &) = delete;
     AudioChannel &operator=(const AudioChannel &) = delete;
 
     const std::shared_ptr<AudioSample> &sample() const { return m_sample; }
+    // The engine's handle of the sample (0 when the engine did not say).
+    int sampleHandle() const { return m_sampleHandle; }
+    void setSampleHandle(int handle) { m_sampleHandle = handle; }
     // Ends decoding: a read that waits gives up, and the channel plays nothing more.
     void abort();
-    int channels() const { return m_channels; }
+    int channels() const { return m_channels.load(std::memory_order_acquire); }
+    // Frames are waiting in the ring, or the sound is over: the mixer can start it without a gap.
+    bool ready() const;
 
     void setPaused(bool paused) { m_paused.store(paused, std::memory_order_relaxed); }
     bool paused() const { return m_paused.load(std::memory_order_relaxed); }
@@ -100,14 +114,18 @@ public:
 
 private:
     void run();
+    void decodeLoop();
+    bool openSample();
     bool reposition(int64_t frame);
     int pushLocked(const std::vector<float> &chunk, size_t offset);
     int freeFramesLocked() const { return m_capacity - m_count; }
 
     std::shared_ptr<AudioSample> m_sample;
     std::unique_ptr<AudioDecoder> m_decoder; // used by the decode thread only
-    const int m_channels;
-    const int m_sourceRate;
+    int m_sampleHandle = 0;
+    // Set before the first frame reaches the ring (by the opening for a channel that opens its sample).
+    std::atomic<int> m_channels;
+    int m_sourceRate; // guarded by m_mutex
     const int m_capacity;
 
     std::atomic<bool> m_paused{false};

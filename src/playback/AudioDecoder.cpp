@@ -12,7 +12,9 @@ extern "C" {
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace corvanel::playback {
@@ -51,6 +53,16 @@ constexpr int kMaxErrors = 64;
 int interrupted(void *opaque)
 {
     return static_cast<const AudioSource *>(opaque)->aborted() ? 1 : 0;
+}
+
+// Sound that is encrypted: FairPlay ("drms" sample entries of songs bought from iTunes before
+// 2009), Audible's AAX ("aavd") and Audible's own .aa format. FFmpeg would hand the encrypted
+// bytes to the AAC decoder, which turns them into noise or errors.
+bool isProtected(const AVFormatContext *f, const AVStream *st)
+{
+    const uint32_t tag = st->codecpar->codec_tag;
+    return tag == MKTAG('d', 'r', 'm', 's') || tag == MKTAG('a', 'a', 'v', 'd') ||
+           (f->iformat && f->iformat->name && std::strcmp(f->iformat->name, "aa") == 0);
 }
 
 // Opens the container over our own reader, with the abort flag looked at on every wait, and
@@ -99,6 +111,8 @@ int openInput(const std::string &path, const std::atomic<bool> *abort, std::uniq
         return 10;
     for (unsigned i = 0; i < raw->nb_streams; ++i)
         raw->streams[i]->discard = int(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    if (isProtected(raw, raw->streams[stream]))
+        return 18;
     const AVCodecParameters *par = raw->streams[stream]->codecpar;
     if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)
         return 10;
@@ -136,7 +150,68 @@ bool isMp3(const AVFormatContext *f)
 
 } // namespace
 
-AudioDecoder::~AudioDecoder() = default;
+int64_t itunesSampleCount(const char *smpb)
+{
+    // " 00000000 00000840 000001CA 00000000003F31F6 ...": a zero, the encoder delay, the padding
+    // and the song's own length in samples, in hexadecimal.
+    if (!smpb)
+        return -1;
+    std::string_view text(smpb);
+    uint64_t fields[4] = {};
+    for (uint64_t &field : fields) {
+        const size_t start = text.find_first_not_of(' ');
+        if (start == std::string_view::npos)
+            return -1;
+        text.remove_prefix(start);
+        const size_t end = std::min(text.find(' '), text.size());
+        if (end == 0 || end > 16)
+            return -1;
+        const auto [rest, error] = std::from_chars(text.data(), text.data() + end, field, 16);
+        if (error != std::errc() || rest != text.data() + end)
+            return -1;
+        text.remove_prefix(end);
+    }
+    return fields[3] > 0 && fields[3] < uint64_t(INT64_MAX) ? int64_t(fields[3]) : -1;
+}
+
+namespace {
+
+// The song's own length that iTunes wrote beside an AAC stream, or -1. FFmpeg takes only the
+// encoder delay from it; the padding at the end is left to the player.
+int64_t itunesLength(const AVFormatContext *f, const AVStream *st)
+{
+    const AVDictionaryEntry *entry = av_dict_get(st->metadata, "iTunSMPB", nullptr, 0);
+    if (!entry)
+        entry = av_dict_get(f->metadata, "iTunSMPB", nullptr, 0);
+    return entry ? itunesSampleCount(entry->value) : -1;
+}
+
+// Whether a song length from iTunSMPB can stand for the frames counted: it may only take off
+// the padding, which is less than a few AAC frames.
+int64_t trimmedLength(int64_t counted, int64_t itunes)
+{
+    constexpr int64_t kMostPadding = 4 * 1024;
+    return itunes > 0 && itunes <= counted && counted - itunes < kMostPadding ? itunes : counted;
+}
+
+std::atomic<int> g_openDecoders{0};
+
+} // namespace
+
+AudioDecoder::AudioDecoder()
+{
+    g_openDecoders.fetch_add(1, std::memory_order_relaxed);
+}
+
+AudioDecoder::~AudioDecoder()
+{
+    g_openDecoders.fetch_sub(1, std::memory_order_relaxed);
+}
+
+int AudioDecoder::openCount()
+{
+    return g_openDecoders.load(std::memory_order_relaxed);
+}
 
 void AudioDecoder::setAbort(const std::atomic<bool> *abort)
 {
@@ -153,7 +228,7 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioDecoder::open(const std::
     AVStream *st = d->m_format->streams[d->m_stream];
     const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
     if (!codec)
-        return std::unexpected(10);
+        return std::unexpected(18);
     d->m_codec.reset(avcodec_alloc_context3(codec));
     d->m_frame.reset(av_frame_alloc());
     d->m_packet.reset(av_packet_alloc());
@@ -163,7 +238,7 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioDecoder::open(const std::
         return std::unexpected(10);
     d->m_codec->pkt_timebase = st->time_base;
     if (avcodec_open2(d->m_codec.get(), codec, nullptr) < 0)
-        return std::unexpected(10);
+        return std::unexpected(18);
 
     d->m_sourceRate = st->codecpar->sample_rate;
     d->m_outChannels = st->codecpar->ch_layout.nb_channels == 1 ? 1 : 2;
@@ -179,8 +254,11 @@ std::expected<std::unique_ptr<AudioDecoder>, int> AudioDecoder::open(const std::
     while (first.empty() && r == Result::Frames)
         r = d->decode(first);
     if (first.empty()) {
-        // Recognised by its contents but undecodable is a broken file; chosen only for its
-        // name (an empty or text file called .mp3) it is not a sound at all.
+        // Packets that the decoder refused: a sound this engine cannot decode. No packet at all
+        // is a broken file when the contents were recognised; chosen only for its name (an empty
+        // or text file called .mp3) it is not a sound at all.
+        if (d->m_rejected > 0 && !d->m_source->aborted())
+            return std::unexpected(18);
         return std::unexpected(d->m_format->probe_score > AVPROBE_SCORE_EXTENSION ? 11 : 10);
     }
     d->m_first = std::move(first);
@@ -230,7 +308,8 @@ ScanResult AudioDecoder::scan(const std::string &path, const std::atomic<bool> *
         }
         av_packet_unref(packet.get());
     }
-    result.frames = std::max<int64_t>(0, av_rescale_q(duration, st->time_base, perFrame) - skipped);
+    result.frames = trimmedLength(std::max<int64_t>(0, av_rescale_q(duration, st->time_base, perFrame) - skipped),
+                                  itunesLength(format.get(), st));
     result.ok = true;
     return result;
 }
@@ -316,7 +395,7 @@ AudioDecoder::Result AudioDecoder::readFrame(std::vector<float> &out, bool &appe
         int rc = avcodec_receive_frame(m_codec.get(), m_frame.get());
         if (rc == 0) {
             m_errors = 0;
-            emit(out, appended);
+            deliverFrame(out, appended);
             av_frame_unref(m_frame.get());
             return m_finished && !appended ? Result::End : Result::Frames;
         }
@@ -327,6 +406,7 @@ AudioDecoder::Result AudioDecoder::readFrame(std::vector<float> &out, bool &appe
             return out.empty() ? Result::End : Result::Frames;
         }
         if (rc != AVERROR(EAGAIN)) {
+            ++m_rejected;
             if (++m_errors > kMaxErrors)
                 return Result::Failed;
             continue;
@@ -360,12 +440,15 @@ AudioDecoder::Result AudioDecoder::readFrame(std::vector<float> &out, bool &appe
         }
         rc = avcodec_send_packet(m_codec.get(), m_packet.get());
         av_packet_unref(m_packet.get());
-        if (rc < 0 && rc != AVERROR(EAGAIN) && ++m_errors > kMaxErrors)
-            return Result::Failed;
+        if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF) {
+            ++m_rejected;
+            if (++m_errors > kMaxErrors)
+                return Result::Failed;
+        }
     }
 }
 
-void AudioDecoder::emit(std::vector<float> &out, bool &appended)
+void AudioDecoder::deliverFrame(std::vector<float> &out, bool &appended)
 {
     AVFrame *f = m_frame.get();
     const int64_t ts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;

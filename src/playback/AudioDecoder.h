@@ -19,6 +19,9 @@ namespace audio {
 
 class AudioSource;
 
+// The song's length in samples from an iTunSMPB text (iTunes' gapless information), or -1.
+int64_t itunesSampleCount(const char *smpb);
+
 // The mixer's rate; every decoder delivers frames at this rate.
 inline constexpr int kMixRate = 44100;
 
@@ -63,14 +66,17 @@ class AudioDecoder
 public:
     enum class Result { Frames, End, Failed };
 
-    // Opens the file and decodes its first frame. Fails with an engine error code:
-    // 9 (no such file), 10 (not an audio format we can decode), 11 (unreadable, or no frame decodes).
+    // Opens the file and decodes its first frame. Fails with an engine error code: 9 (no such
+    // file), 10 (not a sound), 11 (unreadable, or no audio in it), 18 (a sound this engine cannot
+    // decode: protected, a codec FFmpeg lacks, or packets at its start that do not decode).
     static std::expected<std::unique_ptr<AudioDecoder>, int> open(const std::string &path,
                                                                   const std::atomic<bool> *abort = nullptr);
     // Counts the frames of the whole file from packet durations, without decoding.
     static ScanResult scan(const std::string &path, const std::atomic<bool> *abort = nullptr);
 
     ~AudioDecoder();
+    // How many decoders exist in the process; each holds an open file and a codec.
+    static int openCount();
     // The flag that ends every read of this decoder; a decoder handed to a new owner takes the
     // owner's flag.
     void setAbort(const std::atomic<bool> *abort);
@@ -101,11 +107,11 @@ public:
     void skipTo(int64_t frame);
 
 private:
-    AudioDecoder() = default;
+    AudioDecoder();
     enum class Mode { Sequential, Tagged, Timestamped };
 
     Result readFrame(std::vector<float> &out, bool &appended);
-    void emit(std::vector<float> &out, bool &appended);
+    void deliverFrame(std::vector<float> &out, bool &appended);
     bool ensureResampler();
     void flushResampler(std::vector<float> &out);
 
@@ -137,6 +143,7 @@ private:
     bool m_draining = false;
     bool m_finished = false;
     int m_errors = 0;
+    int m_rejected = 0;         // packets and frames the decoder refused since the file was opened
     std::vector<float> m_first; // the frame decoded by open(), delivered by the first decode()
 };
 

@@ -47,6 +47,7 @@ bool Engine::init(int maxChannels)
     av_max_alloc(kMaxFFmpegAllocation);
     m_channelCount = std::min(maxChannels, kMaxChannels);
     m_channelBuffer.assign(size_t(kBlockFrames) * 2, 0.0f);
+    m_retired.reserve(size_t(kMaxChannels));
     m_history.fill(0.0f);
     m_bands.fill(0.0f);
     if (!m_offline) {
@@ -88,8 +89,10 @@ void Engine::close()
     {
         std::lock_guard lock(m_mixLock);
         for (Slot &slot : m_slots)
-            if (slot.channel)
-                dead.push_back(std::move(slot.channel));
+            clearSlot(slot, dead);
+        for (auto &c : m_retired)
+            dead.push_back(std::move(c));
+        m_retired.clear();
         m_fftActive = false;
     }
     disposer().later(std::move(dead));
@@ -121,11 +124,16 @@ int Engine::loadSample(const char *name)
     auto sample = AudioSample::load(name);
     if (!sample)
         return fail(sample.error()), 0;
+    return addSample(std::move(*sample));
+}
+
+int Engine::addSample(std::shared_ptr<AudioSample> sample)
+{
     std::lock_guard lock(m_sampleLock);
     const int handle = m_nextSample++;
     if (m_nextSample <= 0)
         m_nextSample = 1;
-    m_samples[handle] = std::move(*sample);
+    m_samples[handle] = std::move(sample);
     return handle;
 }
 
@@ -152,9 +160,12 @@ void Engine::freeSample(int handle)
     std::vector<std::shared_ptr<AudioChannel>> dead;
     {
         std::lock_guard lock(m_mixLock);
-        for (Slot &slot : m_slots)
+        for (Slot &slot : m_slots) {
             if (slot.channel && slot.channel->sample() == s)
-                dead.push_back(std::move(slot.channel));
+                clearSlot(slot, dead);
+            else if (slot.next && slot.next->sample() == s)
+                dead.push_back(std::move(slot.next));
+        }
     }
     disposer().later(std::move(dead), std::move(s));
 }
@@ -179,14 +190,13 @@ int Engine::placeChannel(int channel, std::shared_ptr<AudioChannel> playing,
             if (!m_slots[size_t(i)].channel)
                 index = i;
         for (int i = 0; i < m_channelCount && index < 0; ++i)
-            if (m_slots[size_t(i)].channel->ended())
+            if (m_slots[size_t(i)].channel->ended() && !m_slots[size_t(i)].next)
                 index = i;
         if (index < 0)
             return fail(FMOD_ERR_CHANNEL_ALLOC), 0;
     }
     Slot &slot = m_slots[size_t(index)];
-    if (slot.channel)
-        replaced.push_back(std::move(slot.channel));
+    clearSlot(slot, replaced);
     slot.channel = std::move(playing);
     slot.serial = (slot.serial + 1) & 0x7fffff;
     if (slot.serial == 0)
@@ -203,29 +213,128 @@ int Engine::playSound(int channel, int sampleHandle)
         return fail(FMOD_ERR_INVALID_PARAM), 0;
     if (channel != FSOUND_FREE && (channel < 0 || channel >= m_channelCount))
         return fail(FMOD_ERR_INVALID_PARAM), 0;
+    if (s->sourceRate() == 0) // a queued file still opening
+        return fail(FMOD_ERR_PLAY), 0;
     auto decoder = s->takeDecoder(nullptr);
     if (!decoder)
         return fail(FMOD_ERR_PLAY), 0;
     auto playing = std::make_shared<AudioChannel>(s, std::move(*decoder), m_allVolume.load());
+    playing->setSampleHandle(sampleHandle);
     std::vector<std::shared_ptr<AudioChannel>> replaced;
     const int handle = placeChannel(channel, std::move(playing), replaced);
     disposer().later(std::move(replaced));
     return handle;
 }
 
-std::shared_ptr<AudioChannel> Engine::channel(int handle)
+Slot *Engine::slotLocked(int handle)
 {
-    if (!initialised())
-        return nullptr;
     const int index = (handle & 0x7f) - 1;
     const uint32_t serial = uint32_t(handle) >> 7;
-    std::lock_guard lock(m_mixLock);
     if (handle <= 0 || index < 0 || index >= m_channelCount || m_slots[size_t(index)].serial != serial ||
         !m_slots[size_t(index)].channel) {
         fail(FMOD_ERR_INVALID_PARAM);
         return nullptr;
     }
-    return m_slots[size_t(index)].channel;
+    return &m_slots[size_t(index)];
+}
+
+void Engine::clearSlot(Slot &slot, std::vector<std::shared_ptr<AudioChannel>> &dead)
+{
+    if (slot.channel)
+        dead.push_back(std::move(slot.channel));
+    if (slot.next)
+        dead.push_back(std::move(slot.next));
+}
+
+std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>> Engine::slotChannels(int handle)
+{
+    if (!initialised())
+        return {};
+    reap();
+    std::lock_guard lock(m_mixLock);
+    const Slot *slot = slotLocked(handle);
+    return slot ? std::pair(slot->channel, slot->next)
+                : std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>>();
+}
+
+std::shared_ptr<AudioChannel> Engine::channel(int handle)
+{
+    return slotChannels(handle).first;
+}
+
+int Engine::isPlaying(int handle)
+{
+    const auto [playing, next] = slotChannels(handle);
+    return playing && (!playing->ended() || next) ? 1 : 0;
+}
+
+void Engine::reap()
+{
+    std::vector<std::shared_ptr<AudioChannel>> dead;
+    {
+        std::lock_guard lock(m_mixLock);
+        dead.swap(m_retired);
+        m_retired.reserve(size_t(kMaxChannels));
+        for (Slot &slot : m_slots)
+            if (slot.next && slot.next->ended()) // its file did not open
+                dead.push_back(std::move(slot.next));
+    }
+    disposer().later(std::move(dead));
+}
+
+int Engine::queueSample(int handle, const char *name)
+{
+    if (!initialised())
+        return 0;
+    if (!name || !*name)
+        return fail(FMOD_ERR_INVALID_PARAM), 0;
+    if (!channel(handle))
+        return 0;
+    auto sample = AudioSample::unopened(name);
+    auto next = std::make_shared<AudioChannel>(sample, m_allVolume.load());
+    const int sampleHandle = addSample(sample);
+    next->setSampleHandle(sampleHandle);
+    std::vector<std::shared_ptr<AudioChannel>> replaced;
+    bool placed = false;
+    {
+        std::lock_guard lock(m_mixLock);
+        if (Slot *slot = slotLocked(handle)) {
+            if (slot->next)
+                replaced.push_back(std::move(slot->next));
+            slot->next = std::move(next);
+            placed = true;
+        } else {
+            replaced.push_back(std::move(next));
+        }
+    }
+    disposer().later(std::move(replaced));
+    if (!placed) { // the channel went while the file was being set up
+        freeSample(sampleHandle);
+        return fail(FMOD_ERR_INVALID_PARAM), 0;
+    }
+    return sampleHandle;
+}
+
+int Engine::queuedSample(int handle)
+{
+    const auto next = slotChannels(handle).second;
+    return next ? next->sampleHandle() : 0;
+}
+
+int Engine::playingSample(int handle)
+{
+    auto c = channel(handle);
+    return c ? c->sampleHandle() : 0;
+}
+
+int Engine::sampleRate(int sampleHandle)
+{
+    if (!initialised())
+        return 0;
+    auto s = sample(sampleHandle);
+    if (!s)
+        return fail(FMOD_ERR_INVALID_PARAM), 0;
+    return s->sourceRate();
 }
 
 std::vector<std::shared_ptr<AudioChannel>> Engine::allChannels()
@@ -250,7 +359,7 @@ bool Engine::stopSound(int handle)
             const bool named = handle == FSOUND_ALL ||
                                (handle > 0 && (handle & 0x7f) - 1 == i && uint32_t(handle) >> 7 == slot.serial);
             if (named && slot.channel)
-                dead.push_back(std::move(slot.channel));
+                clearSlot(slot, dead);
         }
     }
     if (handle != FSOUND_ALL && dead.empty())
@@ -383,73 +492,6 @@ bool Engine::setParamEq(int id, float centre, float bandwidth, float gain)
             }
     }
     return fail(FMOD_ERR_INVALID_PARAM);
-}
-
-int Engine::offlineRender(float *out, int frames)
-{
-    if (!initialised())
-        return 0;
-    if (!m_offline || !out || frames < 0)
-        return fail(FMOD_ERR_INVALID_PARAM), 0;
-    int done = 0;
-    while (done < frames) {
-        const int n = std::min(kBlockFrames, frames - done);
-        for (auto &c : allChannels())
-            if (!c->paused() && !c->ended())
-                c->waitForData(n, kOfflineWait);
-        std::lock_guard lock(m_mixLock);
-        mixLocked(out + size_t(done) * 2, n);
-        done += n;
-    }
-    return done;
-}
-
-void Engine::audioCallback(void *userdata, Uint8 *stream, int len) noexcept
-{
-    auto *self = static_cast<Engine *>(userdata);
-    auto *out = reinterpret_cast<float *>(stream);
-    const int frames = len / int(2 * sizeof(float));
-    std::lock_guard lock(self->m_mixLock);
-    for (int done = 0; done < frames;) {
-        const int n = std::min(kBlockFrames, frames - done);
-        self->mixLocked(out + size_t(done) * 2, n);
-        done += n;
-    }
-}
-
-void Engine::mixLocked(float *out, int frames)
-{
-    std::fill(out, out + size_t(frames) * 2, 0.0f);
-    for (int i = 0; i < m_channelCount; ++i) {
-        AudioChannel *c = m_slots[size_t(i)].channel.get();
-        if (!c || c->paused() || c->ended())
-            continue;
-        const int channels = c->channels();
-        const int n = c->pull(m_channelBuffer.data(), frames);
-        if (n <= 0)
-            continue;
-        for (ChannelEffect &e : c->effects)
-            e.filter.process(m_channelBuffer.data(), n, channels);
-        const float gain = float(c->volume()) / 255.0f;
-        const float *src = m_channelBuffer.data();
-        if (channels == 1) {
-            for (int f = 0; f < n; ++f) {
-                out[2 * f] += src[f] * gain;
-                out[2 * f + 1] += src[f] * gain;
-            }
-        } else {
-            for (int k = 0; k < 2 * n; ++k)
-                out[k] += src[k] * gain;
-        }
-    }
-    for (int k = 0; k < 2 * frames; ++k)
-        out[k] = std::clamp(out[k], -1.0f, 1.0f);
-    if (m_fftActive) {
-        for (int f = 0; f < frames; ++f) {
-            m_history[size_t(m_historyPos)] = 0.5f * (out[2 * f] + out[2 * f + 1]);
-            m_historyPos = (m_historyPos + 1) % kSpectrumSize;
-        }
-    }
 }
 
 Engine &engine()

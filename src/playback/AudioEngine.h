@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace corvanel::playback {
@@ -33,6 +34,9 @@ constexpr std::chrono::milliseconds kOfflineWait{10000};
 struct Slot
 {
     std::shared_ptr<AudioChannel> channel;
+    // The sound that follows `channel` without a gap, opening or ready; it takes over the slot
+    // (and so the handle) when the mixer has taken the last frame of `channel`.
+    std::shared_ptr<AudioChannel> next;
     uint32_t serial = 0;
 };
 
@@ -71,8 +75,19 @@ public:
 
     // The channel a handle names, or null (error 14 set) when it is stale or unknown.
     std::shared_ptr<AudioChannel> channel(int handle);
+    // That channel and the sound queued after it.
+    std::pair<std::shared_ptr<AudioChannel>, std::shared_ptr<AudioChannel>> slotChannels(int handle);
 
     std::vector<std::shared_ptr<AudioChannel>> allChannels();
+
+    // 1 while the channel's sound runs (paused included) or a queued sound is still to follow.
+    int isPlaying(int handle);
+
+    // Gapless hand-over: opens the file on the queued sound's own thread; returns its sample handle.
+    int queueSample(int handle, const char *name);
+    int queuedSample(int handle);
+    int playingSample(int handle);
+    int sampleRate(int sampleHandle);
 
     bool stopSound(int handle);
 
@@ -97,8 +112,21 @@ public:
 private:
     static void audioCallback(void *userdata, Uint8 *stream, int len) noexcept;
 
+    int addSample(std::shared_ptr<AudioSample> sample);
+    // The slot a channel handle names, or null; called with m_mixLock held.
+    Slot *slotLocked(int handle);
+    // Empties a slot into `dead`.
+    static void clearSlot(Slot &slot, std::vector<std::shared_ptr<AudioChannel>> &dead);
+    // Hands the channels the mixer retired, and queued sounds that failed to open, to the disposer.
+    void reap();
+
     // Mixes every running channel into `out` (stereo); called with m_mixLock held.
     void mixLocked(float *out, int frames);
+    // Mixes one slot, going on with its queued sound when the current one ends mid-block.
+    void mixSlotLocked(Slot &slot, float *out, int frames);
+    // Adds up to `frames` frames of the channel to `out`; returns the frames it had.
+    int mixChannelLocked(AudioChannel &c, float *out, int frames);
+    bool handOverLocked(Slot &slot);
 
     std::mutex m_api; // init and close
     std::atomic<bool> m_initialised{false};
@@ -114,6 +142,8 @@ private:
     // Guards the channel table, effects and the spectrum history; the mixer holds it while mixing.
     std::mutex m_mixLock;
     std::array<Slot, kMaxChannels> m_slots{};
+    // Channels whose sound the mixer finished and replaced; never destroyed on the mixer's thread.
+    std::vector<std::shared_ptr<AudioChannel>> m_retired;
     int m_nextEffect = 1;
     std::vector<float> m_channelBuffer;
     bool m_fftActive = false;

@@ -26,20 +26,9 @@ constexpr int kBufferBytes = 64 * 1024;
 constexpr int kPollMilliseconds = 20;
 
 std::atomic<int64_t> g_rateLimit{0};
-
-// Sleeps as long as `bytes` take at the rate limit, in short steps that watch the flag.
-void throttle(int64_t bytes, const AudioSource &source)
-{
-    const int64_t limit = g_rateLimit.load(std::memory_order_relaxed);
-    if (limit <= 0)
-        return;
-    auto remaining = std::chrono::microseconds(bytes * 1000000 / limit);
-    while (remaining.count() > 0 && !source.aborted()) {
-        const auto step = std::min(remaining, std::chrono::microseconds(kPollMilliseconds * 1000));
-        std::this_thread::sleep_for(step);
-        remaining -= step;
-    }
-}
+// A reader whose pace fell behind by more than this paused on its own (the decoder waits for
+// room in its ring): it starts afresh instead of reading a burst at full speed.
+constexpr auto kPaceSlack = std::chrono::milliseconds(kPollMilliseconds);
 
 } // namespace
 
@@ -99,7 +88,7 @@ int AudioSource::readPacket(void *opaque, uint8_t *buffer, int size)
             return AVERROR_EXIT;
         const ssize_t n = ::read(self->m_fd, buffer, size_t(size));
         if (n > 0) {
-            throttle(n, *self);
+            self->pace(n);
             return int(n);
         }
         if (n == 0)
@@ -111,6 +100,23 @@ int AudioSource::readPacket(void *opaque, uint8_t *buffer, int size)
         pollfd wait{self->m_fd, POLLIN, 0};
         ::poll(&wait, 1, kPollMilliseconds);
     }
+}
+
+void AudioSource::pace(int64_t bytes)
+{
+    // The reads of one source are held to the rate counted from a deadline, not slept one by
+    // one: the sleeps' own lateness then does not add up over the many small reads of a song's
+    // start, and a slow device costs what its rate says.
+    const int64_t limit = g_rateLimit.load(std::memory_order_relaxed);
+    if (limit <= 0)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_paceDeadline < now - kPaceSlack)
+        m_paceDeadline = now;
+    m_paceDeadline += std::chrono::microseconds(bytes * 1000000 / limit);
+    for (auto left = m_paceDeadline - now; left.count() > 0 && !aborted();
+         left = m_paceDeadline - std::chrono::steady_clock::now())
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, kPaceSlack));
 }
 
 int64_t AudioSource::seekTo(void *opaque, int64_t offset, int whence)

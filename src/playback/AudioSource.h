@@ -4,6 +4,7 @@
 // steps, and a set flag ends the read at once. Freeing a sample or closing the engine sets the
 // flag, so a song on an iPod that was pulled out never holds up the caller.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <expected>
 #include <memory>
@@ -33,11 +34,14 @@ public:
 private:
     AudioSource() = default;
     static int readPacket(void *opaque, uint8_t *buffer, int size);
+    // Holds a read of `bytes` back to the rate limit, if one is set.
+    void pace(int64_t bytes);
     static int64_t seekTo(void *opaque, int64_t offset, int whence);
 
     int m_fd = -1;
     AVIOContext *m_io = nullptr;
     std::atomic<const std::atomic<bool> *> m_abort{nullptr};
+    std::chrono::steady_clock::time_point m_paceDeadline; // used by the one thread that reads
 };
 
 // Slows every read of every source to about this many bytes a second (0: no limit). Used to

@@ -66,8 +66,7 @@ bool FSOUND_GetPaused(int channel)
 
 int FSOUND_IsPlaying(int channel)
 {
-    auto c = engine().channel(channel);
-    return c && !c->ended() ? 1 : 0;
+    return engine().isPlaying(channel);
 }
 
 unsigned FSOUND_GetCurrentPosition(int channel)
@@ -94,6 +93,23 @@ bool FSOUND_SetVolume(int channel, int volume)
 int FSOUND_GetVolume(int channel)
 {
     return engine().volume(channel);
+}
+
+int queueSample(int channel, const char *name)
+{
+    return engine().queueSample(channel, name);
+}
+int queuedSample(int channel)
+{
+    return engine().queuedSample(channel);
+}
+int playingSample(int channel)
+{
+    return engine().playingSample(channel);
+}
+int sampleRate(int sample)
+{
+    return engine().sampleRate(sample);
 }
 
 int FSOUND_DSP_GetFFTUnit()

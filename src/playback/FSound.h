@@ -27,7 +27,7 @@ inline constexpr int FMOD_ERR_INVALID_PARAM = 14; // unknown handle or bad argum
 inline constexpr int FMOD_ERR_NO_EAX = 15;
 inline constexpr int FMOD_ERR_CHANNEL_ALLOC = 16; // every channel is in use
 inline constexpr int FMOD_ERR_RECORD = 17;
-inline constexpr int FMOD_ERR_MEDIAPLAYER = 18;
+inline constexpr int FMOD_ERR_MEDIAPLAYER = 18; // a sound this engine cannot decode (protected, or no packet decodes)
 inline constexpr int FMOD_ERR_CDDEVICE = 19;
 
 inline constexpr int FSOUND_FREE = -1;
@@ -70,11 +70,25 @@ int FSOUND_PlaySound(int channel, int sample);   // channel -1: any free one; re
 bool FSOUND_StopSound(int channel);              // -3: all
 bool FSOUND_SetPaused(int channel, bool paused); // -3: all
 bool FSOUND_GetPaused(int channel);
-int FSOUND_IsPlaying(int channel);               // 1 while the sound runs, paused included; 0 once ended
+int FSOUND_IsPlaying(
+    int channel); // 1 while the sound runs, paused included, or a queued one is to follow; 0 once ended
 unsigned FSOUND_GetCurrentPosition(int channel); // frames actually played
 bool FSOUND_SetCurrentPosition(int channel, unsigned position);
 bool FSOUND_SetVolume(int channel, int volume); // -3: all channels and later ones; clamped to 0..255
 int FSOUND_GetVolume(int channel);              // 0 or -3: the volume last set for all channels
+
+// Gapless play. A sound queued on a channel follows the channel's sound without a gap: the mixer
+// starts it in the same output block as the last frame of the sound before, on the same channel
+// handle, with that channel's volume and equaliser. FSOUND_StopSound drops it with the channel.
+//
+// queueSample opens the file on the queued sound's own thread, so it returns at once, with the new
+// sample's handle (0 for a bad channel or name). Queueing again replaces the queued sound. The
+// handle is the caller's to free as any other; freeing it before the hand-over cancels it. A file
+// that does not open leaves the queue (queuedSample says 0), and the channel ends as it would have.
+int queueSample(int channel, const char *name);
+int queuedSample(int channel);  // the sample still to follow on the channel, or 0
+int playingSample(int channel); // the sample the channel plays now: the queued one after a hand-over
+int sampleRate(int sample);     // the sample's frames per second; 0 while its file is still opening
 
 // Spectrum: the FFT unit's handle, switching it, and 512 magnitudes (0..1) of the latest mix,
 // lowest band first (band k is k * 44100 / 1024 Hz). The array stays valid until FSOUND_Close;

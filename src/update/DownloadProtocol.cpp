@@ -209,6 +209,9 @@ QByteArray DownloadProtocol::httpRequest() const
         request += "Range: bytes=" + QByteArray::number(r.resumeFrom) + "-\r\n";
     if (r.proxy == ProxyKind::Http)
         request += "Proxy-Connection: Keep-Alive\r\n";
+    // The proxy's own login, as a user names it in the proxy's address.
+    if (r.proxy == ProxyKind::Http && !(r.proxyUsername.isEmpty() && r.proxyPassword.isEmpty()))
+        request += "Proxy-Authorization: Basic " + basicCredentials(r.proxyUsername, r.proxyPassword) + "\r\n";
     if (!r.allowCache) {
         request += "Pragma: no-cache\r\n";
         request += "Cache-Control: no-cache\r\n";

@@ -2,6 +2,8 @@
 
 #include "NumberText.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <limits>
@@ -104,6 +106,13 @@ QString listingAddress()
     if (server.isEmpty())
         server = QStringLiteral(CORVANEL_UPDATE_HOST);
     return QStringLiteral("http://") + server + QStringLiteral("/downloads/corvanel/version.txt");
+}
+
+bool isManagedInstall(const QString &programFolder)
+{
+    const QFileInfo folder(programFolder);
+    return QFileInfo::exists(QDir(programFolder).filePath(QString::fromLatin1(kPackagedMarker))) ||
+           !folder.isWritable();
 }
 
 } // namespace corvanel::update

@@ -43,4 +43,10 @@ std::optional<int> localVersionNumber();
 // (host or host:port) when set, else the build's default host.
 QString listingAddress();
 
+// The file a package installs beside the programs. Such a copy is updated by the package
+// manager and never replaces its own files.
+inline constexpr const char *kPackagedMarker = "packaged";
+// The program folder holds that marker, or the user cannot write it.
+bool isManagedInstall(const QString &programFolder);
+
 } // namespace corvanel::update

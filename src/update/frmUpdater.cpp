@@ -6,6 +6,7 @@
 #include "DataConnection.h"
 #include "Dialogs.h"
 #include "SkinFrame.h"
+#include "SystemProxy.h"
 #include "UpdateListing.h"
 #include "frmBack.h"
 
@@ -20,7 +21,9 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProcessEnvironment>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -91,6 +94,7 @@ frmUpdater::frmUpdater(QWidget *owner, UpdaterSetup setup)
         m_setup.programFolder = QCoreApplication::applicationDirPath();
     if (m_setup.listingAddress.isEmpty())
         m_setup.listingAddress = listingAddress();
+    m_managed = isManagedInstall(m_setup.programFolder);
     setFixedSize(380, 190);
     skin::applyStyle(this);
 
@@ -185,7 +189,17 @@ void frmUpdater::StartUpdater()
         m_localVersion = *own;
     }
     m_stage = Stage::Listing;
-    DownloadURL(m_setup.listingAddress, m_setup.programFolder + QStringLiteral("/version"));
+    DownloadURL(m_setup.listingAddress, listingCopy());
+}
+
+QString frmUpdater::listingCopy() const
+{
+    if (!m_managed)
+        return m_setup.programFolder + QStringLiteral("/version");
+    // A package's folder is not the user's to write in.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QDir().mkpath(cache);
+    return cache + QStringLiteral("/version");
 }
 
 void frmUpdater::DownloadURL(const QString &URL, const QString &DLTo)
@@ -205,10 +219,18 @@ void frmUpdater::DownloadURL(const QString &URL, const QString &DLTo)
     m_target = DLTo;
     partial.close();
 
+    // The proxy the desktop's environment names, as curl would use it.
+    const std::optional<HttpAddress> address = parseHttpAddress(URL);
+    const auto proxy = systemProxyFor(address ? address->host : QString(), QProcessEnvironment::systemEnvironment());
+    if (!proxy) {
+        qWarning("corvanel: %s", qPrintable(proxy.error()));
+        RemoteFile_DownloadFailed(static_cast<int>(DownloadFailure::ConnectProxy), RemoteFile->id());
+        return;
+    }
     RemoteFile->setDownloadType(BodyTarget::File);
     RemoteFile->setFilename(m_partialFile);
     RemoteFile->setUseTempFile(false);
-    RemoteFile->setProxyType(ProxyKind::Direct);
+    applyProxy(*RemoteFile, *proxy);
     RemoteFile->setAutoRedirect(true);
     RemoteFile->setAllowCache(true);
     RemoteFile->setUseResume(false);
@@ -272,7 +294,7 @@ void frmUpdater::ProcessFile()
     m_stage = Stage::Files;
     lblstatus->setText(QStringLiteral("Downloading update..."));
     lblUpdate->setText(QStringLiteral("Please wait..."));
-    QFile listing(m_setup.programFolder + QStringLiteral("/version"));
+    QFile listing(listingCopy());
     if (!listing.open(QIODevice::ReadOnly) || listing.size() > kMaxListingBytes) {
         WasError();
         return;
@@ -296,6 +318,10 @@ void frmUpdater::processNextLine()
             WasError();
             return;
         case ListingLineKind::Download:
+            if (m_managed) {
+                ++m_newerLines;
+                continue;
+            }
             ++m_fileCounter;
             DownloadURL(line.address, m_setup.programFolder + QLatin1Char('/') + line.fileName);
             return;
@@ -308,7 +334,13 @@ void frmUpdater::processNextLine()
 void frmUpdater::finishCheck()
 {
     m_stage = Stage::Done;
-    if (anyPendingReplacement(m_setup.programFolder)) {
+    if (m_managed && m_newerLines > 0) {
+        corvanel::platform::dialogs().inform(
+            QStringLiteral("Update Available"),
+            QStringLiteral("A newer version of Corvanel is available. This copy was installed by your system's "
+                           "package manager and does not replace its own files: please update it through the "
+                           "package manager."));
+    } else if (!m_managed && anyPendingReplacement(m_setup.programFolder)) {
         const bool yes = corvanel::platform::dialogs().askYesNo(
             QStringLiteral("Update Now?"),
             QStringLiteral("The updater has finished downloading all updates for your version of Corvanel. The "

@@ -81,6 +81,7 @@ private:
     void ProcessFile();
     void processNextLine();
     void finishCheck();
+    QString listingCopy() const;
     void WasError();
     void discardPartial();
     void endCheck();
@@ -90,6 +91,8 @@ private:
     bool m_started = false;
     bool m_closing = false;
     bool m_failed = false;
+    bool m_managed = false; // installed by a package: newer versions are told, not fetched
+    int m_newerLines = 0;
     int m_fileCounter = 0;
     int m_localVersion = 0;
     QStringList m_lines;

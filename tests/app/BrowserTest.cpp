@@ -211,4 +211,27 @@ TEST_F(BrowserTest, EmptyAndOneSongLibraries)
     EXPECT_EQ(texts(window->lstGenre), QStringList{"[All]"});
 }
 
+// A large library's search texts are made after the window is up; until then each row makes
+// its own, and both ways find what the texts made at once find.
+TEST(SongCatalogSearch, TextsMadeLaterFindTheSameSongs)
+{
+    const auto library = buildLibrary({{101, "Help!", "The Beatles", "Help!", "Rock", 1, 139000},
+                                       {2000000000, "So What", "Miles Davis", "Kind of Blue", "Jazz", 1, -5000},
+                                       {107, "Clair de Lune", "Debussy", "", "Classical", 0, 245000}});
+    const SongCatalog atOnce(*library);
+    SongCatalog later(*library, true);
+    const auto same = [&](const char *when) {
+        for (const std::vector<QString> &words : std::vector<std::vector<QString>>{
+                 {"help"}, {"the", "2:19"}, {"2000000000"}, {"-0:05", "-5000"}, {"lune", "4:05"}, {"rock", "jazz"}})
+            for (int32_t song = 0; song < 3; ++song)
+                EXPECT_EQ(later.matchesAllWords(song, words), atOnce.matchesAllWords(song, words))
+                    << when << ' ' << words.front().toStdString() << ' ' << song;
+    };
+    ASSERT_TRUE(later.searchPending());
+    same("before");
+    later.adoptSearchTexts(SongCatalog::makeSearchTexts(later.searchSources()));
+    EXPECT_FALSE(later.searchPending());
+    same("after");
+}
+
 } // namespace

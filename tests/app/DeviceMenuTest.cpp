@@ -86,10 +86,8 @@ TEST_F(DeviceMenuTest, TheExtrasItemsAreAvailableAndiPodInformationOpensOverTheW
 {
     ASSERT_TRUE(writeFile(ipod.filePath("iPod_Control/Device/SysInfo"), "ModelNumStr: MA147\n"));
     openOnTheiPod();
-    for (const char *name : {"mnuHacks", "mnuPowerSave", "mnuiPodInfo", "mnuEjectAndClose", "mnuCopyToiPod"}) {
+    for (const char *name : {"mnuHacks", "mnuPowerSave", "mnuiPodInfo", "mnuEjectAndClose", "mnuCopyToiPod"})
         EXPECT_TRUE(window->menus().item(name)->isEnabled()) << name;
-        EXPECT_FALSE(window->menus().pendingItems().contains(name)) << name;
-    }
     trigger("mnuiPodInfo");
     corvanel::device::iPodInfo *info = nullptr;
     ASSERT_TRUE(QTest::qWaitFor(

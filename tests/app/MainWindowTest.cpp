@@ -21,7 +21,8 @@ protected:
     std::vector<bool> optionMarks()
     {
         std::vector<bool> out;
-        for (const char *item : {"mnuTrayMinYes", "mnuTrayMinNo", "mnuEmbedded", "mnuDefaultOpen", "mnuEject"})
+        for (const char *item :
+             {"mnuTrayMinYes", "mnuTrayMinNo", "mnuEmbedded", "mnuDefaultOpen", "mnuEject", "mnuNotify"})
             out.push_back(window->menus().item(item)->isChecked());
         return out;
     }
@@ -32,7 +33,7 @@ protected:
 TEST_F(MainWindowTest, FirstRunDefaultsAndUnreadableValues)
 {
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{true, false, false, true, false, false}));
     EXPECT_EQ(window->volume(), 200);
     EXPECT_EQ(window->fraNow->title(), "Currently Playing from Pocket");
     window.reset(); // it stores its options as it goes
@@ -44,14 +45,14 @@ TEST_F(MainWindowTest, FirstRunDefaultsAndUnreadableValues)
             store->setValue(key, value);
     }
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, false, true, true, false}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, false, true, true, false, false}));
     EXPECT_EQ(window->volume(), 200);
 }
 
 TEST_F(MainWindowTest, ShutdownSavesTheOptionsForTheNextInstance)
 {
     open(pocket()).show();
-    for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject"})
+    for (const char *item : {"mnuTrayMinNo", "mnuEmbedded", "mnuEject", "mnuNotify"})
         window->menus().item(item)->trigger();
     window->setVolume(300); // clamped to the engine's range
     ASSERT_NE(window->findChild<TrayIcon *>(), nullptr);
@@ -67,11 +68,12 @@ TEST_F(MainWindowTest, ShutdownSavesTheOptionsForTheNextInstance)
                                          {"mnuEmbedded", "True"},
                                          {"mnuDefaultOpen", "False"},
                                          {"Volume", "255"}, // saved while the volume was known
-                                         {"mnuEjectOnClose", "True"}})
+                                         {"mnuEjectOnClose", "True"},
+                                         {"NotifyOnSongChange", "True"}})
             EXPECT_EQ(store->value(key).toString(), value) << key;
     }
     open(pocket());
-    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, true, true, false, true}));
+    EXPECT_EQ(optionMarks(), (std::vector<bool>{false, true, true, false, true, true}));
     EXPECT_EQ(window->volume(), 255);
 }
 

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "DemoIpod.h"
+#include "NativePath.h"
 #include "ParseiTunesDB.h"
 #include "SongBrowser.h"
 #include "TagScan.h"
@@ -126,6 +127,39 @@ TEST_F(RescueTest, SongsNotInTheDatabaseAreReportedAndAddedAsASource)
     ASSERT_EQ(main.songModel().rowCount(), 3);
     for (const QString &title : titles())
         EXPECT_TRUE(title.startsWith("Forgotten Song"));
+}
+
+// The songs' files are measured once the window is up: until then the sizes are empty (not
+// 0 kb), and a file that is missing gets the load's box then.
+TEST_F(RescueTest, SongSizesComeAfterTheWindowIsUp)
+{
+    const QString root = ipodCopy();
+    auto songs = std::make_unique<MusicLibrary>();
+    songs->iPodDrive = root;
+    ParseiTunesDB(root + "/iPod_Control/iTunes/iTunesDB", *songs, {}, {}, SongFileSizes::Later);
+    ASSERT_GT(songs->SongCount, 1);
+    const QString gone = nativeSongPath(root, songs->Songs[0].Path);
+    const qint64 kept = QFileInfo(nativeSongPath(root, songs->Songs[1].Path)).size();
+    ASSERT_TRUE(QFile::remove(gone));
+    auto catalog = std::make_unique<SongCatalog>(*songs, true);
+    EXPECT_TRUE(catalog->text(1, SongCatalog::ColFileSize).isEmpty());
+    library = std::move(songs);
+    window = std::make_unique<frmMain>(*library, std::move(catalog));
+    window->txtSearch->setText("kb");
+    EXPECT_EQ(window->songModel().rowCount(), 0) << "no size to find yet";
+
+    window->show();
+    for (QDeadlineTimer deadline(10000); window->catalog().sizesPending() && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_FALSE(window->catalog().sizesPending());
+    EXPECT_EQ(library->Songs[1].FileSize, static_cast<double>(kept));
+    EXPECT_EQ(window->catalog().text(1, SongCatalog::ColFileSize), QString::number(kept / 1024) + " kb");
+    EXPECT_EQ(window->catalog().text(0, SongCatalog::ColFileSize), "0 kb");
+    ASSERT_EQ(dialogs.count(), 1u);
+    EXPECT_EQ(dialogs.last().text, "Error, continuing!");
+    window->txtSearch->clear();
+    window->txtSearch->setText("kb");
+    EXPECT_EQ(window->songModel().rowCount(), library->SongCount);
 }
 
 } // namespace

@@ -355,7 +355,7 @@ TEST(LibraryJson, HasTheDocumentedShapeAndEscapes)
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    EXPECT_EQ(root.keys(), (QStringList{"ipod_name", "playlists", "songs", "warnings"}));
+    EXPECT_EQ(root.keys(), (QStringList{"ipod_name", "playlists", "songs", "source", "warnings"}));
     EXPECT_EQ(root["songs"][0]["size"].toDouble(), 123456789012.0);
     const QJsonObject warnings = root["warnings"].toObject();
     EXPECT_EQ(warnings["unknown_tags"].toInt(), 4);

@@ -52,7 +52,7 @@ protected:
                           {7, "Escape", "Zed", "Tones", "Test", 2, 3000, "\\iPod_Control\\..\\..\\T4K.wav"},
                           {8, "Tone again", "Zed", "Tones", "Test", 3, 3000, "\\iPod_Control\\Music\\F00\\T4K-2.wav"}});
         songs->iPodDrive = ipod();
-        songs->Songs[3].FileType = "AAC audio file";
+        songs->Songs[3].FileType = "Protected AAC audio file";
         player = &open(std::move(songs)).player();
         player->tmrCheckfMod->stop(); // the test runs the timer's step itself
     }

@@ -11,6 +11,9 @@ using namespace corvanel::app;
 
 TEST(TimeText, PartSecondsLongAndDamagedLengths)
 {
+    EXPECT_EQ(TwoDigits(123), "123");
+    EXPECT_EQ(TwoDigits(-5), "-5");
+    EXPECT_EQ(TwoDigits(std::numeric_limits<int32_t>::min()), "-2147483648");
     EXPECT_EQ(ConvertToTime(245000), "4:05");
     EXPECT_EQ(ConvertToTime(59999), "0:59");
     EXPECT_EQ(ConvertToTime(59999, true), "1:00");
@@ -20,6 +23,13 @@ TEST(TimeText, PartSecondsLongAndDamagedLengths)
     // A damaged length shows as a negative time, not a mix of signs.
     EXPECT_EQ(ConvertToTime(-5000), "-0:05");
     EXPECT_EQ(ConvertToTime(std::numeric_limits<int32_t>::min()), "-35791:23");
+    // The search texts append the same numbers and times.
+    for (const int32_t value : {0, 7, 245000, -5000, std::numeric_limits<int32_t>::min()}) {
+        QString out = QStringLiteral("x");
+        appendNumber(out, value);
+        appendTime(out, value);
+        EXPECT_EQ(out, "x" + QString::number(value) + ConvertToTime(value)) << value;
+    }
 }
 
 TEST(AboutText, VersionLineAndCredits)

@@ -13,7 +13,10 @@ int main(int argc, char **argv)
     // Settings and lock files of tests never touch the user's own.
     QTemporaryDir home;
     setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/config"), 1);
+    setenv("XDG_CACHE_HOME", qPrintable(home.path() + "/cache"), 1);
     setenv("XDG_RUNTIME_DIR", qPrintable(home.path() + "/runtime"), 1);
+    // Nor the desktop's session bus: tests that need a bus start their own.
+    setenv("DBUS_SESSION_BUS_ADDRESS", qPrintable("unix:path=" + home.path() + "/runtime/no-session-bus"), 1);
     QDir().mkpath(home.path() + "/runtime");
     QFile::setPermissions(home.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     ::testing::InitGoogleTest(&argc, argv);

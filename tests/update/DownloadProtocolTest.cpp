@@ -120,6 +120,12 @@ TEST(DownloadProtocolText, RequestLinesInOrder)
     protocol.start(request);
     EXPECT_EQ(protocol.httpRequest(), "GET http://Example.com:81/Path/file.txt?x=1 HTTP/1.0\r\nAccept: */*\r\n" +
                                           agent + "Host: example.com\r\nProxy-Connection: Keep-Alive\r\n\r\n");
+    // The proxy's own login goes to the proxy alone.
+    request.proxyUsername = QStringLiteral("user");
+    request.proxyPassword = QStringLiteral("pass");
+    protocol.start(request);
+    EXPECT_TRUE(protocol.httpRequest().endsWith(
+        "Proxy-Connection: Keep-Alive\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n\r\n"));
 }
 
 // The SOCKS5 exchange with a login and remote DNS, every reply byte in its own block, the

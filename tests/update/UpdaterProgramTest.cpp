@@ -3,9 +3,9 @@
 #include "Servers.h"
 #include "TestFiles.h"
 #include "TestPaths.h"
+#include "UpdateInstaller.h"
 #include "UpdaterCore.h"
 #include "frmUpdater.h"
-#include "frmUpdating.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST(UpdaterCore, CommandLineAndCopies)
               (QStringList{"fresh", "tool", "tool.new"}));
 }
 
-TEST(UpdaterWindow, ReadOnlyTargetsFail)
+TEST(UpdaterInstaller, ReadOnlyTargetsFail)
 {
     // The main program is retried (eleven attempts), anything else fails at once; files not
     // reached yet stay pending.
@@ -111,12 +111,12 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
         ASSERT_TRUE(writeFile(dir.filePath("zz.dat.new"), "later"));
         QStringList messages, started;
         bool quit = false;
-        frmUpdating window(dir.path(), "0", recordingHooks(messages, started, quit));
-        window.Form_Load();
+        UpdateInstaller installer(dir.path(), "0", recordingHooks(messages, started, quit));
+        installer.start();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
-        EXPECT_EQ(messages, QStringList{"Error!|" + frmUpdating::failureText()});
+        EXPECT_EQ(messages, QStringList{"Error!|" + UpdateInstaller::failureText()});
         EXPECT_TRUE(started.isEmpty());
-        EXPECT_EQ(window.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
+        EXPECT_EQ(installer.retryCount(), QLatin1String(blocked) == QLatin1String("corvanel") ? 11 : 0);
         EXPECT_EQ(readFile(dir.filePath(QLatin1String(blocked))), "old");
         EXPECT_TRUE(QFile::exists(dir.filePath("zz.dat.new")));
     }
@@ -124,7 +124,7 @@ TEST(UpdaterWindow, ReadOnlyTargetsFail)
 
 // The main program that will not end: the watchdog gives up after its time, or the Updater
 // kills it after the grace period and goes on.
-TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
+TEST(UpdaterInstaller, StubbornProgramIsKilledOrTheWatchdogFires)
 {
     for (const bool kill : {false, true}) {
         ProgramFolder folder;
@@ -140,14 +140,14 @@ TEST(UpdaterWindow, StubbornProgramIsKilledOrTheWatchdogFires)
         UpdatingHooks hooks = recordingHooks(messages, started, quit);
         hooks.endGraceMs = kill ? 100 : 60000;
         hooks.watchdogMs = kill ? 10000 : 300;
-        frmUpdating window(folder.dir.path(), QString::number(stubborn.pid()), hooks);
-        window.Form_Load();
+        UpdateInstaller installer(folder.dir.path(), QString::number(stubborn.pid()), hooks);
+        installer.start();
         ASSERT_TRUE(waitUntil([&] { return quit; }, 5000));
         if (kill) {
             EXPECT_EQ(messages, QStringList{kComplete});
             EXPECT_TRUE(waitUntil([&] { return !stubborn.running(); }, 2000));
         } else {
-            EXPECT_EQ(messages, QStringList{"Error!|" + frmUpdating::failureText()});
+            EXPECT_EQ(messages, QStringList{"Error!|" + UpdateInstaller::failureText()});
             EXPECT_TRUE(stubborn.running());
             stubborn.process()->kill();
         }

@@ -31,8 +31,18 @@ protected:
         ASSERT_TRUE(port) << qPrintable(port.error());
         m_port = *port;
         qputenv("CORVANEL_UPDATE_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(m_port));
+        clearProxyVariables();
     }
-    void TearDown() override { qunsetenv("CORVANEL_UPDATE_SERVER"); }
+    void TearDown() override
+    {
+        qunsetenv("CORVANEL_UPDATE_SERVER");
+        clearProxyVariables();
+    }
+    static void clearProxyVariables()
+    {
+        for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"})
+            qunsetenv(name);
+    }
 
     static TestServers &servers() { return TestServers::instance(); }
 
@@ -198,6 +208,61 @@ TEST_F(UpdateWindow, ClosingDuringADownloadAsksNothing)
     });
     EXPECT_EQ(m_dialogs.count(), 0u);
     EXPECT_EQ(folderFiles(), QStringList{"version"});
+}
+
+// The check goes through the proxy that the environment names, unless no_proxy names the
+// server; a proxy that cannot be reached or used ends as an unreachable server does.
+TEST_F(UpdateWindow, ChecksThroughTheEnvironmentsProxy)
+{
+    REQUIRE_SERVER(tiny, servers().tinyproxy());
+    REQUIRE_SERVER(socks, servers().danted());
+    listing("// nothing newer\r\n");
+    const QString noUpdates = QStringLiteral("There are no updates for your version of Corvanel!");
+    const QString proxyFailure = failureText(int(DownloadFailure::ConnectProxy));
+    const QByteArray dead = "127.0.0.1:" + QByteArray::number(freePort());
+    const struct
+    {
+        const char *name;
+        QByteArray value;
+        const char *noProxy;
+        QString firstText;
+    } cases[] = {
+        {"http_proxy", "http://127.0.0.1:" + QByteArray::number(tiny), "", noUpdates},
+        {"all_proxy", "socks5h://127.0.0.1:" + QByteArray::number(socks), "", noUpdates},
+        {"HTTP_PROXY", "socks4://127.0.0.1:" + QByteArray::number(socks), "", noUpdates},
+        {"http_proxy", "http://" + dead, "", proxyFailure},
+        {"http_proxy", "http://" + dead, "localhost, 127.0.0.1", noUpdates},
+        {"all_proxy", "https://" + dead, "", proxyFailure},
+    };
+    for (const auto &c : cases) {
+        m_dialogs.clear();
+        clearProxyVariables();
+        qputenv(c.name, c.value);
+        qputenv("no_proxy", c.noProxy);
+        run();
+        ASSERT_GE(m_dialogs.count(), 1u) << c.name << "=" << c.value.constData();
+        EXPECT_EQ(m_dialogs.calls[0].text, c.firstText) << c.name << "=" << c.value.constData();
+    }
+}
+
+// A copy installed by a package never writes beside its programs: a newer version is only told.
+TEST_F(UpdateWindow, PackagedCopyOnlyTellsOfNewerVersions)
+{
+    install(QString::fromLatin1(kPackagedMarker), "", 0644);
+    serve(QStringLiteral("files/new.bin"), "new");
+    listing("76::" + fileAddress("new.bin") + "::corvanel.new\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("Update Available"));
+    EXPECT_TRUE(m_dialogs.last().text.contains(QStringLiteral("package manager")));
+    EXPECT_EQ(folderFiles(), QStringList{QString::fromLatin1(kPackagedMarker)});
+    EXPECT_TRUE(m_handOvers.isEmpty());
+
+    m_dialogs.clear();
+    listing("// nothing newer\r\n");
+    run();
+    ASSERT_EQ(m_dialogs.count(), 1u);
+    EXPECT_EQ(m_dialogs.last().title, QStringLiteral("No Updates!"));
 }
 
 // A listing line may name an installed program directly. A download that fails, or whose

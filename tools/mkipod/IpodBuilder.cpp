@@ -207,82 +207,85 @@ PlayCountsFile demoPlayCounts(const std::vector<Track> &tracks)
 
 } // namespace
 
+Database demoDatabase()
+{
+    constexpr int count = int(std::size(kDemoSongs));
+    Database db;
+    db.layout = Layout::ITunes7;
+    db.tracks.resize(count);
+    QSet<QString> usedNames;
+    for (int i = 0; i < count; ++i) {
+        const DemoSong &s = kDemoSongs[i];
+        const DemoAlbum &a = kDemoAlbums[s.album];
+        Track &t = db.tracks[size_t(i)];
+        t.id = 1000 + 3 * i;
+        t.title = QString::fromUtf8(s.title);
+        t.artist = QString::fromUtf8(kDemoArtists[s.artist]);
+        t.album = QString::fromUtf8(a.name);
+        t.genre = QString::fromUtf8(kDemoGenres[a.genre]);
+        t.fileType = fileTypeName(s.kind);
+        if (s.comment)
+            t.comment = QString::fromUtf8(s.comment);
+        t.trackNumber = s.trackNumber;
+        t.totalTracks = a.tracks;
+        t.year = a.year;
+        t.bitrate = s.kind == K::Wav ? 1411 : 128;
+        t.podcast = a.genre == 3;
+        t.rating = (i * 7 % 6) * 20 % 120;
+        t.playCount = i % 4;
+        t.skipCount = i % 3;
+        if (t.podcast) {
+            t.playCount = 0;
+            t.rating = 0;
+            t.podcastUrl =
+                QStringLiteral("http://feeds.halvetra.net/corvanel-weekly/episode-%1.mp3").arg(s.trackNumber);
+            t.podcastRss = QStringLiteral("http://feeds.halvetra.net/corvanel-weekly.xml");
+        }
+        t.lengthMs = (t.podcast ? 8 : 8 + s.seed % 5) * 1000;
+        QString name;
+        for (uint32_t n = uint32_t(i) * 101u + 17u;; ++n) {
+            name = fourLetters(n);
+            if (!usedNames.contains(name))
+                break;
+        }
+        usedNames.insert(name);
+        t.location = ipodLocation(i % 5, name, extension(s.kind));
+    }
+
+    auto idOf = [&](int i) { return db.tracks[size_t(i)].id; };
+    Playlist master{QStringLiteral("Corvanel Demo"), {}, true};
+    for (const Track &t : db.tracks)
+        master.trackIds.push_back(t.id);
+    Playlist roadTrip{QStringLiteral("Road Trip"),
+                      {idOf(0), idOf(14), idOf(4), idOf(17), idOf(2), idOf(20), idOf(15), idOf(6)}};
+    Playlist lateNight{QStringLiteral("Late Night Jazz"),
+                       {idOf(7), idOf(8), idOf(11), idOf(12), idOf(9), idOf(13), idOf(10), idOf(20)}};
+    Playlist podcasts{QStringLiteral("Podcasts"), {idOf(24), idOf(25)}};
+    podcasts.podcastFlag = true;
+    db.playlists = {master, roadTrip, lateNight, podcasts};
+    Playlist musicList{QStringLiteral("Music"), {}};
+    musicList.smart = true;
+    Playlist audiobooks{QStringLiteral("Audiobooks"), {}};
+    audiobooks.smart = true;
+    db.smartPlaylists = {musicList, audiobooks};
+    db.playCounts = demoPlayCounts(db.tracks);
+    return db;
+}
+
 bool makeDemoIpod(const QString &root, QString *error)
 {
     try {
-        constexpr int count = int(std::size(kDemoSongs));
-        Database db;
-        db.layout = Layout::ITunes7;
-        db.tracks.resize(count);
-        std::vector<int> seconds(count);
-        QSet<QString> usedNames;
-        for (int i = 0; i < count; ++i) {
-            const DemoSong &s = kDemoSongs[i];
-            const DemoAlbum &a = kDemoAlbums[s.album];
-            Track &t = db.tracks[size_t(i)];
-            t.id = 1000 + 3 * i;
-            t.title = QString::fromUtf8(s.title);
-            t.artist = QString::fromUtf8(kDemoArtists[s.artist]);
-            t.album = QString::fromUtf8(a.name);
-            t.genre = QString::fromUtf8(kDemoGenres[a.genre]);
-            t.fileType = fileTypeName(s.kind);
-            if (s.comment)
-                t.comment = QString::fromUtf8(s.comment);
-            t.trackNumber = s.trackNumber;
-            t.totalTracks = a.tracks;
-            t.year = a.year;
-            t.bitrate = s.kind == K::Wav ? 1411 : 128;
-            t.podcast = a.genre == 3;
-            t.rating = (i * 7 % 6) * 20 % 120;
-            t.playCount = i % 4;
-            t.skipCount = i % 3;
-            if (t.podcast) {
-                t.playCount = 0;
-                t.rating = 0;
-                t.podcastUrl =
-                    QStringLiteral("http://feeds.halvetra.net/corvanel-weekly/episode-%1.mp3").arg(s.trackNumber);
-                t.podcastRss = QStringLiteral("http://feeds.halvetra.net/corvanel-weekly.xml");
-            }
-            seconds[size_t(i)] = t.podcast ? 8 : 8 + s.seed % 5;
-            t.lengthMs = seconds[size_t(i)] * 1000;
-            QString name;
-            for (uint32_t n = uint32_t(i) * 101u + 17u;; ++n) {
-                name = fourLetters(n);
-                if (!usedNames.contains(name))
-                    break;
-            }
-            usedNames.insert(name);
-            t.location = ipodLocation(i % 5, name, extension(s.kind));
-        }
-
-        db.playCounts = demoPlayCounts(db.tracks);
-
+        Database db = demoDatabase();
+        const std::vector<int32_t> onTheGo{2, 9, 20};
         // Write the control files first so that the folders exist, then the music.
-        auto idOf = [&](int i) { return db.tracks[size_t(i)].id; };
-        Playlist master{QStringLiteral("Corvanel Demo"), {}, true};
-        for (const Track &t : db.tracks)
-            master.trackIds.push_back(t.id);
-        Playlist roadTrip{QStringLiteral("Road Trip"),
-                          {idOf(0), idOf(14), idOf(4), idOf(17), idOf(2), idOf(20), idOf(15), idOf(6)}};
-        Playlist lateNight{QStringLiteral("Late Night Jazz"),
-                           {idOf(7), idOf(8), idOf(11), idOf(12), idOf(9), idOf(13), idOf(10), idOf(20)}};
-        Playlist podcasts{QStringLiteral("Podcasts"), {idOf(24), idOf(25)}};
-        podcasts.podcastFlag = true;
-        db.playlists = {master, roadTrip, lateNight, podcasts};
-        Playlist musicList{QStringLiteral("Music"), {}};
-        musicList.smart = true;
-        Playlist audiobooks{QStringLiteral("Audiobooks"), {}};
-        audiobooks.smart = true;
-        db.smartPlaylists = {musicList, audiobooks};
-
-        if (!writeIpod(root, db, std::vector<int32_t>{2, 9, 20}, error))
+        if (!writeIpod(root, db, onTheGo, error))
             return false;
 
         const bool ok = runParallel(
-            count,
+            int(db.tracks.size()),
             [&](int i, QString *message) {
                 const Track &t = db.tracks[size_t(i)];
-                const AudioSpec spec{kDemoSongs[i].kind, seconds[size_t(i)], kDemoSongs[i].seed};
+                const AudioSpec spec{kDemoSongs[i].kind, t.lengthMs / 1000, kDemoSongs[i].seed};
                 return writeAudio(localPath(root, *t.location), spec, tagsOf(t), message);
             },
             error);
@@ -295,7 +298,7 @@ bool makeDemoIpod(const QString &root, QString *error)
                 return fail(error, QStringLiteral("Missing song file %1").arg(info.filePath()));
             t.sizeBytes = int32_t(info.size());
         }
-        return writeIpod(root, db, std::vector<int32_t>{2, 9, 20}, error);
+        return writeIpod(root, db, onTheGo, error);
     } catch (...) {
         return fail(error, QStringLiteral("Unexpected failure while making the demo iPod at %1").arg(root));
     }

@@ -135,6 +135,8 @@ bool writeIpod(const QString &root, const Database &db, const std::optional<std:
 
 // The bundled demo iPod: at least 24 songs with real audio (see the README).
 bool makeDemoIpod(const QString &root, QString *error = nullptr);
+// The demo's database as makeDemoIpod writes it, but for the song files' sizes (0 here).
+Database demoDatabase();
 
 // A large library for benchmarks: n tracks (song files written as small stubs when withFiles is set),
 // `playlists` user playlists.
@@ -164,6 +166,27 @@ bool damageDatabase(const QString &root, DatabaseDamage damage, QString *error =
 // `written` receives the files' paths relative to root ("iPod_Control/Music/F03/XQZA.mp3").
 bool addExtraSongs(const QString &root, int count, QString *error = nullptr, QStringList *written = nullptr);
 constexpr int kMaxExtraSongs = 1000;
+
+// The iPod shuffle's own song list, iPod_Control/iTunes/iTunesSD, naming the database's tracks
+// in order: the 1st/2nd generation's fixed big-endian entries, or the 3rd/4th generation's
+// "bdhs" chunks, which also carry the playlists (the master, normal lists, podcasts).
+enum class ShuffleLayout { Fixed, Chunked };
+QByteArray buildITunesSd(const Database &db, ShuffleLayout layout);
+// An iTunesCDB made of any iTunesDB: its "mhbd" header as it stands (marked compressed: 2 at
+// offset 12, 1 at 0xA8 when the header reaches it, the total length counting the compressed
+// bytes), then the rest as one zlib stream. Empty when the bytes do not start with a header.
+QByteArray compressITunesDb(const QByteArray &iTunesDb, int level = 1);
+// A SysInfoExtended property list; FamilyID and DBVersion are left out when negative.
+QByteArray buildSysInfoExtended(const QString &serial, const QString &fireWireGuid, int familyId = -1,
+                                int dbVersion = -1);
+// Writes SysInfo and SysInfoExtended for the model number ("MC293", "xA623").
+bool writeModel(const QString &root, const QString &modelNumber, QString *error = nullptr);
+
+// The database of <root> in the form of a later iPod: `Compressed` writes its iTunesDB as
+// iTunesCDB and leaves the iTunesDB empty, as on the nano 5G on; the shuffle forms write db's
+// tracks and playlists as iTunesSD and remove the iTunesDB and the On-The-Go file.
+enum class DatabaseForm { Compressed, ShuffleFixed, ShuffleChunked };
+bool convertDatabase(const QString &root, DatabaseForm form, const Database &db, QString *error = nullptr);
 
 // The generated music of writeAudio as interleaved 16-bit stereo samples at 44100 Hz.
 std::vector<int16_t> synthesizeMusic(int seconds, int seed);

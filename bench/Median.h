@@ -1,0 +1,13 @@
+#pragma once
+// The median of a series of measurements.
+#include <algorithm>
+#include <vector>
+
+inline double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}

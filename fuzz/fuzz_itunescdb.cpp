@@ -1,0 +1,63 @@
+// Any bytes as a compressed database: as a whole file; as the zlib stream behind a real header,
+// so that the inflating itself is exercised; and compressed behind that header, so that what
+// inflates is anything at all. Whatever inflates is walked and built.
+#include <CompressedDatabase.h>
+#include <LibraryJson.h>
+#include <ParseiTunesDB.h>
+#include <iTunesDBReader.h>
+
+#include <QtEndian>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <zlib.h>
+
+using namespace corvanel;
+using namespace corvanel::itunesdb;
+
+namespace {
+
+// Small enough to keep runs quick; the limit's own path is still taken.
+constexpr qint64 FuzzLimit = qint64(4) << 20;
+
+void walkInflated(QByteArrayView file)
+{
+    const std::expected<QByteArray, InflateError> plain = inflateDatabase(file, {}, FuzzLimit);
+    if (!plain)
+        return;
+    // What comes out is an ordinary database whose header tells its real length and is no longer
+    // marked compressed. Its records may still look like a zlib stream when the input was
+    // garbage; they are walked as records all the same.
+    if (plain->size() < 16 || !plain->startsWith("mhbd") ||
+        qFromLittleEndian<quint32>(plain->constData() + 8) != quint32(plain->size()) ||
+        qFromLittleEndian<quint32>(plain->constData() + 12) != 1)
+        std::abort();
+    MusicLibrary library;
+    LoadReport report;
+    walkITunesDb(*plain, library, nullptr, report);
+    buildIndexes(library, report);
+    (void)libraryToJson(library, report);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    if (isCompressedDatabase(bytes))
+        walkInflated(bytes);
+
+    QByteArray header(0xF4, '\0');
+    std::memcpy(header.data(), "mhbd", 4);
+    qToLittleEndian<quint32>(0xF4, header.data() + 4);
+    qToLittleEndian<quint32>(2, header.data() + 12);
+    walkInflated(header + QByteArray("\x78\x01", 2) + bytes.toByteArray());
+
+    uLongf length = compressBound(uLong(size));
+    QByteArray compressed(qsizetype(length), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef *>(compressed.data()), &length, data, uLong(size), 1) == Z_OK)
+        walkInflated(header + compressed.first(qsizetype(length)));
+    return 0;
+}
