@@ -71,6 +71,11 @@ struct PlayCountsFile
     std::optional<uint32_t> announced;    // the header's entry count, when it is to lie
 };
 
+// The last-played and last-skipped times the database gives a track with plays or skips
+// (seconds since 1904-01-01; 0 for none).
+uint32_t lastPlayedOf(const Track &t);
+uint32_t lastSkippedOf(const Track &t);
+
 // Unix seconds as the iPod's clock counts them.
 constexpr uint32_t macTimeOf(int64_t unixSeconds)
 {
@@ -172,6 +177,10 @@ constexpr int kMaxExtraSongs = 1000;
 // "bdhs" chunks, which also carry the playlists (the master, normal lists, podcasts).
 enum class ShuffleLayout { Fixed, Chunked };
 QByteArray buildITunesSd(const Database &db, ShuffleLayout layout);
+// The shuffle's "iTunesStats" of the same plays, one entry per track: the fixed layout's 24-bit
+// count and 18-byte entries (plays at 12, skips at 15, no times), or the chunked layout's
+// 32-bit count and 32-byte entries (plays at 8, last played at 12, skips at 16, last skipped at 20).
+QByteArray buildShuffleStats(const PlayCountsFile &file, ShuffleLayout layout);
 // An iTunesCDB made of any iTunesDB: its "mhbd" header as it stands (marked compressed: 2 at
 // offset 12, 1 at 0xA8 when the header reaches it, the total length counting the compressed
 // bytes), then the rest as one zlib stream. Empty when the bytes do not start with a header.

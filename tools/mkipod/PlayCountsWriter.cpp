@@ -28,4 +28,37 @@ QByteArray buildPlayCounts(const PlayCountsFile &file)
     return w.take();
 }
 
+QByteArray buildShuffleStats(const PlayCountsFile &file, ShuffleLayout layout)
+{
+    const bool chunked = layout == ShuffleLayout::Chunked;
+    const qsizetype entrySize = chunked ? 32 : 18;
+    const auto count = uint32_t(file.entries.size());
+    ByteWriter w((chunked ? 8 : 6) + entrySize * qsizetype(count));
+    auto put24 = [&w](qsizetype at, uint32_t v) {
+        for (int i = 0; i < 3; ++i)
+            w.set8(at + i, uint8_t(v >> (8 * i)));
+    };
+    w.appendZeros(chunked ? 8 : 6);
+    if (chunked)
+        w.set32(0, count);
+    else
+        put24(0, count);
+    for (const PlayCountsEntry &e : file.entries) {
+        const qsizetype at = w.size();
+        w.appendZeros(entrySize);
+        if (chunked) {
+            w.set32(at, uint32_t(entrySize));
+            w.set32(at + 8, uint32_t(e.plays));
+            w.set32(at + 12, e.lastPlayed);
+            w.set32(at + 16, uint32_t(e.skips));
+            w.set32(at + 20, e.lastSkipped);
+        } else {
+            put24(at, uint32_t(entrySize));
+            put24(at + 12, uint32_t(e.plays));
+            put24(at + 15, uint32_t(e.skips));
+        }
+    }
+    return w.take();
+}
+
 } // namespace mkipod
