@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fillFromSqlite(*db, &*db, library, report, &*db);
     if (!report.isDatabase)
         return 0;
-    buildSongIndexAndLibrary(library, report);
+    buildIndexes(library, report);
     (void)libraryToJson(library, report);
     return 0;
 }
