@@ -68,6 +68,12 @@ QString PlayLedger::keyFor(const QString &iPodDrive, const QString &databaseFile
         return QStringLiteral("guid-") + guid;
     if (const QString id = databaseId(databaseFile); !id.isEmpty())
         return QStringLiteral("db-") + id;
+    // An iPod that keeps a compressed database leaves its iTunesDB empty; the id stands in the
+    // iTunesCDB's header, which is not compressed.
+    const QFileInfo info(databaseFile);
+    if (const QString id = databaseId(NativePathResolver(info.absolutePath()).resolve(QStringLiteral("\\iTunesCDB")));
+        !id.isEmpty())
+        return QStringLiteral("db-") + id;
     return QString();
 }
 

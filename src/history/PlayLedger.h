@@ -16,7 +16,7 @@ public:
     // $XDG_DATA_HOME/Corvanel/plays
     static QString defaultFolder();
     // The iPod's name for its ledger: the FirewireGuid of its SysInfo file, or else the id in the
-    // header of its database file; empty when neither can be read.
+    // header of its database file (or of the iTunesCDB beside it); empty when neither can be read.
     static QString keyFor(const QString &iPodDrive, const QString &databaseFile);
 
     PlayLedger(QString folder, const QString &key);

@@ -129,6 +129,11 @@ TEST(PlayLedger, TheIpodIsKnownByItsFirewireGuidOrElseItsDatabaseId)
     const QString key = PlayLedger::keyFor(bare.path(), bare.filePath("iTunesDB"));
     EXPECT_TRUE(key.startsWith("db-")) << key.toStdString();
     EXPECT_GT(key.size(), 4);
+    // A compressed database's iPod: an empty iTunesDB, the id in the iTunesCDB's header.
+    QTemporaryDir compressed;
+    ASSERT_TRUE(QFile::copy(database, compressed.filePath("iTunesCDB")));
+    QFile(compressed.filePath("iTunesDB")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(PlayLedger::keyFor(compressed.path(), compressed.filePath("iTunesDB")), key);
     EXPECT_EQ(PlayLedger::keyFor(bare.path(), bare.filePath("missing")), "");
 }
 
