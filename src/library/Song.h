@@ -17,6 +17,13 @@ struct Song
     int32_t TrackNumber = 0;
     int32_t Length = 0;  // milliseconds
     double FileSize = 0; // bytes as measured on the iPod while loading; 0 when unknown
+    // Play history: the database's values with the iPod's plays since the last sync added.
+    int32_t PlayCount = 0;
+    int32_t SkipCount = 0;
+    int32_t Rating = 0;      // 0..100, 20 per star
+    int64_t LastPlayed = 0;  // Unix seconds, UTC; 0 when never played
+    int64_t LastSkipped = 0; // Unix seconds, UTC; 0 when never skipped
+    int32_t RecentPlays = 0; // of PlayCount, the plays since the last sync
 };
 
 } // namespace corvanel::library
