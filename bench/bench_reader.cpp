@@ -3,7 +3,9 @@
 //    the same file, written by libgpod itself;
 //  - the same library as an iTunesCDB (read + inflate + walk) against that plain walk;
 //  - the whole load of a 32,767-track iPod whose song files all exist, and its file-size
-//    step against a bare stat() loop over the same files.
+//    step against a bare stat() loop over the same files;
+//  - that load with a Play Counts file (an entry with plays for every song) beside the
+//    database against the same load without one.
 #include <CompressedDatabase.h>
 #include <FileImage.h>
 #include <IpodBuilder.h>
@@ -39,6 +41,7 @@ constexpr int LargePlaylists = 200;
 QString g_libgpodDb;                    // written by libgpod
 QString g_compressedDb;                 // the same, compressed as an iTunesCDB
 QString g_largeRoot;                    // an iPod folder by mkipod
+QString g_countedDb;                    // a copy of its iTunesDB with a Play Counts file beside it
 MusicLibrary *g_largeLibrary = nullptr; // walked once, for the file-size step
 std::vector<std::string> g_nativePaths; // the same songs' files for the bare loop
 
@@ -170,9 +173,9 @@ void BM_LibgpodParse(benchmark::State &state)
     state.counters["songs"] = songs;
 }
 
-void BM_ParseiTunesDB(benchmark::State &state)
+void BM_ParseiTunesDB(benchmark::State &state, bool withPlayCounts)
 {
-    const QString dbFile = g_largeRoot + QStringLiteral("/iPod_Control/iTunes/iTunesDB");
+    const QString dbFile = withPlayCounts ? g_countedDb : g_largeRoot + QStringLiteral("/iPod_Control/iTunes/iTunesDB");
     int songs = 0;
     std::size_t problems = 0;
     for (auto _ : state) {
@@ -214,6 +217,21 @@ void BM_BareStatLoop(benchmark::State &state)
     state.counters["files"] = static_cast<double>(g_nativePaths.size());
 }
 
+// A copy of the large iPod's database in a folder of its own, with a Play Counts file of 28-byte
+// entries, every one with plays, a last-played time and a rating.
+bool writeCountedDatabase(const QString &folder)
+{
+    if (!QDir().mkpath(folder) || !QFile::copy(g_largeRoot + QStringLiteral("/iPod_Control/iTunes/iTunesDB"),
+                                               folder + QStringLiteral("/iTunesDB")))
+        return false;
+    mkipod::PlayCountsFile counts;
+    for (int i = 0; i < LargeTracks; ++i)
+        counts.entries.push_back({1 + i % 3, mkipod::macTimeOf(1793527200 + i), (i % 6) * 20, i % 2, 0});
+    QFile file(folder + QStringLiteral("/Play Counts"));
+    g_countedDb = folder + QStringLiteral("/iTunesDB");
+    return file.open(QIODevice::WriteOnly) && file.write(mkipod::buildPlayCounts(counts)) > 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -252,6 +270,10 @@ int main(int argc, char **argv)
                 QFile::encodeName(NativePathResolver::literal(g_largeRoot, song.Path)).toStdString());
     }
     g_largeLibrary = &large;
+    if (!writeCountedDatabase(work.filePath(QStringLiteral("counted")))) {
+        std::fprintf(stderr, "could not write the Play Counts copy\n");
+        return 1;
+    }
 
     benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)->Unit(benchmark::kMillisecond);
@@ -264,7 +286,9 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("load/ParseiTunesDB_32767_with_files", BM_ParseiTunesDB)
+    benchmark::RegisterBenchmark("load/ParseiTunesDB_32767_with_files", BM_ParseiTunesDB, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("counts/ParseiTunesDB_32767_with_play_counts", BM_ParseiTunesDB, true)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("sizes/ours_file_size_step_32767", BM_FileSizeStep)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("sizes/bare_stat_loop_32767", BM_BareStatLoop)->Unit(benchmark::kMillisecond);
@@ -278,6 +302,7 @@ int main(int argc, char **argv)
     printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5);
     printRatio(reporter, "compressed, whole load", "load/cdb", "plain load", "load/plain", 1.5);
     printRatio(reporter, "file sizes", "sizes/ours", "bare stat", "sizes/bare", 1.2);
+    printRatio(reporter, "play counts", "counts/", "without them", "load/ParseiTunesDB", 1.10);
     if (const auto load = reporter.times("load/ParseiTunesDB"))
         std::printf("load: ParseiTunesDB of %d tracks, %d playlists, every file present: %.2f ms CPU, %.2f ms wall\n",
                     LargeTracks, LargePlaylists, load->cpuMs, load->wallMs);

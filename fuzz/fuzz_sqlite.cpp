@@ -1,5 +1,5 @@
 // Reads any bytes as a nano 6G/7G library, then builds what the load builds from the result.
-// The same bytes stand for Library.itdb and Locations.itdb, so that one input can reach every
+// The same bytes stand for Library.itdb, Locations.itdb and Dynamic.itdb, so that one input can reach every
 // table the reader queries.
 #include <LibraryJson.h>
 #include <ParseiTunesDB.h>
@@ -18,10 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     MusicLibrary library;
     LoadReport report;
-    fillFromSqlite(*db, &*db, library, report);
+    fillFromSqlite(*db, &*db, library, report, &*db);
     if (!report.isDatabase)
         return 0;
-    buildSongIndexAndLibrary(library, report);
+    buildIndexes(library, report);
     (void)libraryToJson(library, report);
     return 0;
 }

@@ -1,7 +1,7 @@
-# The iTunesDB walk, the On-The-Go reader, the compressed database (inflate, then the walk) and
-# the shuffle's song list over arbitrary bytes.
+# The iTunesDB walk, the On-The-Go reader, the compressed database (inflate, then the walk), the
+# shuffle's song list and the Play Counts reader over arbitrary bytes.
 # Extra corpus at run time: the real iPod files in ../shared/fixtures/ipod.
-foreach(target fuzz_itunesdb fuzz_otg fuzz_itunescdb fuzz_itunessd)
+foreach(target fuzz_itunesdb fuzz_otg fuzz_itunescdb fuzz_itunessd fuzz_playcounts)
   add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/${target}.cpp)
   target_link_libraries(${target} PRIVATE corvanel_itunesdb)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)

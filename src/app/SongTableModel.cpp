@@ -17,7 +17,15 @@ int SongTableModel::rowCount(const QModelIndex &parent) const
 
 int SongTableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : SongCatalog::ColumnCount;
+    return parent.isValid() ? 0 : HistoryColumns::End;
+}
+
+QString SongTableModel::text(int row, int column) const
+{
+    const int32_t song = songAt(row);
+    if (HistoryColumns::holds(column))
+        return HistoryColumns::text(m_catalog.library().Songs[static_cast<std::size_t>(song)], column);
+    return m_catalog.text(song, column);
 }
 
 QVariant SongTableModel::data(const QModelIndex &index, int role) const
@@ -25,13 +33,17 @@ QVariant SongTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_catalog.text(songAt(index.row()), index.column());
+        return text(index.row(), index.column());
     return {};
 }
 
 QVariant SongTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < SongCatalog::ColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (HistoryColumns::holds(section))
+        return HistoryColumns::heading(section);
+    if (section >= 0 && section < SongCatalog::ColumnCount)
         return SongCatalog::heading(section);
     return {};
 }
@@ -88,10 +100,14 @@ void SongTableModel::reorder(const std::function<bool(int32_t, int32_t)> &less)
 
 void SongTableModel::sortByColumn(int column, Qt::SortOrder order)
 {
-    if (column < 0 || column >= SongCatalog::ColumnCount)
+    if (column < 0 || column >= HistoryColumns::End)
         return;
     m_sortColumn = column;
     m_sortOrder = order;
+    if (HistoryColumns::holds(column)) {
+        sortByHistory(column, order);
+        return;
+    }
     const std::vector<uint32_t> &ranks = m_catalog.columnRanks(column);
     if (order == Qt::AscendingOrder)
         reorder([&ranks](int32_t a, int32_t b) {
@@ -101,6 +117,16 @@ void SongTableModel::sortByColumn(int column, Qt::SortOrder order)
         reorder([&ranks](int32_t a, int32_t b) {
             return ranks[static_cast<std::size_t>(a)] > ranks[static_cast<std::size_t>(b)];
         });
+}
+
+void SongTableModel::sortByHistory(int column, Qt::SortOrder order)
+{
+    const std::vector<Song> &songs = m_catalog.library().Songs;
+    auto key = [&](int32_t song) { return HistoryColumns::sortKey(songs[static_cast<std::size_t>(song)], column); };
+    if (order == Qt::AscendingOrder)
+        reorder([&key](int32_t a, int32_t b) { return key(a) < key(b); });
+    else
+        reorder([&key](int32_t a, int32_t b) { return key(a) > key(b); });
 }
 
 void SongTableModel::sortForBrowsing()

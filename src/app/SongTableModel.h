@@ -1,5 +1,7 @@
 #pragma once
-// The song list's rows: one song each (a song can be listed twice), eleven text columns.
+// The song list's rows: one song each (a song can be listed twice), the catalog's eleven text
+// columns and then the play-history ones.
+#include "HistoryColumns.h"
 #include "SongCatalog.h"
 
 #include <QAbstractTableModel>
@@ -31,12 +33,13 @@ public:
 
     int32_t songAt(int row) const { return m_songs[static_cast<std::size_t>(row)]; }
     const std::vector<int32_t> &songs() const { return m_songs; }
-    QString text(int row, int column) const { return m_catalog.text(songAt(row), column); }
+    QString text(int row, int column) const;
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
 private:
     void reorder(const std::function<bool(int32_t, int32_t)> &less);
+    void sortByHistory(int column, Qt::SortOrder order);
 
     const SongCatalog &m_catalog;
     std::vector<int32_t> m_songs;

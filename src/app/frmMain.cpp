@@ -268,6 +268,9 @@ void frmMain::buildSongList(QVBoxLayout *right)
     const int widths[SongCatalog::ColumnCount] = {52, 220, 150, 170, 100, 230, 120, 0, 0, 80, 110};
     for (int c = 0; c < SongCatalog::ColumnCount; ++c)
         lstSong->setColumnWidth(c, widths[c]);
+    lstSong->setColumnWidth(HistoryColumns::ColPlays, 50);
+    lstSong->setColumnWidth(HistoryColumns::ColRating, 80);
+    lstSong->setColumnWidth(HistoryColumns::ColLastPlayed, 160);
     lstSong->setColumnHidden(SongCatalog::ColSongId, true);
     lstSong->setColumnHidden(SongCatalog::ColLengthMs, true);
     lstSong->viewport()->installEventFilter(this);

@@ -95,6 +95,8 @@ public:
     void notInDatabaseCheckFinished(corvanel::itunesdb::OrphanScan result);
     // Adds those songs to the browser as the "[Not in Database]" source.
     void addNotInDatabaseSource(std::vector<Song> songs);
+    // The plays since the iPod's last sync into a file, for a scrobbling service.
+    void mnuExportPlays_Click();
     // The iPod check-up's window; its buttons run the checks above and the reading from tags.
     void mnuCheckup_Click();
     frmCheckup *checkupWindow() const;

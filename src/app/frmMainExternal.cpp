@@ -64,6 +64,7 @@ void frmMain::connectExternalPlayers()
     on("mnuCheckForMissing", &frmMain::ScanForMissing);
     on("mnuCheckForDuplicates", &frmMain::ScanForDuplicates);
     on("mnuCheckForNotInDatabase", &frmMain::ScanForNotInDatabase);
+    on("mnuExportPlays", &frmMain::mnuExportPlays_Click);
     on("mnuCheckup", &frmMain::mnuCheckup_Click);
     on("mnuExtract", [this] {
         m_browser->ExtractSelectedOnly = true;

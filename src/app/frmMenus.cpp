@@ -123,6 +123,7 @@ void frmMenus::build()
         addItem(mnuExtras, QStringLiteral("mnuCheckForDuplicates"), QStringLiteral("Check For &Duplicates"));
     mnuCheckForNotInDatabase = addItem(mnuExtras, QStringLiteral("mnuCheckForNotInDatabase"),
                                        QStringLiteral("Check for Songs &Not in the Database"));
+    mnuExportPlays = addItem(mnuExtras, QStringLiteral("mnuExportPlays"), QStringLiteral("Export Play History\u2026"));
     mnuCheckup = addItem(mnuExtras, QStringLiteral("mnuCheckup"), QStringLiteral("iPod Check-up"));
     addSeparator(mnuExtras, QStringLiteral("aseperator"));
     mnuEjectAndClose =

@@ -87,6 +87,7 @@ public:
     QAction *mnuCheckForMissing = nullptr;
     QAction *mnuCheckForDuplicates = nullptr;
     QAction *mnuCheckForNotInDatabase = nullptr;
+    QAction *mnuExportPlays = nullptr;
     QAction *mnuCheckup = nullptr;
     QAction *mnuEjectAndClose = nullptr;
     QAction *mnuCopyToiPod = nullptr;

@@ -10,6 +10,7 @@
 #include "LibraryJson.h"
 #include "LoadReport.h"
 #include "ParseiTunesDB.h"
+#include "ScrobblesCommand.h"
 #include "TagScan.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ namespace {
 const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --print-library [--from-tags] PATH\n"
                      "       corvanel --orphans PATH\n"
+                     "       corvanel --scrobbles [--format FORMAT] [--all] PATH\n"
                      "       corvanel --check-up PATH\n"
                      "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [--no-covers] [PATH]\n"
                      "\n"
@@ -51,6 +53,11 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
                      "                        does not list, as JSON, and exit\n"
+                     "  --scrobbles PATH      print the plays the iPod at PATH recorded since its last sync\n"
+                     "                        that were not exported before, for a scrobbling service;\n"
+                     "                        --format scrobbler-log (default, an Audioscrobbler 1.1 log),\n"
+                     "                        listenbrainz (a ListenBrainz import) or csv; --all includes\n"
+                     "                        the plays exported before\n"
                      "  --check-up PATH       look the iPod at PATH over without changing it: which database\n"
                      "                        it holds and uses, damage, the checksum its model wants, songs\n"
                      "                        without files and files without songs, Play Counts, space and\n"
@@ -144,6 +151,10 @@ int main(int argc, char *argv[])
         }
         QCoreApplication app(argc, argv);
         return printLibrary(rest.at(1), fromTags);
+    }
+    if (!words.isEmpty() && words.first() == QLatin1String("--scrobbles")) {
+        QCoreApplication app(argc, argv);
+        return scrobblesCommand(words);
     }
     if (!words.isEmpty() && words.first() == QLatin1String("--check-up")) {
         if (words.size() != 2) {

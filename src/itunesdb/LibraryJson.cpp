@@ -54,7 +54,7 @@ void appendNumber(QByteArray &out, double value)
     out += QByteArray::number(static_cast<qint64>(value));
 }
 
-// The song's fields from "title" on, and the closing brace.
+// The song's fields from "title" on, without the closing brace.
 void appendSongFields(QByteArray &out, const Song &song)
 {
     const std::pair<const char *, const QString *> texts[] = {{"title", &song.Title}, {"artist", &song.Artist},
@@ -76,7 +76,22 @@ void appendSongFields(QByteArray &out, const Song &song)
         out += "\": ";
         appendNumber(out, value);
     }
-    out += '}';
+}
+
+// The play history: counts, the rating in stars and the last play in Unix seconds (or null).
+void appendHistoryFields(QByteArray &out, const Song &song)
+{
+    out += ", \"play_count\": ";
+    appendNumber(out, song.PlayCount);
+    out += ", \"skip_count\": ";
+    appendNumber(out, song.SkipCount);
+    out += ", \"rating\": ";
+    appendNumber(out, song.Rating / 20);
+    out += ", \"last_played\": ";
+    if (song.LastPlayed)
+        out += QByteArray::number(static_cast<qint64>(song.LastPlayed));
+    else
+        out += "null";
 }
 
 } // namespace
@@ -99,7 +114,7 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report, 
         appendNumber(out, song.SongID);
         out += ", ";
         appendSongFields(out, song);
-        out.chop(1); // the closing brace
+        appendHistoryFields(out, song);
         out += ", \"artwork\": ";
         if (const auto size = artwork ? artwork->coverSize(song) : std::nullopt) {
             out += "{\"width\": " + QByteArray::number(size->width()) +
@@ -169,6 +184,7 @@ QByteArray orphansToJson(const MusicLibrary &library, const OrphanScan &orphans)
     for (std::size_t i = 0; i < orphans.songs.size(); ++i) {
         out += i ? ",\n  {" : "\n  {";
         appendSongFields(out, orphans.songs[i]);
+        out += '}';
     }
     out += "],\n\"unreadable\": ";
     appendNumber(out, static_cast<double>(orphans.unreadable.size()));

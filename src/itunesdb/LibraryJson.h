@@ -15,8 +15,9 @@ using namespace corvanel::library;
 
 // The library as the command line prints it (UTF-8 JSON, one object):
 // {"ipod_name": "...", "source": "itunesdb"|"itunescdb"|"sqlite"|"itunessd"|"tags"|"none",
-//  "songs": [{"index", "id", "title", "artist", "album", "genre", "path",
-//  "filetype", "track", "length", "size", "artwork"}], "playlists": [{"name": "...", "ids": ["1234", ...]}],
+//  "songs": [{"index", "id", "title", "artist", "album", "genre", "path", "filetype", "track",
+//  "length", "size", "play_count", "skip_count", "rating" (stars, 0-5), "last_played" (Unix
+//  seconds, or null), "artwork"}], "playlists": [{"name": "...", "ids": ["1234", ...]}],
 //  "warnings": {"unknown_tags": 0, "errors": ["..."]}}
 // The errors are the texts of the boxes the load shows (one per problem kind, then the warning
 // about unknown records), and last the reason when no library could be read at all.

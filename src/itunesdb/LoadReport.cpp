@@ -48,6 +48,10 @@ QString problemKindName(LoadProblem::Kind kind)
         return QStringLiteral("playlist names a missing track");
     case LoadProblem::Kind::TagsUnreadable:
         return QStringLiteral("song file unreadable");
+    case LoadProblem::Kind::PlayCountsDamaged:
+        return QStringLiteral("Play Counts file damaged");
+    case LoadProblem::Kind::PlayCountsMismatch:
+        return QStringLiteral("Play Counts entries do not match the songs");
     case LoadProblem::Kind::DatabasePartUnreadable:
         return QStringLiteral("part of the database unreadable");
     case LoadProblem::Kind::SongWithoutFile:

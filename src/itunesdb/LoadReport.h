@@ -20,6 +20,8 @@ struct LoadProblem
         OnTheGoUnreadable,           // the On-The-Go file exists but cannot be read
         PlaylistIdMissing,           // a playlist names a track id the library does not hold
         TagsUnreadable,              // a song file the tag scan cannot read as audio
+        PlayCountsDamaged,           // the Play Counts file is not one, or is cut short
+        PlayCountsMismatch,          // its entry count is not the number of songs
         DatabasePartUnreadable,      // a file or table of a SQLite library is missing or damaged
         SongWithoutFile,             // a song the database lists without a file: it cannot play
     };

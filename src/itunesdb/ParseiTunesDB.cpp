@@ -2,6 +2,9 @@
 #include "CompressedDatabase.h"
 #include "FileImage.h"
 #include "OnTheGo.h"
+#include "PlayCounts.h"
+
+#include <QFileInfo>
 
 #include <thread>
 
@@ -66,11 +69,15 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     }
 
     NativePathResolver resolver(library.iPodDrive);
+    const int32_t first = library.SongCount;
     walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
     inflated = QByteArray();
     if (!report.isDatabase)
         return report;
+
+    // The counts change the songs, so they are merged before anything runs beside the load.
+    LoadPlayCounts(QFileInfo(DBFile).absolutePath(), library, first, report);
 
     // The songs are complete: what else needs only them runs beside the steps that follow.
     std::thread beside;

@@ -2,6 +2,7 @@
 #include "ByteReader.h"
 #include "FileImage.h"
 #include "ParseiTunesDB.h"
+#include "PlayCounts.h"
 
 #include <NativePath.h>
 
@@ -320,6 +321,8 @@ LoadReport loadShuffleList(const ShuffleList &list, MusicLibrary &library, const
     }
     library.SongCount = static_cast<int32_t>(library.Songs.size());
     addPlaylists(list, library);
+    LoadShuffleStats(resolver.resolve(QStringLiteral("\\iPod_Control\\iTunes")),
+                     list.layout == ShuffleList::Layout::Chunked, library, 0, report);
 
     if (control.status)
         control.status(QString::fromUtf16(LoadingIntoProgramStatus));

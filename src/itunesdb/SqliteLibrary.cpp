@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <tuple>
 
 namespace corvanel::itunesdb {
@@ -47,6 +48,18 @@ int32_t clampToInt32(double value)
     return static_cast<int32_t>(value);
 }
 
+// The library's times count seconds from 2001-01-01 UTC; 0 or less means never.
+int64_t unixFromLibraryTime(int64_t seconds)
+{
+    constexpr int64_t Offset = 978307200;
+    return seconds > 0 && seconds <= std::numeric_limits<int64_t>::max() - Offset ? seconds + Offset : 0;
+}
+
+int32_t countOf(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<int32_t>::max()));
+}
+
 // Positions 0, 1, ... of `rows` sorted by their place (a row without one goes last), ties in
 // the order the table gave them.
 template <typename Row, typename Place> std::vector<std::size_t> orderBy(const std::vector<Row> &rows, Place place)
@@ -66,7 +79,7 @@ class Assembler
 public:
     Assembler(MusicLibrary &library, LoadReport &report) : m_library(library), m_report(report) {}
 
-    void run(SqliteDatabase &db, SqliteDatabase *locations)
+    void run(SqliteDatabase &db, SqliteDatabase *locations, SqliteDatabase *dynamic)
     {
         std::vector<ItemRow> items;
         const TableRead read = readItems(db, items);
@@ -85,6 +98,8 @@ public:
         readFileTables(db, locations);
         addSongs(items);
         addPlaylists();
+        if (dynamic)
+            addStats(*dynamic);
     }
 
 private:
@@ -212,6 +227,25 @@ private:
             song.FileType = fileTypeOfExtension(location->path);
     }
 
+    // Each song's plays, skips and rating; a song without a row keeps none.
+    void addStats(SqliteDatabase &dynamic)
+    {
+        QHash<int64_t, StatsRow> stats;
+        noteDamage(SqliteDynamicFile, u"item_stats", readStats(dynamic, stats));
+        for (auto row = stats.constBegin(); row != stats.constEnd(); ++row) {
+            const auto index = m_songOf.constFind(row.key());
+            if (index == m_songOf.constEnd())
+                continue;
+            Song &song = m_library.Songs[static_cast<std::size_t>(*index)];
+            song.RecentPlays = countOf(row->recentPlays);
+            song.PlayCount = std::max(countOf(row->plays), song.RecentPlays);
+            song.SkipCount = countOf(row->skips);
+            song.Rating = static_cast<int32_t>(std::clamp<int64_t>(row->rating, 0, 100));
+            song.LastPlayed = unixFromLibraryTime(row->lastPlayed);
+            song.LastSkipped = unixFromLibraryTime(row->lastSkipped);
+        }
+    }
+
     void addPlaylists()
     {
         const auto master = std::find_if(m_containers.begin(), m_containers.end(),
@@ -294,9 +328,10 @@ std::expected<SqliteDatabase, SqliteError> openSqliteLibraryFile(const QString &
     return SqliteDatabase::open(sqliteLibraryPath(ipodFolder, name));
 }
 
-void fillFromSqlite(SqliteDatabase &libraryDb, SqliteDatabase *locations, MusicLibrary &library, LoadReport &report)
+void fillFromSqlite(SqliteDatabase &libraryDb, SqliteDatabase *locations, MusicLibrary &library, LoadReport &report,
+                    SqliteDatabase *dynamic)
 {
-    Assembler(library, report).run(libraryDb, locations);
+    Assembler(library, report).run(libraryDb, locations, dynamic);
 }
 
 LoadReport readSqliteLibrary(const QString &ipodFolder, MusicLibrary &library, const LoadProgress &progress)
@@ -314,7 +349,17 @@ LoadReport readSqliteLibrary(const QString &ipodFolder, MusicLibrary &library, c
     if (!locations)
         report.add(LoadProblem::Kind::DatabasePartUnreadable,
                    QStringLiteral("%1: %2").arg(QString::fromUtf16(SqliteLocationsFile), locations.error().message));
-    fillFromSqlite(*libraryDb, locations ? &*locations : nullptr, library, report);
+    // Without Dynamic.itdb the songs have no history; one that cannot be read is reported.
+    std::optional<SqliteDatabase> dynamic;
+    if (const QString path = sqliteLibraryPath(ipodFolder, SqliteDynamicFile); QFileInfo(path).isFile()) {
+        auto opened = SqliteDatabase::open(path);
+        if (opened)
+            dynamic = std::move(*opened);
+        else
+            report.add(LoadProblem::Kind::DatabasePartUnreadable,
+                       QStringLiteral("%1: %2").arg(QString::fromUtf16(SqliteDynamicFile), opened.error().message));
+    }
+    fillFromSqlite(*libraryDb, locations ? &*locations : nullptr, library, report, dynamic ? &*dynamic : nullptr);
     if (!report.isDatabase)
         return report;
 

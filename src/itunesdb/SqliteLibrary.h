@@ -43,9 +43,11 @@ QString sqliteLibraryPath(const QString &ipodFolder, QStringView name);
 std::expected<SqliteDatabase, SqliteError> openSqliteLibraryFile(const QString &ipodFolder, QStringView name);
 
 // The songs and playlists of opened databases, without measuring files, the On-The-Go list or
-// the indexes. `locations` may be null (its file could not be opened): then no song has a file.
+// the indexes. `locations` may be null (its file could not be opened): then no song has a file;
+// `dynamic` (Dynamic.itdb) may be null: then no song has plays, skips or a rating.
 // The iPod's folder in library.iPodDrive only names the library when its database does not.
-void fillFromSqlite(SqliteDatabase &libraryDb, SqliteDatabase *locations, MusicLibrary &library, LoadReport &report);
+void fillFromSqlite(SqliteDatabase &libraryDb, SqliteDatabase *locations, MusicLibrary &library, LoadReport &report,
+                    SqliteDatabase *dynamic = nullptr);
 
 // The database's words for a file's kind, from its name's extension ("MPEG audio file" for
 // .mp3); empty for an extension iTunes does not give the iPod.

@@ -111,6 +111,27 @@ TableRead readLocations(SqliteDatabase &db, QHash<int64_t, LocationRow> &rows)
                      });
 }
 
+TableRead readStats(SqliteDatabase &db, QHash<int64_t, StatsRow> &rows)
+{
+    const QString table = QStringLiteral("item_stats");
+    auto present = db.prepare(
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%1' COLLATE NOCASE").arg(table));
+    if (!present)
+        return TableRead{present.error().message, {}};
+    if (!present->step())
+        return TableRead{present->error() ? std::optional(present->error()->message) : std::nullopt, {}};
+    return readTable(db, table,
+                     {"item_pid", "play_count_user", "play_count_recent", "skip_count_user", "date_played",
+                      "date_skipped", "user_rating"},
+                     1, [&rows](const SqliteStatement &in) {
+                         const int64_t pid = in.integerOrZero(0);
+                         if (rows.contains(pid))
+                             return;
+                         rows.insert(pid, StatsRow{in.integerOrZero(1), in.integerOrZero(2), in.integerOrZero(3),
+                                                   in.integerOrZero(4), in.integerOrZero(5), in.integerOrZero(6)});
+                     });
+}
+
 QString storedSongPath(std::string_view location)
 {
     while (!location.empty() && (location.front() == '/' || location.front() == '\\'))

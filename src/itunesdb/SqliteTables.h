@@ -66,6 +66,20 @@ struct LocationRow
     QString path;                  // as the iTunesDB gives it: \iPod_Control\Music\F00\ABCD.mp3
     std::optional<int64_t> kindId; // into Library.itdb "location_kind_map"
 };
+// Dynamic.itdb "item_stats": a song's plays, skips and rating. Times count seconds from
+// 2001-01-01 UTC; 0 or less means never.
+struct StatsRow
+{
+    int64_t plays = 0;       // "play_count_user": every play the library knows of
+    int64_t recentPlays = 0; // "play_count_recent": of those, the plays since the last sync
+    int64_t skips = 0;
+    int64_t lastPlayed = 0;
+    int64_t lastSkipped = 0;
+    int64_t rating = 0; // 0..100
+};
+// The first row for each song. A database without the table gives no rows and no failure.
+TableRead readStats(SqliteDatabase &db, QHash<int64_t, StatsRow> &rows);
+
 // The first row with a location for each song (a song's row may hold an empty path: none).
 TableRead readLocations(SqliteDatabase &db, QHash<int64_t, LocationRow> &rows);
 // "F00/ABCD.mp3" below the Music folder becomes \iPod_Control\Music\F00\ABCD.mp3, the form the

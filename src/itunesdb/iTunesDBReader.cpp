@@ -1,6 +1,7 @@
 #include "iTunesDBReader.h"
 
 #include "ByteReader.h"
+#include "PlayCounts.h"
 
 #include <QSysInfo>
 
@@ -56,6 +57,13 @@ constexpr qsizetype TrackLengthAt = 40;
 constexpr qsizetype TrackNumberAt = 44;
 constexpr qsizetype TrackDbidAt = 112;      // 64-bit
 constexpr qsizetype TrackArtworkIdAt = 352; // the ArtworkDB image id, in long headers only
+// Play history of "mhit"; each is read only when the header holds it.
+constexpr qsizetype RatingAt = 31; // one byte
+constexpr qsizetype PlayCountAt = 80;
+constexpr qsizetype LastPlayedAt = 88;
+constexpr qsizetype SkipCountAt = 156;
+constexpr qsizetype LastSkippedAt = 160;
+constexpr uint8_t MostRating = 100;
 constexpr qsizetype ObjectTypeAt = 12;
 constexpr qsizetype StringLengthAt = 28;
 constexpr qsizetype StringDataAt = 40;
@@ -142,6 +150,12 @@ private:
         return length >= 1 && m_in.fits(pos, length) ? length : 0;
     }
 
+    // A count stored unsigned, kept within the song's signed field.
+    int32_t countAt(qsizetype at) const
+    {
+        return static_cast<int32_t>(std::min<uint32_t>(m_in.uint32At(at), std::numeric_limits<int32_t>::max()));
+    }
+
     // Handles the record at pos; returns its step, or 0 when it is to be slid over.
     qsizetype stepAt(qsizetype pos)
     {
@@ -215,6 +229,16 @@ private:
             song.DbId = m_in.uint32At(pos + TrackDbidAt) | uint64_t{m_in.uint32At(pos + TrackDbidAt + 4)} << 32;
         if (step >= TrackArtworkIdAt + 4)
             song.ArtworkId = m_in.uint32At(pos + TrackArtworkIdAt);
+        if (step > RatingAt)
+            song.Rating = std::min(static_cast<uint8_t>(m_in.data()[pos + RatingAt]), MostRating);
+        if (step >= LastPlayedAt + 4) {
+            song.PlayCount = countAt(pos + PlayCountAt);
+            song.LastPlayed = unixFromMacTime(m_in.uint32At(pos + LastPlayedAt));
+        }
+        if (step >= LastSkippedAt + 4) {
+            song.SkipCount = countAt(pos + SkipCountAt);
+            song.LastSkipped = unixFromMacTime(m_in.uint32At(pos + LastSkippedAt));
+        }
         return step;
     }
 

@@ -20,6 +20,10 @@ public:
     std::optional<QColor> chooseColor(const QColor &) override { return std::nullopt; }
     std::optional<QString> chooseProgram(const QString &, const QString &) override { return std::nullopt; }
     std::optional<QString> chooseFolder(const QString &, const QString &) override { return std::nullopt; }
+    std::optional<QString> chooseSaveFile(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
 };
 
 Dialogs &builtInDialogs()

@@ -47,6 +47,11 @@ public:
     // Choosing a program to run: filter "Programs (*)", executable files only.
     virtual std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) = 0;
     virtual std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) = 0;
+    // Choosing a file to write: `suggested` is the folder and name offered, `filters` as Qt's file
+    // dialogs take them ("Logs (*.log);;CSV (*.csv)"); the chosen name gets the extension of the
+    // filter in use when it has none.
+    virtual std::optional<QString> chooseSaveFile(const QString &title, const QString &suggested,
+                                                  const QString &filters) = 0;
 
     // Shorthands.
     MessageResult inform(const QString &title, const QString &text)

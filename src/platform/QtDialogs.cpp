@@ -353,4 +353,24 @@ std::optional<QString> QtDialogs::chooseFolder(const QString &title, const QStri
     return QDir::cleanPath(chosen);
 }
 
+std::optional<QString> QtDialogs::chooseSaveFile(const QString &title, const QString &suggested, const QString &filters)
+{
+    QFileDialog dialog(owner(), title, suggested, filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(suggested);
+    // A name typed without an extension takes the one of the filter in use: "(*.csv)" gives "csv".
+    const auto takeSuffix = [&dialog](const QString &filter) {
+        const qsizetype star = filter.indexOf(QLatin1String("*."));
+        if (star >= 0)
+            dialog.setDefaultSuffix(
+                filter.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0));
+    };
+    takeSuffix(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, takeSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::cleanPath(dialog.selectedFiles().first());
+}
+
 } // namespace corvanel::platform

@@ -26,6 +26,8 @@ public:
     std::optional<QColor> chooseColor(const QColor &initial) override;
     std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) override;
     std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) override;
+    std::optional<QString> chooseSaveFile(const QString &title, const QString &suggested,
+                                          const QString &filters) override;
 
     // The window a box belongs to: the open modal one, else the active window (or none).
     static QWidget *owner();

@@ -78,6 +78,18 @@ std::optional<QString> RecordingDialogs::chooseFolder(const QString &title, cons
     return takeAnswer(folderAnswers);
 }
 
+std::optional<QString> RecordingDialogs::chooseSaveFile(const QString &title, const QString &suggested,
+                                                        const QString &filters)
+{
+    DialogCall call;
+    call.kind = DialogCall::Kind::SaveFile;
+    call.title = title;
+    call.text = filters;
+    call.initial = suggested;
+    calls.push_back(std::move(call));
+    return takeAnswer(saveFileAnswers);
+}
+
 void RecordingDialogs::clear()
 {
     calls.clear();
@@ -86,6 +98,7 @@ void RecordingDialogs::clear()
     colorAnswers.clear();
     programAnswers.clear();
     folderAnswers.clear();
+    saveFileAnswers.clear();
 }
 
 std::size_t RecordingDialogs::count(DialogCall::Kind kind) const

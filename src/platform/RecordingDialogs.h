@@ -10,7 +10,7 @@ namespace corvanel::platform {
 
 struct DialogCall
 {
-    enum class Kind { Message, Input, Color, Program, Folder };
+    enum class Kind { Message, Input, Color, Program, Folder, SaveFile };
 
     Kind kind = Kind::Message;
     QString title;
@@ -19,7 +19,7 @@ struct DialogCall
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     QString actionButton;
-    // The default text of an input box, the start folder of a chooser.
+    // The default text of an input box, the start folder of a chooser, the file a save dialog offers.
     QString initial;
     QColor initialColor;
 };
@@ -38,6 +38,7 @@ public:
     std::deque<std::optional<QColor>> colorAnswers;
     std::deque<std::optional<QString>> programAnswers;
     std::deque<std::optional<QString>> folderAnswers;
+    std::deque<std::optional<QString>> saveFileAnswers;
 
     MessageResult message(const Message &message) override;
     std::optional<QString> input(const QString &title, const QString &prompt,
@@ -45,6 +46,9 @@ public:
     std::optional<QColor> chooseColor(const QColor &initial) override;
     std::optional<QString> chooseProgram(const QString &title, const QString &startFolder) override;
     std::optional<QString> chooseFolder(const QString &title, const QString &startFolder) override;
+    // Records the filters as the call's text.
+    std::optional<QString> chooseSaveFile(const QString &title, const QString &suggested,
+                                          const QString &filters) override;
 
     // Forgets the recorded calls and every queued answer.
     void clear();

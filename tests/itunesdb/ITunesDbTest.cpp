@@ -157,9 +157,22 @@ TEST(GeneratedDatabases, AllLayoutsGiveTheSameLibrary)
     ASSERT_EQ(songs.size(), 3);
     const auto song = [](int index, int id, const QString &title, const char *artist, const char *album,
                          const char *genre, const char *path, const char *fileType, int track, int length) {
-        return QJsonObject{{"index", index}, {"id", id},       {"title", title},   {"artist", artist},
-                           {"album", album}, {"genre", genre}, {"path", path},     {"filetype", fileType},
-                           {"track", track}, {"size", 0},      {"length", length}, {"artwork", QJsonValue()}};
+        return QJsonObject{{"index", index},
+                           {"id", id},
+                           {"title", title},
+                           {"artist", artist},
+                           {"album", album},
+                           {"genre", genre},
+                           {"path", path},
+                           {"filetype", fileType},
+                           {"track", track},
+                           {"size", 0},
+                           {"length", length},
+                           {"play_count", 0},
+                           {"skip_count", 0},
+                           {"rating", 0},
+                           {"last_played", QJsonValue::Null},
+                           {"artwork", QJsonValue::Null}};
     };
     EXPECT_EQ(songs[0].toObject(), song(0, 101, "First \"quoted\" song", "No Artist", "Album A", "No Genre",
                                         "\\iPod_Control\\Music\\F00\\AAAA.mp3", "MPEG audio file", 3, 245000));

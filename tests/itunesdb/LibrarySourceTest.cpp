@@ -256,9 +256,13 @@ TEST(LibrarySource, TheDemoInEveryFormGivesTheSameLibrary)
         mkipod::DatabaseForm form;
         SourceKind kind;
         std::size_t playlists; // besides the master and On-The-Go
-    } forms[] = {{mkipod::DatabaseForm::Compressed, SourceKind::ITunesCdb, 3},
-                 {mkipod::DatabaseForm::ShuffleChunked, SourceKind::ITunesSd, 3},
-                 {mkipod::DatabaseForm::ShuffleFixed, SourceKind::ITunesSd, 0}};
+        // A shuffle's iTunesStats carries only the plays and skips since the sync, and the times
+        // of those only in the later layout; no totals, no rating.
+        bool allHistory;
+        bool playTimes;
+    } forms[] = {{mkipod::DatabaseForm::Compressed, SourceKind::ITunesCdb, 3, true, true},
+                 {mkipod::DatabaseForm::ShuffleChunked, SourceKind::ITunesSd, 3, false, true},
+                 {mkipod::DatabaseForm::ShuffleFixed, SourceKind::ITunesSd, 0, false, false}};
     for (const auto &f : forms) {
         SCOPED_TRACE(sourceKindName(f.kind).toStdString() + " " + std::to_string(f.playlists));
         QTemporaryDir dir;
@@ -279,6 +283,15 @@ TEST(LibrarySource, TheDemoInEveryFormGivesTheSameLibrary)
             const Song &song = loaded->library.Songs[std::size_t(i)];
             EXPECT_NEAR(song.Length, plain->library.Songs[std::size_t(i)].Length, 50) << song.Path.toStdString();
             EXPECT_EQ(song.FileSize, plain->library.Songs[std::size_t(i)].FileSize);
+            const Song &want = plain->library.Songs[std::size_t(i)];
+            EXPECT_EQ(song.RecentPlays, want.RecentPlays);
+            if (f.playTimes && want.RecentPlays > 0) {
+                EXPECT_EQ(song.LastPlayed, want.LastPlayed);
+            }
+            if (f.allHistory) {
+                EXPECT_EQ(std::tie(song.PlayCount, song.SkipCount, song.Rating, song.LastSkipped),
+                          std::tie(want.PlayCount, want.SkipCount, want.Rating, want.LastSkipped));
+            }
         }
     }
 }

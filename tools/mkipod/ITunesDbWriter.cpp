@@ -295,6 +295,20 @@ LibraryIndexes buildLibraryIndexes(const std::vector<Track> &tracks)
     return {w.take(), written};
 }
 
+} // namespace
+
+uint32_t lastPlayedOf(const Track &t)
+{
+    return t.playCount > 0 ? kMacTime + uint32_t(t.id % 86400) + 86400 : 0;
+}
+
+uint32_t lastSkippedOf(const Track &t)
+{
+    return t.skipCount > 0 ? kMacTime + uint32_t(t.id % 86400) + 2 * 86400 : 0;
+}
+
+namespace {
+
 void writeTrack(ByteWriter &w, const Track &t, Layout layout)
 {
     const uint32_t header = mhitHeaderLength(layout);
@@ -319,9 +333,8 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
     w.set32(at + 60, uint32_t(t.sampleRate) << 16);
     w.set32(at + 80, uint32_t(t.playCount));
     w.set32(at + 84, uint32_t(t.playCount));
-    if (t.playCount > 0)
-        w.set32(at + 88, added + 86400); // last played
-    w.set32(at + 92, 1);                 // disc 1 of 1
+    w.set32(at + 88, lastPlayedOf(t));
+    w.set32(at + 92, 1); // disc 1 of 1
     w.set32(at + 96, 1);
     w.set32(at + 104, added); // added
     w.set64(at + 112, trackDbid(t.id));
@@ -332,6 +345,8 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
             w.set8(at + 166, 1);                       // remember playback position
             w.set8(at + 178, t.playCount > 0 ? 1 : 2); // played / unplayed mark
         }
+        w.set32(at + 156, uint32_t(t.skipCount));
+        w.set32(at + 160, lastSkippedOf(t));
         w.set64(at + 168, trackDbid(t.id));
         const uint64_t samples = uint64_t(t.lengthMs) * uint64_t(t.sampleRate) / 1000u;
         w.set64(at + 188, samples);

@@ -68,6 +68,13 @@ bool writeIpod(const QString &root, const Database &db, const std::optional<std:
         } else if (QFile::exists(otgPath) && !QFile::remove(otgPath)) {
             return fail(error, QStringLiteral("Cannot remove the old %1").arg(otgPath));
         }
+        const QString playCountsPath = itunes + QStringLiteral("/Play Counts");
+        if (db.playCounts) {
+            if (!writeFile(playCountsPath, buildPlayCounts(*db.playCounts), error))
+                return false;
+        } else if (QFile::exists(playCountsPath) && !QFile::remove(playCountsPath)) {
+            return fail(error, QStringLiteral("Cannot remove the old %1").arg(playCountsPath));
+        }
 
         return writeFile(device + QStringLiteral("/Preferences"), buildPreferences(), error) &&
                writeFile(device + QStringLiteral("/SysInfo"), buildSysInfo(), error);
@@ -193,6 +200,31 @@ std::vector<CoverImage> demoCovers(const Database &db)
     return covers;
 }
 
+// Plays since the last sync: every third song played once or twice on 1 November 2026, every
+// fifth rated five stars on the iPod, every seventh skipped once. Podcasts stay untouched.
+PlayCountsFile demoPlayCounts(const std::vector<Track> &tracks)
+{
+    constexpr int64_t kFirstPlay = 1793527200; // 2026-11-01 10:00 UTC
+    PlayCountsFile file;
+    file.entries.resize(tracks.size());
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        PlayCountsEntry &e = file.entries[i];
+        if (tracks[i].podcast)
+            continue;
+        if (i % 3 == 0) {
+            e.plays = 1 + int32_t(i % 2);
+            e.lastPlayed = macTimeOf(kFirstPlay + int64_t(i) * 900);
+        }
+        if (i % 5 == 0)
+            e.rating = 100;
+        if (i % 7 == 3) {
+            e.skips = 1;
+            e.lastSkipped = macTimeOf(kFirstPlay + int64_t(i) * 900 + 60);
+        }
+    }
+    return file;
+}
+
 } // namespace
 
 Database demoDatabase()
@@ -221,6 +253,7 @@ Database demoDatabase()
         t.podcast = a.genre == 3;
         t.rating = (i * 7 % 6) * 20 % 120;
         t.playCount = i % 4;
+        t.skipCount = i % 3;
         if (t.podcast) {
             t.playCount = 0;
             t.rating = 0;
@@ -258,6 +291,7 @@ Database demoDatabase()
     Playlist audiobooks{QStringLiteral("Audiobooks"), {}};
     audiobooks.smart = true;
     db.smartPlaylists = {musicList, audiobooks};
+    db.playCounts = demoPlayCounts(db.tracks);
     return db;
 }
 

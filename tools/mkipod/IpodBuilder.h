@@ -30,7 +30,8 @@ struct Track
     bool podcast = false;
     int32_t totalTracks = 0;
     int32_t playCount = 0;
-    int32_t rating = 0; // 0..100, 20 per star
+    int32_t rating = 0;    // 0..100, 20 per star
+    int32_t skipCount = 0; // written in headers of 0xF4 bytes and more
     // Podcast feed addresses (types 15 and 16): UTF-8 objects without a length field,
     // total length = 24 + bytes, so "string length + 40" does not step over them.
     std::optional<QString> podcastUrl;
@@ -53,14 +54,44 @@ enum class Layout {
     Libgpod, // data sets 1, 3, 2 as libgpod writes them
 };
 
+// One entry of the iPod's "Play Counts" file: what happened to a track since the last sync.
+// Times are the iPod's: seconds since 1904-01-01, 0 for never.
+struct PlayCountsEntry
+{
+    int32_t plays = 0;
+    uint32_t lastPlayed = 0;
+    int32_t rating = 0; // 0..100; needs entries of 16 bytes
+    int32_t skips = 0;  // needs entries of 28 bytes
+    uint32_t lastSkipped = 0;
+};
+
+struct PlayCountsFile
+{
+    std::vector<PlayCountsEntry> entries; // in the database's track order
+    uint32_t entrySize = 0x1C;            // 12 .. 40 bytes; fields that do not fit are left out
+    std::optional<uint32_t> announced;    // the header's entry count, when it is to lie
+};
+
+// The last-played and last-skipped times the database gives a track with plays or skips
+// (seconds since 1904-01-01; 0 for none).
+uint32_t lastPlayedOf(const Track &t);
+uint32_t lastSkippedOf(const Track &t);
+
+// Unix seconds as the iPod's clock counts them.
+constexpr uint32_t macTimeOf(int64_t unixSeconds)
+{
+    return uint32_t(unixSeconds + 2082844800);
+}
+
 struct Database
 {
     std::vector<Track> tracks;
     std::vector<Playlist> playlists; // playlists[0] is the master
     Layout layout = Layout::ITunes7;
     uint32_t version = 0x75;
-    std::vector<Playlist> podcastPlaylists; // data set 3 (defaults to a copy of the playlists)
-    std::vector<Playlist> smartPlaylists;   // data set 5
+    std::vector<Playlist> podcastPlaylists;   // data set 3 (defaults to a copy of the playlists)
+    std::vector<Playlist> smartPlaylists;     // data set 5
+    std::optional<PlayCountsFile> playCounts; // written beside the database when set
 };
 
 // The database id a track record carries for a track id (the ArtworkDB names songs by it).
@@ -70,6 +101,8 @@ uint64_t trackDbid(int32_t id);
 QByteArray buildITunesDb(const Database &db);
 // The OTGPlaylistInfo file: entries are song indexes (0-based positions among the track records).
 QByteArray buildOnTheGo(const std::vector<int32_t> &songIndexes);
+// The "Play Counts" file: "mhdp", a 0x60-byte header, then the entries.
+QByteArray buildPlayCounts(const PlayCountsFile &file);
 // A Preferences file of 2960 bytes with shuffle, repeat, sound check and EQ off and the given backlight value.
 QByteArray buildPreferences(uint8_t backlight = 3);
 // A SysInfo text file.
@@ -148,6 +181,10 @@ constexpr int kMaxExtraSongs = 1000;
 // "bdhs" chunks, which also carry the playlists (the master, normal lists, podcasts).
 enum class ShuffleLayout { Fixed, Chunked };
 QByteArray buildITunesSd(const Database &db, ShuffleLayout layout);
+// The shuffle's "iTunesStats" of the same plays, one entry per track: the fixed layout's 24-bit
+// count and 18-byte entries (plays at 12, skips at 15, no times), or the chunked layout's
+// 32-bit count and 32-byte entries (plays at 8, last played at 12, skips at 16, last skipped at 20).
+QByteArray buildShuffleStats(const PlayCountsFile &file, ShuffleLayout layout);
 // An iTunesCDB made of any iTunesDB: its "mhbd" header as it stands (marked compressed: 2 at
 // offset 12, 1 at 0xA8 when the header reaches it, the total length counting the compressed
 // bytes), then the rest as one zlib stream. Empty when the bytes do not start with a header.

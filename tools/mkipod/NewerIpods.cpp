@@ -226,7 +226,15 @@ bool convertDatabase(const QString &root, DatabaseForm form, const Database &db,
         buildITunesSd(db, form == DatabaseForm::ShuffleFixed ? ShuffleLayout::Fixed : ShuffleLayout::Chunked);
     if (list.isEmpty() || !writeFile(itunes + QStringLiteral("/iTunesSD"), list, error))
         return list.isEmpty() ? fail(error, QStringLiteral("Cannot build the song list")) : false;
-    for (const QString &gone : {database, itunes + QStringLiteral("/OTGPlaylistInfo")})
+    // A shuffle keeps its plays in iTunesStats, in the song list's order.
+    if (db.playCounts &&
+        !writeFile(itunes + QStringLiteral("/iTunesStats"),
+                   buildShuffleStats(*db.playCounts, form == DatabaseForm::ShuffleFixed ? ShuffleLayout::Fixed
+                                                                                        : ShuffleLayout::Chunked),
+                   error))
+        return false;
+    for (const QString &gone :
+         {database, itunes + QStringLiteral("/OTGPlaylistInfo"), itunes + QStringLiteral("/Play Counts")})
         if (QFile::exists(gone) && !QFile::remove(gone))
             return fail(error, QStringLiteral("Cannot remove %1").arg(gone));
     return true;

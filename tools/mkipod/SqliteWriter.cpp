@@ -264,11 +264,24 @@ bool writeDynamic(const QString &path, const Database &db, QString *error)
     Writer w;
     if (!w.open(path, kDynamicSchema, error))
         return false;
-    for (const Track &t : db.tracks)
-        if (!w.insert("item_stats", "item_pid, has_been_played, play_count_user, user_rating",
-                      {persistentId(uint64_t(t.id)), int64_t(t.playCount > 0), int64_t(t.playCount), int64_t(t.rating)},
+    // The library's times count from 2001-01-01; the plays since the sync are already counted in.
+    auto libraryTime = [](uint32_t macTime) { return macTime ? int64_t(macTime) - 2082844800 - 978307200 : 0; };
+    for (size_t i = 0; i < db.tracks.size(); ++i) {
+        const Track &t = db.tracks[i];
+        const PlayCountsEntry recent =
+            db.playCounts && i < db.playCounts->entries.size() ? db.playCounts->entries[i] : PlayCountsEntry{};
+        const int64_t plays = int64_t(t.playCount) + recent.plays;
+        if (!w.insert("item_stats",
+                      "item_pid, has_been_played, play_count_user, play_count_recent, skip_count_user, date_played,"
+                      " date_skipped, user_rating",
+                      {persistentId(uint64_t(t.id)), int64_t(plays > 0), plays, int64_t(recent.plays),
+                       int64_t(t.skipCount) + recent.skips,
+                       libraryTime(recent.lastPlayed ? recent.lastPlayed : lastPlayedOf(t)),
+                       libraryTime(recent.lastSkipped ? recent.lastSkipped : lastSkippedOf(t)),
+                       int64_t(recent.rating > 0 ? recent.rating : t.rating)},
                       error))
             return false;
+    }
     return w.commit(error);
 }
 
@@ -301,6 +314,10 @@ bool makeSqliteIpod(const QString &root, const Database &db, QString *error)
 {
     if (!writeSqliteLibrary(root, db, error))
         return false;
+    // The nano keeps its plays in Dynamic.itdb: a Play Counts file of the iTunesDB would not match.
+    const QString playCounts = QDir(root).filePath(QStringLiteral("iPod_Control/iTunes/Play Counts"));
+    if (QFile::exists(playCounts) && !QFile::remove(playCounts))
+        return fail(error, QStringLiteral("Cannot remove %1").arg(playCounts));
     Database empty;
     empty.layout = db.layout;
     empty.version = db.version;
