@@ -20,10 +20,10 @@ constexpr qsizetype CompressionWordAt = 12;  // 2 in a compressed file, 1 in a p
 constexpr qsizetype CompressedFlagAt = 0xA8; // 16 bits: 1 while the records are compressed
 constexpr qsizetype SmallestHeader = CompressionWordAt + 4;
 
-constexpr qint64 InputChunk = qint64(1) << 20; // compressed bytes between progress calls
-constexpr qint64 OutputWindow = qint64(256) << 10;
-constexpr qint64 CounterLimit = qint64(1) << 31;
-constexpr int DeflateMethod = 8; // the only compression method a zlib header names
+constexpr qint64 InputChunk = qint64(1) << 20;     // compressed bytes between progress calls
+constexpr qint64 OutputWindow = qint64(256) << 10; // inflated bytes per call, checksummed while cached
+constexpr qint64 CounterLimit = qint64(1) << 31;   // the inflater counts its output in 32 bits
+constexpr int DeflateMethod = 8;                   // the only compression method a zlib header names
 
 // The header's own length when it is plausible: at least up to the compression word, inside the file.
 qsizetype headerLength(QByteArrayView file)
@@ -146,7 +146,6 @@ std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, cons
         return std::unexpected(
             failure(InflateError::Kind::Corrupt, 0, QStringLiteral("the file is not a compressed iTunes database")));
     const QByteArrayView body = file.sliced(length);
-    // The inflater counts its output in 32 bits.
     const qint64 cap =
         std::clamp(std::min(limit, std::max(InflationFloor, body.size() * MaxInflationRatio)), qint64(0), CounterLimit);
     // Room for all the cap allows, in address space only: the records inflate in place, in huge
