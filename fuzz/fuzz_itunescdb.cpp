@@ -24,19 +24,21 @@ constexpr qint64 FuzzLimit = qint64(4) << 20;
 
 void walkInflated(QByteArrayView file)
 {
-    const std::expected<QByteArray, InflateError> plain = inflateDatabase(file, {}, FuzzLimit);
-    if (!plain)
+    const std::expected<FileImage, InflateError> inflated = inflateDatabase(file, {}, FuzzLimit);
+    if (!inflated)
         return;
+    // A copy of exactly its size, so that a read past the end is caught.
+    const QByteArray plain = inflated->bytes().toByteArray();
     // What comes out is an ordinary database whose header tells its real length and is no longer
     // marked compressed. Its records may still look like a zlib stream when the input was
     // garbage; they are walked as records all the same.
-    if (plain->size() < 16 || !plain->startsWith("mhbd") ||
-        qFromLittleEndian<quint32>(plain->constData() + 8) != quint32(plain->size()) ||
-        qFromLittleEndian<quint32>(plain->constData() + 12) != 1)
+    if (plain.size() < 16 || !plain.startsWith("mhbd") ||
+        qFromLittleEndian<quint32>(plain.constData() + 8) != quint32(plain.size()) ||
+        qFromLittleEndian<quint32>(plain.constData() + 12) != 1)
         std::abort();
     MusicLibrary library;
     LoadReport report;
-    walkITunesDb(*plain, library, nullptr, report);
+    walkITunesDb(plain, library, nullptr, report);
     buildIndexes(library, report);
     (void)libraryToJson(library, report);
 }

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-format dpkg-dev file
   qt6-base-dev qt6-qpa-plugins
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libsdl2-dev libkissfft-dev libmp3lame-dev zlib1g-dev libsqlite3-dev
+  libsdl2-dev libkissfft-dev libmp3lame-dev zlib1g-dev libisal-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgpod-dev
   xvfb xauth x11-apps imagemagick fonts-noto-cjk
   clang-16 libclang-rt-16-dev

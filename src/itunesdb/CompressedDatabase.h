@@ -2,9 +2,9 @@
 // The compressed database of the later iPods (nano 5G on), iPod_Control/iTunes/iTunesCDB: the
 // "mhbd" header as it stands (the word at offset 12 is 2 there, 1 in a plain file), then one
 // zlib stream that inflates to the header's children, the data sets of an ordinary iTunesDB.
+#include "FileImage.h"
 #include "iTunesDBReader.h"
 
-#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <expected>
@@ -39,7 +39,7 @@ bool isCompressedDatabase(QByteArrayView file);
 // real one and the compression marks cleared, followed by the inflated records. No length in
 // the file is trusted: the stream is inflated until it ends, within `limit` and the ratio above.
 // `progress` hears of the compressed bytes read, of all.
-std::expected<QByteArray, InflateError> inflateDatabase(QByteArrayView file, const LoadProgress &progress = {},
-                                                        qint64 limit = MaxInflatedDatabase);
+std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, const LoadProgress &progress = {},
+                                                       qint64 limit = MaxInflatedDatabase);
 
 } // namespace corvanel::itunesdb

@@ -15,6 +15,9 @@ class FileImage
 public:
     // Reads the file whole; nothing when it cannot be opened or read.
     static std::optional<FileImage> read(const QString &path);
+    // An empty image with room for `capacity` bytes that are written in place (an inflated
+    // database): address space only, until written. Nothing when it cannot be had.
+    static std::optional<FileImage> reserve(std::size_t capacity);
 
     FileImage(FileImage &&other) noexcept;
     FileImage &operator=(FileImage &&other) noexcept;
@@ -23,15 +26,21 @@ public:
     ~FileImage();
 
     QByteArrayView bytes() const { return {m_data, static_cast<qsizetype>(m_size)}; }
+    // The room of a reserved image, and its end: the image then holds its first `size` bytes,
+    // and the room past them is given back.
+    char *room() { return m_data; }
+    void finish(std::size_t size);
 
 private:
     FileImage() = default;
+    bool map(std::size_t size, bool lazy);
     void release();
 
     char *m_data = nullptr;
     std::size_t m_size = 0;
     void *m_mapping = nullptr;
     std::size_t m_mappingLength = 0;
+    std::size_t m_capacity = 0;
 };
 
 } // namespace corvanel::itunesdb

@@ -183,7 +183,12 @@ private:
                           QStringLiteral("the iPod keeps its library in SQLite files, and no iTunes database "
                                          "of it has songs"));
         }
-        candidate(Sqlite).note = QStringLiteral("it lists no songs");
+        // A library whose songs cannot be read at all is damaged, not empty.
+        if (const LoadProblem *failed = report.find(LoadProblem::Kind::CopyFailed); failed && !report.isDatabase)
+            passOver(Sqlite, NativePathResolver(m_drive).resolve(QString::fromUtf16(SqliteLibraryFolder)),
+                     failed->detail);
+        else
+            candidate(Sqlite).note = QStringLiteral("it lists no songs");
         reset();
         return std::nullopt;
     }

@@ -56,23 +56,21 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     if (!image)
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
     QByteArrayView bytes = image ? image->bytes() : QByteArrayView();
-    QByteArray inflated;
     if (isCompressedDatabase(bytes)) {
-        std::expected<QByteArray, InflateError> plain = inflateDatabase(bytes, progress);
+        std::expected<FileImage, InflateError> plain = inflateDatabase(bytes, progress);
         report.source.chosen = SourceKind::ITunesCdb;
+        image.reset();
         if (plain)
-            inflated = std::move(*plain);
+            image = std::move(*plain);
         else
             report.add(LoadProblem::Kind::DatabaseUnreadable, DBFile + QStringLiteral(": ") + plain.error().message);
-        bytes = inflated;
-        image.reset();
+        bytes = image ? image->bytes() : QByteArrayView();
     }
 
     NativePathResolver resolver(library.iPodDrive);
     const int32_t first = library.SongCount;
     walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
     image.reset();
-    inflated = QByteArray();
     if (!report.isDatabase)
         return report;
 

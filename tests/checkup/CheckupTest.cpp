@@ -4,6 +4,7 @@
 #include "DemoIpod.h"
 #include "IpodBuilder.h"
 #include "IpodCheckup.h"
+#include "SqliteIpod.h"
 #include "TestPaths.h"
 
 #include <QDir>
@@ -124,6 +125,42 @@ const Form kForms[] = {
 
 INSTANTIATE_TEST_SUITE_P(Forms, CheckupFormTest, ::testing::ValuesIn(kForms),
                          [](const auto &param) { return std::string(param.param.name); });
+
+// A nano 6G/7G keeps its songs in SQLite files beside an iTunesDB without tracks: when those
+// files are damaged the check-up names them, not the empty iTunesDB.
+TEST(CheckupTest, DamagedSqliteLibraryIsNamed)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(const QString &library)> damage;
+        const char *code;
+        Severity severity;
+        Remedy remedy;
+    } cases[] = {
+        {"intact", [](const QString &) {}, "database-used", Severity::Info, Remedy::None},
+        {"not a database", [](const QString &l) { writeBytes(l, QByteArray(8192, 'x')); }, "database-corrupt",
+         Severity::Error, Remedy::ReadTags},
+        {"cut in half", [](const QString &l) { QFile(l).resize(QFile(l).size() / 2); }, "database-corrupt",
+         Severity::Error, Remedy::ReadTags},
+        {"no item table", [](const QString &l) { execSql(writer(l).get(), "DROP TABLE item"); }, "database-corrupt",
+         Severity::Error, Remedy::ReadTags},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString root = sqliteDemo(dir);
+        c.damage(root + kItlp + QStringLiteral("Library.itdb"));
+        const CheckupReport report = IpodCheckup(root).run();
+        const std::string json = checkupToJson(report).toStdString();
+        const Finding *f = find(report, QString::fromLatin1(c.code));
+        ASSERT_NE(f, nullptr) << json;
+        EXPECT_EQ(f->severity, c.severity) << json;
+        EXPECT_EQ(f->remedy, c.remedy) << json;
+        EXPECT_EQ(f->details.value(QStringLiteral("kind")).toString(), QStringLiteral("sqlite")) << json;
+        EXPECT_EQ(find(report, QStringLiteral("database-empty")), nullptr) << json;
+    }
+}
 
 TEST(CheckupTest, DemoIpodHasNoErrorAndNamesWhatItHolds)
 {

@@ -153,11 +153,12 @@ TEST(CompressedDatabase, DamagedStreamsAreRefusedWithTheirReason)
         EXPECT_FALSE(inflated.error().message.isEmpty());
     }
     // Whole, it inflates to the plain file, marked plain, with its real length.
-    const auto whole = inflateDatabase(demoCdb());
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->mid(0xBC), demoDb().mid(0xBC));
-    EXPECT_EQ(qFromLittleEndian<quint32>(whole->constData() + 8), quint32(whole->size()));
-    EXPECT_EQ(qFromLittleEndian<quint32>(whole->constData() + 12), 1u);
+    const auto inflated = inflateDatabase(demoCdb());
+    ASSERT_TRUE(inflated);
+    const QByteArrayView whole = inflated->bytes();
+    EXPECT_EQ(whole.sliced(0xBC), QByteArrayView(demoDb()).sliced(0xBC));
+    EXPECT_EQ(qFromLittleEndian<quint32>(whole.data() + 8), quint32(whole.size()));
+    EXPECT_EQ(qFromLittleEndian<quint32>(whole.data() + 12), 1u);
 }
 
 TEST(ShuffleList, ListsThatLibgpodWritesReadBack)

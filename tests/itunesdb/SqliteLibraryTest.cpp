@@ -4,8 +4,8 @@
 #include "DemoIpod.h"
 #include "IpodBuilder.h"
 #include "ParseiTunesDB.h"
+#include "SqliteIpod.h"
 #include "SqliteTables.h"
-#include "SqliteWriter.h"
 #include "TestFiles.h"
 
 #include <QCryptographicHash>
@@ -29,39 +29,6 @@ using namespace corvanel::itunesdb;
 using Kind = LoadProblem::Kind;
 
 namespace {
-
-const QString kItlp = QStringLiteral("/iPod_Control/iTunes/iTunes Library.itlp/");
-
-// A copy of the demo iPod turned into a nano 6G/7G.
-QString sqliteDemo(const QTemporaryDir &dir)
-{
-    const QString root = dir.filePath(QStringLiteral("Nano Pod"));
-    QString error;
-    EXPECT_TRUE(copyTree(demoIpod(), root));
-    EXPECT_TRUE(mkipod::makeSqliteIpod(root, mkipod::demoDatabase(), &error)) << error.toStdString();
-    return root;
-}
-
-struct CloseDb
-{
-    void operator()(sqlite3 *db) const { sqlite3_close(db); }
-};
-using Connection = std::unique_ptr<sqlite3, CloseDb>;
-
-// A writing connection, as iTunes would hold one.
-Connection writer(const QString &path)
-{
-    sqlite3 *db = nullptr;
-    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    return Connection(db);
-}
-
-void execSql(sqlite3 *db, const char *sql)
-{
-    char *message = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "") << "\n" << sql;
-    sqlite3_free(message);
-}
 
 std::vector<Kind> kindsOf(const LoadReport &report)
 {
