@@ -1,4 +1,5 @@
 #include "EmbeddedPlayer.h"
+#include "NowPlayingCover.h"
 
 #include "AnalyserView.h"
 #include "Dialogs.h"
@@ -345,9 +346,11 @@ void EmbeddedPlayer::connectController()
     m_controller = new PlayerController(m_main.library(), m_main.songModel(), std::move(hooks), this);
     connect(m_controller, &PlayerController::playingShown, this, &EmbeddedPlayer::showPlaying);
     connect(m_controller, &PlayerController::nowPlaying, this, &EmbeddedPlayer::showNowPlaying);
+    m_cover = new NowPlayingCover(m_main.library(), *m_main.picCover, this);
     connect(m_controller, &PlayerController::nowPlayingCleared, this, [this] {
         for (QLabel *label : {m_main.lblTitle, m_main.lblArtist, m_main.lblAlbum, m_main.lblGenre})
             label->clear();
+        m_cover->clear();
     });
     connect(m_controller, &PlayerController::positionChanged, this, &EmbeddedPlayer::showPosition);
     connect(m_controller, &PlayerController::volumeChanged, this, &EmbeddedPlayer::showVolume);
@@ -393,6 +396,12 @@ void EmbeddedPlayer::showNowPlaying(const PlayerController::NowPlaying &song)
     m_main.lblGenre->setText(song.genre);
     m_main.lblTime->setText(QStringLiteral("Length: ") + ConvertToTime(song.lengthMs.toInt()));
     m_main.showNowPlaying(true);
+    m_cover->show(song.songId);
+}
+
+std::optional<double> EmbeddedPlayer::nowPlayingSongId() const
+{
+    return m_cover->songId();
 }
 
 void EmbeddedPlayer::OpenInEmbedded()

@@ -20,6 +20,7 @@ namespace corvanel::app {
 using namespace corvanel::playback;
 
 class frmMain;
+class NowPlayingCover;
 
 // A bar that shows a value by the size of its filled part (the "shape").
 class MeterBar : public QWidget
@@ -120,6 +121,8 @@ public:
 
     // The player's rules and state (the song, continuous play, the engine's handles).
     PlayerController &controller() { return *m_controller; }
+    // The id of the song the panel shows; none before the first song and after a failed start.
+    std::optional<double> nowPlayingSongId() const;
 
     TransportButton *picPlay = nullptr;
     TransportButton *picPause = nullptr;
@@ -150,6 +153,7 @@ private:
 
     frmMain &m_main;
     PlayerController *m_controller = nullptr;
+    NowPlayingCover *m_cover = nullptr;
 };
 
 } // namespace corvanel::app

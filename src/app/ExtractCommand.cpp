@@ -31,6 +31,7 @@ namespace {
 struct ExtractArguments
 {
     bool fromTags = false;
+    bool covers = true;
     QString destination;
     QString format = corvanel::extract::kDefaultFormat;
     QString path;
@@ -52,6 +53,8 @@ std::optional<ExtractArguments> parseArguments(QStringList words, QString &error
                 return std::nullopt;
             }
             arguments.format = words.at(++i);
+        } else if (words.at(i) == QLatin1String("--no-covers")) {
+            arguments.covers = false;
         } else if (arguments.path.isEmpty()) {
             arguments.path = words.at(i);
         } else {
@@ -239,6 +242,7 @@ int extractCommand(const QStringList &words)
     }
     printLoadWarnings(report);
     corvanel::extract::SongExtractor extractor(library);
+    extractor.setCovers(arguments->covers);
     if (const std::optional<QString> refusal = extractor.destinationRefusal(arguments->destination)) {
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*refusal));
         return 2;

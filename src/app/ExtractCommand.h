@@ -1,6 +1,6 @@
 #pragma once
-// corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]: every song of an iPod's library into a
-// folder, without a window, for machines without a desktop and for scripts.
+// corvanel --extract DEST [--format TEMPLATE] [--from-tags] [--no-covers] [PATH]: every song of an iPod's library into
+// a folder, without a window, for machines without a desktop and for scripts.
 #include <QString>
 #include <QStringList>
 

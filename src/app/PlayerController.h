@@ -32,7 +32,7 @@ public:
     {
         QString title, artist, album, genre;
         QString lengthMs; // the song's length in milliseconds, as the song list holds it
-        QString songId;
+        QString songId;   // the song's id, as the song list holds it
     };
 
     PlayerController(const MusicLibrary &library, const SongTableModel &songs, Hooks hooks, QObject *parent = nullptr);

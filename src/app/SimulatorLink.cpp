@@ -1,5 +1,7 @@
 #include "SimulatorLink.h"
 
+#include "CoverView.h"
+#include "EmbeddedPlayer.h"
 #include "SongBrowser.h"
 #include "frmMain.h"
 
@@ -54,8 +56,24 @@ void SimulatorLink::playSong(int row)
 {
     if (row < 0 || row >= songCount())
         return;
+    m_chosen = m_window.songModel().text(row, SongCatalog::ColSongId).toDouble();
     m_window.selectSongRow(row);
     m_window.lstSong_DblClick();
+}
+
+SimulatorLink::NowPlaying SimulatorLink::nowPlaying() const
+{
+    NowPlaying now;
+    now.title = m_window.lblTitle->text();
+    now.artist = m_window.lblArtist->text();
+    now.album = m_window.lblAlbum->text();
+    const std::optional<double> shown = m_window.player().nowPlayingSongId();
+    now.playing = shown.has_value();
+    now.chosen = shown && shown == m_chosen;
+    const MeterBar *bar = m_window.player().PicPosition;
+    now.position = bar->scaleWidth() > 0 ? static_cast<double>(bar->shapeWidth()) / bar->scaleWidth() : 0.0;
+    now.cover = m_window.picCover->cover();
+    return now;
 }
 
 void SimulatorLink::hideBrowser()

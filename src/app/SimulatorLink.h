@@ -3,6 +3,8 @@
 // SongBrowser, the song rows through the song list, playing through the double-click action.
 #include "BrowserLink.h"
 
+#include <optional>
+
 namespace corvanel::app {
 
 using namespace corvanel::simulator;
@@ -20,12 +22,14 @@ public:
     int songCount() const override;
     QString songTitle(int row) const override;
     void playSong(int row) override;
+    NowPlaying nowPlaying() const override;
     void hideBrowser() override;
     void showBrowser() override;
     void closeBrowser() override;
 
 private:
     frmMain &m_window;
+    std::optional<double> m_chosen; // the id of the song last given to playSong
 };
 
 } // namespace corvanel::app

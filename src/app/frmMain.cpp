@@ -2,6 +2,7 @@
 
 #include "AboutText.h"
 #include "AfterFirstPaint.h"
+#include "CoverView.h"
 #include "Dialogs.h"
 #include "EmbeddedPlayer.h"
 #include "MprisService.h"
@@ -57,6 +58,9 @@ using namespace corvanel::skin;
 using namespace corvanel::update;
 
 namespace {
+
+// The side of the playing song's cover: the height of the three now-playing lines.
+constexpr int kCoverSide = 64;
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
@@ -292,20 +296,23 @@ void frmMain::buildNowPlaying(QHBoxLayout *bottom)
     lblAlbum = nowLabel("lblAlbum");
     lblGenre = nowLabel("lblGenre");
     lblTime = nowLabel("lblTime");
-    now->addWidget(lblTitle, 0, 0, 1, 2);
-    now->addWidget(lblArtist, 1, 0);
-    now->addWidget(lblAlbum, 2, 0);
-    now->addWidget(lblGenre, 1, 1);
-    now->addWidget(lblTime, 2, 1);
+    picCover = new CoverView(QStringLiteral("picCover"), fraNow);
+    picCover->setFixedSize(kCoverSide, kCoverSide);
+    now->addWidget(picCover, 0, 0, 3, 1, Qt::AlignVCenter);
+    now->addWidget(lblTitle, 0, 1, 1, 2);
+    now->addWidget(lblArtist, 1, 1);
+    now->addWidget(lblAlbum, 2, 1);
+    now->addWidget(lblGenre, 1, 2);
+    now->addWidget(lblTime, 2, 2);
     m_idleHint = new QLabel(QStringLiteral("Nothing is playing."), fraNow);
     m_idleHint->setObjectName(QStringLiteral("idleHint"));
-    now->addWidget(m_idleHint, 0, 0, 3, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    now->addWidget(m_idleHint, 0, 1, 3, 2, Qt::AlignLeft | Qt::AlignVCenter);
     m_player = new EmbeddedPlayer(*this, fraNow);
-    now->addWidget(m_player, 3, 0, 1, 3);
+    now->addWidget(m_player, 3, 0, 1, 4);
     cmdJump = button(QStringLiteral("cmdJump"), QStringLiteral("Jump"), fraNow);
-    now->addWidget(cmdJump, 0, 2, 3, 1, Qt::AlignVCenter);
-    now->setColumnStretch(0, 3);
-    now->setColumnStretch(1, 2);
+    now->addWidget(cmdJump, 0, 3, 3, 1, Qt::AlignVCenter);
+    now->setColumnStretch(1, 3);
+    now->setColumnStretch(2, 2);
     fraNow->setMinimumHeight(150);
     bottom->addWidget(fraNow, 1);
 }

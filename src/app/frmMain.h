@@ -24,8 +24,9 @@ class QTreeView;
 class QHBoxLayout;
 class QVBoxLayout;
 namespace corvanel::skin {
+class CoverView;
 class frmBack;
-}
+} // namespace corvanel::skin
 namespace corvanel::playback {
 class frmEQ;
 }
@@ -161,6 +162,7 @@ public:
     QLabel *lblAlbum = nullptr;
     QLabel *lblGenre = nullptr;
     QLabel *lblTime = nullptr;
+    corvanel::skin::CoverView *picCover = nullptr; // the playing song's cover, beside its labels
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -30,7 +30,7 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "       corvanel --orphans PATH\n"
                      "       corvanel --scrobbles [--format FORMAT] [--all] PATH\n"
                      "       corvanel --check-up PATH\n"
-                     "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [PATH]\n"
+                     "       corvanel --extract DEST [--format TEMPLATE] [--from-tags] [--no-covers] [PATH]\n"
                      "\n"
                      "Browse and play the music on an iPod that is mounted as a disk.\n"
                      "\n"
@@ -43,9 +43,12 @@ const char *kUsage = "Usage: corvanel [FOLDER | ITUNESDB] [screenjump]\n"
                      "                        into the folder DEST, in the master playlist's order, under\n"
                      "                        names made by --format (default:\n"
                      "                        \"[genre]\\[artist]\\[album]\\[track number] - [title]\");\n"
+                     "                        each folder given songs with a cover also gets that cover\n"
+                     "                        as cover.jpg (an existing one is kept);\n"
                      "                        progress goes to stderr; exits 0 when every song is copied,\n"
                      "                        1 when a copy fails, 2 when the library cannot be read or\n"
                      "                        DEST is on the iPod, 130 or 143 on Ctrl+C or SIGTERM\n"
+                     "  --no-covers           with --extract: write no cover.jpg\n"
                      "  --from-tags           with --print-library or --extract: read the songs from their\n"
                      "                        own tags under iPod_Control/Music instead of the database\n"
                      "  --orphans PATH        print the song files of the iPod at PATH that its database\n"
@@ -71,7 +74,8 @@ int printLibrary(const QString &path, bool fromTags)
         std::fprintf(stderr, "corvanel: %s\n", qPrintable(*failure));
         return 2;
     }
-    const QByteArray json = libraryToJson(library, report);
+    ArtworkLibrary artwork(library.iPodDrive);
+    const QByteArray json = libraryToJson(library, report, &artwork);
     std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
     std::fputc('\n', stdout);
     // The document names the problem too; the status tells a script that nothing was read.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -130,6 +131,20 @@ CopyResult checkTarget(const QByteArray &target, const struct stat &source)
     return {};
 }
 
+// Creates a new file of a free temporary name beside `target`; its name goes to `temporary`.
+int createTemporaryBeside(const QByteArray &target, QByteArray &temporary, Descriptor &to)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = temporaryNameBeside(target);
+        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (to.get() >= 0)
+            return 0;
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
 } // namespace
 
 CopyResult makeFolders(const QString &path)
@@ -168,14 +183,8 @@ CopyResult copyFile(const QString &source, const QString &destination, const std
         return usable;
     QByteArray temporary;
     Descriptor to;
-    for (int attempt = 0; attempt < 100 && to.get() < 0; ++attempt) {
-        temporary = temporaryNameBeside(target);
-        to.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (to.get() < 0 && errno != EEXIST)
-            return {errno};
-    }
-    if (to.get() < 0)
-        return {EEXIST};
+    if (const int error = createTemporaryBeside(target, temporary, to); error != 0)
+        return {error};
     int error = copyBytes(from.get(), to.get(), info.st_size, stop, onBytes);
     const int closeError = to.close();
     if (error == 0)
@@ -184,6 +193,33 @@ CopyResult copyFile(const QString &source, const QString &destination, const std
         error = errno;
     if (error != 0)
         ::unlink(temporary.constData());
+    return {error};
+}
+
+CopyResult writeNewFile(const QString &destination, const QByteArray &bytes)
+{
+    const QByteArray target = QFile::encodeName(destination);
+    QByteArray temporary;
+    Descriptor to;
+    if (const int error = createTemporaryBeside(target, temporary, to); error != 0)
+        return {error};
+    int error = 0;
+    for (qsizetype written = 0; error == 0 && written < bytes.size();) {
+        const ssize_t n = ::write(to.get(), bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        written += std::max<ssize_t>(n, 0);
+    }
+    if (const int closeError = to.close(); error == 0)
+        error = closeError;
+    // Never over an existing name, whatever it is (a file, a folder or a link).
+    if (error == 0 && ::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return {};
+    if (error == 0 && errno != EINVAL)
+        error = errno;
+    else if (error == 0 && ::link(temporary.constData(), target.constData()) != 0)
+        error = errno; // a file system without the no-replace rename: a hard link refuses an existing name too
+    ::unlink(temporary.constData());
     return {error};
 }
 

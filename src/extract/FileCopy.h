@@ -29,4 +29,8 @@ CopyResult makeFolders(const QString &path);
 CopyResult copyFile(const QString &source, const QString &destination, const std::atomic<bool> &stop,
                     const std::function<void(int64_t done, int64_t total)> &onBytes = {});
 
+// Writes `bytes` as a new file `destination` through a temporary file beside it; an existing
+// entry of that name, of any kind, is left as it is (EEXIST).
+CopyResult writeNewFile(const QString &destination, const QByteArray &bytes);
+
 } // namespace corvanel::extract

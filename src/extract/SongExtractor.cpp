@@ -1,5 +1,6 @@
 #include "SongExtractor.h"
 
+#include "ArtworkLibrary.h"
 #include "ExtractNames.h"
 #include "FileCopy.h"
 #include "FolderContainment.h"
@@ -34,6 +35,21 @@ QString unusedName(const QString &wanted, QSet<QString> &written)
         name = wanted.left(dot) + QStringLiteral(" (%1)").arg(n) + wanted.mid(dot);
     written.insert(name.toCaseFolded());
     return name;
+}
+
+// Gives the folder of `target` the song's cover as "cover.jpg" unless it has one from this run
+// or from before. A cover that cannot be written is left out: the songs are what was asked for.
+void writeFolderCover(corvanel::itunesdb::ArtworkLibrary &artwork, const Song &song, const QString &target,
+                      QSet<QString> &covered)
+{
+    const QString folder = target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
+    if (covered.contains(folder.toCaseFolded()))
+        return;
+    const QByteArray jpeg = artwork.coverJpeg(song);
+    if (jpeg.isEmpty())
+        return;
+    covered.insert(folder.toCaseFolded());
+    writeNewFile(folder + QStringLiteral("cover.jpg"), jpeg);
 }
 
 // The text of a failed extraction whose cause has no errno.
@@ -122,7 +138,10 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
                                                const std::function<void(double)> &progress)
 {
     NativePathResolver sources(m_library.iPodDrive);
-    QSet<QString> written;
+    std::optional<corvanel::itunesdb::ArtworkLibrary> artwork;
+    if (m_covers)
+        artwork.emplace(m_library.iPodDrive);
+    QSet<QString> written, covered;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     for (size_t i = 0; i < songs.size(); ++i) {
@@ -154,6 +173,8 @@ SongExtractor::Outcome SongExtractor::copyLoop(const std::vector<Song> &songs, c
                     failureText(QStringLiteral("\"%1\" is the song's own file on the iPod.").arg(target))};
         if (!copied)
             return {copied.error, copied.error == ECANCELED};
+        if (artwork)
+            writeFolderCover(*artwork, song, target, covered);
     }
     return {};
 }

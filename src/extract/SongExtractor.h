@@ -60,6 +60,10 @@ public:
                                       const std::function<void(double position, int count)> &progress = {},
                                       const std::atomic<bool> *cancel = nullptr);
 
+    // Whether each folder that receives songs with a cover also gets "cover.jpg" (on at first).
+    void setCovers(bool on) { m_covers = on; }
+    bool covers() const { return m_covers; }
+
     // The text of a failed extraction for an errno value.
     static QString errorText(int error);
     // The destination with its trailing "/".
@@ -91,6 +95,7 @@ private:
     std::vector<int32_t> m_songs;
     std::thread m_worker;
     std::atomic<bool> m_stop{false};
+    bool m_covers = true;
 };
 
 } // namespace corvanel::extract

@@ -96,7 +96,7 @@ void appendHistoryFields(QByteArray &out, const Song &song)
 
 } // namespace
 
-QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
+QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report, ArtworkLibrary *artwork)
 {
     QByteArray out;
     out.reserve(256 + static_cast<qsizetype>(library.SongCount) * 320);
@@ -115,6 +115,13 @@ QByteArray libraryToJson(const MusicLibrary &library, const LoadReport &report)
         out += ", ";
         appendSongFields(out, song);
         appendHistoryFields(out, song);
+        out += ", \"artwork\": ";
+        if (const auto size = artwork ? artwork->coverSize(song) : std::nullopt) {
+            out += "{\"width\": " + QByteArray::number(size->width()) +
+                   ", \"height\": " + QByteArray::number(size->height()) + '}';
+        } else {
+            out += "null";
+        }
         out += '}';
     }
     out += "],\n\"playlists\": [";

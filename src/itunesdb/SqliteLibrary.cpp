@@ -186,6 +186,7 @@ private:
             Song &song = m_library.addSong();
             const int32_t index = m_library.SongCount - 1;
             song.SongID = static_cast<double>(index) + 1;
+            song.DbId = static_cast<uint64_t>(item.pid); // the persistent id the ArtworkDB names songs by
             const qsizetype known = m_songOf.size();
             int32_t &songOfPid = m_songOf[item.pid]; // one look-up; a later song with the id keeps none
             if (m_songOf.size() == known)

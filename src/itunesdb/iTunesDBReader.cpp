@@ -55,6 +55,8 @@ constexpr qsizetype TrackCountAt = 8; // of "mhlt"; only a hint for reserving
 constexpr qsizetype TrackIdAt = 16;
 constexpr qsizetype TrackLengthAt = 40;
 constexpr qsizetype TrackNumberAt = 44;
+constexpr qsizetype TrackDbidAt = 112;      // 64-bit
+constexpr qsizetype TrackArtworkIdAt = 352; // the ArtworkDB image id, in long headers only
 // Play history of "mhit"; each is read only when the header holds it.
 constexpr qsizetype RatingAt = 31; // one byte
 constexpr qsizetype PlayCountAt = 80;
@@ -223,6 +225,10 @@ private:
         song.SongID = m_in.int32At(pos + TrackIdAt);
         song.Length = m_in.int32At(pos + TrackLengthAt);
         song.TrackNumber = m_in.int32At(pos + TrackNumberAt);
+        if (step >= TrackDbidAt + 8)
+            song.DbId = m_in.uint32At(pos + TrackDbidAt) | uint64_t{m_in.uint32At(pos + TrackDbidAt + 4)} << 32;
+        if (step >= TrackArtworkIdAt + 4)
+            song.ArtworkId = m_in.uint32At(pos + TrackArtworkIdAt);
         if (step > RatingAt)
             song.Rating = std::min(static_cast<uint8_t>(m_in.data()[pos + RatingAt]), MostRating);
         if (step >= LastPlayedAt + 4) {

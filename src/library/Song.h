@@ -24,6 +24,8 @@ struct Song
     int64_t LastPlayed = 0;  // Unix seconds, UTC; 0 when never played
     int64_t LastSkipped = 0; // Unix seconds, UTC; 0 when never skipped
     int32_t RecentPlays = 0; // of PlayCount, the plays since the last sync
+    uint64_t DbId = 0;       // the track's database id; the ArtworkDB names songs by it
+    uint32_t ArtworkId = 0;  // the id of the track's image in the ArtworkDB; 0 when not linked
 };
 
 } // namespace corvanel::library

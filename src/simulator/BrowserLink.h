@@ -3,6 +3,7 @@
 // the titles of its song rows, choosing an entry exactly as a click on it does, playing a song
 // row exactly as a double click does, and hiding, showing or closing the window. The program
 // implements it over its main window; the menus never see a widget.
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +13,16 @@ class BrowserLink
 {
 public:
     enum class List { Source, Genre, Artist, Album };
+    // The song the player shows: its texts, how far it has played (0..1) and its cover (null
+    // while it has none).
+    struct NowPlaying
+    {
+        QString title, artist, album;
+        double position = 0;
+        QImage cover;
+        bool playing = false; // false: nothing has started
+        bool chosen = false;  // it is the song last given to playSong (not handed to another player)
+    };
 
     virtual ~BrowserLink() = default;
 
@@ -27,6 +38,7 @@ public:
     virtual QString songTitle(int row) const = 0;
     // Makes the row the selected one and runs the song list's double-click action.
     virtual void playSong(int row) = 0;
+    virtual NowPlaying nowPlaying() const { return {}; }
 
     virtual void hideBrowser() = 0;
     virtual void showBrowser() = 0;

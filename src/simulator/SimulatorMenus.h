@@ -33,10 +33,13 @@ public:
     void setTitle(const QString &title);
     // The simulator window is to close ("Sleep", "Quit Corvanel").
     void requestClose() { emit closeRequested(); }
+    // A song was chosen and plays: the window shows its "Now Playing" screen.
+    void requestNowPlaying() { emit nowPlayingRequested(); }
 
 signals:
     void titleChanged(const QString &title);
     void closeRequested();
+    void nowPlayingRequested();
 
 private:
     BrowserLink &m_browser;

@@ -135,6 +135,7 @@ void clsiPodMenu::SelectOption(const QString &TheOption)
         openSubmenu(QStringLiteral("listsongs"));
     } else if (isNamed("listsongs")) {
         browser.playSong(CurPos);
+        m_menus.requestNowPlaying();
     } else if (isNamed("artists")) {
         browser.SelectOneVal(List::Artist, CurPos);
         openSubmenu(QStringLiteral("albums"));

@@ -1,5 +1,6 @@
 #include "frmiPod.h"
 
+#include "NowPlayingScreen.h"
 #include "SkinFrame.h"
 #include "SkinStyle.h"
 #include "frmBack.h"
@@ -22,7 +23,8 @@ using namespace corvanel::skin;
 
 namespace {
 constexpr int kSleepHoldMs = 3000;
-constexpr int kNotch = 120; // one notch of a mouse wheel, in eighths of a degree
+constexpr int kNotch = 120;               // one notch of a mouse wheel, in eighths of a degree
+constexpr int kNowPlayingRefreshMs = 200; // as often as the player moves its own position bar
 
 qint64 monotonicTicks()
 {
@@ -75,6 +77,15 @@ void frmiPod::buildControls()
     tmrSleep = new QTimer(this);
     tmrSleep->setObjectName(QStringLiteral("tmrSleep"));
     tmrSleep->setInterval(kSleepHoldMs);
+    picNowPlaying = new NowPlayingScreen(this);
+    picNowPlaying->setGeometry(artwork::kList);
+    picNowPlaying->setScreenColor(m_menus.MenuList.backColor());
+    picNowPlaying->hide();
+    tmrNowPlaying = new QTimer(this);
+    tmrNowPlaying->setInterval(kNowPlayingRefreshMs);
+    connect(&m_menus, &SimulatorMenus::nowPlayingRequested, this, &frmiPod::showNowPlaying);
+    connect(&m_menus.MenuList, &MenuListModel::backColorChanged, picNowPlaying, &NowPlayingScreen::setScreenColor);
+    connect(tmrNowPlaying, &QTimer::timeout, this, &frmiPod::refreshNowPlaying);
 
     connect(&m_menus, &SimulatorMenus::titleChanged, lblTitle, &QLabel::setText);
     connect(&m_menus.MenuList, &MenuListModel::backColorChanged, lblTitle, &ScreenTitle::setScreenColor);
@@ -111,14 +122,46 @@ void frmiPod::lblMenu_MouseDown()
 void frmiPod::lblMenu_MouseUp()
 {
     lblMenu->Tag = QStringLiteral("0");
+    if (picNowPlaying->isVisible()) {
+        hideNowPlaying();
+        return;
+    }
     if (m_menus.CurrentMenu)
         m_menus.CurrentMenu->GoToParent();
 }
 
 void frmiPod::lblSelect_Click()
 {
+    if (picNowPlaying->isVisible())
+        return;
     if (m_menus.CurrentMenu)
         m_menus.CurrentMenu->SelectOption(m_menus.MenuList.text());
+}
+
+void frmiPod::showNowPlaying()
+{
+    // A song the embedded player did not take (another player, a failed start) leaves the menu.
+    picNowPlaying->setNowPlaying(m_browser->nowPlaying());
+    if (!picNowPlaying->nowPlaying().chosen)
+        return;
+    picNowPlaying->show();
+    picNowPlaying->raise();
+    lblTitle->setText(QStringLiteral("Now Playing"));
+    tmrNowPlaying->start();
+}
+
+void frmiPod::hideNowPlaying()
+{
+    tmrNowPlaying->stop();
+    picNowPlaying->hide();
+    lblTitle->setText(m_menus.title());
+}
+
+void frmiPod::refreshNowPlaying()
+{
+    picNowPlaying->setNowPlaying(m_browser->nowPlaying());
+    if (!picNowPlaying->nowPlaying().playing)
+        hideNowPlaying();
 }
 
 void frmiPod::tmrSleep_Timer()
@@ -146,6 +189,7 @@ void frmiPod::paintEvent(QPaintEvent *)
 void frmiPod::closeEvent(QCloseEvent *event)
 {
     tmrSleep->stop();
+    tmrNowPlaying->stop();
     if (!m_unloaded) {
         m_unloaded = true;
         m_browser->showBrowser();
@@ -174,7 +218,9 @@ void frmiPod::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Escape:
     case Qt::Key_Backspace:
-        if (m_menus.CurrentMenu)
+        if (picNowPlaying->isVisible())
+            hideNowPlaying();
+        else if (m_menus.CurrentMenu)
             m_menus.CurrentMenu->GoToParent();
         break;
     default:

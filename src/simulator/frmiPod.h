@@ -17,6 +17,7 @@ class QTimer;
 namespace corvanel::simulator {
 
 class MenuScreen;
+class NowPlayingScreen;
 class PodButton;
 class ScreenTitle;
 class WheelPad;
@@ -43,6 +44,9 @@ public:
     WheelPad *PicScrollWheel = nullptr;
     QTimer *tmrSleep = nullptr;
     QWidget *picTop = nullptr;
+    // Over the menu list while a chosen song plays; the menu button goes back to the list.
+    NowPlayingScreen *picNowPlaying = nullptr;
+    QTimer *tmrNowPlaying = nullptr;
 
     void lblMenu_MouseDown();
     void lblMenu_MouseUp();
@@ -62,6 +66,9 @@ protected:
 
 private:
     void buildControls();
+    void showNowPlaying();
+    void hideNowPlaying();
+    void refreshNowPlaying();
     void Form_Load();
     void RoundWindow(int cornerSize);
 

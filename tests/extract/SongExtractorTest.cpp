@@ -1,8 +1,10 @@
 // The copy loop on an iPod folder: names, collisions, progress, failures and stopping.
 #include "SongExtractor.h"
+#include "ArtworkWriter.h"
 #include "ExtractFixture.h"
 #include "ExtractNames.h"
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -205,4 +207,38 @@ TEST_F(ExtractTest, NothingIsEverWrittenIntoTheIpod)
     SongExtractor extractor(library);
     extractor.AddSongs({song});
     EXPECT_TRUE(runInBackground(extractor, ipod.path()).startsWith(refused));
+}
+
+TEST_F(ExtractTest, EachFolderGetsTheCoverOfItsFirstSongWithOneOnce)
+{
+    // Album X: a song without a cover, then two with covers; Y: one with a cover; Z: a cover and
+    // a cover.jpg of the user's own; W: no cover at all.
+    const std::pair<const char *, uint32_t> songs[] = {{"X", 0}, {"X", 1}, {"X", 2}, {"Y", 2}, {"Z", 1}, {"W", 0}};
+    std::vector<int32_t> indexes;
+    for (const auto &[album, image] : songs) {
+        indexes.push_back(addSong(QStringLiteral("S%1.mp3").arg(indexes.size()), "x",
+                                  QStringLiteral("T%1").arg(indexes.size()), 0, "A", album));
+        library.Songs.back().ArtworkId = image;
+    }
+    const auto thumb = [](int pattern, int side) {
+        return mkipod::CoverThumb(side == 200 ? 1029 : 1028, side, side, mkipod::coverPixels(pattern, side, side));
+    };
+    ASSERT_TRUE(mkipod::writeArtwork(ipod.path(), {{1, 0, {thumb(1, 100), thumb(1, 200)}}, {2, 0, {thumb(2, 100)}}}));
+    for (const bool covers : {true, false}) {
+        QTemporaryDir dest;
+        ASSERT_TRUE(writeFile(dest.filePath(QStringLiteral("Z/cover.jpg")), "mine"));
+        SongExtractor extractor(library);
+        extractor.setCovers(covers);
+        extractor.AddSongs(indexes);
+        ASSERT_EQ(runInBackground(extractor, dest.path(), QStringLiteral("[album]\\[title]")), "finished");
+        const auto size = [&](const char *album) {
+            return QImage(dest.filePath(QStringLiteral("%1/cover.jpg").arg(QLatin1String(album)))).size();
+        };
+        EXPECT_EQ(size("X"), covers ? QSize(200, 200) : QSize(0, 0)) << "the first song with a cover, largest size";
+        EXPECT_EQ(size("Y"), covers ? QSize(100, 100) : QSize(0, 0));
+        EXPECT_FALSE(QFile::exists(dest.filePath(QStringLiteral("W/cover.jpg"))));
+        EXPECT_EQ(readFile(dest.filePath(QStringLiteral("Z/cover.jpg"))), QByteArray("mine"));
+        EXPECT_EQ(QDir(dest.filePath(QStringLiteral("X"))).entryList(QDir::Files | QDir::Hidden).size(), covers ? 4 : 3)
+            << "no temporary file is left";
+    }
 }

@@ -171,7 +171,8 @@ TEST(GeneratedDatabases, AllLayoutsGiveTheSameLibrary)
                            {"play_count", 0},
                            {"skip_count", 0},
                            {"rating", 0},
-                           {"last_played", QJsonValue::Null}};
+                           {"last_played", QJsonValue::Null},
+                           {"artwork", QJsonValue::Null}};
     };
     EXPECT_EQ(songs[0].toObject(), song(0, 101, "First \"quoted\" song", "No Artist", "Album A", "No Genre",
                                         "\\iPod_Control\\Music\\F00\\AAAA.mp3", "MPEG audio file", 3, 245000));

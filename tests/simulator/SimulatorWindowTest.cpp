@@ -4,6 +4,7 @@
 #include "SimulatorFixture.h"
 
 #include "EmbeddedPlayer.h"
+#include "NowPlayingScreen.h"
 #include "PlayerController.h"
 #include "frmiPodControls.h"
 
@@ -229,10 +230,16 @@ TEST_F(SimulatorWindowTest, TheWheelAloneReachesAndPlaysASong)
     };
     for (const char *entry : {"Browse", "Genres", "Jazz", "Miles Davis", "Kind of Blue", "Freddie Freeloader"})
         circleTo(QString::fromUtf8(entry));
-    EXPECT_EQ(title(), "Kind of Blue");
+    EXPECT_EQ(title(), "Now Playing");
     EXPECT_TRUE(window->player().controller().Playing);
     EXPECT_EQ(window->lblTitle->text(), "Freddie Freeloader");
+    EXPECT_EQ(pod->picNowPlaying->nowPlaying().title, "Freddie Freeloader");
+    EXPECT_TRUE(pod->picNowPlaying->nowPlaying().cover.isNull()) << "this iPod has no ArtworkDB";
     EXPECT_FALSE(window->isVisible()) << "the browser stays hidden while a song plays";
+    // The menu button leaves the screen for the songs it was chosen from.
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(title(), "Kind of Blue");
+    EXPECT_FALSE(pod->picNowPlaying->isVisible());
 }
 
 } // namespace

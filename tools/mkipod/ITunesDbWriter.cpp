@@ -59,10 +59,6 @@ uint32_t mhypHeaderLength(Layout layout)
     return layout == Layout::Legacy ? 0x6C : 0xB8;
 }
 
-uint64_t trackDbid(int32_t id)
-{
-    return 0x7A3C000000000000ull ^ (uint64_t(uint32_t(id)) * 0x9E3779B97F4A7C15ull);
-}
 uint64_t playlistId(size_t index)
 {
     return 0x2B5D000000000000ull + (uint64_t(index) + 1) * 0x00010F0A3C5B1ull;
@@ -358,6 +354,11 @@ void writeTrack(ByteWriter &w, const Track &t, Layout layout)
     }
     if (header >= 0x148 && aac)
         w.set32(at + 248, 0); // gapless data: none
+    if (t.artworkId != 0 && header >= 0x164) {
+        w.set16(at + 124, 1);           // one image
+        w.set8(at + 164, 1);            // has artwork
+        w.set32(at + 352, t.artworkId); // the ArtworkDB image
+    }
 
     uint32_t count = 0;
     auto str = [&](uint32_t type, const std::optional<QString> &s) {
@@ -550,6 +551,11 @@ void writeAlbumDataSet(ByteWriter &w, const Database &db)
 }
 
 } // namespace
+
+uint64_t trackDbid(int32_t id)
+{
+    return 0x7A3C000000000000ull ^ (uint64_t(uint32_t(id)) * 0x9E3779B97F4A7C15ull);
+}
 
 QByteArray buildITunesDb(const Database &db)
 {

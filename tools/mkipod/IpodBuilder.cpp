@@ -1,5 +1,6 @@
 // iPod folders: the control files, the demo library with generated music, large libraries.
 #include "IpodBuilder.h"
+#include "ArtworkWriter.h"
 #include "AudioEncoders.h"
 #include "BuilderSupport.h"
 
@@ -106,6 +107,8 @@ struct DemoAlbum
 constexpr const char *kDemoArtists[] = {"The Copper Lanterns", "Élodie Marchand", "Quartet Nova",
                                         "Pixel Drift",         "Kaito Sato",      "Halvetra Radio"};
 constexpr const char *kDemoGenres[] = {"Rock", "Jazz", "Electronic", "Podcast"};
+constexpr uint32_t kDemoArtworkBase = 500; // image ids of the demo's covers
+
 constexpr DemoAlbum kDemoAlbums[] = {
     {"Slow Burn", 0, 2006, 4},      {"Harbour Lights", 0, 2008, 3},  {"Café de Nuit", 1, 2007, 4},
     {"Blue Hours", 1, 2005, 3},     {"Neon Grid", 2, 2008, 3},       {"Signals", 2, 2009, 3},
@@ -180,6 +183,23 @@ SongTags tagsOf(const Track &t)
                     t.totalTracks};
 }
 
+// The demo's covers: a stripe pattern per album in two sizes, for every song that links one.
+std::vector<CoverImage> demoCovers(const Database &db)
+{
+    std::vector<CoverImage> covers;
+    for (size_t i = 0; i < db.tracks.size(); ++i) {
+        const Track &t = db.tracks[i];
+        if (t.artworkId == 0)
+            continue;
+        const int album = kDemoSongs[i].album;
+        covers.push_back(
+            {t.artworkId,
+             trackDbid(t.id),
+             {{1029, 200, 200, coverPixels(album, 200, 200)}, {1028, 100, 100, coverPixels(album, 100, 100)}}});
+    }
+    return covers;
+}
+
 // Plays since the last sync: every third song played once or twice on 1 November 2026, every
 // fifth rated five stars on the iPod, every seventh skipped once. Podcasts stay untouched.
 PlayCountsFile demoPlayCounts(const std::vector<Track> &tracks)
@@ -250,6 +270,9 @@ Database demoDatabase()
         }
         usedNames.insert(name);
         t.location = ipodLocation(i % 5, name, extension(s.kind));
+        // Every album but the podcast has a cover (see demoCovers).
+        if (!t.podcast)
+            t.artworkId = uint32_t(kDemoArtworkBase + i);
     }
 
     auto idOf = [&](int i) { return db.tracks[size_t(i)].id; };
@@ -277,6 +300,9 @@ bool makeDemoIpod(const QString &root, QString *error)
     try {
         Database db = demoDatabase();
         const std::vector<int32_t> onTheGo{2, 9, 20};
+        if (!writeArtwork(root, demoCovers(db), error))
+            return false;
+
         // Write the control files first so that the folders exist, then the music.
         if (!writeIpod(root, db, onTheGo, error))
             return false;

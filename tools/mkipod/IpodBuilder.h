@@ -36,6 +36,7 @@ struct Track
     // total length = 24 + bytes, so "string length + 40" does not step over them.
     std::optional<QString> podcastUrl;
     std::optional<QString> podcastRss;
+    uint32_t artworkId = 0; // the ArtworkDB image the track links to (long headers only); 0: none
 };
 
 struct Playlist
@@ -92,6 +93,9 @@ struct Database
     std::vector<Playlist> smartPlaylists;     // data set 5
     std::optional<PlayCountsFile> playCounts; // written beside the database when set
 };
+
+// The database id a track record carries for a track id (the ArtworkDB names songs by it).
+uint64_t trackDbid(int32_t id);
 
 // The iTunesDB bytes of a database.
 QByteArray buildITunesDb(const Database &db);
