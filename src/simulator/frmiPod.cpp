@@ -177,6 +177,8 @@ void frmiPod::PicScrollWheel_MouseDown(const QPointF &at)
 
 void frmiPod::PicScrollWheel_MouseMove(Qt::MouseButtons buttons, const QPointF &at)
 {
+    if (picNowPlaying->isVisible()) // the list is hidden under the screen: nothing to move
+        return;
     m_wheel.MouseMove(buttons.testFlag(Qt::LeftButton), at, PicScrollWheel->size());
 }
 
@@ -207,10 +209,12 @@ void frmiPod::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Down:
-        m_wheel.MoveDown();
+        if (!picNowPlaying->isVisible())
+            m_wheel.MoveDown();
         break;
     case Qt::Key_Up:
-        m_wheel.MoveUp();
+        if (!picNowPlaying->isVisible())
+            m_wheel.MoveUp();
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -231,12 +235,14 @@ void frmiPod::keyPressEvent(QKeyEvent *event)
 void frmiPod::wheelEvent(QWheelEvent *event)
 {
     // One entry per notch; a touchpad's smaller movements add up to notches.
+    event->accept();
+    if (picNowPlaying->isVisible())
+        return;
     m_wheelDelta += event->angleDelta().y();
     for (; m_wheelDelta >= kNotch; m_wheelDelta -= kNotch)
         m_wheel.MoveUp();
     for (; m_wheelDelta <= -kNotch; m_wheelDelta += kNotch)
         m_wheel.MoveDown();
-    event->accept();
 }
 
 void frmiPod::mousePressEvent(QMouseEvent *event)

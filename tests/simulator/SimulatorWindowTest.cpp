@@ -236,9 +236,15 @@ TEST_F(SimulatorWindowTest, TheWheelAloneReachesAndPlaysASong)
     EXPECT_EQ(pod->picNowPlaying->nowPlaying().title, "Freddie Freeloader");
     EXPECT_TRUE(pod->picNowPlaying->nowPlaying().cover.isNull()) << "this iPod has no ArtworkDB";
     EXPECT_FALSE(window->isVisible()) << "the browser stays hidden while a song plays";
-    // The menu button leaves the screen for the songs it was chosen from.
+    // The wheel moves nothing under the screen; the menu button leaves it for the songs it was
+    // chosen from, with the chosen one still highlighted.
+    mouseWheel(+1);
+    key(Qt::Key_Up);
+    for (double angle = 10; angle > -80; angle -= 9) // counter-clockwise, towards the top
+        drag(ring(angle));
     key(Qt::Key_Backspace);
     EXPECT_EQ(title(), "Kind of Blue");
+    EXPECT_EQ(pod->menus().MenuList.text(), "Freddie Freeloader");
     EXPECT_FALSE(pod->picNowPlaying->isVisible());
 }
 
