@@ -25,11 +25,13 @@
 #include "PlaylistFile.h"
 #include "frmDefaultPlayer.h"
 #include <QKeyEvent>
+#include <algorithm>
 #include <functional>
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -266,8 +268,12 @@ void frmMain::buildSongList(QVBoxLayout *right)
     lstSong->header()->setSortIndicator(SongCatalog::ColArtist, Qt::AscendingOrder);
     lstSong->header()->setStretchLastSection(false);
     const int widths[SongCatalog::ColumnCount] = {52, 220, 150, 170, 100, 230, 120, 0, 0, 80, 110};
-    for (int c = 0; c < SongCatalog::ColumnCount; ++c)
-        lstSong->setColumnWidth(c, widths[c]);
+    // Each shown heading fits whole, with room for the sort arrow, whatever the font.
+    const QFontMetrics heading = lstSong->header()->fontMetrics();
+    for (int c = 0; c < SongCatalog::ColumnCount; ++c) {
+        const QString text = lstSong->model()->headerData(c, Qt::Horizontal).toString();
+        lstSong->setColumnWidth(c, widths[c] ? std::max(widths[c], heading.horizontalAdvance(text) + 28) : 0);
+    }
     lstSong->setColumnWidth(HistoryColumns::ColPlays, 50);
     lstSong->setColumnWidth(HistoryColumns::ColRating, 80);
     lstSong->setColumnWidth(HistoryColumns::ColLastPlayed, 160);
