@@ -112,19 +112,24 @@ void BM_OurWalkInMemory(benchmark::State &state)
     }
 }
 
+// Reading the compressed file and walking it while it inflates, until the inflating has ended.
 void BM_CompressedWalk(benchmark::State &state)
 {
     int songs = 0;
     for (auto _ : state) {
         const auto image = FileImage::read(g_compressedDb);
-        const std::expected<FileImage, InflateError> plain = inflateDatabase(image->bytes());
-        if (!plain) {
-            state.SkipWithError(qPrintable(plain.error().message));
+        auto inflating = InflatingDatabase::start(image->bytes());
+        if (!inflating) {
+            state.SkipWithError(qPrintable(inflating.error().message));
             return;
         }
         MusicLibrary library;
         LoadReport report;
-        walkITunesDb(plain->bytes(), library, nullptr, report);
+        walkITunesDb(**inflating, image->bytes().size() * 5, library, report);
+        if (const auto whole = (*inflating)->finish(); !whole) {
+            state.SkipWithError(qPrintable(whole.error().message));
+            return;
+        }
         songs = library.SongCount;
         benchmark::DoNotOptimize(library.Songs.data());
     }
@@ -275,13 +280,19 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)
+        ->MeasureProcessCPUTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)
+        ->MeasureProcessCPUTime()
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/walk_in_memory_20000", BM_OurWalkInMemory)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/inflate_20000", BM_Inflate)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load/cdb_ParseiTunesDB_20000", BM_LoadFile, &g_compressedDb)
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load/plain_ParseiTunesDB_20000", BM_LoadFile, &g_libgpodDb)
+        ->MeasureProcessCPUTime()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
@@ -299,8 +310,9 @@ int main(int argc, char **argv)
 
     std::printf("\n");
     printRatio(reporter, "reader", "reader/ours", "libgpod", "reader/libgpod", 1.0 / 3.0);
-    printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5);
-    printRatio(reporter, "compressed, whole load", "load/cdb", "plain load", "load/plain", 1.5);
+    // The compressed database inflates on a second thread while the walk reads it.
+    printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5, Verdict::Wall);
+    printRatio(reporter, "compressed, whole load", "load/cdb", "plain load", "load/plain", 1.5, Verdict::Wall);
     printRatio(reporter, "file sizes", "sizes/ours", "bare stat", "sizes/bare", 1.2);
     printRatio(reporter, "play counts", "counts/", "without them", "load/ParseiTunesDB", 1.10);
     if (const auto load = reporter.times("load/ParseiTunesDB"))

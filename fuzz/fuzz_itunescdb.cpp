@@ -1,6 +1,7 @@
 // Any bytes as a compressed database: as a whole file; as the zlib stream behind a real header,
 // so that the inflating itself is exercised; and compressed behind that header, so that what
-// inflates is anything at all. Whatever inflates is walked and built.
+// inflates is anything at all. Whatever inflates is walked and built, once inflated whole and once
+// while it inflates: the two must end alike and give the same library.
 #include <CompressedDatabase.h>
 #include <LibraryJson.h>
 #include <ParseiTunesDB.h>
@@ -22,11 +23,35 @@ namespace {
 // Small enough to keep runs quick; the limit's own path is still taken.
 constexpr qint64 FuzzLimit = qint64(4) << 20;
 
+QByteArray walkedJson(MusicLibrary &library, LoadReport &report)
+{
+    buildIndexes(library, report);
+    return libraryToJson(library, report);
+}
+
+// Walked while it inflates, a stream must end as it does inflated whole, and give the same library.
+void walkInflating(QByteArrayView file, const std::expected<FileImage, InflateError> &whole, const QByteArray &json)
+{
+    auto inflating = InflatingDatabase::start(file, FuzzLimit);
+    if (!inflating)
+        std::abort();
+    MusicLibrary library;
+    LoadReport report;
+    walkITunesDb(**inflating, file.size(), library, report);
+    const std::expected<FileImage, InflateError> ended = (*inflating)->finish();
+    if (ended.has_value() != whole.has_value() || (!ended && ended.error().kind != whole.error().kind))
+        std::abort();
+    if (ended && (ended->bytes() != whole->bytes() || walkedJson(library, report) != json))
+        std::abort();
+}
+
 void walkInflated(QByteArrayView file)
 {
     const std::expected<FileImage, InflateError> inflated = inflateDatabase(file, {}, FuzzLimit);
-    if (!inflated)
+    if (!inflated) {
+        walkInflating(file, inflated, {});
         return;
+    }
     // A copy of exactly its size, so that a read past the end is caught.
     const QByteArray plain = inflated->bytes().toByteArray();
     // What comes out is an ordinary database whose header tells its real length and is no longer
@@ -39,8 +64,7 @@ void walkInflated(QByteArrayView file)
     MusicLibrary library;
     LoadReport report;
     walkITunesDb(plain, library, nullptr, report);
-    buildIndexes(library, report);
-    (void)libraryToJson(library, report);
+    walkInflating(file, inflated, walkedJson(library, report));
 }
 
 } // namespace

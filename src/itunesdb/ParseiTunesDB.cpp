@@ -45,6 +45,59 @@ void buildIndexes(MusicLibrary &library, LoadReport &report)
         report.add(LoadProblem::Kind::PlaylistIdMissing, filled.error().message);
 }
 
+namespace {
+
+// What a walk may add to a library, to give it back.
+struct LibraryMark
+{
+    explicit LibraryMark(const MusicLibrary &library)
+        : songs(library.Songs.size()), playlists(library.Playlists.size()), name(library.iPodName)
+    {
+    }
+    void restore(MusicLibrary &library) const
+    {
+        library.Songs.erase(library.Songs.begin() + static_cast<std::ptrdiff_t>(songs), library.Songs.end());
+        library.SongCount = static_cast<int32_t>(songs);
+        library.Playlists.erase(library.Playlists.begin() + static_cast<std::ptrdiff_t>(playlists),
+                                library.Playlists.end());
+        library.PlaylistCount = static_cast<int32_t>(playlists);
+        library.iPodName = name;
+    }
+
+    std::size_t songs;
+    std::size_t playlists;
+    QString name;
+};
+
+// Walks a compressed database while it is being inflated. A stream that turns out to be damaged
+// gives nothing: what was walked from it is given back, and the report says why.
+void walkCompressed(QByteArrayView file, const QString &path, MusicLibrary &library, LoadReport &report,
+                    const LoadProgress &progress)
+{
+    report.source.chosen = SourceKind::ITunesCdb;
+    const auto unreadable = [&](const InflateError &error) {
+        report.add(LoadProblem::Kind::DatabaseUnreadable, path + QStringLiteral(": ") + error.message);
+    };
+    auto inflating = InflatingDatabase::start(file);
+    if (!inflating)
+        return unreadable(inflating.error());
+    InflatingDatabase &database = **inflating;
+    LoadProgress walked;
+    if (progress)
+        walked = [&](qint64, qint64) { progress(database.compressedRead(), database.compressedSize()); };
+    const LibraryMark mark(library);
+    LoadReport walk = report;
+    // Databases shrink about five times: the guess only sizes the walk's caches.
+    walkITunesDb(database, file.size() * 5, library, walk, walked);
+    if (const std::expected<FileImage, InflateError> whole = database.finish(); !whole) {
+        mark.restore(library);
+        return unreadable(whole.error());
+    }
+    report = std::move(walk);
+}
+
+} // namespace
+
 LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
                          const std::function<void(const QString &status)> &status, const LoadProgress &progress,
                          SongFileSizes sizes, const std::function<void()> &alongside)
@@ -55,24 +108,19 @@ LoadReport ParseiTunesDB(const QString &DBFile, MusicLibrary &library,
     std::optional<FileImage> image = FileImage::read(DBFile);
     if (!image)
         report.add(LoadProblem::Kind::CopyFailed, DBFile);
-    QByteArrayView bytes = image ? image->bytes() : QByteArrayView();
-    if (isCompressedDatabase(bytes)) {
-        std::expected<FileImage, InflateError> plain = inflateDatabase(bytes, progress);
-        report.source.chosen = SourceKind::ITunesCdb;
-        image.reset();
-        if (plain)
-            image = std::move(*plain);
-        else
-            report.add(LoadProblem::Kind::DatabaseUnreadable, DBFile + QStringLiteral(": ") + plain.error().message);
-        bytes = image ? image->bytes() : QByteArrayView();
-    }
-
-    NativePathResolver resolver(library.iPodDrive);
+    const QByteArrayView bytes = image ? image->bytes() : QByteArrayView();
     const int32_t first = library.SongCount;
-    walkITunesDb(bytes, library, sizes == SongFileSizes::Measure ? &resolver : nullptr, report, progress);
+    if (isCompressedDatabase(bytes))
+        walkCompressed(bytes, DBFile, library, report, progress);
+    else
+        walkITunesDb(bytes, library, nullptr, report, progress);
     image.reset();
     if (!report.isDatabase)
         return report;
+    if (sizes == SongFileSizes::Measure) {
+        NativePathResolver resolver(library.iPodDrive);
+        measureFileSizes(library, first, resolver, report, progress);
+    }
 
     // The counts change the songs, so they are merged before anything runs beside the load.
     LoadPlayCounts(QFileInfo(DBFile).absolutePath(), library, first, report);

@@ -118,8 +118,9 @@ QString idText(int32_t id)
 class Walker
 {
 public:
-    Walker(QByteArrayView bytes, MusicLibrary &library, LoadReport &report)
-        : m_in(bytes), m_library(library), m_report(report)
+    // `expectedSize` sizes the walk's caches only: the bytes may still be coming.
+    Walker(ByteReader bytes, qsizetype expectedSize, MusicLibrary &library, LoadReport &report)
+        : m_in(bytes), m_expectedSize(expectedSize), m_library(library), m_report(report)
     {
     }
 
@@ -127,7 +128,7 @@ public:
     {
         qsizetype pos = 0;
         qint64 records = 0;
-        while (pos < m_in.size()) {
+        while (m_in.fits(pos, 1)) {
             const qsizetype step = stepAt(pos);
             if (step < 1) {
                 // Unknown tag or a record whose lengths do not hold: slide one byte.
@@ -148,6 +149,17 @@ private:
     {
         const int32_t length = m_in.int32At(pos + HeaderLengthAt);
         return length >= 1 && m_in.fits(pos, length) ? length : 0;
+    }
+
+    // How many records of at least `record` bytes to make room for: the stored count, when
+    // that many fit in the bytes from pos, else as many as fit.
+    qsizetype roomFor(qsizetype pos, qsizetype count, qsizetype record) const
+    {
+        if (count <= 0)
+            return 0;
+        if (m_in.fits(pos, count * record))
+            return count;
+        return std::max<qsizetype>(m_in.size() - pos, 0) / record;
     }
 
     // A count stored unsigned, kept within the song's signed field.
@@ -208,10 +220,8 @@ private:
     {
         const qsizetype step = headerStep(pos);
         if (step && m_in.fits(pos, TrackCountAt + 4)) {
-            const qsizetype hint = m_in.int32At(pos + TrackCountAt);
-            const qsizetype most = (m_in.size() - pos) / MinTrackRecord;
-            if (hint > 0)
-                m_library.Songs.reserve(m_library.Songs.size() + static_cast<std::size_t>(std::min(hint, most)));
+            const qsizetype room = roomFor(pos, m_in.int32At(pos + TrackCountAt), MinTrackRecord);
+            m_library.Songs.reserve(m_library.Songs.size() + static_cast<std::size_t>(room));
         }
         return step;
     }
@@ -267,7 +277,7 @@ private:
             hash = (hash ^ static_cast<unsigned char>(raw[raw.size() - 1 - i])) * 0x100000001B3ull;
         if (m_shared.empty()) {
             // Sized by the file, so that small files stay cheap to walk.
-            const auto wanted = static_cast<std::size_t>(m_in.size() / 256);
+            const auto wanted = static_cast<std::size_t>(m_expectedSize / 256);
             m_shared.resize(std::clamp<std::size_t>(std::bit_ceil(wanted), MinSharedSlots, MaxSharedSlots));
         }
         SharedSlot &slot = m_shared[(hash >> 20) & (m_shared.size() - 1)];
@@ -363,12 +373,9 @@ private:
         if (!step)
             return 0;
         clsPlayList &list = m_library.addPlaylist();
-        if (m_in.fits(pos, PlaylistItemCountAt + 4)) {
-            const qsizetype hint = m_in.int32At(pos + PlaylistItemCountAt);
-            const qsizetype most = (m_in.size() - pos) / MinItemRecord;
-            if (hint > 0)
-                list.SongIDs.reserve(static_cast<std::size_t>(std::min(hint, most)));
-        }
+        if (m_in.fits(pos, PlaylistItemCountAt + 4))
+            list.SongIDs.reserve(
+                static_cast<std::size_t>(roomFor(pos, m_in.int32At(pos + PlaylistItemCountAt), MinItemRecord)));
         return step;
     }
 
@@ -386,6 +393,7 @@ private:
     }
 
     ByteReader m_in;
+    qsizetype m_expectedSize;
     MusicLibrary &m_library;
     LoadReport &m_report;
     bool m_inPlaylists = false;
@@ -415,9 +423,19 @@ void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolve
         return;
     report.isDatabase = true;
     const int32_t first = library.SongCount;
-    Walker(bytes, library, report).run(progress);
+    Walker(ByteReader(bytes), bytes.size(), library, report).run(progress);
     if (sizes)
         measureFileSizes(library, first, *sizes, report, progress);
+}
+
+void walkITunesDb(ByteSource &bytes, qsizetype expectedSize, MusicLibrary &library, LoadReport &report,
+                  const LoadProgress &progress)
+{
+    const ByteReader in(bytes);
+    if (!in.fits(0, 4) || std::memcmp(in.data(), "mhbd", 4) != 0)
+        return;
+    report.isDatabase = true;
+    Walker(in, expectedSize, library, report).run(progress);
 }
 
 namespace {

@@ -25,6 +25,15 @@ using LoadProgress = std::function<void(qint64 done, qint64 total)>;
 void walkITunesDb(QByteArrayView bytes, MusicLibrary &library, NativePathResolver *sizes, LoadReport &report,
                   const LoadProgress &progress = {});
 
+class ByteSource;
+
+// The same walk over bytes that are still coming, such as a database being inflated: it reads
+// what has come and waits for the rest. `expectedSize` (a guess) only sizes the walk's caches.
+// The songs' files are not measured: what was walked may yet be given back, if the rest never
+// comes.
+void walkITunesDb(ByteSource &bytes, qsizetype expectedSize, MusicLibrary &library, LoadReport &report,
+                  const LoadProgress &progress = {});
+
 // Measures the files of songs [first, SongCount) that have a location; a missing file
 // leaves FileSize 0 and is counted as SongFileUnreadable.
 void measureFileSizes(MusicLibrary &library, int32_t first, NativePathResolver &sizes, LoadReport &report,

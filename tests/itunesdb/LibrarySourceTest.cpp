@@ -44,6 +44,22 @@ const QByteArray &demoCdb()
     static const QByteArray bytes = mkipod::compressITunesDb(demoDb());
     return bytes;
 }
+// The demo's songs many times over: several of the inflater's windows long, so that most of it
+// is walked before the end of its stream is read.
+const QByteArray &manyWindowsCdb()
+{
+    static const QByteArray bytes = [] {
+        mkipod::Database db = mkipod::demoDatabase();
+        const std::vector<mkipod::Track> songs = db.tracks;
+        for (int copy = 1; copy < 200; ++copy)
+            for (mkipod::Track track : songs) {
+                track.id += copy * 1000;
+                db.tracks.push_back(track);
+            }
+        return mkipod::compressITunesDb(mkipod::buildITunesDb(db));
+    }();
+    return bytes;
+}
 QByteArray demoSd(mkipod::ShuffleLayout layout)
 {
     return mkipod::buildITunesSd(mkipod::demoDatabase(), layout);
@@ -132,6 +148,8 @@ TEST(CompressedDatabase, DamagedStreamsAreRefusedWithTheirReason)
     corrupt[corrupt.size() / 2] = char(corrupt[corrupt.size() / 2] ^ 0x55);
     corrupt[corrupt.size() / 2 + 7] = char(corrupt[corrupt.size() / 2 + 7] ^ 0x55);
     QByteArray bomb = mkipod::compressITunesDb(demoDb().left(0xBC) + QByteArray(64 << 20, '\0'), 9);
+    QByteArray wrongSum = manyWindowsCdb();
+    wrongSum.back() = char(wrongSum.back() ^ 1);
     const struct
     {
         const char *what;
@@ -143,6 +161,7 @@ TEST(CompressedDatabase, DamagedStreamsAreRefusedWithTheirReason)
         {"bytes changed", corrupt, MaxInflatedDatabase, InflateError::Kind::Corrupt},
         {"64 MB of zeros", bomb, MaxInflatedDatabase, InflateError::Kind::TooLarge},
         {"past the caller's limit", demoCdb(), demoDb().size() / 2, InflateError::Kind::TooLarge},
+        {"checksum wrong at the end", wrongSum, MaxInflatedDatabase, InflateError::Kind::Corrupt},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -151,7 +170,41 @@ TEST(CompressedDatabase, DamagedStreamsAreRefusedWithTheirReason)
         ASSERT_FALSE(inflated);
         EXPECT_EQ(inflated.error().kind, c.kind);
         EXPECT_FALSE(inflated.error().message.isEmpty());
+
+        // Walked while it inflates: the walk ends, and the end gives the same reason.
+        auto inflating = InflatingDatabase::start(c.bytes, c.limit);
+        ASSERT_TRUE(inflating);
+        Loaded walked;
+        walkITunesDb(**inflating, c.bytes.size(), walked.library, walked.report);
+        const auto whole = (*inflating)->finish();
+        ASSERT_FALSE(whole);
+        EXPECT_EQ(whole.error().kind, c.kind);
+
+        // Loaded from the iPod, it adds nothing to the library, and the report says why.
+        if (c.limit != MaxInflatedDatabase)
+            continue;
+        QTemporaryDir ipod;
+        ASSERT_TRUE(writeFile(ipod.filePath(kCdb), c.bytes));
+        Loaded loaded;
+        loaded.library.addSong().Title = QStringLiteral("already there");
+        loaded.library.addPlaylist();
+        loaded.library.iPodName = QStringLiteral("before");
+        loaded.report = ParseiTunesDB(ipod.filePath(kCdb), loaded.library);
+        EXPECT_FALSE(loaded.report.isDatabase);
+        EXPECT_TRUE(loaded.report.find(LoadProblem::Kind::DatabaseUnreadable));
+        EXPECT_EQ(loaded.library.SongCount, 1);
+        EXPECT_EQ(loaded.library.Songs.size(), 1u);
+        EXPECT_EQ(loaded.library.PlaylistCount, 1);
+        EXPECT_EQ(loaded.library.iPodName, QStringLiteral("before"));
     }
+    // Whole, walked while it inflates, it gives every song.
+    auto inflating = InflatingDatabase::start(manyWindowsCdb());
+    ASSERT_TRUE(inflating);
+    Loaded walked;
+    walkITunesDb(**inflating, 0, walked.library, walked.report);
+    ASSERT_TRUE((*inflating)->finish());
+    EXPECT_EQ(walked.library.SongCount, 200 * int(mkipod::demoDatabase().tracks.size()));
+    EXPECT_EQ(walked.report.unknownTags, 0);
     // Whole, it inflates to the plain file, marked plain, with its real length.
     const auto inflated = inflateDatabase(demoCdb());
     ASSERT_TRUE(inflated);
