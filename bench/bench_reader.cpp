@@ -37,6 +37,7 @@ namespace {
 constexpr int ReaderTracks = 20000;
 constexpr int LargeTracks = 32767;
 constexpr int LargePlaylists = 200;
+constexpr int Repeats = 5; // runs of each side of a comparison; the fastest counts
 
 QString g_libgpodDb;                    // written by libgpod
 QString g_compressedDb;                 // the same, compressed as an iTunesCDB
@@ -282,20 +283,25 @@ int main(int argc, char **argv)
 
     benchmark::RegisterBenchmark("reader/ours_walk_20000", BM_OurWalk)
         ->MeasureProcessCPUTime()
+        ->Repetitions(Repeats)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("compressed/ours_cdb_20000", BM_CompressedWalk)
         ->MeasureProcessCPUTime()
+        ->Repetitions(Repeats)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/walk_in_memory_20000", BM_OurWalkInMemory)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/inflate_20000", BM_Inflate)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load/cdb_ParseiTunesDB_20000", BM_LoadFile, &g_compressedDb)
         ->MeasureProcessCPUTime()
+        ->Repetitions(Repeats)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load/plain_ParseiTunesDB_20000", BM_LoadFile, &g_libgpodDb)
         ->MeasureProcessCPUTime()
+        ->Repetitions(Repeats)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("detail/read_whole_file", BM_ReadWhole)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("reader/libgpod_itdb_parse_file_20000", BM_LibgpodParse)
+        ->Repetitions(Repeats)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load/ParseiTunesDB_32767_with_files", BM_ParseiTunesDB, false)
         ->Unit(benchmark::kMillisecond);
@@ -310,7 +316,8 @@ int main(int argc, char **argv)
 
     std::printf("\n");
     printRatio(reporter, "reader", "reader/ours", "libgpod", "reader/libgpod", 1.0 / 3.0);
-    // The compressed database inflates on a second thread while the walk reads it.
+    // The compressed database inflates on a second thread while the walk reads it: judged on
+    // wall time, the fastest of the repeated runs of each side.
     printRatio(reporter, "compressed", "compressed/ours", "plain walk", "reader/ours_walk", 1.5, Verdict::Wall);
     printRatio(reporter, "compressed, whole load", "load/cdb", "plain load", "load/plain", 1.5, Verdict::Wall);
     printRatio(reporter, "file sizes", "sizes/ours", "bare stat", "sizes/bare", 1.2);

@@ -70,10 +70,12 @@ TEST(MenuTree, OnlyTheHeadingsAndTheWindowItemsWithoutWorkStartDisabled)
     const QStringList disabled = {"mnuRestore",    "mnuMove", "mnuSize", "mnuMaximize",
                                   "mnuNowPlaying", "mnuNow",  "mnuPause"};
     for (const QString &name : menus.menuNames())
-        for (const QAction *action : menus.menu(name)->actions())
-            if (!action->isSeparator())
+        for (const QAction *action : menus.menu(name)->actions()) {
+            if (!action->isSeparator()) {
                 EXPECT_EQ(action->isEnabled(), !disabled.contains(action->objectName()))
                     << action->objectName().toStdString();
+            }
+        }
 }
 
 TEST(MenuTree, OptionPairsKeepExactlyTheChosenItemChecked)
