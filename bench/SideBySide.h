@@ -67,7 +67,7 @@ inline void printRatio(const SummaryReporter &reporter, const char *label, const
         std::printf("%s: ours %.2f ms, %s %.2f ms, ratio %.3f (wall: %.2f / %.2f ms = %.3f)", label, o->cpuMs, baseName,
                     b->cpuMs, ratio, o->wallMs, b->wallMs, wall);
     else
-        std::printf("%s: ours %.2f ms, %s %.2f ms wall, ratio %.3f (CPU of every thread: %.2f / %.2f ms = %.3f)", label,
-                    o->wallMs, baseName, b->wallMs, ratio, o->cpuMs, b->cpuMs, cpu);
+        std::printf("%s: ours %.2f ms, %s %.2f ms wall, ratio %.3f (CPU: %.2f / %.2f ms = %.3f)", label, o->wallMs,
+                    baseName, b->wallMs, ratio, o->cpuMs, b->cpuMs, cpu);
     std::printf("; target <= %.2f: %s\n", target, ratio <= target ? "met" : "NOT met");
 }

@@ -4,6 +4,7 @@
 #include "FSound.h"
 #include "IpodBuilder.h"
 
+#include "SideBySide.h"
 #include "StallMeter.h"
 #include "TimeUnits.h"
 #include <QByteArray>
@@ -23,7 +24,6 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -130,28 +130,6 @@ void BM_WholeFileDecode(benchmark::State &state)
     }
 }
 BENCHMARK(BM_WholeFileDecode)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-
-class SummaryReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                m_wallMs[run.benchmark_name()] = run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::optional<double> wallMs(const std::string &prefix) const
-    {
-        for (const auto &[name, value] : m_wallMs)
-            if (name.rfind(prefix, 0) == 0)
-                return value;
-        return std::nullopt;
-    }
-
-private:
-    std::map<std::string, double> m_wallMs;
-};
 
 // Plays the 60-minute song to its end and reports the largest growth of resident memory.
 void reportMemory()
@@ -300,12 +278,8 @@ int main(int argc, char **argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    const auto first = reporter.wallMs("BM_TimeToFirstSound");
-    const auto whole = reporter.wallMs("BM_WholeFileDecode");
-    if (first && whole && *whole > 0)
-        std::printf("time to first sound: 10-minute MP3, streaming %.2f ms, whole-file decode %.2f ms, ratio %.4f; "
-                    "target <= 0.1: %s\n",
-                    *first, *whole, *first / *whole, *first / *whole <= 0.1 ? "met" : "NOT met");
+    printRatio(reporter, "time to first sound: 10-minute MP3", "BM_TimeToFirstSound", "whole-file decode",
+               "BM_WholeFileDecode", 0.1, Verdict::Wall);
     for (const std::string *path : {&g_tenMinutes, &g_sixtyMinutes}) {
         const auto start = std::chrono::steady_clock::now();
         const audio::ScanResult scan = audio::AudioDecoder::scan(*path);
