@@ -1,4 +1,3 @@
-#include <DemoIpod.h>
 #include <LibraryJson.h>
 #include <ParseiTunesDB.h>
 #include <PlayCounts.h>
@@ -65,29 +64,6 @@ std::unique_ptr<Loaded> loadWith(mkipod::Database db)
 }
 
 } // namespace
-
-TEST(PlayCounts, DemoMergesThePlaysSinceTheSync)
-{
-    const auto demo = loadIpod(demoIpod());
-    ASSERT_EQ(demo->library.SongCount, 26);
-    EXPECT_TRUE(demo->report.problems.empty());
-    for (int i = 0; i < demo->library.SongCount; ++i) {
-        const Song &song = demo->library.Songs[size_t(i)];
-        const bool podcast = song.Genre == QLatin1String("Podcast");
-        const int recent = !podcast && i % 3 == 0 ? 1 + i % 2 : 0;
-        SCOPED_TRACE(i);
-        EXPECT_EQ(song.RecentPlays, recent);
-        EXPECT_EQ(song.PlayCount, (podcast ? 0 : i % 4) + recent);
-        EXPECT_EQ(song.SkipCount, i % 3 + (!podcast && i % 7 == 3 ? 1 : 0));
-        if (recent) {
-            EXPECT_EQ(song.LastPlayed, kPlayed + i * 900);
-        }
-        if (!podcast && i % 5 == 0)
-            EXPECT_EQ(song.Rating, 100);
-        else
-            EXPECT_EQ(song.Rating, podcast ? 0 : (i * 7 % 6) * 20 % 120);
-    }
-}
 
 TEST(PlayCounts, ReadsOnlyTheFieldsTheEntrySizeHolds)
 {

@@ -131,30 +131,6 @@ TEST(LargeLibrary, ReadByLibgpodWithTwoHundredPlaylists)
     EXPECT_TRUE(QDir(dir.filePath("iPod_Control/Music/F49")).exists());
 }
 
-TEST(LargeLibrary, BenchmarkSizeHasDistinctFilesAndTheAskedSpread)
-{
-    const auto distinct = [](const Database &db, const std::optional<QString> Track::*field) {
-        QSet<QString> values;
-        for (const Track &t : db.tracks)
-            values.insert(*(t.*field));
-        return values.size();
-    };
-    const Database big = makeLargeDatabase(32767, 200);
-    ASSERT_EQ(big.tracks.size(), 32767u);
-    ASSERT_EQ(big.playlists.size(), 201u);
-    EXPECT_EQ(distinct(big, &Track::location), 32767);
-    QSet<int32_t> ids;
-    for (const Track &t : big.tracks)
-        ids.insert(t.id);
-    EXPECT_EQ(ids.size(), 32767);
-
-    const Database db = makeLargeDatabase(300, 3, 4, 10, 20);
-    EXPECT_EQ(distinct(db, &Track::genre), 4);
-    EXPECT_EQ(distinct(db, &Track::artist), 10);
-    EXPECT_EQ(distinct(db, &Track::album), 20);
-    EXPECT_EQ(db.playlists.size(), 4u);
-}
-
 namespace {
 
 // The energy of the mono mix in two rough bands: a smoothed signal (bass and kick) and its first

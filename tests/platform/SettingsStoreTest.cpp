@@ -1,6 +1,5 @@
 #include "SettingsStore.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace corvanel::platform;
@@ -39,27 +38,4 @@ TEST(SettingsStore, BooleanAndNumberTexts)
     for (const char *text :
          {"", " ", "abc", "12abc", "True", "1 2", "0x10", ".", "2147483648", "2147483647.6", "1e300", "&H100000000"})
         EXPECT_EQ(toInt32(text), std::nullopt) << text;
-}
-
-TEST(SettingsStore, StoresTextUnderSectionAndKey)
-{
-    QSettings store = settingsStore();
-    EXPECT_TRUE(store.fileName().endsWith("/Corvanel/Corvanel.ini")) << qPrintable(store.fileName());
-    // The test runner points the config folder at a temporary one.
-    EXPECT_TRUE(store.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
-
-    EXPECT_EQ(getSetting("Options", "NeverStored", "200"), "200");
-    saveSetting("Options", "Volume", "123");
-    saveSetting("Options", "mnuEmbedded", fromBoolean(true));
-    saveSetting("Player", "List", "a, b");
-    EXPECT_EQ(getSetting("Options", "Volume", "200"), "123");
-    EXPECT_EQ(toBoolean(getSetting("Options", "mnuEmbedded")), true);
-    EXPECT_EQ(getSetting("Player", "List"), "a, b");
-
-    settingsStore().sync();
-    QFile file(settingsStore().fileName());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray ini = file.readAll();
-    EXPECT_TRUE(ini.contains("[Options]")) << ini.constData();
-    EXPECT_TRUE(ini.contains("mnuEmbedded=True")) << ini.constData();
 }

@@ -266,8 +266,6 @@ TEST(PlayerTexts, RemainingTimeErrorsAndHandEditedColours)
     EXPECT_EQ(remainingText("4:05", "1:03"), "-3:02"); // borrows a minute
     EXPECT_EQ(remainingText("0:00", "0:00"), "-0:00");
     EXPECT_EQ(remainingText("", "1:00"), "");
-    EXPECT_EQ(FModErrorText(20), "Unknown error");
-    EXPECT_EQ(FModErrorText(-1), "Unknown error");
     EXPECT_EQ(spectrumColorFromText("255"), 255u);
     EXPECT_EQ(spectrumColorFromText("&H7F"), 0x7Fu);
     EXPECT_EQ(spectrumColorFromText("16777215"), 0xFFFFFFu);

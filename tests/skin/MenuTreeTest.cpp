@@ -1,5 +1,5 @@
 // The menus: what a chosen item does in the main window, and the rules of the menus themselves
-// (the initial state, option pairs, the stored option).
+// (option pairs, the stored option).
 #include "WindowFixture.h"
 
 #include <QMenu>
@@ -62,20 +62,6 @@ TEST_F(MenuItems, WindowItemsMinimiseRestoreAndClose)
         EXPECT_FALSE(window->isVisible()) << item;
         EXPECT_TRUE(openOptionsStore()->contains("Options/Volume")) << item << ": the options are written";
     }
-}
-
-TEST(MenuTree, OnlyTheHeadingsAndTheWindowItemsWithoutWorkStartDisabled)
-{
-    frmMenus menus;
-    const QStringList disabled = {"mnuRestore",    "mnuMove", "mnuSize", "mnuMaximize",
-                                  "mnuNowPlaying", "mnuNow",  "mnuPause"};
-    for (const QString &name : menus.menuNames())
-        for (const QAction *action : menus.menu(name)->actions()) {
-            if (!action->isSeparator()) {
-                EXPECT_EQ(action->isEnabled(), !disabled.contains(action->objectName()))
-                    << action->objectName().toStdString();
-            }
-        }
 }
 
 TEST(MenuTree, OptionPairsKeepExactlyTheChosenItemChecked)

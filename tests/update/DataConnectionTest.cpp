@@ -20,11 +20,6 @@ namespace {
 
 const QStringList kClean{"Connected", "Disconnected"};
 
-QString local(int port, const char *path)
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(QLatin1String(path));
-}
-
 // What a DataConnection reports.
 struct Events
 {
@@ -100,17 +95,16 @@ TEST(DataConnectionText, BadAddressesFailAtOnce)
     }
 }
 
-TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
+TEST(DataConnectionHttp, DownloadsAFileInPackets)
 {
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(port, servers.origin());
+    ScriptedServer server;
     const QByteArray contents = pattern(300000);
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/file.bin", contents));
+    server.serve("/file.bin", contents);
     QTemporaryDir dir;
     Fetch fetch;
     fetch.toFile(dir.filePath("file.bin"));
     fetch.connection.setPacketSize(10000);
-    ASSERT_TRUE(fetch.run(local(port, "/file.bin")));
+    ASSERT_TRUE(fetch.run(server.url("/file.bin")));
     EXPECT_EQ(fetch.events.log, kClean);
     EXPECT_EQ(fetch.events.querySent, 1);
     EXPECT_EQ(fetch.connection.DownloadLength(), contents.size());
@@ -123,40 +117,57 @@ TEST(DataConnectionHttp, DownloadsAFileFromARealServer)
 // larger than the write buffer) or only when the file is closed (a small one).
 TEST(DataConnectionHttp, FullDiskIsNeverAComplete)
 {
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(port, servers.origin());
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/small.bin", pattern(5000)));
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/large.bin", pattern(600000)));
+    ScriptedServer server;
+    server.serve("/small.bin", pattern(5000));
+    server.serve("/large.bin", pattern(600000));
     for (const char *path : {"/small.bin", "/large.bin"}) {
         Fetch fetch;
         fetch.toFile("/dev/full");
-        ASSERT_TRUE(fetch.run(local(port, path))) << path;
+        ASSERT_TRUE(fetch.run(server.url(path))) << path;
         ASSERT_TRUE(waitUntil([&] { return !fetch.connection.IsConnected(); }, 5000)) << path;
         EXPECT_EQ(fetch.events.failures, QList<int>{int(DownloadFailure::CreateFile)}) << path;
         EXPECT_EQ(fetch.events.disconnected, 0) << path;
     }
 }
 
-TEST(DataConnectionHttp, WithoutALengthTheBodyRunsToTheClose)
+// One scripted answer each: a body without a length runs to the close; 400 of 1000 announced
+// bytes and a close or reset, or a server that says nothing, is a failure; a redirect to
+// another port is followed over a new connection, reported once.
+TEST(DataConnectionHttp, ScriptedAnswers)
 {
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    Fetch memory(BodyTarget::Memory);
-    ASSERT_TRUE(memory.run(local(port, "/nolength")));
-    EXPECT_EQ(memory.events.log, kClean);
-    EXPECT_EQ(memory.connection.DownloadLength(), -1);
-    EXPECT_EQ(memory.body(), pattern(5000));
-}
-
-// 400 of 1000 announced bytes: an early close or a reset is a failure.
-TEST(DataConnectionHttp, EarlyCloseAndResetFail)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    for (const char *path : {"/early", "/reset"}) {
+    ScriptedServer server, elsewhere;
+    elsewhere.serve("/there.txt", "over there");
+    const QByteArray early = "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + pattern(400);
+    using Then = ScriptedServer::Then;
+    const int closedEarly = int(DownloadFailure::ClosedEarly);
+    const struct
+    {
+        ScriptedServer::Answer answer;
+        QList<int> failures;
+        qint64 received;
+        qint64 length;
+        QByteArray body;
+        int stallMs = 60000;
+    } rows[] = {
+        {{"HTTP/1.0 200 OK\r\n\r\n" + pattern(5000)}, {}, 5000, -1, pattern(5000)},
+        {{early}, {closedEarly}, 400, 1000, pattern(400)},
+        {{early, Then::Reset}, {closedEarly}, 400, 1000, pattern(400)},
+        {{{}, Then::Stay}, {closedEarly}, 0, -1, {}, 300},
+        {{"HTTP/1.0 302 Found\r\nLocation: " + elsewhere.url("/there.txt") + "\r\n\r\n"}, {}, 10, 10, "over there"},
+    };
+    for (const auto &row : rows) {
+        const QByteArray name = row.answer.bytes.left(40);
+        server.script("/", row.answer);
         Fetch fetch;
-        ASSERT_TRUE(fetch.run(local(port, path))) << path;
-        EXPECT_EQ(fetch.events.failures, QList<int>{int(DownloadFailure::ClosedEarly)}) << path;
-        EXPECT_EQ(fetch.events.disconnected, 0) << path;
-        EXPECT_EQ(fetch.connection.ReceivedBytes(), 400) << path;
+        fetch.connection.setStallTimeout(row.stallMs);
+        ASSERT_TRUE(fetch.run(server.url("/"))) << name.constData();
+        EXPECT_EQ(fetch.events.failures, row.failures) << name.constData();
+        EXPECT_EQ(fetch.events.connected, 1) << name.constData();
+        EXPECT_GE(fetch.events.querySent, 1) << name.constData();
+        EXPECT_EQ(fetch.events.disconnected, row.failures.isEmpty() ? 1 : 0) << name.constData();
+        EXPECT_EQ(fetch.connection.ReceivedBytes(), row.received) << name.constData();
+        EXPECT_EQ(fetch.connection.DownloadLength(), row.length) << name.constData();
+        EXPECT_EQ(fetch.body(), row.body) << name.constData();
     }
 }
 
@@ -164,7 +175,14 @@ TEST(DataConnectionHttp, EarlyCloseAndResetFail)
 // long it was.
 TEST(DataConnectionHttp, ResumeAnsweredWith206Or200)
 {
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
+    ScriptedServer server;
+    server.script("/resume", [](const QByteArray &header) {
+        const qsizetype range = header.indexOf("\r\nRange: bytes=");
+        const int from = range < 0 ? 0 : header.mid(range + 15).split('-').value(0).toInt();
+        return ScriptedServer::Answer{"HTTP/1.0 206 Partial Content\r\nContent-Length: " +
+                                      QByteArray::number(1000 - from) + "\r\n\r\n" + pattern(1000).mid(from)};
+    });
+    server.serve("/resume200", pattern(1000));
     QTemporaryDir dir;
     const QString target = dir.filePath("part.bin");
     const auto resume = [&](const QByteArray &there, const char *path) {
@@ -173,7 +191,7 @@ TEST(DataConnectionHttp, ResumeAnsweredWith206Or200)
         fetch->toFile(target);
         fetch->connection.setUseResume(true);
         fetch->connection.setResumeFrom(300);
-        EXPECT_TRUE(fetch->run(local(port, path))) << path;
+        EXPECT_TRUE(fetch->run(server.url(path))) << path;
         EXPECT_EQ(fetch->events.log, kClean) << path;
         return fetch;
     };
@@ -183,30 +201,8 @@ TEST(DataConnectionHttp, ResumeAnsweredWith206Or200)
     EXPECT_EQ(readFile(target), pattern(1000));
 }
 
-TEST(DataConnectionHttp, RedirectsAreFollowed)
+TEST(DataConnectionHttp, RefusedAndUnansweredConnectionsEnd)
 {
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(port, servers.scripted());
-    REQUIRE_SERVER(originPort, servers.origin());
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/there.txt", "over there"));
-
-    // To another port: the transfer goes on over a new connection, reported once.
-    Fetch elsewhere;
-    ASSERT_TRUE(elsewhere.run(local(port, "/moved-to/") + QString::number(originPort) + "/there.txt"));
-    EXPECT_EQ(elsewhere.events.connected, 1);
-    EXPECT_EQ(elsewhere.body(), QByteArray("over there"));
-    EXPECT_EQ(elsewhere.connection.Port(), originPort);
-}
-
-TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    Fetch silent;
-    silent.connection.setStallTimeout(300);
-    ASSERT_TRUE(silent.run(local(port, "/silent")));
-    EXPECT_EQ(silent.events.failures, QList<int>{int(DownloadFailure::ClosedEarly)});
-    EXPECT_EQ(silent.events.querySent, 1);
-
     const int closedPort = freePort();
     Fetch refused;
     ASSERT_TRUE(refused.run(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort)));
@@ -215,7 +211,7 @@ TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
 
     Fetch proxyRefused;
     proxyRefused.viaProxy(ProxyKind::Http, closedPort);
-    ASSERT_TRUE(proxyRefused.run(local(port, "/target")));
+    ASSERT_TRUE(proxyRefused.run("http://127.0.0.1:1/target"));
     EXPECT_EQ(proxyRefused.events.failures, QList<int>{int(DownloadFailure::ConnectProxy)});
 
     // A listener whose queue is full never completes a connection: the connect times out.
@@ -243,45 +239,44 @@ TEST(DataConnectionHttp, SilentServerAndRefusedConnectionsEnd)
     ::close(listener);
 }
 
-TEST(DataConnectionProxy, HttpProxy)
+// Every kind of proxy; danted does not speak SOCKS4a, the scripted server does.
+TEST(DataConnectionProxy, ThroughEachKindOfProxy)
 {
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(origin, servers.origin());
-    REQUIRE_SERVER(proxy, servers.tinyproxy());
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/proxied.bin", pattern(70000)));
-    Fetch fetch;
-    fetch.viaProxy(ProxyKind::Http, proxy);
-    ASSERT_TRUE(fetch.run(local(origin, "/proxied.bin")));
-    EXPECT_EQ(fetch.events.log, kClean);
-    EXPECT_EQ(fetch.body(), pattern(70000));
-}
-
-TEST(DataConnectionProxy, Socks4And5ThroughDanted)
-{
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(origin, servers.origin());
-    REQUIRE_SERVER(proxy, servers.danted());
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/socks.bin", pattern(50000)));
-    struct Case
+    ScriptedServer origin;
+    origin.serve("/file.bin", pattern(50000));
+    TestProxies &proxies = TestProxies::instance();
+    REQUIRE_PROXY(tiny, proxies.tinyproxy());
+    REQUIRE_PROXY(danted, proxies.danted());
+    const struct
     {
-        ProxyKind type;
+        ProxyKind kind;
+        int proxy;
         bool remoteDns;
         const char *host;
+        QList<int> failures;
+    } rows[] = {
+        {ProxyKind::Http, tiny, false, "127.0.0.1", {}},
+        {ProxyKind::Socks4, danted, false, "127.0.0.1", {}},
+        {ProxyKind::Socks4, danted, false, "localhost", {}},
+        {ProxyKind::Socks5, danted, false, "localhost", {}},
+        {ProxyKind::Socks5, danted, true, "localhost", {}},
+        {ProxyKind::Socks4, origin.port(), true, "origin.invalid", {}},
+        // A name nobody can resolve goes to the proxy as 255.255.255.255, which refuses it.
+        {ProxyKind::Socks4, danted, false, "no-such-host.invalid", {int(DownloadFailure::ProxyRejected)}},
     };
-    for (const Case c : {Case{ProxyKind::Socks4, false, "127.0.0.1"}, Case{ProxyKind::Socks4, false, "localhost"},
-                         Case{ProxyKind::Socks5, false, "localhost"}, Case{ProxyKind::Socks5, true, "localhost"}}) {
+    for (const auto &row : rows) {
         Fetch fetch;
-        fetch.viaProxy(c.type, proxy);
-        fetch.connection.setProxyUseRemoteDNS(c.remoteDns);
-        ASSERT_TRUE(fetch.run(QStringLiteral("http://%1:%2/socks.bin").arg(QLatin1String(c.host)).arg(origin)));
-        EXPECT_EQ(fetch.events.log, kClean) << int(c.type) << c.remoteDns << c.host;
-        EXPECT_EQ(fetch.body(), pattern(50000));
+        fetch.viaProxy(row.kind, row.proxy);
+        fetch.connection.setProxyUseRemoteDNS(row.remoteDns);
+        fetch.connection.setProxyUsername("tester");
+        ASSERT_TRUE(fetch.run(QStringLiteral("http://%1:%2/file.bin").arg(QLatin1String(row.host)).arg(origin.port())));
+        const QByteArray name = QByteArray::number(int(row.kind)) + ' ' + row.host + (row.remoteDns ? " remote" : "");
+        EXPECT_EQ(fetch.events.failures, row.failures) << name.constData();
+        if (row.failures.isEmpty()) {
+            EXPECT_EQ(fetch.events.log, kClean) << name.constData();
+            EXPECT_EQ(fetch.body(), pattern(50000)) << name.constData();
+        }
     }
-    // A name nobody can resolve goes to the proxy as 255.255.255.255, which refuses it.
-    Fetch unknown;
-    unknown.viaProxy(ProxyKind::Socks4, proxy);
-    ASSERT_TRUE(unknown.run(QStringLiteral("http://no-such-host.invalid:%1/socks.bin").arg(origin)));
-    EXPECT_EQ(unknown.events.failures, QList<int>{int(DownloadFailure::ProxyRejected)});
 }
 
 TEST(DataConnectionProxy, Socks5LoginThroughDanted)
@@ -289,10 +284,9 @@ TEST(DataConnectionProxy, Socks5LoginThroughDanted)
     // The proxy's test user lives in a private mount over /etc/passwd and /etc/shadow.
     if (::geteuid() != 0)
         GTEST_SKIP() << "the SOCKS5 login test needs root";
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(origin, servers.origin());
-    REQUIRE_SERVER(proxy, servers.dantedWithLogin());
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/login.bin", pattern(20000)));
+    ScriptedServer origin;
+    origin.serve("/login.bin", pattern(20000));
+    REQUIRE_PROXY(proxy, TestProxies::instance().dantedWithLogin());
     const auto attempt = [&](int method, const char *password, bool remoteDns) {
         auto fetch = std::make_unique<Fetch>();
         fetch->viaProxy(ProxyKind::Socks5, proxy);
@@ -300,7 +294,7 @@ TEST(DataConnectionProxy, Socks5LoginThroughDanted)
         fetch->connection.setProxyUsername("corvproxy");
         fetch->connection.setProxyPassword(QLatin1String(password));
         fetch->connection.setProxyUseRemoteDNS(remoteDns);
-        EXPECT_TRUE(fetch->run(QStringLiteral("http://localhost:%1/login.bin").arg(origin)));
+        EXPECT_TRUE(fetch->run(QStringLiteral("http://localhost:%1/login.bin").arg(origin.port())));
         return fetch;
     };
     const auto good = attempt(2, "s3cret", true);
@@ -308,17 +302,4 @@ TEST(DataConnectionProxy, Socks5LoginThroughDanted)
     EXPECT_EQ(good->body(), pattern(20000));
     EXPECT_EQ(attempt(2, "wrong", false)->events.failures, QList<int>{int(DownloadFailure::ProxyLogin)});
     EXPECT_EQ(attempt(0, "", false)->events.failures, QList<int>{int(DownloadFailure::ProxyMethod)});
-}
-
-// danted does not speak SOCKS4a; the scripted server does.
-TEST(DataConnectionProxy, Socks4aThroughScriptedProxy)
-{
-    REQUIRE_SERVER(port, TestServers::instance().scripted());
-    Fetch fetch;
-    fetch.viaProxy(ProxyKind::Socks4, port);
-    fetch.connection.setProxyUseRemoteDNS(true);
-    fetch.connection.setProxyUsername("tester");
-    ASSERT_TRUE(fetch.run(QStringLiteral("http://origin.invalid:%1/target").arg(port)));
-    EXPECT_EQ(fetch.events.disconnected, 1);
-    EXPECT_EQ(fetch.body(), QByteArray("target body"));
 }

@@ -70,11 +70,6 @@ QStringList exchange(DownloadProtocol &protocol, const DownloadRequest &request,
 
 TEST(DownloadProtocolText, FailureTextsAddressesAndLines)
 {
-    for (int why = 0; why <= 11; ++why)
-        EXPECT_NE(failureText(why), "Unknown Error!") << why;
-    EXPECT_EQ(failureText(12), "Unknown Error!");
-    EXPECT_EQ(failureText(-1), "Unknown Error!");
-
     QString text = "one\r\ntwo\nstill two\r\n";
     EXPECT_EQ(PopLine(text), "one");
     EXPECT_EQ(PopLine(text), "two\nstill two");
@@ -207,32 +202,50 @@ TEST(DownloadProtocolSocks, Socks4MessagesAndRefusals)
     EXPECT_EQ(protocol.closeOutcome(), DownloadProtocol::Outcome::ProxyRejected);
 }
 
+// One exchange a row: a header split anywhere (even inside its blank line) and the body after
+// it; fewer bytes than announced, or no end of the header, is an early close; without a length
+// whatever came is the whole body; the cap keeps exactly its bytes and ends the transfer as
+// complete; on a resume, 206 counts from the file's start and 200 is a whole body that turns
+// the resume off; lengths at the edge of 64 bits stop at the largest value, a negative one is
+// no length.
 TEST(DownloadProtocolHttp, HeaderBodyAndResumeRules)
 {
+    using Outcome = DownloadProtocol::Outcome;
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    const QByteArray ok = "HTTP/1.0 200 OK\r\n", partial = "HTTP/1.0 206 Partial\r\n";
     DownloadProtocol p;
-    // A header split anywhere, even inside its blank line, and the body after it.
-    EXPECT_EQ(exchange(p, origin(), {"HTTP/1.0 200 OK\r", "\nContent-Length: 10\r\n\r", "\n01234", "56789"}),
-              (QStringList{"reply 200", "body 01234", "body 56789"}));
-    EXPECT_EQ(p.downloadLength(), 10);
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
-
-    // Fewer bytes than announced, or no header at all, is an early close.
-    exchange(p, origin(), {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n0123"});
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::ClosedEarly);
-    exchange(p, origin(), {"HTTP/1.0 200 OK\r\n"});
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::ClosedEarly);
-    // Without a length whatever came is the whole body.
-    exchange(p, origin(), {"HTTP/1.0 200 OK\r\n\r\nabc"});
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
-    EXPECT_EQ(p.receivedBytes(), 3);
-
-    // The cap keeps exactly MaxDownload bytes and then ends the transfer as complete.
-    DownloadRequest capped = origin();
-    capped.maxDownload = 5;
-    EXPECT_EQ(exchange(p, capped, {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n0123", "456", "789"}),
-              (QStringList{"reply 200", "body 0123", "body 4", "limit"}));
-    EXPECT_EQ(p.receivedBytes(), 5);
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
+    const auto row = [&](qint64 resumeFrom, qint64 maxDownload, const QList<QByteArray> &blocks,
+                         const QStringList &events, qint64 length, qint64 received, Outcome outcome, bool resuming) {
+        DownloadRequest request = origin();
+        request.useResume = resumeFrom > 0;
+        request.resumeFrom = resumeFrom;
+        request.maxDownload = maxDownload;
+        const QByteArray name = blocks.join("|").left(60);
+        EXPECT_EQ(exchange(p, request, blocks), events) << name.constData();
+        EXPECT_EQ(p.downloadLength(), length) << name.constData();
+        EXPECT_EQ(p.receivedBytes(), received) << name.constData();
+        EXPECT_EQ(p.closeOutcome(), outcome) << name.constData();
+        EXPECT_EQ(p.request().useResume, resuming) << name.constData();
+    };
+    row(0, -1, {"HTTP/1.0 200 OK\r", "\nContent-Length: 10\r\n\r", "\n01234", "56789"},
+        {"reply 200", "body 01234", "body 56789"}, 10, 10, Outcome::Complete, false);
+    row(0, -1, {ok + "Content-Length: 10\r\n\r\n0123"}, {"reply 200", "body 0123"}, 10, 4, Outcome::ClosedEarly, false);
+    row(0, -1, {ok}, {}, -1, 0, Outcome::ClosedEarly, false);
+    row(0, -1, {ok + "\r\nabc"}, {"reply 200", "body abc"}, -1, 3, Outcome::Complete, false);
+    row(0, 5, {ok + "Content-Length: 10\r\n\r\n0123", "456", "789"}, {"reply 200", "body 0123", "body 4", "limit"}, 10,
+        5, Outcome::Complete, false);
+    const QByteArray x700(700, 'x'), x1000(1000, 'x');
+    row(300, -1, {partial + "Content-Length: 700\r\n\r\n", x700}, {"reply 206", "body " + x700}, 1000, 1000,
+        Outcome::Complete, true);
+    row(300, -1, {ok + "Content-Length: 1000\r\n\r\n", x1000}, {"reply 200", "body " + x1000}, 1000, 1000,
+        Outcome::Complete, false);
+    row(300, -1, {partial + "Content-Length: 9223372036854775807\r\n\r\nabc"}, {"reply 206", "body abc"}, kLargest, 303,
+        Outcome::ClosedEarly, true);
+    row(300, -1, {ok + "Content-Length: 9223372036854775807\r\n\r\nabc"}, {"reply 200", "body abc"}, kLargest - 300, 3,
+        Outcome::ClosedEarly, false);
+    row(300, -1, {ok + "Content-Length: -5\r\n\r\nabc"}, {"reply 200", "body abc"}, -1, 3, Outcome::Complete, false);
+    row(kLargest - 1, kLargest, {partial + "Content-Length: 10\r\n\r\n", "0123456789"}, {"reply 206", "body 0"},
+        kLargest, kLargest, Outcome::Complete, true);
 
     // A header that never ends is refused instead of growing without bound.
     p.start(origin());
@@ -241,35 +254,6 @@ TEST(DownloadProtocolHttp, HeaderBodyAndResumeRules)
     for (int i = 0; i < 1100 && !p.ended(); ++i)
         lines += describe(p.receive(line));
     EXPECT_EQ(lines, QStringList{"failed 4"});
-
-    DownloadRequest resume = origin();
-    resume.useResume = true;
-    resume.resumeFrom = 300;
-    // 206: the rest follows what is there; lengths count from the file's start.
-    exchange(p, resume, {"HTTP/1.0 206 Partial\r\nContent-Length: 700\r\n\r\n", QByteArray(700, 'x')});
-    EXPECT_EQ(p.downloadLength(), 1000);
-    EXPECT_EQ(p.receivedBytes(), 1000);
-    EXPECT_TRUE(p.request().useResume);
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
-    // 200: a whole body; its length stands alone and the resume is off.
-    exchange(p, resume, {"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n", QByteArray(1000, 'x')});
-    EXPECT_EQ(p.downloadLength(), 1000);
-    EXPECT_FALSE(p.request().useResume);
-    EXPECT_EQ(p.closeOutcome(), DownloadProtocol::Outcome::Complete);
-
-    // Lengths at the edge of 64 bits stop at the largest value; a negative one is no length.
-    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
-    for (const QByteArray status : {"206 Partial", "200 OK"}) {
-        exchange(p, resume, {"HTTP/1.0 " + status + "\r\nContent-Length: 9223372036854775807\r\n\r\nabc"});
-        EXPECT_GT(p.downloadLength(), kLargest - 1000) << status.constData();
-    }
-    exchange(p, resume, {"HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nabc"});
-    EXPECT_EQ(p.downloadLength(), -1);
-    resume.resumeFrom = kLargest - 1;
-    resume.maxDownload = kLargest;
-    exchange(p, resume, {"HTTP/1.0 206 Partial\r\nContent-Length: 10\r\n\r\n", QByteArray(10, 'x')});
-    EXPECT_EQ(p.downloadLength(), kLargest);
-    EXPECT_EQ(p.receivedBytes(), kLargest);
 }
 
 TEST(DownloadProtocolHttp, BadRepliesAndRedirects)

@@ -1,20 +1,16 @@
 #include "Servers.h"
 #include "TestFiles.h"
 
-#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/prctl.h>
-
-#ifndef UPDATE_TEST_DIR
-#error "UPDATE_TEST_DIR must name the folder of the update tests"
-#endif
+#include <sys/socket.h>
 
 bool ManagedProcess::start(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                            bool guarded)
@@ -85,7 +81,7 @@ int freePort()
     return server.serverPort();
 }
 
-bool waitForPort(int port, int timeoutMs)
+static bool waitForPort(int port, int timeoutMs)
 {
     return QTest::qWaitFor(
         [port] {
@@ -101,12 +97,68 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return QTest::qWaitFor(done, timeoutMs);
 }
 
+ScriptedServer::ScriptedServer()
+{
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        ADD_FAILURE() << "the scripted server cannot listen: " << qPrintable(m_server.errorString());
+    QObject::connect(&m_server, &QTcpServer::newConnection, [this] { accept(); });
+}
+
+QByteArray ScriptedServer::url(const QByteArray &path) const
+{
+    return "http://127.0.0.1:" + QByteArray::number(port()) + path;
+}
+
+QByteArray ScriptedServer::ok(const QByteArray &body)
+{
+    return "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+void ScriptedServer::accept()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        auto buffer = std::make_shared<QByteArray>();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+            *buffer += socket->readAll();
+            // SOCKS4: VN CD PORT(2) IP(4) USERID NUL, and for 4a (IP 0.0.0.x) HOST NUL.
+            if (buffer->startsWith('\x04')) {
+                const qsizetype user = buffer->size() > 8 ? buffer->indexOf('\0', 8) : -1;
+                const bool named = user > 0 && buffer->mid(4, 3) == QByteArray(3, '\0') && buffer->at(7) != 0;
+                const qsizetype end = named ? buffer->indexOf('\0', user + 1) : user;
+                if (end < 0)
+                    return;
+                socket->write(QByteArray("\x00\x5a\0\0\0\0\0\0", 8));
+                buffer->remove(0, end + 1);
+            }
+            const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
+            if (headerEnd < 0)
+                return;
+            const QByteArray header = buffer->left(headerEnd);
+            buffer->clear();
+            const auto found = m_scripts.constFind(header.split(' ').value(1));
+            const Answer answer = found != m_scripts.cend()
+                                      ? (*found)(header)
+                                      : Answer{"HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"};
+            socket->write(answer.bytes);
+            if (answer.then == Then::Close)
+                socket->disconnectFromHost();
+            else if (answer.then == Then::Reset)
+                QTimer::singleShot(50, socket, [socket] {
+                    const linger now{1, 0};
+                    ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+                    socket->abort();
+                });
+        });
+    }
+}
+
 namespace {
 
 class ServersEnvironment : public ::testing::Environment
 {
 public:
-    void TearDown() override { TestServers::instance().stopAll(); }
+    void TearDown() override { TestProxies::instance().stopAll(); }
 };
 
 [[maybe_unused]] ::testing::Environment *const g_environment =
@@ -114,57 +166,13 @@ public:
 
 } // namespace
 
-TestServers &TestServers::instance()
+TestProxies &TestProxies::instance()
 {
-    static TestServers servers;
-    return servers;
+    static TestProxies proxies;
+    return proxies;
 }
 
-TestServers::TestServers()
-{
-    QDir().mkpath(m_dir.path() + "/www");
-}
-
-QString TestServers::originRoot()
-{
-    return m_dir.path() + "/www";
-}
-
-std::expected<int, QString> TestServers::origin()
-{
-    if (m_origin.running())
-        return m_originPort;
-    m_originPort = freePort();
-    if (!m_origin.start("python3", {"-u", "-m", "http.server", QString::number(m_originPort), "--bind", "127.0.0.1",
-                                    "--directory", originRoot()}))
-        return std::unexpected("python3 -m http.server did not start: is python3 installed?");
-    if (!waitForPort(m_originPort, 10000))
-        return std::unexpected("python3 -m http.server does not listen: " + m_origin.output());
-    return m_originPort;
-}
-
-std::expected<int, QString> TestServers::scripted()
-{
-    if (m_scripted.running())
-        return m_scriptedPort;
-    if (!m_scripted.start("python3", {QStringLiteral(UPDATE_TEST_DIR "/scripted_server.py")}))
-        return std::unexpected("the scripted server did not start");
-    static const QRegularExpression portLine("PORT (\\d+)");
-    QRegularExpressionMatch match;
-    const bool ready = waitUntil(
-        [&] {
-            m_scripted.process()->waitForReadyRead(50);
-            match = portLine.match(m_scripted.output());
-            return match.hasMatch() || !m_scripted.running();
-        },
-        10000);
-    if (!ready || !match.hasMatch())
-        return std::unexpected("the scripted server gave no port: " + m_scripted.output());
-    m_scriptedPort = match.captured(1).toInt();
-    return m_scriptedPort;
-}
-
-std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProcess &process, int &port)
+std::expected<int, QString> TestProxies::startDanted(bool withLogin, ManagedProcess &process, int &port)
 {
     if (process.running())
         return port;
@@ -222,17 +230,17 @@ std::expected<int, QString> TestServers::startDanted(bool withLogin, ManagedProc
     return port;
 }
 
-std::expected<int, QString> TestServers::danted()
+std::expected<int, QString> TestProxies::danted()
 {
     return startDanted(false, m_danted, m_dantedPort);
 }
 
-std::expected<int, QString> TestServers::dantedWithLogin()
+std::expected<int, QString> TestProxies::dantedWithLogin()
 {
     return startDanted(true, m_dantedLogin, m_dantedLoginPort);
 }
 
-std::expected<int, QString> TestServers::tinyproxy()
+std::expected<int, QString> TestProxies::tinyproxy()
 {
     if (m_tinyproxy.running())
         return m_tinyproxyPort;
@@ -250,10 +258,8 @@ std::expected<int, QString> TestServers::tinyproxy()
     return m_tinyproxyPort;
 }
 
-void TestServers::stopAll()
+void TestProxies::stopAll()
 {
-    m_origin.stop();
-    m_scripted.stop();
     m_danted.stop();
     m_dantedLogin.stop();
     m_tinyproxy.stop();

@@ -1,10 +1,11 @@
 #pragma once
-// Real servers for the download tests, started on 127.0.0.1 at free ports on first use and
-// stopped by their process IDs when the test program ends: an origin (python3 -m
-// http.server), a scripted origin and SOCKS4a proxy, danted (SOCKS4/5, with and without
-// login) and tinyproxy (HTTP proxy).
+// Servers for the download tests: a scripted HTTP origin and SOCKS4(a) proxy inside the test
+// program, and real proxies (danted for SOCKS4/5 with and without a login, tinyproxy for
+// HTTP) started on 127.0.0.1 on first use and stopped by their process IDs at the end.
+#include <QHash>
 #include <QProcess>
 #include <QString>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <expected>
@@ -40,22 +41,56 @@ private:
     bool m_guarded = false;
 };
 
-// Bytes (seed + i) mod 256; the scripted server's bodies are those of seed 0.
+// Bytes (seed + i) mod 256.
 QByteArray pattern(int size, int seed = 0);
 int freePort();
-bool waitForPort(int port, int timeoutMs);
 // Runs the event loop until done() holds or the time is up.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs);
 
-class TestServers
+// An HTTP/1.0 origin on 127.0.0.1 that answers from this program's event loop, so only while
+// a test waits (waitUntil). Each path has its scripted answer; others get 404. A connection
+// whose first byte is 4 is a SOCKS4 or 4a request: it is granted and then carries the HTTP
+// request to this server.
+class ScriptedServer
 {
 public:
-    static TestServers &instance();
+    // What the server does once its answer is written: close, reset the connection, or say
+    // nothing more.
+    enum class Then { Close, Reset, Stay };
+    struct Answer
+    {
+        QByteArray bytes;
+        Then then = Then::Close;
+    };
+    // The answer to the request with this header.
+    using Script = std::function<Answer(const QByteArray &header)>;
 
-    // The origin's document root; files written there are served at once.
-    QString originRoot();
-    std::expected<int, QString> origin();
-    std::expected<int, QString> scripted();
+    ScriptedServer();
+    int port() const { return m_server.serverPort(); }
+    // "http://127.0.0.1:<port><path>"
+    QByteArray url(const QByteArray &path) const;
+    void script(const QByteArray &path, Script script) { m_scripts.insert(path, std::move(script)); }
+    void script(const QByteArray &path, const Answer &answer)
+    {
+        script(path, [answer](const QByteArray &) { return answer; });
+    }
+    // A 200 answer with the body's length.
+    void serve(const QByteArray &path, const QByteArray &body) { script(path, {ok(body)}); }
+    static QByteArray ok(const QByteArray &body);
+
+private:
+    void accept();
+
+    QTcpServer m_server;
+    QHash<QByteArray, Script> m_scripts;
+};
+
+// The real proxies.
+class TestProxies
+{
+public:
+    static TestProxies &instance();
+
     std::expected<int, QString> danted();
     // Login "corvproxy" / "s3cret".
     std::expected<int, QString> dantedWithLogin();
@@ -64,16 +99,15 @@ public:
     void stopAll();
 
 private:
-    TestServers();
     std::expected<int, QString> startDanted(bool withLogin, ManagedProcess &process, int &port);
 
     QTemporaryDir m_dir;
-    ManagedProcess m_origin, m_scripted, m_danted, m_dantedLogin, m_tinyproxy;
-    int m_originPort = 0, m_scriptedPort = 0, m_dantedPort = 0, m_dantedLoginPort = 0, m_tinyproxyPort = 0;
+    ManagedProcess m_danted, m_dantedLogin, m_tinyproxy;
+    int m_dantedPort = 0, m_dantedLoginPort = 0, m_tinyproxyPort = 0;
 };
 
-// Asserts inside a test that a server is up, with the reason when it is not.
-#define REQUIRE_SERVER(var, expr)                                                                                      \
+// Asserts inside a test that a proxy is up, with the reason when it is not.
+#define REQUIRE_PROXY(var, expr)                                                                                       \
     const auto var##Result = (expr);                                                                                   \
     ASSERT_TRUE(var##Result.has_value()) << qPrintable(var##Result.error());                                           \
     const int var = *var##Result

@@ -73,8 +73,6 @@ TEST(UpdaterCore, CommandLineAndCopies)
         EXPECT_EQ(updater::processIdFromArgument(QLatin1String(argument)), pid) << argument;
     // The test program sits in the program folder but is not ours.
     EXPECT_FALSE(updater::isOurProgram(getpid(), QStringLiteral(CORVANEL_BIN_DIR)));
-    EXPECT_TRUE(updater::isMainProgram("Corvanel"));
-    EXPECT_FALSE(updater::isMainProgram("corvanel.bak"));
 
     QTemporaryDir dir;
     const QString target = dir.filePath("tool");
@@ -158,8 +156,7 @@ TEST(UpdaterInstaller, StubbornProgramIsKilledOrTheWatchdogFires)
 // Yes, the real Updater ending corvanel, installing both files and starting corvanel again.
 TEST(UpdaterProgram, RoundTripWithRealProcesses)
 {
-    TestServers &servers = TestServers::instance();
-    REQUIRE_SERVER(port, servers.origin());
+    ScriptedServer server;
     ProgramFolder folder;
     ASSERT_TRUE(folder.install("updater"));
     ASSERT_TRUE(folder.install("corvanel")) << "build corvanel first";
@@ -172,12 +169,10 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
     ASSERT_TRUE(waitUntil([&] { return updater::isOurProgram(running.pid(), folder.dir.path()); }, 5000));
 
     const QByteArray newProgram = readFile(binPath("corvanel")) + "\nthe new build\n";
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/corvanel.bin", newProgram));
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/extra.bin", "extra data"));
-    const QByteArray base = "http://127.0.0.1:" + QByteArray::number(port) + "/rt/";
-    ASSERT_TRUE(writeFile(servers.originRoot() + "/rt/version.txt", "// Corvanel\r\n32000::" + base +
-                                                                        "corvanel.bin::corvanel.new\r\n32000::" + base +
-                                                                        "extra.bin::extra.dat.new\r\n"));
+    server.serve("/corvanel.bin", newProgram);
+    server.serve("/extra.bin", "extra data");
+    server.serve("/version.txt", "// Corvanel\r\n32000::" + server.url("/corvanel.bin") +
+                                     "::corvanel.new\r\n32000::" + server.url("/extra.bin") + "::extra.dat.new\r\n");
 
     corvanel::platform::RecordingDialogs dialogs;
     corvanel::platform::ScopedDialogs scope(dialogs);
@@ -186,7 +181,7 @@ TEST(UpdaterProgram, RoundTripWithRealProcesses)
     bool finished = false;
     corvanel::update::UpdaterSetup setup;
     setup.programFolder = folder.dir.path();
-    setup.listingAddress = QString::fromLatin1(base + "version.txt");
+    setup.listingAddress = QString::fromLatin1(server.url("/version.txt"));
     // What the main program's RunUpdater does: start the Updater with the process ID.
     updater.setOutputFile(folder.path("updater.log"));
     setup.runUpdater = [&](bool) {

@@ -27,10 +27,7 @@ class UpdateWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const auto port = servers().origin();
-        ASSERT_TRUE(port) << qPrintable(port.error());
-        m_port = *port;
-        qputenv("CORVANEL_UPDATE_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(m_port));
+        qputenv("CORVANEL_UPDATE_SERVER", "127.0.0.1:" + QByteArray::number(m_server.port()));
         clearProxyVariables();
     }
     void TearDown() override
@@ -44,17 +41,9 @@ protected:
             qunsetenv(name);
     }
 
-    static TestServers &servers() { return TestServers::instance(); }
-
-    void serve(const QString &path, const QByteArray &contents)
-    {
-        ASSERT_TRUE(writeFile(servers().originRoot() + QLatin1Char('/') + path, contents));
-    }
-    void listing(const QByteArray &text) { serve("downloads/corvanel/version.txt", text); }
-    QByteArray fileAddress(const char *name) const
-    {
-        return "http://127.0.0.1:" + QByteArray::number(m_port) + "/files/" + name;
-    }
+    void serve(const QByteArray &name, const QByteArray &contents) { m_server.serve("/files/" + name, contents); }
+    void listing(const QByteArray &text) { m_server.serve("/downloads/corvanel/version.txt", text); }
+    QByteArray fileAddress(const QByteArray &name) const { return m_server.url("/files/" + name); }
 
     // Runs the check to its end at version 75 (0.7.5).
     void run(const std::function<void(frmUpdater &)> &whileRunning = {})
@@ -86,7 +75,7 @@ protected:
         return ::stat(QFile::encodeName(m_folder.filePath(name)).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
     }
 
-    int m_port = 0;
+    ScriptedServer m_server;
     QTemporaryDir m_folder;
     corvanel::platform::RecordingDialogs m_dialogs;
     corvanel::platform::ScopedDialogs m_scope{m_dialogs};
@@ -127,8 +116,8 @@ TEST_F(UpdateWindow, NoUpdatesThenOnlyNewerFilesAndYesHandsOver)
     EXPECT_TRUE(m_handOvers.isEmpty());
 
     m_dialogs.clear();
-    serve("files/old.bin", "old");
-    serve("files/new.bin", pattern(5000, 3));
+    serve("old.bin", "old");
+    serve("new.bin", pattern(5000, 3));
     listing("75::" + fileAddress("old.bin") + "::old.new\r\n76::" + fileAddress("new.bin") + "::corvanel.new\r\n");
     m_dialogs.answers.push_back(MessageResult::Yes);
     run();
@@ -151,8 +140,8 @@ TEST_F(UpdateWindow, NoUpdatesThenOnlyNewerFilesAndYesHandsOver)
 
 TEST_F(UpdateWindow, TwoFilesShowTheirProgressInTurn)
 {
-    serve("files/one.bin", pattern(300000, 1));
-    serve("files/two.bin", pattern(200000, 2));
+    serve("one.bin", pattern(300000, 1));
+    serve("two.bin", pattern(200000, 2));
     listing("// two files\r\n80::" + fileAddress("one.bin") + "::one.dat.new\r\n81::" + fileAddress("two.bin") +
             "::two.dat\r\n");
     QStringList texts;
@@ -181,8 +170,8 @@ TEST_F(UpdateWindow, TwoFilesShowTheirProgressInTurn)
 
 TEST_F(UpdateWindow, UnknownLengthLeavesTheBarEmpty)
 {
-    REQUIRE_SERVER(scripted, servers().scripted());
-    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/nolength::stream.new\r\n");
+    m_server.script("/files/stream", {"HTTP/1.0 200 OK\r\n\r\n" + pattern(5000)});
+    listing("90::" + fileAddress("stream") + "::stream.new\r\n");
     int largest = 0;
     QString text;
     run([&](frmUpdater &window) {
@@ -200,8 +189,8 @@ TEST_F(UpdateWindow, UnknownLengthLeavesTheBarEmpty)
 
 TEST_F(UpdateWindow, ClosingDuringADownloadAsksNothing)
 {
-    REQUIRE_SERVER(scripted, servers().scripted());
-    listing("90::http://127.0.0.1:" + QByteArray::number(scripted) + "/silent::corvanel.new\r\n");
+    m_server.script("/files/silent", {{}, ScriptedServer::Then::Stay});
+    listing("90::" + fileAddress("silent") + "::corvanel.new\r\n");
     run([&](frmUpdater &window) {
         ASSERT_TRUE(waitUntil([&] { return window.fileCounter() == 1 && window.RemoteFile->IsConnected(); }, 10000));
         window.close();
@@ -214,8 +203,8 @@ TEST_F(UpdateWindow, ClosingDuringADownloadAsksNothing)
 // server; a proxy that cannot be reached or used ends as an unreachable server does.
 TEST_F(UpdateWindow, ChecksThroughTheEnvironmentsProxy)
 {
-    REQUIRE_SERVER(tiny, servers().tinyproxy());
-    REQUIRE_SERVER(socks, servers().danted());
+    REQUIRE_PROXY(tiny, TestProxies::instance().tinyproxy());
+    REQUIRE_PROXY(socks, TestProxies::instance().danted());
     listing("// nothing newer\r\n");
     const QString noUpdates = QStringLiteral("There are no updates for your version of Corvanel!");
     const QString proxyFailure = failureText(int(DownloadFailure::ConnectProxy));
@@ -249,7 +238,7 @@ TEST_F(UpdateWindow, ChecksThroughTheEnvironmentsProxy)
 TEST_F(UpdateWindow, PackagedCopyOnlyTellsOfNewerVersions)
 {
     install(QString::fromLatin1(kPackagedMarker), "", 0644);
-    serve(QStringLiteral("files/new.bin"), "new");
+    serve("new.bin", "new");
     listing("76::" + fileAddress("new.bin") + "::corvanel.new\r\n");
     run();
     ASSERT_EQ(m_dialogs.count(), 1u);
@@ -270,11 +259,11 @@ TEST_F(UpdateWindow, PackagedCopyOnlyTellsOfNewerVersions)
 // before the failure stay, and the lines after it are never begun.
 TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
 {
-    REQUIRE_SERVER(scripted, servers().scripted());
-    serve("files/good.bin", "good");
+    serve("good.bin", "good");
+    m_server.script("/files/early", {"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + pattern(400)});
     install("corvanel", "the installed program", 0755);
-    listing("90::" + fileAddress("good.bin") + "::good.new\r\n91::http://127.0.0.1:" + QByteArray::number(scripted) +
-            "/early::corvanel\r\n92::" + fileAddress("good.bin") + "::never.new\r\n");
+    listing("90::" + fileAddress("good.bin") + "::good.new\r\n91::" + fileAddress("early") +
+            "::corvanel\r\n92::" + fileAddress("good.bin") + "::never.new\r\n");
     run();
     ASSERT_EQ(m_dialogs.count(), 2u);
     EXPECT_EQ(m_dialogs.calls[0].text, failureText(int(DownloadFailure::ClosedEarly)));
@@ -299,8 +288,8 @@ TEST_F(UpdateWindow, FailedDownloadLeavesInstalledFilesAlone)
 // any new file of the user's.
 TEST_F(UpdateWindow, DownloadedFilesKeepOrTakeOrdinaryModes)
 {
-    serve("files/program.bin", "the new program");
-    serve("files/data.bin", "data");
+    serve("program.bin", "the new program");
+    serve("data.bin", "data");
     install("corvanel", "old program", 0755);
     install("updater", "old updater", 0750);
     install("shared.dat", "old data", 0660);
