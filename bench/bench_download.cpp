@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using namespace corvanel;
 
@@ -156,6 +157,8 @@ Outcome download(BodyTarget type, const QString &address, const QString &target)
     return outcome;
 }
 
+// curl's download, timed to the same point as ours: a finished download of ours is on the disk
+// (synced) before it is reported, so curl's file is synced too before its clock stops.
 double curlSeconds(const QString &address, const QString &target)
 {
     QProcess curl;
@@ -163,6 +166,9 @@ double curlSeconds(const QString &address, const QString &target)
     timer.start();
     curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), target, address});
     if (!curl.waitForFinished(120000) || curl.exitCode() != 0 || QFileInfo(target).size() != kFileBytes)
+        return -1;
+    QFile written(target);
+    if (!written.open(QIODevice::ReadOnly) || ::fsync(written.handle()) != 0)
         return -1;
     return timer.nsecsElapsed() / 1e9;
 }
