@@ -47,7 +47,7 @@ void walkInflating(QByteArrayView file, const std::expected<FileImage, InflateEr
 
 void walkInflated(QByteArrayView file)
 {
-    const std::expected<FileImage, InflateError> inflated = inflateDatabase(file, {}, FuzzLimit);
+    const std::expected<FileImage, InflateError> inflated = inflateDatabase(file, FuzzLimit);
     if (!inflated) {
         walkInflating(file, inflated, {});
         return;

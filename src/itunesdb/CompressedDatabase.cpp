@@ -22,7 +22,7 @@ constexpr qsizetype CompressionWordAt = 12;  // 2 in a compressed file, 1 in a p
 constexpr qsizetype CompressedFlagAt = 0xA8; // 16 bits: 1 while the records are compressed
 constexpr qsizetype SmallestHeader = CompressionWordAt + 4;
 
-constexpr qint64 InputChunk = qint64(1) << 20;     // compressed bytes between progress calls
+constexpr qint64 InputChunk = qint64(1) << 20;     // compressed bytes handed over at a time
 constexpr qint64 OutputWindow = qint64(256) << 10; // inflated bytes per call, checksummed while cached
 constexpr qint64 CounterLimit = qint64(1) << 31;   // the inflater counts its output in 32 bits
 constexpr int DeflateMethod = 8;                   // the only compression method a zlib header names
@@ -73,14 +73,14 @@ public:
     // Inflates the whole stream into the `room` bytes at `out`; the length inflated. The output
     // is handed over a window at a time, so that the checksum runs over bytes still in the cache.
     // `inflated` hears of each window's end (the length inflated so far); false from it stops.
-    std::expected<qint64, InflateError> run(char *out, qint64 room, const LoadProgress &progress,
+    std::expected<qint64, InflateError> run(char *out, qint64 room,
                                             const std::function<bool(qint64 inflated)> &inflated = {})
     {
         const auto *const end = reinterpret_cast<uint8_t *>(out + room);
         m_stream->next_out = reinterpret_cast<uint8_t *>(out);
         for (;;) {
             if (m_stream->avail_in == 0 && m_fed < m_body.size())
-                feed(progress);
+                feed();
             if (m_stream->avail_out == 0) {
                 if (m_stream->next_out == end)
                     return std::unexpected(failure(
@@ -101,8 +101,6 @@ public:
                 return std::unexpected(failure(InflateError::Kind::Truncated, m_bodyAt + m_fed,
                                                QStringLiteral("the compressed database ends before its data does")));
         }
-        if (progress)
-            progress(m_body.size(), m_body.size());
         return static_cast<qint64>(m_stream->total_out);
     }
 
@@ -122,13 +120,11 @@ private:
                            .arg(QString::fromLatin1(why)));
     }
 
-    void feed(const LoadProgress &progress)
+    void feed()
     {
         const qint64 take = std::min<qint64>(InputChunk, m_body.size() - m_fed);
         m_stream->next_in = reinterpret_cast<uint8_t *>(const_cast<char *>(m_body.data() + m_fed));
         m_stream->avail_in = static_cast<uint32_t>(take);
-        if (progress && m_fed > 0)
-            progress(m_fed, m_body.size());
         m_fed += take;
     }
 
@@ -197,13 +193,13 @@ bool isCompressedDatabase(QByteArrayView file)
     return !body.startsWith("mhsd") && startsZlibStream(body);
 }
 
-std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, const LoadProgress &progress, qint64 limit)
+std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, qint64 limit)
 {
     std::expected<Prepared, InflateError> ready = prepare(file, limit);
     if (!ready)
         return std::unexpected(ready.error());
     const std::expected<qint64, InflateError> inflated =
-        ready->inflater->run(ready->image.room() + ready->headerLength, ready->cap, progress);
+        ready->inflater->run(ready->image.room() + ready->headerLength, ready->cap);
     if (!inflated)
         return std::unexpected(inflated.error());
     return finished(std::move(ready->image), ready->headerLength + *inflated);
@@ -254,7 +250,7 @@ void InflatingDatabase::inflate(qint64 cap)
         m_arrival.notify_all();
         return !m_abandoned.load(std::memory_order_relaxed);
     };
-    std::expected<qint64, InflateError> inflated = m_inflater->run(m_room + m_headerLength, cap, {}, arrived);
+    std::expected<qint64, InflateError> inflated = m_inflater->run(m_room + m_headerLength, cap, arrived);
     m_read.store(m_inflater->reached(), std::memory_order_relaxed);
     {
         const std::lock_guard lock(m_mutex);

@@ -45,9 +45,7 @@ bool isCompressedDatabase(QByteArrayView file);
 // The ordinary database a compressed one holds: its header, with the total length set to the
 // real one and the compression marks cleared, followed by the inflated records. No length in
 // the file is trusted: the stream is inflated until it ends, within `limit` and the ratio above.
-// `progress` hears of the compressed bytes read, of all.
-std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, const LoadProgress &progress = {},
-                                                       qint64 limit = MaxInflatedDatabase);
+std::expected<FileImage, InflateError> inflateDatabase(QByteArrayView file, qint64 limit = MaxInflatedDatabase);
 
 class Inflater;
 
